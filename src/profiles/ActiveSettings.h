@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace feedrail {
+
+// The selected machine's profile values in effect. The members start at the
+// values a missing DNC.ini gives at start-up.
+struct ActiveSettings {
+    std::int32_t PunchType = 1;
+    std::int32_t CommHandshake = 0;
+    std::int32_t PunchWait = 0;
+    std::int32_t EOB = 0;
+    std::int32_t CommBaudRate = 600;
+    std::uint8_t CommPort = 2;
+    std::uint8_t CommDataBits = 8;
+    std::uint8_t CommStopBits = 1;
+    char CommParity = 'N';
+    std::string DefaultDir;
+    std::string DefaultFileFilter = "*";
+    std::string DefaultExt = ".nc";
+};
+
+} // namespace feedrail

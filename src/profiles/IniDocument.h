@@ -1,0 +1,47 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace feedrail {
+
+// The text of one INI file as lines, read and changed the way the platform's
+// private-profile functions do it: section and key names match without regard
+// to case, the first of duplicate sections or keys wins, and a change touches
+// only the one line it must, so every other byte of the file stays as it was.
+class IniDocument {
+public:
+    static constexpr std::size_t MaxValueLength = 2047;
+
+    static IniDocument Parse(std::string_view content);
+    std::string Serialize() const;
+
+    // The value with surrounding blanks removed, cut at a NUL byte and at
+    // MaxValueLength characters; nothing when the section or key is missing.
+    std::optional<std::string> Value(std::string_view section, std::string_view key) const;
+    std::vector<std::string> SectionNames() const;
+
+    // Replaces the first matching key's value, adds the key at the end of its
+    // section, or appends the section at the end of the file. Returns false,
+    // changing nothing, when a name or the value cannot be stored in a line.
+    bool SetValue(std::string_view section, std::string_view key, std::string_view value);
+
+private:
+    struct Line {
+        std::string text;
+        std::string end; // "\n", "\r\n", or empty for a last line without one
+    };
+
+    std::optional<std::size_t> FindSection(std::string_view section) const;
+    std::size_t SectionEnd(std::size_t header) const;
+    std::optional<std::size_t> FindKey(std::size_t header, std::string_view key) const;
+    void InsertLine(std::size_t index, std::string text);
+
+    bool byteOrderMark_ = false;
+    std::string lineEnd_ = "\n";
+    std::vector<Line> lines_;
+};
+
+} // namespace feedrail

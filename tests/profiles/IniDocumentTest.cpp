@@ -1,0 +1,123 @@
+#include "profiles/IniDocument.h"
+
+#include <gtest/gtest.h>
+
+namespace feedrail {
+namespace {
+
+using namespace std::string_literals;
+
+TEST(IniDocumentTest, ReadsValuesTheWayThePlatformReaderDoes) {
+    const IniDocument document = IniDocument::Parse("; shop machines\r\n"
+                                                    "stray=before any section\r\n"
+                                                    "[Fanuc 16]\r\n"
+                                                    "  CommBaudRate = 4800  \r\n"
+                                                    "commparity=E\r\n"
+                                                    "no equals sign here\r\n"
+                                                    "DefaultDir=\r\n"
+                                                    "CommBaudRate=9600\r\n"
+                                                    "[ Haas ]\r\n"
+                                                    "PunchType=3\r\n"
+                                                    "[FANUC 16]\r\n"
+                                                    "PunchType=2\r\n");
+    const struct {
+        const char* section;
+        const char* key;
+        std::optional<std::string> expected;
+    } cases[] = {
+        {"Fanuc 16", "CommBaudRate", "4800"}, // blanks trimmed, first key wins
+        {"fanuc 16", "COMMBAUDRATE", "4800"}, // names match in any case
+        {"Fanuc 16", "CommParity", "E"},
+        {"Fanuc 16", "DefaultDir", ""},
+        {"Fanuc 16", "PunchType", std::nullopt}, // only the first duplicate section counts
+        {"Haas", "PunchType", "3"},
+        {"Fanuc 16", "no equals sign here", std::nullopt},
+        {"Fanuc 16", "stray", std::nullopt},
+        {"Lathe", "PunchType", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(document.Value(c.section, c.key), c.expected) << c.section << "/" << c.key;
+    }
+    EXPECT_EQ(document.SectionNames(), (std::vector<std::string>{"Fanuc 16", "Haas", "FANUC 16"}));
+}
+
+TEST(IniDocumentTest, CutsValuesAtNulAndAtTheReadLimit) {
+    const std::string longValue(5000, 'x');
+    const IniDocument document =
+        IniDocument::Parse("[M]\nLong=" + longValue + "\nNul=ab\0cd\nAfter=1\n"s);
+    EXPECT_EQ(document.Value("M", "Long"), std::string(IniDocument::MaxValueLength, 'x'));
+    EXPECT_EQ(document.Value("M", "Nul"), "ab");
+    EXPECT_EQ(document.Value("M", "After"), "1");
+}
+
+TEST(IniDocumentTest, AByteOrderMarkDoesNotHideTheFirstSection) {
+    const IniDocument document = IniDocument::Parse("\xEF\xBB\xBF[Mill]\nPunchType=3\n");
+    EXPECT_EQ(document.Value("Mill", "PunchType"), "3");
+    EXPECT_EQ(document.SectionNames(), std::vector<std::string>{"Mill"});
+}
+
+// Each write changes exactly what it must; every other byte stays.
+TEST(IniDocumentTest, WritesTouchOnlyTheirOwnLine) {
+    const struct {
+        const char* name;
+        std::string before;
+        const char* section;
+        const char* key;
+        const char* value;
+        std::string after;
+    } cases[] = {
+        {"replace keeps spacing and CRLF", "; c\r\n[Mill]\r\nA = 1\r\nB=2\r\n", "mill", "a", "7",
+         "; c\r\n[Mill]\r\nA = 7\r\nB=2\r\n"},
+        {"replace first duplicate", "[M]\nA=1\nA=2\n", "M", "A", "3", "[M]\nA=3\nA=2\n"},
+        {"new key before blank lines", "[M]\nA=1\n\n[N]\nB=2\n", "M", "C", "3",
+         "[M]\nA=1\nC=3\n\n[N]\nB=2\n"},
+        {"new key in empty section", "[M]\n[N]\n", "M", "C", "3", "[M]\nC=3\n[N]\n"},
+        {"new key at end without line end", "[M]\nA=1", "M", "C", "3", "[M]\nA=1\nC=3\n"},
+        {"new section appended in file's style", "[M]\r\nA=1\r\n", "Lathe", "EOB", "0",
+         "[M]\r\nA=1\r\n[Lathe]\r\nEOB=0\r\n"},
+        {"new section after last line without end", "[M]\nA=1", "N", "B", "2",
+         "[M]\nA=1\n[N]\nB=2\n"},
+        {"empty document", "", "Mill", "PunchType", "3", "[Mill]\nPunchType=3\n"},
+        {"byte order mark kept", "\xEF\xBB\xBF[M]\nA=1\n", "M", "A", "2",
+         "\xEF\xBB\xBF[M]\nA=2\n"},
+        {"empty value", "[M]\nDefaultDir=/nc/\n", "M", "DefaultDir", "", "[M]\nDefaultDir=\n"},
+        {"garbage lines kept", "\x01\xFF junk\n[M]\nno equals\nA=1\n", "M", "A", "2",
+         "\x01\xFF junk\n[M]\nno equals\nA=2\n"},
+    };
+    for (const auto& c : cases) {
+        IniDocument document = IniDocument::Parse(c.before);
+        EXPECT_TRUE(document.SetValue(c.section, c.key, c.value)) << c.name;
+        EXPECT_EQ(document.Serialize(), c.after) << c.name;
+    }
+}
+
+TEST(IniDocumentTest, RefusesNamesAndValuesThatWouldChangeOtherLines) {
+    const std::string before = "[M]\nA=1\n";
+    const struct {
+        std::string section;
+        std::string key;
+        std::string value;
+    } cases[] = {
+        {"M", "A", "1\n[Evil]"}, {"M", "A", "1\r"},   {"M", "A", "x\0y"s}, {"M]x", "A", "1"},
+        {"M\n", "A", "1"},       {"M", "A=B", "1"},   {"M", "[A]", "1"},   {"M", "A\n", "1"},
+    };
+    for (const auto& c : cases) {
+        IniDocument document = IniDocument::Parse(before);
+        EXPECT_FALSE(document.SetValue(c.section, c.key, c.value)) << c.section << "/" << c.key;
+        EXPECT_EQ(document.Serialize(), before);
+    }
+}
+
+TEST(IniDocumentTest, ParsingAndSerializingKeepsEveryByte) {
+    std::string garbage;
+    for (int i = 0; i < 4096; ++i) {
+        garbage += static_cast<char>((i * 7919 + 13) % 256);
+    }
+    for (const std::string& content :
+         {garbage, "\r\n\r\n"s, "[M]"s, "\n\n[M]\r\nA=1\nB=2\r\n"s, std::string(1 << 20, 'k')}) {
+        EXPECT_EQ(IniDocument::Parse(content).Serialize(), content);
+    }
+}
+
+} // namespace
+} // namespace feedrail
