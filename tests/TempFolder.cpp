@@ -10,7 +10,8 @@
 namespace feedrail::test {
 
 TempFolder::TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "feedrail-test-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "feedrail-test-XXXXXX").string();
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
     if (::mkdtemp(buffer.data()) == nullptr) {
@@ -24,7 +25,9 @@ TempFolder::~TempFolder() {
     std::filesystem::remove_all(path_, ignored);
 }
 
-std::string TempFolder::File(std::string_view name) const { return path_ + "/" + std::string(name); }
+std::string TempFolder::File(std::string_view name) const {
+    return path_ + "/" + std::string(name);
+}
 
 void WriteFile(const std::string& path, std::string_view content) {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);

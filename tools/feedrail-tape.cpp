@@ -65,9 +65,10 @@ Request ParseArguments(const std::vector<std::string>& args) {
                                         {"iso", feedrail::PunchIso}},
                                        arg, args[++i]);
         } else if (takesValue) {
-            request.eob = Choice(
-                {{"crlf", feedrail::EobCrLf}, {"lfcrcr", feedrail::EobLfCrCr}, {"lf", feedrail::EobLf}},
-                arg, args[++i]);
+            request.eob = Choice({{"crlf", feedrail::EobCrLf},
+                                  {"lfcrcr", feedrail::EobLfCrCr},
+                                  {"lf", feedrail::EobLf}},
+                                 arg, args[++i]);
         } else if (request.encode && arg == "--leader") {
             request.leader = true;
         } else if (arg.starts_with("--")) {

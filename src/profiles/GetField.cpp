@@ -26,7 +26,8 @@ std::string GetField(std::string_view value, int fieldNumber) {
         start = comma + 1;
     }
     const std::size_t end = value.find(',', start);
-    const std::string_view field = value.substr(start, end == std::string_view::npos ? end : end - start);
+    const std::string_view field =
+        value.substr(start, end == std::string_view::npos ? end : end - start);
     if (fieldNumber >= 2 && field == "'") {
         return ",";
     }

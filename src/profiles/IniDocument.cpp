@@ -18,7 +18,9 @@ std::string_view Trim(std::string_view text) {
     return text;
 }
 
-char FoldCase(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char FoldCase(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool SameName(std::string_view a, std::string_view b) {
     return std::ranges::equal(a, b, [](char x, char y) { return FoldCase(x) == FoldCase(y); });
@@ -96,7 +98,8 @@ std::string IniDocument::Serialize() const {
     return content;
 }
 
-std::optional<std::string> IniDocument::Value(std::string_view section, std::string_view key) const {
+std::optional<std::string> IniDocument::Value(std::string_view section,
+                                              std::string_view key) const {
     const auto header = FindSection(section);
     if (!header) {
         return std::nullopt;

@@ -23,11 +23,11 @@ struct ProfileDefaults {
     std::string_view DefaultExt;
 };
 
-inline constexpr ProfileDefaults StartupDefaults{1, 0, 0, 2, 600, "NONE", 8, 1, 0,
-                                                 false, "", "*", ".nc"};
-inline constexpr ProfileDefaults SelectionDefaults{1, 0, 0, 2, 600, "NONE", 8, 1, 0,
-                                                   false, "", "*", ".nc"};
-inline constexpr ProfileDefaults LoadSettingsDefaults{1, 0, 0, 2, 2400, "NONE", 8, 1, 0,
-                                                      false, "", "*", ".nc"};
+inline constexpr ProfileDefaults StartupDefaults{1, 0, 0,     2,  600, "NONE", 8,
+                                                 1, 0, false, "", "*", ".nc"};
+inline constexpr ProfileDefaults SelectionDefaults{1, 0, 0,     2,  600, "NONE", 8,
+                                                   1, 0, false, "", "*", ".nc"};
+inline constexpr ProfileDefaults LoadSettingsDefaults{1, 0, 0,     2,  2400, "NONE", 8,
+                                                      1, 0, false, "", "*",  ".nc"};
 
 } // namespace feedrail

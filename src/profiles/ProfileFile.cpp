@@ -78,7 +78,9 @@ void ProfileFile::ReadMachineKeys(std::string_view machine, const ProfileDefault
         WithTrailingSeparator(ini_.ReadString(machine, "DefaultDir", defaults.DefaultDir));
 }
 
-char ParityLetter(std::string_view value) { return value.empty() ? 'N' : value.front(); }
+char ParityLetter(std::string_view value) {
+    return value.empty() ? 'N' : value.front();
+}
 
 std::string WithTrailingSeparator(std::string folder) {
     if (!folder.empty() && folder.back() != '/') {

@@ -18,6 +18,8 @@ std::string TapeLineBytes(std::string_view editorText, std::int32_t punchType, s
     return EncodeTapeText(text, punchType) + EndOfLineBytes(eob, punchType);
 }
 
-std::string TapeTrailer() { return std::string(TrailerLength, LeaderChar) + Dc4; }
+std::string TapeTrailer() {
+    return std::string(TrailerLength, LeaderChar) + Dc4;
+}
 
 } // namespace feedrail

@@ -78,8 +78,7 @@ TEST(IniDocumentTest, WritesTouchOnlyTheirOwnLine) {
         {"new section after last line without end", "[M]\nA=1", "N", "B", "2",
          "[M]\nA=1\n[N]\nB=2\n"},
         {"empty document", "", "Mill", "PunchType", "3", "[Mill]\nPunchType=3\n"},
-        {"byte order mark kept", "\xEF\xBB\xBF[M]\nA=1\n", "M", "A", "2",
-         "\xEF\xBB\xBF[M]\nA=2\n"},
+        {"byte order mark kept", "\xEF\xBB\xBF[M]\nA=1\n", "M", "A", "2", "\xEF\xBB\xBF[M]\nA=2\n"},
         {"empty value", "[M]\nDefaultDir=/nc/\n", "M", "DefaultDir", "", "[M]\nDefaultDir=\n"},
         {"garbage lines kept", "\x01\xFF junk\n[M]\nno equals\nA=1\n", "M", "A", "2",
          "\x01\xFF junk\n[M]\nno equals\nA=2\n"},
@@ -98,8 +97,8 @@ TEST(IniDocumentTest, RefusesNamesAndValuesThatWouldChangeOtherLines) {
         std::string key;
         std::string value;
     } cases[] = {
-        {"M", "A", "1\n[Evil]"}, {"M", "A", "1\r"},   {"M", "A", "x\0y"s}, {"M]x", "A", "1"},
-        {"M\n", "A", "1"},       {"M", "A=B", "1"},   {"M", "[A]", "1"},   {"M", "A\n", "1"},
+        {"M", "A", "1\n[Evil]"}, {"M", "A", "1\r"}, {"M", "A", "x\0y"s}, {"M]x", "A", "1"},
+        {"M\n", "A", "1"},       {"M", "A=B", "1"}, {"M", "[A]", "1"},   {"M", "A\n", "1"},
     };
     for (const auto& c : cases) {
         IniDocument document = IniDocument::Parse(before);

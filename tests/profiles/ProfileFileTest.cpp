@@ -107,8 +107,12 @@ TEST_F(ProfileFileTest, ParityIsTheFirstLetterOfTheValue) {
         const char* line;
         char letter;
     } cases[] = {
-        {"CommParity=EVEN", 'E'}, {"CommParity=E", 'E'}, {"CommParity=Even", 'E'},
-        {"CommParity=odd", 'o'},  {"CommParity=N", 'N'}, {"CommParity=", 'N'},
+        {"CommParity=EVEN", 'E'},
+        {"CommParity=E", 'E'},
+        {"CommParity=Even", 'E'},
+        {"CommParity=odd", 'o'},
+        {"CommParity=N", 'N'},
+        {"CommParity=", 'N'},
         {"", 'N'},
     };
     for (const auto& c : cases) {

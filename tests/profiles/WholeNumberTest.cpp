@@ -49,7 +49,9 @@ TEST(WholeNumberTest, ReadsDecimalAndHexadecimalWithinThe32BitRange) {
 
 TEST(WholeNumberTest, ANulByteEndsNothingAndFailsTheNumber) {
     using namespace std::string_view_literals;
-    EXPECT_EQ(ParseWholeNumber("12\0"sv "3"sv), std::nullopt);
+    EXPECT_EQ(ParseWholeNumber("12\0"sv
+                               "3"sv),
+              std::nullopt);
 }
 
 } // namespace

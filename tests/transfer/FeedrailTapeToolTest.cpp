@@ -40,7 +40,8 @@ TEST(FeedrailTapeToolTest, EncodesAndDecodesFiles) {
     const std::string back = folder.File("back.nc");
 
     ASSERT_EQ(RunTool("encode --code iso --eob crlf --leader " + in + " " + tape).status, 0);
-    const std::string expected = "\xA5\x8D\x0A\xCF\xB1" "000\x8D\x0A\x47\x30\xA0\xD8\xB1\x8D\x0A\xA5" +
+    const std::string expected = "\xA5\x8D\x0A\xCF\xB1"
+                                 "000\x8D\x0A\x47\x30\xA0\xD8\xB1\x8D\x0A\xA5" +
                                  std::string(20, '\0') + "\x14";
     EXPECT_EQ(ReadFile(tape), expected);
 
@@ -78,7 +79,8 @@ TEST(FeedrailTapeToolTest, RefusesBadArgumentsAndFilesWithStatus2) {
         const ToolRun run = RunTool(c.arguments);
         EXPECT_EQ(run.status, 2) << c.arguments;
         EXPECT_NE(run.output.find("feedrail-tape: " + c.message), std::string::npos)
-            << c.arguments << "\n" << run.output;
+            << c.arguments << "\n"
+            << run.output;
     }
 }
 

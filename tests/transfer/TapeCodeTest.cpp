@@ -13,31 +13,33 @@ constexpr struct {
     unsigned char character;
     unsigned char code;
 } Chart[] = {
-    {0x20, 0x10}, {'0', 0x20},  {'1', 0x01},  {'2', 0x02},  {'3', 0x13},  {'4', 0x04},
-    {'5', 0x15},  {'6', 0x16},  {'7', 0x07},  {'8', 0x08},  {'9', 0x19},  {'A', 0x61},
-    {'B', 0x62},  {'C', 0x73},  {'D', 0x64},  {'E', 0x75},  {'F', 0x76},  {'G', 0x67},
-    {'H', 0x68},  {'I', 0x79},  {'J', 0x51},  {'K', 0x52},  {'L', 0x43},  {'M', 0x54},
-    {'N', 0x45},  {'O', 0x46},  {'P', 0x57},  {'Q', 0x58},  {'R', 0x49},  {'S', 0x32},
-    {'T', 0x23},  {'U', 0x34},  {'V', 0x25},  {'W', 0x26},  {'X', 0x37},  {'Y', 0x38},
-    {'Z', 0x29},  {':', 0x1A},  {'%', 0x0B},  {'#', 0x1C},  {'*', 0x0D},  {'&', 0x0E},
-    {'@', 0x1F},  {'/', 0x31},  {0x08, 0x2A}, {',', 0x3B},  {'[', 0x2C},  {']', 0x5E},
-    {0x09, 0x3E}, {0x14, 0x2F}, {'-', 0x40},  {'~', 0x4A},  {'$', 0x5B},  {0x12, 0x4C},
-    {'"', 0x5D},  {';', 0x4F},  {'+', 0x70},  {'(', 0x7A},  {'.', 0x6B},  {')', 0x7C},
-    {'?', 0x6D},  {'!', 0x6E},  {0x7F, 0x7F}, {0x0A, 0x80}, {'\'', 0x3D},
+    {0x20, 0x10}, {'0', 0x20},  {'1', 0x01},  {'2', 0x02}, {'3', 0x13},  {'4', 0x04}, {'5', 0x15},
+    {'6', 0x16},  {'7', 0x07},  {'8', 0x08},  {'9', 0x19}, {'A', 0x61},  {'B', 0x62}, {'C', 0x73},
+    {'D', 0x64},  {'E', 0x75},  {'F', 0x76},  {'G', 0x67}, {'H', 0x68},  {'I', 0x79}, {'J', 0x51},
+    {'K', 0x52},  {'L', 0x43},  {'M', 0x54},  {'N', 0x45}, {'O', 0x46},  {'P', 0x57}, {'Q', 0x58},
+    {'R', 0x49},  {'S', 0x32},  {'T', 0x23},  {'U', 0x34}, {'V', 0x25},  {'W', 0x26}, {'X', 0x37},
+    {'Y', 0x38},  {'Z', 0x29},  {':', 0x1A},  {'%', 0x0B}, {'#', 0x1C},  {'*', 0x0D}, {'&', 0x0E},
+    {'@', 0x1F},  {'/', 0x31},  {0x08, 0x2A}, {',', 0x3B}, {'[', 0x2C},  {']', 0x5E}, {0x09, 0x3E},
+    {0x14, 0x2F}, {'-', 0x40},  {'~', 0x4A},  {'$', 0x5B}, {0x12, 0x4C}, {'"', 0x5D}, {';', 0x4F},
+    {'+', 0x70},  {'(', 0x7A},  {'.', 0x6B},  {')', 0x7C}, {'?', 0x6D},  {'!', 0x6E}, {0x7F, 0x7F},
+    {0x0A, 0x80}, {'\'', 0x3D},
 };
 
 std::string Bytes(std::initializer_list<unsigned char> bytes) {
     return std::string(bytes.begin(), bytes.end());
 }
 
-std::string Byte(unsigned value) { return std::string(1, static_cast<char>(value)); }
+std::string Byte(unsigned value) {
+    return std::string(1, static_cast<char>(value));
+}
 
 TEST(TapeCodeTest, TablesMatchTheChart) {
     ASSERT_EQ(TapeChars.size(), 66u);
     ASSERT_EQ(EiaCodes.size(), 65u);
     ASSERT_EQ(std::size(Chart), 65u);
     for (std::size_t i = 0; i < std::size(Chart); ++i) {
-        EXPECT_EQ(static_cast<unsigned char>(TapeChars[i]), Chart[i].character) << "position " << i + 1;
+        EXPECT_EQ(static_cast<unsigned char>(TapeChars[i]), Chart[i].character)
+            << "position " << i + 1;
         EXPECT_EQ(static_cast<unsigned char>(EiaCodes[i]), Chart[i].code) << "position " << i + 1;
         // Track 5 is the parity track: every code has an odd number of holes.
         EXPECT_EQ(std::popcount(Chart[i].code) % 2, 1) << "position " << i + 1;
@@ -54,7 +56,8 @@ TEST(TapeCodeTest, EiaEncodesEveryByteByTheChart) {
     }
     for (unsigned byte = 0; byte < 256; ++byte) {
         if (!charted.contains(static_cast<unsigned char>(byte))) {
-            EXPECT_EQ(EncodeTapeText(Byte(byte), PunchEia), Byte(0x10)) << "byte 0x" << std::hex << byte;
+            EXPECT_EQ(EncodeTapeText(Byte(byte), PunchEia), Byte(0x10))
+                << "byte 0x" << std::hex << byte;
         }
     }
 }
@@ -133,7 +136,8 @@ TEST(TapeCodeTest, AsciiAndUnknownCodesPassEveryByteButCarriageReturn) {
         for (unsigned byte = 0; byte < 256; ++byte) {
             EXPECT_EQ(EncodeTapeText(Byte(byte), punchType), Byte(byte));
             const auto decoded = DecodeTapeByte(static_cast<unsigned char>(byte), punchType);
-            EXPECT_EQ(decoded, byte == 0x0D ? std::nullopt : std::optional<char>(static_cast<char>(byte)));
+            EXPECT_EQ(decoded,
+                      byte == 0x0D ? std::nullopt : std::optional<char>(static_cast<char>(byte)));
         }
     }
 }
