@@ -1,7 +1,7 @@
 #include "profiles/IniFile.h"
 
-#include "TempFolder.h"
 #include "profiles/IniWriteError.h"
+#include "support/TempFolder.h"
 
 #include <csignal>
 #include <filesystem>

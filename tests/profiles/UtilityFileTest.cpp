@@ -1,6 +1,6 @@
 #include "profiles/UtilityFile.h"
 
-#include "TempFolder.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace feedrail {
+
+// The file a port name opens. "com<N>" (in any letter case) is the file
+// com<N> in the program's folder when one is there, a link to the real device
+// or to a simulated machine; otherwise the N-th serial port, /dev/ttyS<N-1>.
+// Any other name is a path and is used unchanged.
+std::string ResolveDevicePath(std::string_view name, std::string_view programDir);
+
+} // namespace feedrail

@@ -1,0 +1,329 @@
+#include "serial/TVaCustomComm.h"
+
+#include "common/ProgramDirectory.h"
+#include "serial/DevicePath.h"
+#include "serial/EVaCommError.h"
+#include "serial/PosixSerialDevice.h"
+
+#include <cerrno>
+
+namespace feedrail {
+
+using namespace CommEventBit;
+
+TVaCustomComm::TVaCustomComm(EventHandOver& handOver) : handOver_(handOver) {
+    eventChars_.SetOnChange([this](TVaPersistent&) { ApplySettings(); });
+}
+
+TVaCustomComm::~TVaCustomComm() {
+    destroying_ = true;
+    try {
+        Close();
+    } catch (const EVaCommError&) {
+        // The port is closed whatever the purge said; nobody is left to tell.
+    }
+}
+
+void TVaCustomComm::Open() {
+    ThrowIfOpen();
+    device_ = OpenDevice();
+    try {
+        ApplySettings();
+        SetupTimeouts();
+        SetupBuffers();
+        SetEventMask(GetEventMask());
+        StartEventThread();
+        if (OnOpen) {
+            OnOpen(*this);
+        }
+    } catch (...) {
+        if (thread_) {
+            thread_->Stop();
+            thread_.reset();
+        }
+        CloseDevice();
+        throw;
+    }
+}
+
+void TVaCustomComm::Close() {
+    if (!Active()) {
+        return;
+    }
+    if (thread_) {
+        thread_->Stop();
+        thread_.reset();
+    }
+    try {
+        PurgeReadWrite();
+    } catch (...) {
+        CloseDevice();
+        throw;
+    }
+    CloseDevice();
+    if (!destroying_ && OnClose) {
+        OnClose(*this);
+    }
+}
+
+int TVaCustomComm::WriteBuf(const char* buf, int count) {
+    const std::lock_guard guard(lock_);
+    if (!device_) {
+        throw EVaCommError::WithCode(CommErrorText::Write, EBADF);
+    }
+    std::size_t written = 0;
+    const int error = device_->Write(buf, count > 0 ? static_cast<std::size_t>(count) : 0,
+                                     writeTimeout_, written);
+    if (error != 0) {
+        throw EVaCommError::WithCode(CommErrorText::Write, error);
+    }
+    return static_cast<int>(written);
+}
+
+int TVaCustomComm::ReadBuf(char* buf, int count) {
+    const std::lock_guard guard(lock_);
+    if (!device_) {
+        throw EVaCommError::WithCode(CommErrorText::Read, EBADF);
+    }
+    std::size_t read = 0;
+    const int error = device_->Read(buf, count > 0 ? static_cast<std::size_t>(count) : 0, read);
+    if (error != 0) {
+        throw EVaCommError::WithCode(CommErrorText::Read, error);
+    }
+    return static_cast<int>(read);
+}
+
+void TVaCustomComm::GetComStat(ComStat& stat) {
+    stat = ComStat{};
+    const std::lock_guard guard(lock_);
+    if (!device_) {
+        return;
+    }
+    std::uint32_t errors = 0;
+    if (const int error = device_->ClearError(errors, stat)) {
+        throw EVaCommError::WithCode(CommErrorText::Statistics, error);
+    }
+}
+
+void TVaCustomComm::PurgeRead() {
+    Purge(PurgeFlag::PURGE_RXABORT | PurgeFlag::PURGE_RXCLEAR);
+}
+
+void TVaCustomComm::PurgeWrite() {
+    Purge(PurgeFlag::PURGE_TXABORT | PurgeFlag::PURGE_TXCLEAR);
+}
+
+void TVaCustomComm::PurgeReadWrite() {
+    Purge(PurgeFlag::PURGE_RXABORT | PurgeFlag::PURGE_RXCLEAR | PurgeFlag::PURGE_TXABORT |
+          PurgeFlag::PURGE_TXCLEAR);
+}
+
+void TVaCustomComm::SetDTR(bool value) {
+    if (dtrControl_ == dtrHandshake) {
+        throw EVaCommError(CommErrorText::ManualDtr);
+    }
+    EscapeComm(value ? EscapeCode::SETDTR : EscapeCode::CLRDTR);
+}
+
+void TVaCustomComm::SetRTS(bool value) {
+    if (rtsControl_ == rtsHandshake) {
+        throw EVaCommError(CommErrorText::ManualRts);
+    }
+    EscapeComm(value ? EscapeCode::SETRTS : EscapeCode::CLRRTS);
+}
+
+void TVaCustomComm::SetXon(bool value) {
+    EscapeComm(value ? EscapeCode::SETXON : EscapeCode::SETXOFF);
+}
+
+std::uint32_t TVaCustomComm::GetModemStatus() {
+    std::uint32_t status = 0;
+    const std::lock_guard guard(lock_);
+    if (device_) {
+        if (const int error = device_->GetModemStatus(status)) {
+            throw EVaCommError::WithCode(CommErrorText::ModemState, error);
+        }
+    }
+    return status;
+}
+
+bool TVaCustomComm::GetModemState(int index) {
+    using namespace ModemStatusBit;
+    static constexpr std::uint32_t lineBits[] = {MS_CTS_ON, MS_DSR_ON, MS_RING_ON, MS_RLSD_ON};
+    if (index < 1 || index > 4) {
+        return false;
+    }
+    return (GetModemStatus() & lineBits[index - 1]) != 0;
+}
+
+std::string TVaCustomComm::GetDeviceName() const {
+    std::string name = deviceName_;
+    const std::size_t at = name.find("%d");
+    if (at != std::string::npos) {
+        name.replace(at, 2, std::to_string(portNum_));
+    }
+    return name;
+}
+
+std::uint32_t TVaCustomComm::SettingsFlags() const {
+    std::uint32_t flags =
+        DcbFlag::fBinary | DcbFlag::fAbortOnError | FlowControlFlags[flowControl_];
+    if (flowControl_ != fcDtrDsr) {
+        flags |= DTRControlFlags[dtrControl_];
+    }
+    if (flowControl_ != fcRtsCts) {
+        flags |= RTSControlFlags[rtsControl_];
+    }
+    for (const TVaCommOption option :
+         {coContinueOnXOff, coErrorChar, coNullStrip, coParityCheck, coDsrSensitivity}) {
+        if (options_.Contains(option)) {
+            flags |= CommOptionFlags[option];
+        } else {
+            flags &= ~CommOptionFlags[option];
+        }
+    }
+    return flags;
+}
+
+std::shared_ptr<SerialDevice> TVaCustomComm::OpenDevice() {
+    const std::string path = ResolveDevicePath(GetDeviceName(), ProgramDirectory());
+    int error = 0;
+    std::shared_ptr<SerialDevice> device = PosixSerialDevice::Open(path, error);
+    if (!device) {
+        throw EVaCommError::WithPort(
+            error == ENOENT ? CommErrorText::InvalidPort : CommErrorText::CantOpen, portNum_);
+    }
+    return device;
+}
+
+void TVaCustomComm::HandleRxChar() {
+    ComStat stat;
+    GetComStat(stat);
+    const int count = static_cast<int>(stat.cbInQue);
+    if (count > 0 && OnRxChar) {
+        OnRxChar(*this, count);
+    }
+}
+
+void TVaCustomComm::HandleCommEvent(std::uint32_t mask) {
+    std::uint32_t errors = 0;
+    if ((mask & EV_ERR) != 0) {
+        const std::lock_guard guard(lock_);
+        ComStat stat;
+        if (device_) {
+            if (const int error = device_->ClearError(errors, stat)) {
+                throw EVaCommError::WithCode(CommErrorText::Statistics, error);
+            }
+        }
+    }
+    if ((mask & EV_ERR) != 0 && OnError) {
+        OnError(*this, static_cast<int>(errors));
+    }
+    const std::pair<std::uint32_t, NotifyEvent TVaCustomComm::*> notifications[] = {
+        {EV_RXFLAG, &TVaCustomComm::OnRxFlag}, {EV_CTS, &TVaCustomComm::OnCts},
+        {EV_DSR, &TVaCustomComm::OnDsr},       {EV_RING, &TVaCustomComm::OnRing},
+        {EV_RLSD, &TVaCustomComm::OnRlsd},     {EV_TXEMPTY, &TVaCustomComm::OnTxEmpty},
+        {EV_BREAK, &TVaCustomComm::OnBreak},
+    };
+    for (const auto& [bit, handler] : notifications) {
+        if ((mask & bit) != 0 && this->*handler) {
+            (this->*handler)(*this);
+        }
+    }
+}
+
+void TVaCustomComm::ThrowIfOpen() const {
+    if (Active()) {
+        throw EVaCommError(CommErrorText::PortOpen);
+    }
+}
+
+void TVaCustomComm::ApplySettings() {
+    const std::lock_guard guard(lock_);
+    if (!device_) {
+        return;
+    }
+    SerialSettings settings;
+    if (const int error = device_->GetSettings(settings)) {
+        throw EVaCommError::WithCode(CommErrorText::ReadDcb, error);
+    }
+    settings.BaudRate = BaudrateValues[baudrate_];
+    settings.ByteSize = DatabitsValues[databits_];
+    settings.Parity = parity_;
+    settings.StopBits = stopbits_;
+    settings.XonChar = eventChars_.XonChar();
+    settings.XoffChar = eventChars_.XoffChar();
+    settings.ErrorChar = eventChars_.ErrorChar();
+    settings.EvtChar = eventChars_.EventChar();
+    settings.XonLim = static_cast<std::uint16_t>(xonLim_);
+    settings.XoffLim = static_cast<std::uint16_t>(xoffLim_);
+    settings.Flags = SettingsFlags();
+    if (const int error = device_->SetSettings(settings)) {
+        throw EVaCommError::WithCode(CommErrorText::WriteDcb, error);
+    }
+}
+
+void TVaCustomComm::SetupTimeouts() {
+    if (const int error = device_->SetTimeouts()) {
+        throw EVaCommError::WithCode(CommErrorText::Timeouts, error);
+    }
+}
+
+void TVaCustomComm::SetupBuffers() {
+    if (const int error = device_->SetQueueSizes(static_cast<std::uint32_t>(readBufSize_),
+                                                 static_cast<std::uint32_t>(writeBufSize_))) {
+        throw EVaCommError::WithCode(CommErrorText::Buffers, error);
+    }
+}
+
+std::uint32_t TVaCustomComm::GetEventMask() const {
+    std::uint32_t mask = 0;
+    for (const TVaCommEvent event :
+         {ceBreak, ceCts, ceDsr, ceError, ceRing, ceRlsd, ceRxChar, ceTxEmpty, ceRxFlag}) {
+        if (monitorEvents_.Contains(event)) {
+            mask |= CommEventBits[event];
+        }
+    }
+    return mask;
+}
+
+void TVaCustomComm::SetEventMask(std::uint32_t mask) {
+    const std::lock_guard guard(lock_);
+    if (device_) {
+        if (const int error = device_->SetEventMask(mask)) {
+            throw EVaCommError::WithCode(CommErrorText::EventMask, error);
+        }
+    }
+}
+
+void TVaCustomComm::StartEventThread() {
+    thread_ = TVaCommThread::Create(device_, priority_, handOver_);
+    thread_->SetRxCharHandler([this] { HandleRxChar(); });
+    thread_->SetEventHandler([this](std::uint32_t mask) { HandleCommEvent(mask); });
+    thread_->Start();
+}
+
+void TVaCustomComm::CloseDevice() {
+    device_->Close();
+    device_.reset();
+}
+
+void TVaCustomComm::Purge(std::uint32_t flags) {
+    const std::lock_guard guard(lock_);
+    if (device_) {
+        if (const int error = device_->Purge(flags)) {
+            throw EVaCommError::WithCode(CommErrorText::Purge, error);
+        }
+    }
+}
+
+void TVaCustomComm::EscapeComm(int function) {
+    const std::lock_guard guard(lock_);
+    if (device_) {
+        if (const int error = device_->EscapeFunction(function)) {
+            throw EVaCommError::WithCode(CommErrorText::CommFunction, error);
+        }
+    }
+}
+
+} // namespace feedrail

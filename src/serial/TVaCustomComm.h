@@ -1,0 +1,167 @@
+#pragma once
+
+#include "serial/EventHandOver.h"
+#include "serial/SerialDevice.h"
+#include "serial/TVaCommThread.h"
+#include "serial/TVaEventChars.h"
+#include "serial/TVaTypes.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace feedrail {
+
+// A serial port driven through properties: every setting is a property with
+// a default, settings changed while the port is open reach the device at
+// once, and every failure raises EVaCommError. Device events arrive as the
+// On... handlers, on the user-interface thread, through the hand-over.
+class TVaCustomComm {
+public:
+    using NotifyEvent = std::function<void(TVaCustomComm& sender)>;
+    using ErrorEvent = std::function<void(TVaCustomComm& sender, int errors)>;
+    using RxCharEvent = std::function<void(TVaCustomComm& sender, int count)>;
+
+    explicit TVaCustomComm(EventHandOver& handOver);
+    TVaCustomComm(const TVaCustomComm&) = delete;
+    TVaCustomComm& operator=(const TVaCustomComm&) = delete;
+    virtual ~TVaCustomComm();
+
+    void Open();
+    void Close();
+    bool Active() const { return device_ != nullptr; }
+
+    int WriteBuf(const char* buf, int count);
+    int ReadBuf(char* buf, int count);
+    void GetComStat(ComStat& stat);
+    void PurgeRead();
+    void PurgeWrite();
+    void PurgeReadWrite();
+    void SetDTR(bool value);
+    void SetRTS(bool value);
+    void SetXon(bool value);
+    std::uint32_t GetModemStatus();
+    bool GetModemState(int index);
+
+    // The device path: DeviceName with PortNum in place of its "%d".
+    std::string GetDeviceName() const;
+
+    bool AutoOpen() const { return autoOpen_; }
+    void SetAutoOpen(bool value) { autoOpen_ = value; }
+    TVaBaudrate Baudrate() const { return baudrate_; }
+    void SetBaudrate(TVaBaudrate value) { StoreAndApply(baudrate_, value); }
+    TVaParity Parity() const { return parity_; }
+    void SetParity(TVaParity value) { StoreAndApply(parity_, value); }
+    TVaDatabits Databits() const { return databits_; }
+    void SetDatabits(TVaDatabits value) { StoreAndApply(databits_, value); }
+    TVaStopbits Stopbits() const { return stopbits_; }
+    void SetStopbits(TVaStopbits value) { StoreAndApply(stopbits_, value); }
+    int PortNum() const { return portNum_; }
+    void SetPortNum(int value) { StoreWhileClosed(portNum_, value); }
+    const std::string& DeviceName() const { return deviceName_; }
+    void SetDeviceName(std::string value) { deviceName_ = std::move(value); }
+    TVaCommEvents MonitorEvents() const { return monitorEvents_; }
+    void SetMonitorEvents(TVaCommEvents value) { StoreWhileClosed(monitorEvents_, value); }
+    TVaEventChars& EventChars() { return eventChars_; }
+    void SetEventChars(const TVaEventChars& value) { eventChars_.Assign(value); }
+    int ReadBufSize() const { return readBufSize_; }
+    void SetReadBufSize(int value) { StoreWhileClosed(readBufSize_, value); }
+    int WriteBufSize() const { return writeBufSize_; }
+    void SetWriteBufSize(int value) { StoreWhileClosed(writeBufSize_, value); }
+    int ReadTimeout() const { return readTimeout_; }
+    void SetReadTimeout(int value) { readTimeout_ = value; }
+    int WriteTimeout() const { return writeTimeout_; }
+    void SetWriteTimeout(int value) { writeTimeout_ = value; }
+    TVaFlowControl FlowControl() const { return flowControl_; }
+    void SetFlowControl(TVaFlowControl value) { StoreAndApply(flowControl_, value); }
+    TVaCommOptions Options() const { return options_; }
+    void SetOptions(TVaCommOptions value) { StoreAndApply(options_, value); }
+    int XonLim() const { return xonLim_; }
+    void SetXonLim(int value) { StoreAndApply(xonLim_, value); }
+    int XoffLim() const { return xoffLim_; }
+    void SetXoffLim(int value) { StoreAndApply(xoffLim_, value); }
+    TThreadPriority Priority() const { return priority_; }
+    void SetPriority(TThreadPriority value) { StoreWhileClosed(priority_, value); }
+    TVaDTRControl DTRControl() const { return dtrControl_; }
+    void SetDTRControl(TVaDTRControl value) { StoreAndApply(dtrControl_, value); }
+    TVaRTSControl RTSControl() const { return rtsControl_; }
+    void SetRTSControl(TVaRTSControl value) { StoreAndApply(rtsControl_, value); }
+
+    // The flag word of the settings record for the current properties.
+    std::uint32_t SettingsFlags() const;
+
+    NotifyEvent OnOpen;
+    NotifyEvent OnClose;
+    NotifyEvent OnCts;
+    NotifyEvent OnDsr;
+    NotifyEvent OnRlsd;
+    NotifyEvent OnRing;
+    NotifyEvent OnBreak;
+    NotifyEvent OnRxFlag;
+    NotifyEvent OnTxEmpty;
+    ErrorEvent OnError;
+    RxCharEvent OnRxChar;
+
+protected:
+    // Opens the device of GetDeviceName(); raises the open-failure messages.
+    virtual std::shared_ptr<SerialDevice> OpenDevice();
+    virtual void HandleRxChar();
+    virtual void HandleCommEvent(std::uint32_t mask);
+
+private:
+    template <typename T> void StoreAndApply(T& field, T value) {
+        if (!(field == value)) {
+            field = value;
+            ApplySettings();
+        }
+    }
+    template <typename T> void StoreWhileClosed(T& field, T value) {
+        if (field == value) {
+            return;
+        }
+        ThrowIfOpen();
+        field = value;
+    }
+
+    void ThrowIfOpen() const;
+    void ApplySettings();
+    void SetupTimeouts();
+    void SetupBuffers();
+    std::uint32_t GetEventMask() const;
+    void SetEventMask(std::uint32_t mask);
+    void StartEventThread();
+    void CloseDevice();
+    void Purge(std::uint32_t flags);
+    void EscapeComm(int function);
+
+    EventHandOver& handOver_;
+    std::recursive_mutex lock_;
+    std::shared_ptr<SerialDevice> device_;
+    std::shared_ptr<TVaCommThread> thread_;
+    bool destroying_ = false;
+
+    bool autoOpen_ = false;
+    TVaBaudrate baudrate_ = br1200;
+    TVaParity parity_ = paNone;
+    TVaDatabits databits_ = db8;
+    TVaStopbits stopbits_ = sb1;
+    int portNum_ = 0;
+    std::string deviceName_ = "COM%d";
+    TVaCommEvents monitorEvents_;
+    TVaEventChars eventChars_;
+    int readBufSize_ = 4096;
+    int writeBufSize_ = 2048;
+    int readTimeout_ = 1000;
+    int writeTimeout_ = 1000;
+    TVaFlowControl flowControl_ = fcRtsCts;
+    TVaCommOptions options_;
+    int xonLim_ = 1024;
+    int xoffLim_ = 1024;
+    TThreadPriority priority_ = tpNormal;
+    TVaDTRControl dtrControl_ = dtrEnable;
+    TVaRTSControl rtsControl_ = rtsEnable;
+};
+
+} // namespace feedrail
