@@ -1,0 +1,7 @@
+#include "support/NullModemPair.h"
+
+namespace feedrail::test {
+
+NullModemPair::NullModemPair() : ends_(NullModemEnd::Cable()) {}
+
+} // namespace feedrail::test
