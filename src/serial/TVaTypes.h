@@ -58,6 +58,8 @@ enum TVaCommEvent : std::uint8_t {
     ceRxFlag,
 };
 using TVaCommEvents = EnumSet<TVaCommEvent>;
+inline constexpr TVaCommEvents AllCommEvents{ceBreak, ceCts,    ceDsr,     ceError, ceRing,
+                                             ceRlsd,  ceRxChar, ceTxEmpty, ceRxFlag};
 
 enum TThreadPriority : std::uint8_t {
     tpIdle,

@@ -12,15 +12,12 @@ using namespace std::chrono_literals;
 using test::NullModemComm;
 using test::QueueHandOver;
 
-constexpr TVaCommEvents AllEvents{ceBreak, ceCts,    ceDsr,     ceError, ceRing,
-                                  ceRlsd,  ceRxChar, ceTxEmpty, ceRxFlag};
-
 // Every event handler writes its name into a log, so a test sees which
 // handlers ran and in which order.
 class CommEventsTest : public ::testing::Test {
 protected:
     CommEventsTest() {
-        comm_.SetMonitorEvents(AllEvents);
+        comm_.SetMonitorEvents(AllCommEvents);
         comm_.SetFlowControl(fcNone);
         comm_.SetDTRControl(dtrDisable);
         comm_.SetRTSControl(rtsDisable);

@@ -18,16 +18,13 @@ using namespace std::string_view_literals;
 using test::PseudoTerminal;
 using test::QueueHandOver;
 
-constexpr TVaCommEvents AllEvents{ceBreak, ceCts,    ceDsr,     ceError, ceRing,
-                                  ceRlsd,  ceRxChar, ceTxEmpty, ceRxFlag};
-
 // The port as the main window sets it up, on the slave side of a
 // pseudo-terminal whose master side plays the machine.
 class PtyCommTest : public ::testing::Test {
 protected:
     PtyCommTest() {
         comm_.SetDeviceName(pty_.SlavePath());
-        comm_.SetMonitorEvents(AllEvents);
+        comm_.SetMonitorEvents(AllCommEvents);
         comm_.SetFlowControl(fcNone);
         comm_.SetDTRControl(dtrDisable);
         comm_.SetRTSControl(rtsDisable);
