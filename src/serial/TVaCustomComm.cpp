@@ -1,6 +1,5 @@
 #include "serial/TVaCustomComm.h"
 
-#include "common/ProgramDirectory.h"
 #include "serial/DevicePath.h"
 #include "serial/EVaCommError.h"
 #include "serial/PosixSerialDevice.h"
@@ -11,7 +10,8 @@ namespace feedrail {
 
 using namespace CommEventBit;
 
-TVaCustomComm::TVaCustomComm(EventHandOver& handOver) : handOver_(handOver) {
+TVaCustomComm::TVaCustomComm(EventHandOver& handOver, std::string programDir)
+    : handOver_(handOver), programDir_(std::move(programDir)) {
     eventChars_.SetOnChange([this](TVaPersistent&) { ApplySettings(); });
 }
 
@@ -186,7 +186,7 @@ std::uint32_t TVaCustomComm::SettingsFlags() const {
 }
 
 std::shared_ptr<SerialDevice> TVaCustomComm::OpenDevice() {
-    const std::string path = ResolveDevicePath(GetDeviceName(), ProgramDirectory());
+    const std::string path = ResolveDevicePath(GetDeviceName(), programDir_);
     int error = 0;
     std::shared_ptr<SerialDevice> device = PosixSerialDevice::Open(path, error);
     if (!device) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/ProgramDirectory.h"
 #include "serial/EventHandOver.h"
 #include "serial/SerialDevice.h"
 #include "serial/TVaCommThread.h"
@@ -24,7 +25,8 @@ public:
     using ErrorEvent = std::function<void(TVaCustomComm& sender, int errors)>;
     using RxCharEvent = std::function<void(TVaCustomComm& sender, int count)>;
 
-    explicit TVaCustomComm(EventHandOver& handOver);
+    // `programDir` is where com<N> links are looked for (see ResolveDevicePath).
+    explicit TVaCustomComm(EventHandOver& handOver, std::string programDir = ProgramDirectory());
     TVaCustomComm(const TVaCustomComm&) = delete;
     TVaCustomComm& operator=(const TVaCustomComm&) = delete;
     virtual ~TVaCustomComm();
@@ -137,6 +139,7 @@ private:
     void EscapeComm(int function);
 
     EventHandOver& handOver_;
+    std::string programDir_;
     std::recursive_mutex lock_;
     std::shared_ptr<SerialDevice> device_;
     std::shared_ptr<TVaCommThread> thread_;
