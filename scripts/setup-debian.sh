@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Feedrail needs to build and test. Fast when
-# they are all there already: apt runs only for what is missing.
+# Installs the Debian packages Feedrail needs to build and test, and any
+# further packages named as arguments. Fast when they are all there already:
+# apt runs only for what is missing.
 set -euo pipefail
 
-packages=(g++ cmake ninja-build libgtest-dev)
+packages=(g++ cmake ninja-build libgtest-dev qt6-base-dev qt6-qpa-plugins "$@")
 
 missing=()
 for package in "${packages[@]}"; do

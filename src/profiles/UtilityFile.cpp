@@ -1,5 +1,6 @@
 #include "profiles/UtilityFile.h"
 
+#include "profiles/ConversionError.h"
 #include "profiles/GetField.h"
 #include "profiles/WholeNumber.h"
 
@@ -20,7 +21,7 @@ UtilityList UtilityFile::ReadUtilities() const {
         const auto mode = modeField.empty() ? std::optional<std::int32_t>(UtilityNeedsNoFile)
                                             : ParseWholeNumber(modeField);
         if (!mode) {
-            list.Errors.push_back("'" + modeField + "' is not a valid integer value");
+            list.Errors.push_back(ConversionError::Message(modeField));
             continue;
         }
         const int number = static_cast<int>(list.Commands.size()) + 1;

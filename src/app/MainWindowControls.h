@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QIcon>
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QMainWindow;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace feedrail {
+
+class TLsFileListView26;
+
+// The controls of the main window, laid out at their design positions and
+// named after their design names. The window's widget tree owns them.
+struct MainWindowControls {
+    explicit MainWindowControls(QMainWindow& window);
+
+    // File pane.
+    QComboBox* ComboBox2;
+    TLsFileListView26* LsFileListView261;
+    QPushButton* BitBtn1;
+    QPushButton* GetButton;
+    QPushButton* BitBtn3;
+    QPushButton* SetupSheetButton;
+    // Right half.
+    QLabel* StaticText1;
+    QLabel* Label3;
+    QComboBox* ComboBox1;
+    QLineEdit* Edit7;
+    QPlainTextEdit* Memo1;
+    QPushButton* ReceiveButton;
+    QPushButton* SaveButton;
+    QPushButton* SendButton;
+    QPushButton* ClearButton;
+    QPushButton* PrintWindowButton;
+    QPushButton* CloseButton;
+    // Menu.
+    QMenu* Utilities1;
+    QAction* Renumber1;
+    QAction* Settings1;
+    QAction* Index1;
+    QAction* About1;
+    // Glyphs of ClearButton: "Stop" and "Clear".
+    QIcon Image1;
+    QIcon Image2;
+};
+
+} // namespace feedrail

@@ -1,0 +1,104 @@
+#pragma once
+
+#include "app/MainWindowControls.h"
+#include "app/MemoEditor.h"
+#include "app/QtHandOver.h"
+#include "app/RunState.h"
+#include "profiles/ActiveSettings.h"
+#include "profiles/MachineListHost.h"
+#include "profiles/UtilityCommand.h"
+#include "serial/TVaComm.h"
+
+#include <QMainWindow>
+#include <QTimer>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace feedrail {
+
+class TForm2;
+class UserMessages;
+
+// The main window: machine selection, the port and its timed reopening, the
+// status line, the file pane and the editor window. Its handlers carry the
+// design names; each runs through one guard that shows errors escaping it.
+class Tpunch_d : public QMainWindow, public MachineListHost {
+    Q_OBJECT
+public:
+    // `programDir` (with its trailing "/") holds DNC.ini, DNCUtilities.ini
+    // and com<N> links.
+    Tpunch_d(std::string programDir, UserMessages& messages, QWidget* parent = nullptr);
+    ~Tpunch_d() override;
+
+    void FormCreate();
+    void CommOpenTimer1Timer();
+    void DefaultDirectoryTimer1Timer();
+    void ComboBox1Change();
+    void ComboBox2Change();
+    void BitBtn1Click();
+    void LsFileListView261Change();
+    void GetButtonClick();
+    void SaveButtonClick();
+    void SaveTimerTimer();
+    void ClearButtonClick();
+    void CloseButtonClick();
+    void CloseTimer1Timer();
+    void Settings1Click();
+
+    void ShowStatus(const QString& text);
+    void EnableButtons();
+    void DisableButtons();
+    void ApplyPortSettings();
+
+    // Runs a handler; an error escaping it is shown: a serial port error as
+    // "Async32 error: " and its message once the port has first been set up,
+    // any other error in an error box.
+    void Guard(const std::function<void()>& handler);
+
+    QString CurrentMachine() const override;
+    void AddMachine(const QString& name) override;
+
+    RunState& State() { return runState_; }
+    ActiveSettings& Settings() { return activeSettings_; }
+    TVaComm& Comm1() { return comm1_; }
+    MemoEditor& Editor() { return editor_; }
+    TForm2& Form2() const { return *form2_; }
+    const MainWindowControls& Controls() const { return controls_; }
+    const std::vector<UtilityCommand>& Utilities() const { return utilities_; }
+    QTimer& CommOpenTimer1() { return commOpenTimer1_; }
+    QTimer& DefaultDirectoryTimer1() { return defaultDirectoryTimer1_; }
+    QTimer& SaveTimer() { return saveTimer_; }
+    QTimer& CloseTimer1() { return closeTimer1_; }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void ShowError(std::exception_ptr error);
+    void ConnectHandlers();
+    void FillMachineList();
+    void FillDirectoryShortcuts();
+    void AddUtilities();
+    std::string ProfilePath() const;
+    static void Arm(QTimer& timer);
+
+    RunState runState_;
+    ActiveSettings activeSettings_;
+    UserMessages& messages_;
+    bool errorHookInstalled_ = false;
+    MainWindowControls controls_;
+    MemoEditor editor_;
+    QtHandOver handOver_;
+    TVaComm comm1_;
+    QTimer commOpenTimer1_;
+    QTimer defaultDirectoryTimer1_;
+    QTimer saveTimer_;
+    QTimer closeTimer1_;
+    QString saveTarget_;
+    std::vector<UtilityCommand> utilities_;
+    TForm2* form2_ = nullptr;
+};
+
+} // namespace feedrail
