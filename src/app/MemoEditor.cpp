@@ -64,7 +64,16 @@ void MemoEditor::AppendReceivedLine(const std::string& text, int receivedLines) 
 }
 
 std::string MemoEditor::Text() const {
-    return ToBytes(memo_.toPlainText());
+    // Block by block, because the document's plain text turns a no-break
+    // space (the byte 0xA0) into a blank.
+    std::string text;
+    for (QTextBlock block = memo_.document()->begin(); block.isValid(); block = block.next()) {
+        if (block != memo_.document()->begin()) {
+            text += '\n';
+        }
+        text += ToBytes(block.text());
+    }
+    return text;
 }
 
 void MemoEditor::SetText(const std::string& text) {

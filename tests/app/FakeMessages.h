@@ -1,0 +1,26 @@
+#pragma once
+
+#include "app/UserMessages.h"
+
+#include <QStringList>
+
+namespace feedrail::test {
+
+// Message boxes that record what they would have shown, and a save dialog
+// that answers with a prepared path.
+class FakeMessages : public UserMessages {
+public:
+    void ShowMessage(const QString& text) override { Messages << text; }
+    void ShowError(const QString& text) override { Errors << text; }
+    std::optional<QString> AskSaveFileName(const SaveRequest& request) override {
+        LastSaveRequest = request;
+        return SaveAnswer;
+    }
+
+    QStringList Messages;
+    QStringList Errors;
+    SaveRequest LastSaveRequest;
+    std::optional<QString> SaveAnswer;
+};
+
+} // namespace feedrail::test
