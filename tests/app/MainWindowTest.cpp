@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -186,6 +187,14 @@ TEST_F(MainWindowTest, CloseShowsItsStatusAndClosesTheWindowOnTheTimer) {
     EXPECT_TRUE(window_->isVisible());
     window_->CloseTimer1Timer();
     EXPECT_FALSE(window_->isVisible());
+}
+
+TEST_F(MainWindowTest, EscClosesLikeTheCloseButton) {
+    Start("[M]\nCommPort=200\n");
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(window_.get(), &escape);
+    EXPECT_EQ(Status(), "Closing Feedrail");
+    EXPECT_TRUE(window_->CloseTimer1().isActive());
 }
 
 TEST_F(MainWindowTest, GetLoadsTheSelectedFileAndReportsFailures) {
