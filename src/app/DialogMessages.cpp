@@ -13,6 +13,10 @@ void DialogMessages::ShowError(const QString& text) {
     QMessageBox::critical(parent_, QStringLiteral("Feedrail"), text);
 }
 
+bool DialogMessages::Confirm(const QString& question) {
+    return QMessageBox::question(parent_, QStringLiteral("Feedrail"), question) == QMessageBox::Yes;
+}
+
 std::optional<QString> DialogMessages::AskSaveFileName(const SaveRequest& request) {
     QFileDialog dialog(parent_);
     dialog.setAcceptMode(QFileDialog::AcceptSave);

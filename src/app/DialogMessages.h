@@ -13,6 +13,7 @@ public:
 
     void ShowMessage(const QString& text) override;
     void ShowError(const QString& text) override;
+    bool Confirm(const QString& question) override;
     std::optional<QString> AskSaveFileName(const SaveRequest& request) override;
 
 private:

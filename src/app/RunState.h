@@ -13,10 +13,21 @@ struct RunState {
     bool CancelRequested = false;
     bool ReceiveOff = false;
     bool TxEnabled = false;
+    bool XonState = false;
+    bool WaitingForRemoteStart = false;
+    bool SendingWithXonXoff = false;
+    bool FirstCtsCheck = false;
+    bool PercentSeen = false;
+    bool FirstLinePending = true;
     std::string ReceiveLine;
     int ReceivedLines = 0;
+    int LinesSent = 0;
+    bool SendPending = false;
     bool StopPending = false;
+    bool ReceivePending = false;
     bool Closing = false;
+    // Received lines are in the editor that no Save, Clear or Get has dealt with.
+    bool ReceivedUnsaved = false;
 };
 
 } // namespace feedrail

@@ -11,6 +11,7 @@
 #include "serial/EVaCommError.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
@@ -19,6 +20,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QThread>
 #include <cstring>
 
 namespace feedrail {
@@ -54,7 +56,8 @@ std::string EditorText(std::string content) {
 Tpunch_d::Tpunch_d(std::string programDir, UserMessages& messages, QWidget* parent)
     : QMainWindow(parent), messages_(messages), controls_(*this), editor_(*controls_.Memo1),
       handOver_([this](std::exception_ptr error) { ShowError(error); }),
-      comm1_(handOver_, programDir) {
+      comm1_(handOver_, programDir), send_(runState_, activeSettings_, comm1_, *this),
+      receive_(runState_, activeSettings_, comm1_, *this, send_) {
     runState_.ProgramDir = std::move(programDir);
     setObjectName(QStringLiteral("punch_d"));
     setWindowTitle(QStringLiteral("Feedrail "));
@@ -69,6 +72,7 @@ Tpunch_d::Tpunch_d(std::string programDir, UserMessages& messages, QWidget* pare
     comm1_.SetFlowControl(fcNone);
     comm1_.SetDTRControl(dtrDisable);
     comm1_.SetRTSControl(rtsDisable);
+    BindPortEvents();
 
     const std::pair<QTimer*, int> timers[] = {{&commOpenTimer1_, 1000},
                                               {&defaultDirectoryTimer1_, 1000},
@@ -109,8 +113,14 @@ void Tpunch_d::CommOpenTimer1Timer() {
         return;
     }
     ApplyPortSettings();
-    if (runState_.StopPending) {
+    if (runState_.SendPending) {
+        runState_.SendPending = false;
+        send_.SendStart();
+    } else if (runState_.StopPending) {
         runState_.StopPending = false;
+    } else if (runState_.ReceivePending) {
+        runState_.ReceivePending = false;
+        receive_.ReceiveStart();
     }
 }
 
@@ -172,6 +182,7 @@ void Tpunch_d::GetButtonClick() {
         return;
     }
     editor_.SetText(EditorText(file.content));
+    runState_.ReceivedUnsaved = false;
     controls_.Edit7->setText(FileNamePart(path));
 }
 
@@ -205,14 +216,18 @@ void Tpunch_d::SaveTimerTimer() {
         return;
     }
     controls_.Edit7->setText(FileNamePart(saveTarget_));
+    runState_.ReceivedUnsaved = false;
     ShowStatus(QStringLiteral("File Saved"));
 }
 
 void Tpunch_d::ClearButtonClick() {
     runState_.ReceivedLines = 1;
     runState_.ReceiveOff = true;
+    // A send that still waits for the machine's XON is over too.
+    runState_.WaitingForRemoteStart = false;
     if (controls_.ClearButton->text() == QLatin1String("Clear")) {
         editor_.CutAll();
+        runState_.ReceivedUnsaved = false;
         runState_.CurrentFile.clear();
         controls_.Edit7->clear();
     }
@@ -227,6 +242,10 @@ void Tpunch_d::ClearButtonClick() {
 }
 
 void Tpunch_d::CloseButtonClick() {
+    if (!MayDiscardReceivedText()) {
+        return;
+    }
+    closeConfirmed_ = true;
     ShowStatus(QStringLiteral("Closing Feedrail"));
     runState_.Closing = true;
     runState_.CancelRequested = true;
@@ -245,6 +264,10 @@ void Tpunch_d::CloseTimer1Timer() {
 void Tpunch_d::Settings1Click() {
     form2_->exec();
 }
+
+void Tpunch_d::SendButtonClick() { send_.SendButtonClick(); }
+
+void Tpunch_d::ReceiveButtonClick() { receive_.ReceiveButtonClick(); }
 
 void Tpunch_d::ShowStatus(const QString& text) {
     controls_.Label3->setText(text);
@@ -305,6 +328,10 @@ void Tpunch_d::keyPressEvent(QKeyEvent* event) {
 }
 
 void Tpunch_d::closeEvent(QCloseEvent* event) {
+    if (!closeConfirmed_ && !MayDiscardReceivedText()) {
+        event->ignore();
+        return;
+    }
     runState_.ReceiveOff = true;
     QMainWindow::closeEvent(event);
 }
@@ -345,6 +372,8 @@ void Tpunch_d::ConnectHandlers() {
     bind(controls_.GetButton, &QPushButton::clicked, &Tpunch_d::GetButtonClick);
     bind(controls_.SaveButton, &QPushButton::clicked, &Tpunch_d::SaveButtonClick);
     bind(controls_.ClearButton, &QPushButton::clicked, &Tpunch_d::ClearButtonClick);
+    bind(controls_.SendButton, &QPushButton::clicked, &Tpunch_d::SendButtonClick);
+    bind(controls_.ReceiveButton, &QPushButton::clicked, &Tpunch_d::ReceiveButtonClick);
     bind(controls_.CloseButton, &QPushButton::clicked, &Tpunch_d::CloseButtonClick);
     bind(controls_.Settings1, &QAction::triggered, &Tpunch_d::Settings1Click);
     bind(&commOpenTimer1_, &QTimer::timeout, &Tpunch_d::CommOpenTimer1Timer);
@@ -384,6 +413,89 @@ void Tpunch_d::AddUtilities() {
 
 std::string Tpunch_d::ProfilePath() const {
     return runState_.ProgramDir + std::string(ProfileFile::FileName);
+}
+
+void Tpunch_d::BindPortEvents() {
+    comm1_.OnRxChar = [this](TVaCustomComm&, int count) { receive_.Comm1RxChar(count); };
+    comm1_.OnError = [this](TVaCustomComm&, int errors) { receive_.Comm1Error(errors); };
+    comm1_.OnCts = [this](TVaCustomComm&) { send_.Comm1Cts(); };
+}
+
+void Tpunch_d::ShowStatus(const std::string& text) {
+    ShowStatus(FromStd(text));
+}
+
+void Tpunch_d::ShowProgress(const std::string& text) {
+    controls_.StaticText1->setText(FromStd(text));
+    controls_.StaticText1->repaint();
+}
+
+void Tpunch_d::ShowStopButton() {
+    controls_.ClearButton->setText(QStringLiteral("Stop"));
+    controls_.ClearButton->setIcon(controls_.Image1);
+}
+
+bool Tpunch_d::ClearButtonReadsClear() const {
+    return controls_.ClearButton->text() == QLatin1String("Clear");
+}
+
+void Tpunch_d::DisableClearButton() {
+    controls_.ClearButton->setEnabled(false);
+}
+
+void Tpunch_d::ClearEditorAndFileName() {
+    controls_.Edit7->clear();
+    controls_.Memo1->clear();
+}
+
+void Tpunch_d::ArmCommOpenTimer() {
+    Arm(commOpenTimer1_);
+}
+
+bool Tpunch_d::EscapePressed() {
+    ProcessEventsBlockingInput();
+    return inputBlocker_.TakeEscape();
+}
+
+void Tpunch_d::Idle(std::chrono::milliseconds time) {
+    ProcessEventsBlockingInput();
+    QThread::msleep(static_cast<unsigned long>(time.count()));
+}
+
+void Tpunch_d::Defer(std::function<void()> work) {
+    QTimer::singleShot(0, this, [this, work = std::move(work)] { Guard(work); });
+}
+
+bool Tpunch_d::Leader() const {
+    return form2_->Leader();
+}
+
+std::string Tpunch_d::GetEditorLine(int line) const {
+    return editor_.GetEditorLine(line);
+}
+
+int Tpunch_d::EditorLineCount() const {
+    return editor_.EditorLineCount();
+}
+
+void Tpunch_d::HighlightEditorLine(int line) {
+    editor_.HighlightEditorLine(line);
+}
+
+void Tpunch_d::AppendReceivedLine(const std::string& text) {
+    editor_.AppendReceivedLine(text, runState_.ReceivedLines);
+}
+
+void Tpunch_d::ProcessEventsBlockingInput() {
+    handOver_.RunPending();
+    QCoreApplication::instance()->installEventFilter(&inputBlocker_);
+    QCoreApplication::processEvents();
+    QCoreApplication::instance()->removeEventFilter(&inputBlocker_);
+}
+
+bool Tpunch_d::MayDiscardReceivedText() {
+    return !runState_.ReceivedUnsaved ||
+           messages_.Confirm(QStringLiteral("Discard the received program?"));
 }
 
 void Tpunch_d::Arm(QTimer& timer) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/InputBlocker.h"
 #include "app/MainWindowControls.h"
 #include "app/MemoEditor.h"
 #include "app/QtHandOver.h"
@@ -8,6 +9,9 @@
 #include "profiles/MachineListHost.h"
 #include "profiles/UtilityCommand.h"
 #include "serial/TVaComm.h"
+#include "transfer/ReceiveTransfer.h"
+#include "transfer/SendTransfer.h"
+#include "transfer/TransferHost.h"
 
 #include <QMainWindow>
 #include <QTimer>
@@ -23,7 +27,7 @@ class UserMessages;
 // The main window: machine selection, the port and its timed reopening, the
 // status line, the file pane and the editor window. Its handlers carry the
 // design names; each runs through one guard that shows errors escaping it.
-class Tpunch_d : public QMainWindow, public MachineListHost {
+class Tpunch_d : public QMainWindow, public MachineListHost, public TransferHost {
     Q_OBJECT
 public:
     // `programDir` (with its trailing "/") holds DNC.ini, DNCUtilities.ini
@@ -45,11 +49,30 @@ public:
     void CloseButtonClick();
     void CloseTimer1Timer();
     void Settings1Click();
+    void SendButtonClick();
+    void ReceiveButtonClick();
 
     void ShowStatus(const QString& text);
-    void EnableButtons();
-    void DisableButtons();
+    void EnableButtons() override;
+    void DisableButtons() override;
     void ApplyPortSettings();
+
+    // TransferHost
+    void ShowStatus(const std::string& text) override;
+    void ShowProgress(const std::string& text) override;
+    void ShowStopButton() override;
+    bool ClearButtonReadsClear() const override;
+    void DisableClearButton() override;
+    void ClearEditorAndFileName() override;
+    void ArmCommOpenTimer() override;
+    bool EscapePressed() override;
+    void Idle(std::chrono::milliseconds time) override;
+    void Defer(std::function<void()> work) override;
+    bool Leader() const override;
+    std::string GetEditorLine(int line) const override;
+    int EditorLineCount() const override;
+    void HighlightEditorLine(int line) override;
+    void AppendReceivedLine(const std::string& text) override;
 
     // Runs a handler; an error escaping it is shown: a serial port error as
     // "Async32 error: " and its message once the port has first been set up,
@@ -81,6 +104,11 @@ private:
     void FillMachineList();
     void FillDirectoryShortcuts();
     void AddUtilities();
+    void BindPortEvents();
+    // Processes pending events with clicks and keys swallowed.
+    void ProcessEventsBlockingInput();
+    // Asks before received text that was never saved is thrown away.
+    bool MayDiscardReceivedText();
     std::string ProfilePath() const;
     static void Arm(QTimer& timer);
 
@@ -92,6 +120,10 @@ private:
     MemoEditor editor_;
     QtHandOver handOver_;
     TVaComm comm1_;
+    SendTransfer send_;
+    ReceiveTransfer receive_;
+    InputBlocker inputBlocker_;
+    bool closeConfirmed_ = false;
     QTimer commOpenTimer1_;
     QTimer defaultDirectoryTimer1_;
     QTimer saveTimer_;

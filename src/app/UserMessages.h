@@ -24,6 +24,8 @@ public:
     virtual void ShowMessage(const QString& text) = 0;
     // An error box.
     virtual void ShowError(const QString& text) = 0;
+    // A yes/no question; true for yes.
+    virtual bool Confirm(const QString& question) = 0;
     // The path chosen in the save dialog; nothing when cancelled.
     virtual std::optional<QString> AskSaveFileName(const SaveRequest& request) = 0;
 };

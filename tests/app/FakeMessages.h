@@ -12,6 +12,10 @@ class FakeMessages : public UserMessages {
 public:
     void ShowMessage(const QString& text) override { Messages << text; }
     void ShowError(const QString& text) override { Errors << text; }
+    bool Confirm(const QString& question) override {
+        Questions << question;
+        return ConfirmAnswer;
+    }
     std::optional<QString> AskSaveFileName(const SaveRequest& request) override {
         LastSaveRequest = request;
         return SaveAnswer;
@@ -19,6 +23,8 @@ public:
 
     QStringList Messages;
     QStringList Errors;
+    QStringList Questions;
+    bool ConfirmAnswer = true;
     SaveRequest LastSaveRequest;
     std::optional<QString> SaveAnswer;
 };

@@ -247,7 +247,7 @@ TEST_F(MainWindowTest, SaveWritesTheEditorAfterTheDialogAndReportsFailures) {
     EXPECT_EQ(ReadFile(folder_.File("O2000.nc")), "%\nO2000\n%\n");
     EXPECT_EQ(Status(), "File Saved");
 
-    window_->ShowStatus("Idle");
+    window_->ShowStatus(QStringLiteral("Idle"));
     messages_.SaveAnswer = QString::fromStdString(folder_.File("gone/O3000.nc"));
     window_->SaveButtonClick();
     window_->SaveTimerTimer();

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "app/RunState.h"
+#include "profiles/ActiveSettings.h"
+#include "serial/TVaCustomComm.h"
+#include "transfer/TransferHost.h"
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+namespace feedrail {
+
+// Sending the editor's program to the machine: the request, the start for each
+// handshake, and the loop that writes it line by line, byte by byte.
+class SendTransfer {
+public:
+    SendTransfer(RunState& state, const ActiveSettings& settings, TVaCustomComm& port,
+                 TransferHost& host);
+
+    void SendButtonClick();
+    // Runs when the port has been reopened for a requested send.
+    void SendStart();
+    void SendProgram();
+    void Comm1Cts();
+
+    // The pause after each line: PunchWait³ steps of one microsecond each.
+    static std::chrono::microseconds LinePause(std::int32_t punchWait);
+
+private:
+    enum class Gate { Open, Cancelled };
+
+    Gate LineStart();
+    Gate ByteGate();
+    bool HeldByMachine();
+    void WriteByte(char byte);
+    void WriteXonTwice();
+    void Pause();
+    void Finish();
+    void Progress(int line, int lines, bool force);
+
+    RunState& state_;
+    const ActiveSettings& settings_;
+    TVaCustomComm& port_;
+    TransferHost& host_;
+    std::chrono::steady_clock::time_point lastProgress_{};
+};
+
+} // namespace feedrail

@@ -1,0 +1,40 @@
+#include "support/TransferFixture.h"
+
+#include <chrono>
+
+namespace feedrail::test {
+
+TransferFixture::TransferFixture() {
+    host_.ReceivedLines = &state_.ReceivedLines;
+    comm_.SetMonitorEvents(AllCommEvents);
+    comm_.SetFlowControl(fcNone);
+    comm_.SetDTRControl(dtrDisable);
+    comm_.SetRTSControl(rtsDisable);
+    comm_.SetWriteTimeout(50);
+    comm_.OnRxChar = [this](TVaCustomComm&, int count) { receive_.Comm1RxChar(count); };
+    comm_.OnError = [this](TVaCustomComm&, int errors) { receive_.Comm1Error(errors); };
+    comm_.OnCts = [this](TVaCustomComm&) { send_.Comm1Cts(); };
+}
+
+void TransferFixture::OpenFor(std::int32_t handshake) {
+    settings_.CommHandshake = handshake;
+    comm_.Open();
+    SetHandshakeLines(handshake, comm_);
+}
+
+void TransferFixture::MachineSends(const std::string& bytes) {
+    std::size_t written = 0;
+    comm_.Machine().Write(bytes.data(), bytes.size(), 1000, written);
+    ASSERT_EQ(written, bytes.size());
+}
+
+void TransferFixture::Deliver() {
+    handOver_.RunUntil([this] {
+        ComStat stat;
+        comm_.GetComStat(stat);
+        return stat.cbInQue == 0;
+    });
+    handOver_.RunUntil([] { return false; }, std::chrono::milliseconds(20));
+}
+
+} // namespace feedrail::test

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "app/PortSetup.h"
+#include "app/RunState.h"
+#include "support/FakeTransferHost.h"
+#include "support/NullModemComm.h"
+#include "support/QueueHandOver.h"
+#include "transfer/ReceiveTransfer.h"
+#include "transfer/SendTransfer.h"
+
+#include <gtest/gtest.h>
+#include <string>
+
+namespace feedrail::test {
+
+// A send and a receive wired as the main window wires them, on a port whose
+// other end the test plays as the machine.
+class TransferFixture : public ::testing::Test {
+protected:
+    TransferFixture();
+
+    // Opens the port for a handshake, as the port-open tick does.
+    void OpenFor(std::int32_t handshake);
+    void MachineSends(const std::string& bytes);
+    // What left the port so far.
+    std::string Wire() const { return comm_.Device().Written(); }
+    // Runs hand-overs until the receive has processed what the machine sent.
+    void Deliver();
+
+    RunState state_;
+    ActiveSettings settings_;
+    QueueHandOver handOver_;
+    NullModemComm comm_{handOver_};
+    FakeTransferHost host_{handOver_};
+    SendTransfer send_{state_, settings_, comm_, host_};
+    ReceiveTransfer receive_{state_, settings_, comm_, host_, send_};
+};
+
+} // namespace feedrail::test

@@ -1,0 +1,180 @@
+#include "support/TransferFixture.h"
+
+namespace feedrail {
+namespace {
+
+std::string Bytes(std::initializer_list<unsigned char> bytes) {
+    return std::string(bytes.begin(), bytes.end());
+}
+
+class ReceiveTransferTest : public test::TransferFixture {
+protected:
+    // Requests a receive and lets the port-open tick start it.
+    void StartReceive(std::int32_t handshake, std::int32_t punchType = 1) {
+        settings_.PunchType = punchType;
+        settings_.CommHandshake = handshake;
+        receive_.ReceiveButtonClick();
+        OpenFor(handshake);
+        state_.ReceivePending = false;
+        receive_.ReceiveStart();
+    }
+    bool Showed(const std::string& status) const {
+        return std::find(host_.Statuses.begin(), host_.Statuses.end(), status) !=
+               host_.Statuses.end();
+    }
+};
+
+TEST_F(ReceiveTransferTest, APunchedProgramArrivesLineByLine) {
+    const struct {
+        const char* name;
+        std::int32_t punchType;
+        std::string tape;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"ascii", 1, "%\nO1000\r\nG0 X1\n\x14", {"%", "O1000", "G0 X1", ""}},
+        {"two line feeds first", 1, "\n\n%\n\x14", {"", "%", ""}},
+        {"iso CR LF",
+         3,
+         Bytes({0xA5, 0x8D, 0x0A, 0x47, 0xB1, 0x8D, 0x0A, 0x14}),
+         {"%", "G1", "", ""}},
+        {"eia", 2, Bytes({0x0B, 0x80, 0x11, 0x67, 0x13, 0x80, 0x2F}), {"%", "G3"}},
+        {"blank tape is never stored", 1, std::string(5, '\0') + "G1\n\x14", {"G1"}},
+    };
+    // Each CR and each LF ends a line; empty lines among the first ones are
+    // tidied away, later ones stay.
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::QueueHandOver handOver;
+        test::NullModemComm comm(handOver);
+        test::FakeTransferHost host(handOver);
+        RunState state;
+        host.ReceivedLines = &state.ReceivedLines;
+        ActiveSettings settings;
+        settings.PunchType = c.punchType;
+        settings.CommHandshake = 1;
+        SendTransfer send(state, settings, comm, host);
+        ReceiveTransfer receive(state, settings, comm, host, send);
+        comm.OnRxChar = [&](TVaCustomComm&, int count) { receive.Comm1RxChar(count); };
+        comm.SetMonitorEvents(AllCommEvents);
+        comm.SetFlowControl(fcNone);
+        receive.ReceiveButtonClick();
+        comm.Open();
+        receive.ReceiveStart();
+        std::size_t written = 0;
+        comm.Machine().Write(c.tape.data(), c.tape.size(), 1000, written);
+        handOver.RunUntil([&] { return host.Statuses.back() == "Finished Receiving"; });
+        EXPECT_EQ(host.Lines, c.lines);
+        EXPECT_TRUE(host.ButtonsEnabled);
+        EXPECT_TRUE(state.ReceivedUnsaved);
+    }
+}
+
+TEST_F(ReceiveTransferTest, TheRequestEmptiesTheEditorAndLocksTheButtons) {
+    host_.Lines = {"old"};
+    settings_.CommHandshake = 3;
+    receive_.ReceiveButtonClick();
+    EXPECT_TRUE(host_.Lines.empty());
+    EXPECT_TRUE(state_.ReceivePending);
+    EXPECT_TRUE(state_.ReceiveOff);
+    EXPECT_FALSE(state_.TxEnabled);
+    EXPECT_FALSE(host_.ButtonsEnabled);
+    EXPECT_EQ(host_.ClearCaption, "Stop");
+    EXPECT_EQ(comm_.DTRControl(), dtrEnable);
+}
+
+TEST_F(ReceiveTransferTest, TheStartShowsWaitingAndAsksForDataUnderXonXoff) {
+    StartReceive(0);
+    EXPECT_EQ(host_.Statuses.back(), "Waiting For Data");
+    EXPECT_EQ(Wire(), "\x11\x11");
+    EXPECT_TRUE(comm_.Device().Dtr());
+    EXPECT_TRUE(comm_.Device().Rts());
+}
+
+// Nothing is lost when the window was busy: a batch far beyond the read
+// buffer arrives whole, and a line longer than 250 characters is kept.
+TEST_F(ReceiveTransferTest, LargeBatchesAndLongLinesArriveWhole) {
+    comm_.SetReadBufSize(8192);
+    StartReceive(1);
+    std::string longLine;
+    for (int i = 0; longLine.size() < 6000; ++i) {
+        longLine += "X" + std::to_string(i);
+    }
+    // All of it is queued before the window looks: one event, far more
+    // bytes than one read takes.
+    MachineSends(longLine + "\n\x14");
+    Deliver();
+    EXPECT_EQ(host_.Lines, std::vector<std::string>{longLine});
+}
+
+TEST_F(ReceiveTransferTest, TheClosingPercentUnderRtsCtsAddsTheLineOnce) {
+    StartReceive(4);
+    MachineSends("%\nG1\n%\n");
+    Deliver();
+    // The line break after the closing % does not add "%" a second time.
+    EXPECT_EQ(host_.Lines, (std::vector<std::string>{"%", "G1", "%", ""}));
+    EXPECT_TRUE(Showed("Finished Receiving"));
+    EXPECT_FALSE(host_.ButtonsEnabled) << "the controls stay locked until Stop";
+}
+
+TEST_F(ReceiveTransferTest, PercentSignsAreTextWithoutRtsCts) {
+    StartReceive(1);
+    MachineSends("%\nG1\n%\n");
+    Deliver();
+    EXPECT_EQ(host_.Lines, (std::vector<std::string>{"%", "G1", "%"}));
+    EXPECT_FALSE(Showed("Finished Receiving"));
+}
+
+TEST_F(ReceiveTransferTest, ControlCharactersShowTheirStatus) {
+    StartReceive(1);
+    MachineSends("\x12");
+    Deliver();
+    EXPECT_EQ(host_.Statuses.back(), "Receiving Data");
+    MachineSends("\x13");
+    Deliver();
+    EXPECT_EQ(host_.Statuses.back(), "Finished Receiving");
+    EXPECT_FALSE(state_.XonState);
+    state_.SendingWithXonXoff = true;
+    MachineSends("\x11\x13");
+    Deliver();
+    EXPECT_EQ(host_.Statuses.back(), "Finished Sending");
+}
+
+TEST_F(ReceiveTransferTest, IgnoredWhileReceiveIsOff) {
+    StartReceive(1);
+    state_.ReceiveOff = true;
+    MachineSends("G1\n");
+    handOver_.RunUntil([] { return false; }, std::chrono::milliseconds(50));
+    EXPECT_TRUE(host_.Lines.empty());
+    ComStat stat;
+    comm_.GetComStat(stat);
+    EXPECT_EQ(stat.cbInQue, 3u) << "the bytes stay queued";
+}
+
+TEST_F(ReceiveTransferTest, AFailedReadIsReported) {
+    StartReceive(1);
+    comm_.Device().FailNext(test::NullModemEnd::Operation::Read, EIO);
+    MachineSends("G1\n");
+    handOver_.RunUntil([&] { return Showed("Error reading incoming data..."); });
+    EXPECT_TRUE(Showed("Error reading incoming data..."));
+}
+
+TEST_F(ReceiveTransferTest, LineErrorsShowTheirMessagesInOrder) {
+    receive_.Comm1Error(0x0014);
+    EXPECT_EQ(host_.Statuses, (std::vector<std::string>{"The hardware detected a break condition.",
+                                                        "The hardware detected a parity error."}));
+    host_.Statuses.clear();
+    receive_.Comm1Error(0xFFFF);
+    ASSERT_EQ(host_.Statuses.size(), 11u);
+    EXPECT_EQ(host_.Statuses.front(), "The hardware detected a break condition.");
+    EXPECT_EQ(host_.Statuses.back(), "buffer was full.");
+}
+
+TEST_F(ReceiveTransferTest, ProgressCountsLinesAndBytes) {
+    StartReceive(1);
+    MachineSends("%\nG1\n\x14");
+    Deliver();
+    EXPECT_EQ(host_.Progress.back(), "Received 3 lines, 6 bytes");
+}
+
+} // namespace
+} // namespace feedrail

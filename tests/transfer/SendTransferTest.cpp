@@ -1,0 +1,230 @@
+#include "support/TransferFixture.h"
+
+namespace feedrail {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::string Bytes(std::initializer_list<unsigned char> bytes) {
+    return std::string(bytes.begin(), bytes.end());
+}
+
+const std::string Trailer = std::string(20, '\0') + "\x14";
+
+class SendTransferTest : public test::TransferFixture {
+protected:
+    void Program(std::vector<std::string> lines) { host_.Lines = std::move(lines); }
+    const std::string& LastStatus() const { return host_.Statuses.back(); }
+    bool Showed(const std::string& status) const {
+        return std::find(host_.Statuses.begin(), host_.Statuses.end(), status) !=
+               host_.Statuses.end();
+    }
+};
+
+TEST_F(SendTransferTest, EveryByteOnTheWireIsTheTapeCodesOwn) {
+    const struct {
+        const char* name;
+        std::int32_t punchType;
+        std::int32_t eob;
+        std::int32_t handshake;
+        bool leader;
+        std::vector<std::string> lines;
+        std::string wire;
+    } cases[] = {
+        {"ascii crlf, leader",
+         1,
+         0,
+         1,
+         true,
+         {"%", "O1000", "G0 X1", "%"},
+         "%\r\nO1000\r\nG0 X1\r\n%" + Trailer},
+        {"iso crlf, leader",
+         3,
+         0,
+         1,
+         true,
+         {"%", "O1000", "G0 X1", "%"},
+         Bytes({0xA5, 0x8D, 0x0A, 0xCF, 0xB1, 0x30, 0x30, 0x30, 0x8D, 0x0A, 0x47, 0x30, 0xA0, 0xD8,
+                0xB1, 0x8D, 0x0A, 0xA5}) +
+             Trailer},
+        {"eia, leader inside a $ line",
+         2,
+         1,
+         1,
+         true,
+         {"$1%"},
+         Bytes({0x5B, 0x01, 0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x0B, 0x80}) + Trailer},
+        {"driver xon/xoff starts with two XON", 1, 2, 2, false, {"G1", ""}, "\x11\x11G1\n\n"},
+        {"lines after the closing % are never sent",
+         1,
+         2,
+         1,
+         false,
+         {"%", "G1", "%", "M30"},
+         "%\nG1\n%"},
+        {"an empty editor sends the trailer alone", 1, 0, 1, true, {}, Trailer},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::QueueHandOver handOver;
+        test::NullModemComm comm(handOver);
+        test::FakeTransferHost host(handOver);
+        RunState state;
+        ActiveSettings settings;
+        settings.PunchType = c.punchType;
+        settings.EOB = c.eob;
+        settings.CommHandshake = c.handshake;
+        SendTransfer send(state, settings, comm, host);
+        host.LeaderOn = c.leader;
+        host.Lines = c.lines;
+        comm.SetFlowControl(fcNone);
+        comm.SetRTSControl(rtsDisable);
+        comm.SetDTRControl(dtrDisable);
+        comm.Open();
+        SetHandshakeLines(c.handshake, comm);
+        send.SendStart();
+        EXPECT_EQ(comm.Device().Written(), c.wire);
+        EXPECT_EQ(host.Statuses.back(), "Finished Send");
+        EXPECT_TRUE(host.ButtonsEnabled);
+    }
+}
+
+TEST_F(SendTransferTest, TheRequestClosesThePortAndWaitsForTheTimer) {
+    OpenFor(1);
+    host_.ClearCaption = "Clear";
+    state_.CancelRequested = true;
+    send_.SendButtonClick();
+    EXPECT_FALSE(comm_.Active());
+    EXPECT_TRUE(state_.SendPending);
+    EXPECT_FALSE(state_.CancelRequested);
+    EXPECT_TRUE(state_.ReceiveOff);
+    EXPECT_FALSE(host_.ButtonsEnabled);
+    EXPECT_EQ(host_.ClearCaption, "Stop");
+    EXPECT_EQ(host_.TimerArmed, 1);
+}
+
+// Program Xon/Xoff: two XON, then the machine's XON starts the send and its
+// XOFF stops it before the next byte, not only at the next line.
+TEST_F(SendTransferTest, TheMachinesXonStartsTheSendAndItsXoffPausesItMidLine) {
+    Program({"%", "N10 G01 X100.0 Y200.0 F300.0", "N20 X0", "%"});
+    OpenFor(0);
+    send_.SendStart();
+    EXPECT_EQ(Wire(), "\x11\x11");
+    EXPECT_EQ(LastStatus(), "Waiting for Remote Start");
+    EXPECT_TRUE(state_.WaitingForRemoteStart);
+
+    MachineSends("\x11");
+    handOver_.RunUntil([&] { return !host_.Deferred.empty(); });
+    EXPECT_FALSE(state_.WaitingForRemoteStart);
+    EXPECT_FALSE(host_.ClearButtonEnabled);
+    EXPECT_TRUE(Showed("xon"));
+
+    std::size_t atXoff = 0;
+    int pollsHeld = 0;
+    host_.OnPoll = [&] {
+        if (atXoff == 0 && Wire().size() == 2 + 2 + 12) {
+            MachineSends("\x13");
+            handOver_.RunUntil([&] { return !state_.XonState; });
+            atXoff = Wire().size();
+        } else if (atXoff != 0 && !state_.XonState && ++pollsHeld == 50) {
+            EXPECT_EQ(Wire().size(), atXoff) << "bytes went out after the machine's XOFF";
+            MachineSends("\x11");
+        }
+        return false;
+    };
+    host_.RunDeferred();
+    EXPECT_EQ(pollsHeld, 50);
+    EXPECT_EQ(Wire(), "\x11\x11%\r\nN10 G01 X100.0 Y200.0 F300.0\r\nN20 X0\r\n%");
+    EXPECT_TRUE(Showed("Finished Sending"));
+    EXPECT_EQ(LastStatus(), "Finished Send");
+}
+
+TEST_F(SendTransferTest, EscBetweenLinesStillSendsTheTrailer) {
+    Program({"%", "G1", "G2", "%"});
+    host_.LeaderOn = true;
+    OpenFor(1);
+    host_.OnPoll = [&] { return Wire() == "%\r\nG1\r\n"; };
+    send_.SendStart();
+    EXPECT_EQ(Wire(), "%\r\nG1\r\n" + Trailer);
+    EXPECT_TRUE(Showed("Sending Canceled"));
+    EXPECT_EQ(LastStatus(), "Finished Send");
+    EXPECT_TRUE(state_.CancelRequested);
+}
+
+TEST_F(SendTransferTest, EscMidLineEndsAtOnceWithoutTrailer) {
+    Program({"%", "G01 X10", "%"});
+    host_.LeaderOn = true;
+    OpenFor(1);
+    host_.OnPoll = [&] { return Wire() == "%\r\nG01"; };
+    send_.SendStart();
+    EXPECT_EQ(Wire(), "%\r\nG01");
+    EXPECT_EQ(LastStatus(), "Send Cancelled");
+    EXPECT_TRUE(host_.ButtonsEnabled);
+}
+
+TEST_F(SendTransferTest, RtsCtsWritesNothingWhileCtsIsOff) {
+    Program({"%", "G1", "%"});
+    OpenFor(4);
+    host_.OnPoll = [&] { return host_.Polls > 100; };
+    send_.SendStart();
+    EXPECT_EQ(Wire(), "");
+    EXPECT_TRUE(Showed("Waiting for Remote Start-press esc to cancel"));
+    EXPECT_EQ(LastStatus(), "Send Cancelled");
+}
+
+TEST_F(SendTransferTest, RtsCtsSendsWhileCtsIsOnAndWaitsWhenItDrops) {
+    Program({"%", "G01 X10", "G02 Y20", "%"});
+    OpenFor(4);
+    comm_.Machine().EscapeFunction(EscapeCode::SETRTS);
+    int heldPolls = 0;
+    host_.OnPoll = [&] {
+        if (Wire() == "%\r\nG01 X" && heldPolls == 0) {
+            comm_.Machine().EscapeFunction(EscapeCode::CLRRTS);
+            heldPolls = 1;
+        } else if (heldPolls > 0 && heldPolls < 30 && ++heldPolls == 30) {
+            EXPECT_EQ(Wire(), "%\r\nG01 X") << "a byte went out with CTS off";
+            comm_.Machine().EscapeFunction(EscapeCode::SETRTS);
+        }
+        return false;
+    };
+    send_.SendStart();
+    EXPECT_EQ(heldPolls, 30);
+    EXPECT_EQ(Wire(), "%\r\nG01 X10\r\nG02 Y20\r\n%");
+    EXPECT_EQ(LastStatus(), "Finished Send");
+}
+
+TEST_F(SendTransferTest, DtrHandshakeSendsWhileTheMachinesDtrIsOn) {
+    Program({"%", "G1", "%"});
+    OpenFor(3);
+    host_.OnPoll = [&] {
+        if (host_.Polls == 20) {
+            EXPECT_EQ(Wire(), "") << "bytes went out while DSR was off";
+            comm_.Machine().EscapeFunction(EscapeCode::SETDTR);
+        }
+        return false;
+    };
+    send_.SendStart();
+    EXPECT_EQ(Wire(), "%\r\nG1\r\n%");
+    EXPECT_EQ(LastStatus(), "Finished Send");
+    EXPECT_EQ(comm_.DTRControl(), dtrEnable);
+}
+
+TEST_F(SendTransferTest, TheLinePauseGrowsWithTheCubeOfPunchWait) {
+    EXPECT_EQ(SendTransfer::LinePause(0), 0us);
+    EXPECT_EQ(SendTransfer::LinePause(-3), 0us);
+    EXPECT_EQ(SendTransfer::LinePause(10), 1000us);
+    EXPECT_EQ(SendTransfer::LinePause(100), 1'000'000us);
+    EXPECT_EQ(SendTransfer::LinePause(2000), std::chrono::microseconds(8'000'000'000LL));
+}
+
+TEST_F(SendTransferTest, ProgressCountsTheLinesSent) {
+    Program({"%", "G1", "%"});
+    OpenFor(1);
+    send_.SendStart();
+    ASSERT_FALSE(host_.Progress.empty());
+    EXPECT_EQ(host_.Progress.front(), "Sent 1 of 3 lines");
+    EXPECT_EQ(host_.Progress.back(), "Sent 3 of 3 lines");
+}
+
+} // namespace
+} // namespace feedrail
