@@ -1,8 +1,8 @@
 #include "support/PseudoTerminal.h"
 
-#include <cerrno>
+#include "support/LineIo.h"
+
 #include <fcntl.h>
-#include <poll.h>
 #include <stdexcept>
 #include <stdlib.h>
 #include <termios.h>
@@ -28,44 +28,15 @@ PseudoTerminal::PseudoTerminal()
 }
 
 void PseudoTerminal::Write(std::string_view bytes) const {
-    while (!bytes.empty()) {
-        const ssize_t count = ::write(master_.Get(), bytes.data(), bytes.size());
-        if (count > 0) {
-            bytes.remove_prefix(static_cast<std::size_t>(count));
-        } else if (errno == EAGAIN) {
-            pollfd fd{master_.Get(), POLLOUT, 0};
-            ::poll(&fd, 1, 100);
-        } else if (errno != EINTR) {
-            throw std::runtime_error("cannot write to the pseudo-terminal");
-        }
-    }
+    WriteToLine(master_.Get(), bytes);
 }
 
 std::string PseudoTerminal::Read(std::size_t count, std::chrono::milliseconds timeout) const {
-    std::string bytes;
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (bytes.size() < count) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
-            break;
-        }
-        pollfd fd{master_.Get(), POLLIN, 0};
-        if (::poll(&fd, 1, static_cast<int>(left.count())) <= 0) {
-            continue;
-        }
-        char buffer[4096];
-        const ssize_t got =
-            ::read(master_.Get(), buffer, std::min(sizeof buffer, count - bytes.size()));
-        if (got > 0) {
-            bytes.append(buffer, static_cast<std::size_t>(got));
-        }
-    }
-    return bytes;
+    return ReadFromLine(master_.Get(), count, timeout);
 }
 
 std::string PseudoTerminal::ReadAll(std::chrono::milliseconds timeout) const {
-    return Read(static_cast<std::size_t>(-1) / 2, timeout);
+    return ReadAllFromLine(master_.Get(), timeout);
 }
 
 } // namespace feedrail::test

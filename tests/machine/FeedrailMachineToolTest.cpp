@@ -1,0 +1,168 @@
+#include "common/FileDescriptor.h"
+#include "support/LineIo.h"
+#include "support/MachineProcess.h"
+#include "support/TempFolder.h"
+#include "transfer/TapeCode.h"
+#include "transfer/TapeImage.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <thread>
+
+namespace feedrail::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr char Xon = 0x11;
+constexpr char Xoff = 0x13;
+
+const std::string Program = "%\nO1234 (BRACKET)\nG0 X10. Y-5.\nG1 Z-1. F200.\nM30\n%\n";
+
+// The sender's end of the line the simulated control linked.
+FileDescriptor OpenLink(const std::string& path) {
+    FileDescriptor fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    termios tty{};
+    ::tcgetattr(fd.Get(), &tty);
+    ::cfmakeraw(&tty);
+    ::tcsetattr(fd.Get(), TCSANOW, &tty);
+    return fd;
+}
+
+class FeedrailMachineToolTest : public ::testing::Test {
+protected:
+    std::string Link() const { return folder_.File("com2"); }
+
+    std::unique_ptr<MachineProcess> Start(std::vector<std::string> args) {
+        args.insert(args.end(), {"--link", Link(), "--out", folder_.Path()});
+        return std::make_unique<MachineProcess>(args, output_.File("machine.log"), Link());
+    }
+
+    // Writes `tape` a byte at a time, as a sender that reacts to XOFF after
+    // `lag` more characters, or never when `lag` is negative.
+    static void SendPaced(int fd, const std::string& tape, int lag) {
+        bool held = false;
+        int sinceXoff = 0;
+        for (std::size_t i = 0; i < tape.size();) {
+            for (const char c : ReadAllFromLine(fd, 0ms)) {
+                held = lag >= 0 && c == Xoff ? true : c == Xon ? false : held;
+                sinceXoff = c == Xoff ? 0 : sinceXoff;
+            }
+            if (held && sinceXoff >= lag) {
+                std::this_thread::sleep_for(1ms);
+                continue;
+            }
+            WriteToLine(fd, tape.substr(i++, 1));
+            ++sinceXoff;
+            std::this_thread::sleep_for(1ms);
+        }
+    }
+
+    TempFolder folder_;
+    TempFolder output_;
+};
+
+TEST_F(FeedrailMachineToolTest, StoresAProgramInEachTapeCodeExactly) {
+    const struct {
+        const char* code;
+        std::int32_t punchType;
+        std::int32_t eob;
+    } cases[] = {
+        {"ascii", PunchAscii, EobCrLf}, {"iso", PunchIso, EobLf}, {"eia", PunchEia, EobLfCrCr}};
+    for (const auto& c : cases) {
+        const auto machine = Start({"--code", c.code, "--programs", "1", "--buffer", "4096"});
+        const FileDescriptor line = OpenLink(Link());
+        EXPECT_EQ(ReadFromLine(line.Get(), 1, 2s), std::string(1, Xon)) << c.code;
+        WriteToLine(line.Get(), EncodeProgramText(Program, c.punchType, c.eob, true));
+        EXPECT_EQ(machine->Wait(5s), 0) << c.code << machine->Output();
+        EXPECT_EQ(ReadFile(folder_.File("O1234.nc")), Program) << c.code;
+        std::remove(folder_.File("O1234.nc").c_str());
+        struct stat link {};
+        EXPECT_NE(::lstat(Link().c_str(), &link), 0) << "the link goes with the machine";
+    }
+}
+
+TEST_F(FeedrailMachineToolTest, XoffAndXonFollowTheBuffer) {
+    const auto machine = Start({"--buffer", "40", "--drain", "100"});
+    const FileDescriptor line = OpenLink(Link());
+    ASSERT_EQ(ReadFromLine(line.Get(), 1, 2s), std::string(1, Xon));
+    WriteToLine(line.Get(), std::string(20, ' '));
+    EXPECT_EQ(ReadAllFromLine(line.Get(), 50ms), "") << "below the high mark of 30";
+    WriteToLine(line.Get(), std::string(30, ' '));
+    EXPECT_EQ(ReadFromLine(line.Get(), 1, 2s), std::string(1, Xoff));
+    EXPECT_EQ(ReadFromLine(line.Get(), 1, 2s), std::string(1, Xon)) << "drained to the low mark";
+    EXPECT_EQ(machine->Interrupt(), 0);
+    EXPECT_NE(machine->Output().find("at most 0 characters arrived after an XOFF"),
+              std::string::npos)
+        << machine->Output();
+}
+
+TEST_F(FeedrailMachineToolTest, FlagsASenderThatIgnoresItsXoff) {
+    const struct {
+        const char* name;
+        int lag;
+        int status;
+        bool alarm;
+    } cases[] = {{"stops 3 characters after XOFF", 3, 0, false}, {"ignores XOFF", -1, 3, true}};
+    std::string program = "%\nO1234\n";
+    for (int i = 0; i < 40; ++i) {
+        program += "G1 X" + std::to_string(i) + ".5 Y2. Z-3. F100.\n";
+    }
+    program += "%\n";
+    const std::string tape = EncodeProgramText(program, PunchAscii, EobCrLf, false);
+    for (const auto& c : cases) {
+        const auto machine = Start({"--buffer", "32", "--drain", "300", "--programs", "1"});
+        const FileDescriptor line = OpenLink(Link());
+        ASSERT_EQ(ReadFromLine(line.Get(), 1, 2s), std::string(1, Xon));
+        SendPaced(line.Get(), tape, c.lag);
+        EXPECT_EQ(machine->Wait(10s), c.status) << c.name << machine->Output();
+        EXPECT_EQ(machine->Output().find("ALARM overrun") != std::string::npos, c.alarm)
+            << c.name << machine->Output();
+        EXPECT_EQ(ReadFile(folder_.File("O1234.nc")), program) << c.name;
+        std::remove(folder_.File("O1234.nc").c_str());
+    }
+}
+
+TEST_F(FeedrailMachineToolTest, PunchesWithDc2LeaderAndDc4AndObeysXoff) {
+    WriteFile(output_.File("O1234.nc"), Program);
+    const auto machine = Start({"punch", output_.File("O1234.nc"), "--code", "iso", "--leader",
+                                "10", "--trailer", "5", "--cps", "500"});
+    const FileDescriptor line = OpenLink(Link());
+    const std::string expected = "\x12" + std::string(10, '\0') +
+                                 EncodeProgramText(Program, PunchIso, EobLf, false) +
+                                 std::string(5, '\0') + "\x14";
+    std::string received = ReadFromLine(line.Get(), 20, 2s);
+    WriteToLine(line.Get(), std::string(1, Xoff));
+    received += ReadAllFromLine(line.Get(), 100ms);
+    EXPECT_LT(received.size(), expected.size());
+    EXPECT_EQ(ReadAllFromLine(line.Get(), 200ms), "") << "held by XOFF";
+    WriteToLine(line.Get(), std::string(1, Xon));
+    received += ReadFromLine(line.Get(), expected.size() - received.size(), 5s);
+    EXPECT_EQ(received, expected);
+    EXPECT_EQ(machine->Wait(5s), 0) << machine->Output();
+}
+
+TEST_F(FeedrailMachineToolTest, BadArgumentsEndWithStatus2) {
+    const struct {
+        std::vector<std::string> args;
+        const char* message;
+    } cases[] = {
+        {{"--code", "baudot"}, "unknown value 'baudot' for --code"},
+        {{"punch", "/nonexistent/O1.nc"}, "cannot read '/nonexistent/O1.nc'"},
+        {{"--link", "/nonexistent/com2"}, "cannot link /nonexistent/com2"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = c.args;
+        if (args[0] != "--link") {
+            args.insert(args.end(), {"--link", Link()});
+        }
+        MachineProcess machine(args, output_.File("machine.log"));
+        EXPECT_EQ(machine.Wait(5s), 2) << c.message;
+        EXPECT_NE(machine.Output().find(c.message), std::string::npos) << machine.Output();
+    }
+}
+
+} // namespace
+} // namespace feedrail::test

@@ -1,0 +1,62 @@
+#include "machine/MachineOptions.h"
+
+#include <gtest/gtest.h>
+
+namespace feedrail::machine {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(MachineOptionsTest, PresetsThenOptions) {
+    const MachineOptions fanuc = ParseMachineOptions({"--link", "com2"});
+    EXPECT_FALSE(fanuc.punch);
+    EXPECT_TRUE(fanuc.receiver.xonXoff);
+    EXPECT_EQ(fanuc.receiver.overrunLimit, 10u);
+    EXPECT_EQ(fanuc.receiver.xonRepeat, 0ms);
+
+    const MachineOptions haas = ParseMachineOptions({"--link", "com2", "--preset", "haas"});
+    EXPECT_EQ(haas.receiver.xonRepeat, 5s);
+
+    const MachineOptions plain = ParseMachineOptions(
+        {"punch", "O1.nc", "--device", "/dev/ttyUSB0", "--preset", "plain", "--code", "eia"});
+    EXPECT_TRUE(plain.punch);
+    EXPECT_EQ(plain.punchFile, "O1.nc");
+    EXPECT_FALSE(plain.receiver.xonXoff);
+    EXPECT_FALSE(plain.puncher.dcCodes);
+    EXPECT_EQ(plain.puncher.punchType, 2);
+
+    const MachineOptions sized = ParseMachineOptions(
+        {"--preset", "plain", "--link", "x", "--handshake", "xonxoff", "--buffer", "100"});
+    EXPECT_TRUE(sized.receiver.xonXoff) << "an option overrides the preset wherever it stands";
+    EXPECT_EQ(sized.receiver.highMark, 75u);
+    EXPECT_EQ(sized.receiver.lowMark, 25u);
+}
+
+TEST(MachineOptionsTest, BadArgumentsAreRefusedWithAReason) {
+    const struct {
+        std::vector<std::string> args;
+        const char* message;
+    } cases[] = {
+        {{}, "give either --link or --device"},
+        {{"--link", "a", "--device", "b"}, "give either --link or --device"},
+        {{"--link"}, "--link needs a value"},
+        {{"--link", "a", "--code", "baudot"}, "unknown value 'baudot' for --code"},
+        {{"--link", "a", "--preset", "okuma"}, "unknown preset 'okuma'"},
+        {{"--link", "a", "--buffer", "0"}, "--buffer needs a whole number above 0, not '0'"},
+        {{"--link", "a", "--drain", "fast"}, "--drain needs a whole number above 0, not 'fast'"},
+        {{"--link", "a", "--speed", "1"}, "unknown option '--speed'"},
+        {{"--link", "a", "punch"}, "punch needs one program file"},
+        {{"--link", "a", "send", "x"}, "unexpected 'send'"},
+    };
+    for (const auto& c : cases) {
+        try {
+            ParseMachineOptions(c.args);
+            ADD_FAILURE() << c.message;
+        } catch (const OptionError& error) {
+            EXPECT_STREQ(error.what(), c.message);
+        }
+    }
+}
+
+} // namespace
+} // namespace feedrail::machine

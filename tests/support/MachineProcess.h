@@ -1,0 +1,35 @@
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace feedrail::test {
+
+// feedrail-machine running as a child process, its output collected in a
+// file. The process is killed if it still runs when the object goes.
+class MachineProcess {
+public:
+    // Starts it with `args`; when `linkPath` is given, returns once the
+    // simulated control has linked its line there.
+    MachineProcess(const std::vector<std::string>& args, std::string outputPath,
+                   const std::string& linkPath = {});
+    MachineProcess(const MachineProcess&) = delete;
+    MachineProcess& operator=(const MachineProcess&) = delete;
+    ~MachineProcess();
+
+    // The exit status, or nothing when it still runs after `timeout`.
+    std::optional<int> Wait(std::chrono::milliseconds timeout);
+    // Asks it to end as Ctrl+C does and returns its exit status.
+    std::optional<int> Interrupt();
+    std::string Output() const;
+
+private:
+    pid_t pid_ = -1;
+    std::optional<int> status_;
+    std::string outputPath_;
+};
+
+} // namespace feedrail::test

@@ -1,0 +1,170 @@
+// feedrail-machine: a simulated CNC control on the other end of a serial
+// line. It reads programs as a control's tape reader does (a buffer drained
+// at its own pace, XOFF/XON, an overrun alarm for a sender that ignores its
+// XOFF) or punches one, so that Feedrail can be tried and tested without a
+// machine.
+
+#include "common/RegularFile.h"
+#include "machine/ControlPuncher.h"
+#include "machine/ControlReceiver.h"
+#include "machine/MachineLine.h"
+#include "machine/MachineOptions.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+using feedrail::machine::Clock;
+
+constexpr int ExitUsage = 2;
+constexpr int ExitAlarm = 3;
+
+constexpr const char* Usage =
+    "usage: feedrail-machine [receive | punch FILE] (--link PATH | --device PATH)\n"
+    "         [--preset fanuc|haas|plain] [--code iso|eia|ascii] [--eob crlf|lfcrcr|lf]\n"
+    "         [--handshake xonxoff|none] [--buffer N] [--drain CPS] [--overrun-limit N]\n"
+    "         [--out DIR] [--programs N] [--raw FILE] [--leader N] [--trailer N] [--cps N]\n";
+
+volatile std::sig_atomic_t stopRequested = 0;
+
+void RequestStop(int) {
+    stopRequested = 1;
+}
+
+void WriteAll(int fd, const std::string& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t count = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (count > 0) {
+            done += static_cast<std::size_t>(count);
+        } else if (errno == EAGAIN || errno == EINTR) {
+            pollfd out{fd, POLLOUT, 0};
+            ::poll(&out, 1, 10);
+        } else {
+            return;
+        }
+    }
+}
+
+// What has arrived, waiting at most `timeoutMs` for it.
+std::string ReadAvailable(int fd, int timeoutMs) {
+    pollfd in{fd, POLLIN, 0};
+    std::string bytes;
+    if (::poll(&in, 1, timeoutMs) > 0 && (in.revents & POLLIN) != 0) {
+        char buffer[4096];
+        const ssize_t count = ::read(fd, buffer, sizeof buffer);
+        if (count > 0) {
+            bytes.assign(buffer, static_cast<std::size_t>(count));
+        }
+    }
+    return bytes;
+}
+
+// "O1000.nc" for a program with an O number, else "program-N.nc"; never an
+// existing file.
+std::filesystem::path ProgramPath(const std::string& folder, const std::string& program,
+                                  int number) {
+    std::string name = "program-" + std::to_string(number);
+    const std::size_t o = program.find("\nO");
+    if (o != std::string::npos) {
+        std::size_t end = o + 2;
+        while (end < program.size() && std::isdigit(static_cast<unsigned char>(program[end]))) {
+            ++end;
+        }
+        if (end > o + 2) {
+            name = program.substr(o + 1, end - o - 1);
+        }
+    }
+    std::filesystem::path path = std::filesystem::path(folder) / (name + ".nc");
+    for (int copy = 2; std::filesystem::exists(path); ++copy) {
+        path = std::filesystem::path(folder) / (name + "-" + std::to_string(copy) + ".nc");
+    }
+    return path;
+}
+
+int Punch(const feedrail::machine::MachineOptions& options, int fd, std::ofstream& raw) {
+    const feedrail::RegularFileRead file = feedrail::ReadRegularFile(options.punchFile);
+    if (file.outcome != feedrail::RegularFileRead::Read) {
+        std::cerr << "feedrail-machine: cannot read '" << options.punchFile << "'\n";
+        return ExitUsage;
+    }
+    feedrail::machine::ControlPuncher puncher(options.puncher, file.content);
+    while (!puncher.Done() && stopRequested == 0) {
+        const std::string incoming = ReadAvailable(fd, 1);
+        raw << incoming;
+        puncher.Receive(incoming);
+        WriteAll(fd, puncher.Next(Clock::now()));
+    }
+    ::tcdrain(fd);
+    std::cout << "feedrail-machine: punched " << puncher.Tape().size() << " characters"
+              << std::endl;
+    return 0;
+}
+
+int Receive(const feedrail::machine::MachineOptions& options, int fd, std::ofstream& raw) {
+    feedrail::machine::ControlReceiver receiver(options.receiver);
+    WriteAll(fd, receiver.Start(Clock::now()));
+    int stored = 0;
+    bool alarmReported = false;
+    while (stopRequested == 0 && (!options.programs || stored < *options.programs)) {
+        const std::string incoming = ReadAvailable(fd, 2);
+        raw << incoming << std::flush;
+        const Clock::time_point now = Clock::now();
+        WriteAll(fd, receiver.Receive(incoming, now) + receiver.Tick(now));
+        if (receiver.Alarm() && !alarmReported) {
+            alarmReported = true;
+            std::cout << "feedrail-machine: ALARM overrun: more than "
+                      << options.receiver.overrunLimit << " characters after XOFF" << std::endl;
+        }
+        for (const std::string& program : receiver.TakePrograms()) {
+            const auto path = ProgramPath(options.outFolder, program, ++stored);
+            std::ofstream(path, std::ios::binary) << program;
+            std::cout << "feedrail-machine: stored " << path.string() << std::endl;
+        }
+    }
+    std::cout << "feedrail-machine: at most " << receiver.MostAfterXoff()
+              << " characters arrived after an XOFF" << std::endl;
+    return receiver.Alarm() ? ExitAlarm : 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    feedrail::machine::MachineOptions options;
+    try {
+        options =
+            feedrail::machine::ParseMachineOptions(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const feedrail::machine::OptionError& error) {
+        std::cerr << "feedrail-machine: " << error.what() << "\n" << Usage;
+        return ExitUsage;
+    }
+    struct sigaction action {};
+    action.sa_handler = RequestStop;
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+    try {
+        auto line = options.linkPath.empty()
+                        ? feedrail::machine::MachineLine::OpenDevice(options.devicePath)
+                        : feedrail::machine::MachineLine::CreateLinked(options.linkPath);
+        std::cout << "feedrail-machine: "
+                  << (options.linkPath.empty() ? options.devicePath
+                                               : options.linkPath + " -> " + line.PeerPath())
+                  << "; " << feedrail::machine::DescribeOptions(options) << std::endl;
+        std::ofstream raw;
+        if (!options.rawFile.empty()) {
+            raw.open(options.rawFile, std::ios::binary | std::ios::trunc);
+        }
+        return options.punch ? Punch(options, line.Fd(), raw) : Receive(options, line.Fd(), raw);
+    } catch (const std::runtime_error& error) {
+        std::cerr << "feedrail-machine: " << error.what() << "\n";
+        return ExitUsage;
+    }
+}

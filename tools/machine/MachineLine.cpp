@@ -1,0 +1,78 @@
+#include "machine/MachineLine.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <stdexcept>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+#include <utility>
+
+namespace feedrail::machine {
+namespace {
+
+std::runtime_error Failure(const std::string& what) {
+    return std::runtime_error(what + ": " + std::strerror(errno));
+}
+
+void MakeRaw(int fd) {
+    termios tty{};
+    if (::tcgetattr(fd, &tty) == 0) {
+        ::cfmakeraw(&tty);
+        tty.c_cflag |= CLOCAL | CREAD;
+        ::tcsetattr(fd, TCSANOW, &tty);
+    }
+}
+
+} // namespace
+
+MachineLine MachineLine::CreateLinked(const std::string& linkPath) {
+    struct stat existing {};
+    if (::lstat(linkPath.c_str(), &existing) == 0) {
+        if (!S_ISLNK(existing.st_mode)) {
+            throw std::runtime_error(linkPath + " exists and is not a link");
+        }
+        ::unlink(linkPath.c_str());
+    }
+    MachineLine line;
+    line.fd_.Reset(::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (!line.fd_.Valid() || ::grantpt(line.fd_.Get()) != 0 || ::unlockpt(line.fd_.Get()) != 0) {
+        throw Failure("cannot create a pseudo-terminal");
+    }
+    line.peerPath_ = ::ptsname(line.fd_.Get());
+    line.slave_.Reset(::open(line.peerPath_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (!line.slave_.Valid()) {
+        throw Failure("cannot open " + line.peerPath_);
+    }
+    MakeRaw(line.slave_.Get());
+    if (::symlink(line.peerPath_.c_str(), linkPath.c_str()) != 0) {
+        throw Failure("cannot link " + linkPath);
+    }
+    line.linkPath_ = linkPath;
+    return line;
+}
+
+MachineLine MachineLine::OpenDevice(const std::string& path) {
+    MachineLine line;
+    line.fd_.Reset(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (!line.fd_.Valid()) {
+        throw Failure("cannot open " + path);
+    }
+    MakeRaw(line.fd_.Get());
+    line.peerPath_ = path;
+    return line;
+}
+
+MachineLine::MachineLine(MachineLine&& other) noexcept
+    : fd_(std::move(other.fd_)), slave_(std::move(other.slave_)),
+      peerPath_(std::move(other.peerPath_)), linkPath_(std::exchange(other.linkPath_, {})) {}
+
+MachineLine::~MachineLine() {
+    if (!linkPath_.empty()) {
+        ::unlink(linkPath_.c_str());
+    }
+}
+
+} // namespace feedrail::machine

@@ -1,0 +1,150 @@
+#include "machine/MachineOptions.h"
+
+#include "profiles/WholeNumber.h"
+
+#include <limits>
+#include <map>
+
+namespace feedrail::machine {
+namespace {
+
+using namespace std::chrono_literals;
+
+void ApplyPreset(const std::string& preset, MachineOptions& options) {
+    ReceiverConfig& receiver = options.receiver;
+    if (preset == "fanuc") {
+        receiver.xonXoff = true;
+        receiver.xonAtStart = true;
+        receiver.overrunLimit = 10;
+    } else if (preset == "haas") {
+        receiver.xonXoff = true;
+        receiver.xonAtStart = true;
+        receiver.xonRepeat = 5s;
+        receiver.overrunLimit = 10;
+    } else if (preset == "plain") {
+        receiver.xonXoff = false;
+        receiver.xonAtStart = false;
+        receiver.overrunLimit = std::numeric_limits<std::size_t>::max();
+        options.puncher.dcCodes = false;
+    } else {
+        throw OptionError("unknown preset '" + preset + "'");
+    }
+}
+
+std::int32_t Choice(const std::map<std::string, std::int32_t>& choices, const std::string& option,
+                    const std::string& value) {
+    const auto found = choices.find(value);
+    if (found == choices.end()) {
+        throw OptionError("unknown value '" + value + "' for " + option);
+    }
+    return found->second;
+}
+
+std::size_t Count(const std::string& option, const std::string& value) {
+    const auto number = ParseWholeNumber(value);
+    if (!number || *number <= 0) {
+        throw OptionError(option + " needs a whole number above 0, not '" + value + "'");
+    }
+    return static_cast<std::size_t>(*number);
+}
+
+const std::map<std::string, std::int32_t> Codes{{"ascii", 1}, {"eia", 2}, {"iso", 3}};
+const std::map<std::string, std::int32_t> LineEnds{{"crlf", 0}, {"lfcrcr", 1}, {"lf", 2}};
+
+void ApplyOption(const std::string& option, const std::string& value, MachineOptions& options) {
+    ReceiverConfig& receiver = options.receiver;
+    if (option == "--link") {
+        options.linkPath = value;
+    } else if (option == "--device") {
+        options.devicePath = value;
+    } else if (option == "--code") {
+        receiver.punchType = options.puncher.punchType = Choice(Codes, option, value);
+    } else if (option == "--eob") {
+        options.puncher.eob = Choice(LineEnds, option, value);
+    } else if (option == "--handshake") {
+        receiver.xonXoff = Choice({{"xonxoff", 1}, {"none", 0}}, option, value) == 1;
+        receiver.xonAtStart = receiver.xonAtStart && receiver.xonXoff;
+    } else if (option == "--buffer") {
+        receiver.bufferSize = Count(option, value);
+        receiver.highMark = receiver.bufferSize * 3 / 4;
+        receiver.lowMark = receiver.bufferSize / 4;
+    } else if (option == "--drain") {
+        receiver.drainPerSecond = static_cast<double>(Count(option, value));
+    } else if (option == "--overrun-limit") {
+        receiver.overrunLimit = Count(option, value);
+    } else if (option == "--out") {
+        options.outFolder = value;
+    } else if (option == "--programs") {
+        options.programs = static_cast<int>(Count(option, value));
+    } else if (option == "--raw") {
+        options.rawFile = value;
+    } else if (option == "--leader") {
+        options.puncher.leader = Count(option, value);
+    } else if (option == "--trailer") {
+        options.puncher.trailer = Count(option, value);
+    } else if (option == "--cps") {
+        options.puncher.charsPerSecond = static_cast<double>(Count(option, value));
+    } else if (option != "--preset") {
+        throw OptionError("unknown option '" + option + "'");
+    }
+}
+
+} // namespace
+
+MachineOptions ParseMachineOptions(const std::vector<std::string>& args) {
+    MachineOptions options;
+    std::vector<std::pair<std::string, std::string>> settings;
+    std::vector<std::string> words;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (!args[i].starts_with("--")) {
+            words.push_back(args[i]);
+        } else if (i + 1 >= args.size()) {
+            throw OptionError(args[i] + " needs a value");
+        } else {
+            settings.emplace_back(args[i], args[i + 1]);
+            ++i;
+        }
+    }
+    for (const auto& [option, value] : settings) {
+        if (option == "--preset") {
+            options.preset = value;
+        }
+    }
+    ApplyPreset(options.preset, options);
+    for (const auto& [option, value] : settings) {
+        ApplyOption(option, value, options);
+    }
+    if (!words.empty() && words[0] == "punch") {
+        if (words.size() != 2) {
+            throw OptionError("punch needs one program file");
+        }
+        options.punch = true;
+        options.punchFile = words[1];
+    } else if (!words.empty() && !(words[0] == "receive" && words.size() == 1)) {
+        throw OptionError("unexpected '" + words[0] + "'");
+    }
+    if (options.linkPath.empty() == options.devicePath.empty()) {
+        throw OptionError("give either --link or --device");
+    }
+    return options;
+}
+
+std::string DescribeOptions(const MachineOptions& options) {
+    const ReceiverConfig& receiver = options.receiver;
+    static const char* codeNames[] = {"", "ASCII", "EIA", "ISO"};
+    std::string text =
+        options.punch ? "punching " + options.punchFile : "receiving into " + options.outFolder;
+    text += ", " + std::string(codeNames[receiver.punchType]) + ", preset " + options.preset;
+    text += receiver.xonXoff ? ", Xon/Xoff" : ", no handshake";
+    if (!options.punch) {
+        text += ", buffer " + std::to_string(receiver.bufferSize) + " drained at " +
+                std::to_string(static_cast<long>(receiver.drainPerSecond)) + " cps";
+        if (receiver.xonXoff) {
+            text +=
+                ", alarm after " + std::to_string(receiver.overrunLimit) + " characters past XOFF";
+        }
+    }
+    return text;
+}
+
+} // namespace feedrail::machine

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "machine/ControlPuncher.h"
+#include "machine/ControlReceiver.h"
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace feedrail::machine {
+
+// What feedrail-machine is asked to do.
+struct MachineOptions {
+    bool punch = false;
+    std::string punchFile;
+    std::string linkPath;
+    std::string devicePath;
+    std::string outFolder = ".";
+    std::string rawFile;
+    std::optional<int> programs;
+    std::string preset = "fanuc";
+    ReceiverConfig receiver;
+    PunchConfig puncher;
+};
+
+class OptionError : public std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// Throws OptionError for anything it cannot use.
+MachineOptions ParseMachineOptions(const std::vector<std::string>& args);
+
+// One line describing the settings, as the program prints it.
+std::string DescribeOptions(const MachineOptions& options);
+
+} // namespace feedrail::machine
