@@ -68,6 +68,20 @@ int ParityFlags(std::uint8_t parity, tcflag_t& flags) {
     }
 }
 
+// A pseudo-terminal has no wire: the kernel keeps it at 8 bits without parity
+// whatever is asked, and the C library reports that as EINVAL when nothing
+// else changed. True when that is all that was refused.
+bool OnlyFramingRefused(int fd, const termios& wanted) {
+    termios actual{};
+    if (::tcgetattr(fd, &actual) != 0) {
+        return false;
+    }
+    const tcflag_t framing = CSIZE | PARENB | PARODD | CMSPAR;
+    return (actual.c_cflag & framing & ~(PARODD | CMSPAR)) == CS8 &&
+           (actual.c_cflag & ~framing) == (wanted.c_cflag & ~framing) &&
+           actual.c_iflag == wanted.c_iflag;
+}
+
 } // namespace
 
 int BuildTermios(const SerialSettings& settings, termios& tty) {
@@ -120,7 +134,10 @@ int ApplyTermios(int fd, const SerialSettings& settings) {
         return error;
     }
     if (::tcsetattr(fd, TCSANOW, &tty) != 0) {
-        return errno;
+        const int error = errno;
+        if (error != EINVAL || !OnlyFramingRefused(fd, tty)) {
+            return error;
+        }
     }
     const bool classic = std::ranges::any_of(
         ClassicRates, [&](const auto& entry) { return entry.first == settings.BaudRate; });

@@ -137,6 +137,23 @@ TEST_F(PtyCommTest, LineSettingsReachTheTerminalAndBytesPassBothWays) {
     }
 }
 
+// The kernel keeps a pseudo-terminal at 8 bits without parity; applying a
+// 7E2 format again at an unchanged speed must not fail on that.
+TEST_F(PtyCommTest, SevenBitParityFormatsReapplyOverAPseudoTerminal) {
+    comm_.SetBaudrate(br9600);
+    comm_.SetDatabits(db7);
+    comm_.SetParity(paEven);
+    comm_.SetStopbits(sb2);
+    for (int open = 0; open < 2; ++open) {
+        comm_.Open();
+        comm_.SetFlowControl(fcXonXoff);
+        comm_.SetFlowControl(fcNone);
+        Send("G1\n");
+        EXPECT_EQ(pty_.Read(3, 2s), "G1\n");
+        comm_.Close();
+    }
+}
+
 TEST_F(PtyCommTest, ASettingTheTerminalCannotTakeIsRefusedAndTheOpenUndone) {
     comm_.SetDatabits(db4);
     try {
