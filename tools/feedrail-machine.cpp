@@ -30,8 +30,10 @@ constexpr int ExitAlarm = 3;
 constexpr const char* Usage =
     "usage: feedrail-machine [receive | punch FILE] (--link PATH | --device PATH)\n"
     "         [--preset fanuc|haas|plain] [--code iso|eia|ascii] [--eob crlf|lfcrcr|lf]\n"
-    "         [--handshake xonxoff|none] [--buffer N] [--drain CPS] [--overrun-limit N]\n"
-    "         [--out DIR] [--programs N] [--raw FILE] [--leader N] [--trailer N] [--cps N]\n";
+    "         [--handshake xonxoff|none] [--buffer N] [--drain CPS] [--xon-repeat MS]\n"
+    "         [--overrun-limit N]"
+    " [--out DIR] [--programs N] [--raw FILE]\n"
+    "         [--leader N] [--trailer N] [--cps N] [--start-after MS]\n";
 
 volatile std::sig_atomic_t stopRequested = 0;
 
@@ -97,6 +99,10 @@ int Punch(const feedrail::machine::MachineOptions& options, int fd, std::ofstrea
         return ExitUsage;
     }
     feedrail::machine::ControlPuncher puncher(options.puncher, file.content);
+    const Clock::time_point start = Clock::now() + options.startAfter;
+    while (stopRequested == 0 && Clock::now() < start) {
+        raw << ReadAvailable(fd, 10);
+    }
     while (!puncher.Done() && stopRequested == 0) {
         const std::string incoming = ReadAvailable(fd, 1);
         raw << incoming;

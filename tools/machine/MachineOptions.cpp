@@ -70,6 +70,8 @@ void ApplyOption(const std::string& option, const std::string& value, MachineOpt
         receiver.lowMark = receiver.bufferSize / 4;
     } else if (option == "--drain") {
         receiver.drainPerSecond = static_cast<double>(Count(option, value));
+    } else if (option == "--xon-repeat") {
+        receiver.xonRepeat = std::chrono::milliseconds(Count(option, value));
     } else if (option == "--overrun-limit") {
         receiver.overrunLimit = Count(option, value);
     } else if (option == "--out") {
@@ -82,6 +84,8 @@ void ApplyOption(const std::string& option, const std::string& value, MachineOpt
         options.puncher.leader = Count(option, value);
     } else if (option == "--trailer") {
         options.puncher.trailer = Count(option, value);
+    } else if (option == "--start-after") {
+        options.startAfter = std::chrono::milliseconds(Count(option, value));
     } else if (option == "--cps") {
         options.puncher.charsPerSecond = static_cast<double>(Count(option, value));
     } else if (option != "--preset") {

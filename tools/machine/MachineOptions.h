@@ -3,6 +3,7 @@
 #include "machine/ControlPuncher.h"
 #include "machine/ControlReceiver.h"
 
+#include <chrono>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -19,6 +20,9 @@ struct MachineOptions {
     std::string outFolder = ".";
     std::string rawFile;
     std::optional<int> programs;
+    // How long a punch waits before its first character, as an operator
+    // would before pressing Punch.
+    std::chrono::milliseconds startAfter{0};
     std::string preset = "fanuc";
     ReceiverConfig receiver;
     PunchConfig puncher;
