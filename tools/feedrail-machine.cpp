@@ -26,6 +26,7 @@ using feedrail::machine::Clock;
 
 constexpr int ExitUsage = 2;
 constexpr int ExitAlarm = 3;
+constexpr auto LingerAfterPunch = std::chrono::seconds(1);
 
 constexpr const char* Usage =
     "usage: feedrail-machine [receive | punch FILE] (--link PATH | --device PATH)\n"
@@ -92,7 +93,9 @@ std::filesystem::path ProgramPath(const std::string& folder, const std::string& 
     return path;
 }
 
-int Punch(const feedrail::machine::MachineOptions& options, int fd, std::ofstream& raw) {
+int Punch(const feedrail::machine::MachineOptions& options,
+          const feedrail::machine::MachineLine& line, std::ofstream& raw) {
+    const int fd = line.Fd();
     const feedrail::RegularFileRead file = feedrail::ReadRegularFile(options.punchFile);
     if (file.outcome != feedrail::RegularFileRead::Read) {
         std::cerr << "feedrail-machine: cannot read '" << options.punchFile << "'\n";
@@ -110,6 +113,15 @@ int Punch(const feedrail::machine::MachineOptions& options, int fd, std::ofstrea
         WriteAll(fd, puncher.Next(Clock::now()));
     }
     ::tcdrain(fd);
+    // Closing the control's side of a pseudo-terminal throws away what the
+    // other side has not read, including what is still on its way there.
+    Clock::time_point lastUnread = Clock::now();
+    while (stopRequested == 0 && Clock::now() - lastUnread < LingerAfterPunch) {
+        raw << ReadAvailable(fd, 10);
+        if (line.Unread() > 0) {
+            lastUnread = Clock::now();
+        }
+    }
     std::cout << "feedrail-machine: punched " << puncher.Tape().size() << " characters"
               << std::endl;
     return 0;
@@ -168,7 +180,7 @@ int main(int argc, char** argv) {
         if (!options.rawFile.empty()) {
             raw.open(options.rawFile, std::ios::binary | std::ios::trunc);
         }
-        return options.punch ? Punch(options, line.Fd(), raw) : Receive(options, line.Fd(), raw);
+        return options.punch ? Punch(options, line, raw) : Receive(options, line.Fd(), raw);
     } catch (const std::runtime_error& error) {
         std::cerr << "feedrail-machine: " << error.what() << "\n";
         return ExitUsage;

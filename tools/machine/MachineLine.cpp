@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <stdexcept>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -63,6 +64,14 @@ MachineLine MachineLine::OpenDevice(const std::string& path) {
     MakeRaw(line.fd_.Get());
     line.peerPath_ = path;
     return line;
+}
+
+std::size_t MachineLine::Unread() const {
+    int count = 0;
+    if (!slave_.Valid() || ::ioctl(slave_.Get(), FIONREAD, &count) != 0) {
+        return 0;
+    }
+    return static_cast<std::size_t>(count);
 }
 
 MachineLine::MachineLine(MachineLine&& other) noexcept

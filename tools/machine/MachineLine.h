@@ -20,6 +20,10 @@ public:
     ~MachineLine();
 
     int Fd() const { return fd_.Get(); }
+    // Characters sent that the other side has not read yet, as far as this
+    // side can tell: a pseudo-terminal loses them when its control side
+    // closes, so the line is kept until they are gone.
+    std::size_t Unread() const;
     // What Feedrail opens: the pseudo-terminal's slave side, or the device.
     const std::string& PeerPath() const { return peerPath_; }
 
