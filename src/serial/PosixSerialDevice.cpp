@@ -18,10 +18,14 @@ namespace {
 
 using namespace CommEventBit;
 
-// How many characters the writer lets the driver and the line hold at once.
-// With the character that is on the wire when an XOFF arrives, that bounds
-// what follows the XOFF well below the 10 that controls allow.
-constexpr std::size_t MaxBacklog = 2;
+// How many characters the writer lets the driver and the line hold at once:
+// enough to cover the line thread's wake-up latency at high rates, and few
+// enough that, with the character on the wire while an XOFF arrives and the
+// one sent while it is noticed, fewer than the 10 that controls allow follow
+// the XOFF.
+constexpr std::size_t MinBacklog = 2;
+constexpr std::size_t MaxBacklog = 4;
+constexpr auto WakeAllowance = std::chrono::microseconds(500);
 // How often modem lines and error counters are looked at while they are watched.
 constexpr auto LinePollInterval = std::chrono::milliseconds(10);
 
@@ -35,6 +39,11 @@ std::chrono::steady_clock::duration CharacterTime(const SerialSettings& settings
                           (settings.StopBits == OneStopBit ? 1 : 2);
     const auto rate = std::max<std::uint32_t>(settings.BaudRate, 1);
     return std::chrono::nanoseconds(1'000'000'000ULL * bits / rate);
+}
+
+std::size_t BacklogLimit(std::chrono::steady_clock::duration charTime) {
+    const auto covering = (WakeAllowance + charTime - std::chrono::nanoseconds(1)) / charTime;
+    return std::clamp<std::size_t>(static_cast<std::size_t>(covering), MinBacklog, MaxBacklog);
 }
 
 } // namespace
@@ -72,6 +81,7 @@ PosixSerialDevice::PosixSerialDevice(FileDescriptor fd, FileDescriptor wake)
     : fd_(std::move(fd)), wake_(std::move(wake)) {
     ReadTermios(fd_.Get(), settings_);
     charTime_ = CharacterTime(settings_);
+    backlogLimit_ = BacklogLimit(charTime_);
     modemLinesKnown_ = ::ioctl(fd_.Get(), TIOCMGET, &lastLines_) == 0;
     countersKnown_ = ::ioctl(fd_.Get(), TIOCGICOUNT, &lastCounters_) == 0;
 }
@@ -99,6 +109,7 @@ int PosixSerialDevice::SetSettings(const SerialSettings& settings) {
     }
     settings_ = settings;
     charTime_ = CharacterTime(settings_);
+    backlogLimit_ = BacklogLimit(charTime_);
     const std::uint32_t dtr = settings.Flags & DcbFlag::DtrControlMask;
     const std::uint32_t rts = settings.Flags & DcbFlag::RtsControlMask;
     dtrHeldLow_ = false;
@@ -179,16 +190,23 @@ int PosixSerialDevice::Write(const char* data, std::size_t count, int timeoutMs,
     if (count == 0) {
         return 0;
     }
+    const bool lineThreadIdle = pending_.empty();
     pending_.insert(pending_.end(), data, data + count);
-    // Done when every byte queued before this call, and this call's own, is out.
+    // Done when this call's bytes are out but for a few that wait their turn
+    // here, so that a writer of single bytes does not wait for the line
+    // thread at every byte.
     const std::uint64_t goal = handed_ + pending_.size();
+    const auto accepted = [&] { return handed_ + backlogLimit_ >= goal; };
     // Most bytes go out at once; the rest are the line thread's to send.
     DrainInput();
     writeError_ = PushPending(Clock::now());
-    if (handed_ < goal && writeError_ == 0) {
+    // With bytes already waiting, the line thread is due back for them anyway.
+    if (lineThreadIdle && !pending_.empty() && writeError_ == 0) {
         Wake();
+    }
+    if (!accepted() && writeError_ == 0) {
         changed_.wait_for(lock, std::chrono::milliseconds(std::max(timeoutMs, 0)),
-                          [&] { return closed_ || handed_ >= goal || writeError_ != 0; });
+                          [&] { return closed_ || accepted() || writeError_ != 0; });
     }
     if (closed_) {
         return EBADF;
@@ -196,7 +214,7 @@ int PosixSerialDevice::Write(const char* data, std::size_t count, int timeoutMs,
     if (writeError_ != 0) {
         return std::exchange(writeError_, 0);
     }
-    written = handed_ >= goal ? count : 0;
+    written = accepted() ? count : 0;
     return 0;
 }
 
@@ -446,11 +464,11 @@ std::size_t PosixSerialDevice::Backlog(Clock::time_point now) const {
 int PosixSerialDevice::PushPending(Clock::time_point now) {
     while (!pending_.empty() && !closed_ && OutputAllowed()) {
         const std::size_t backlog = Backlog(now);
-        if (backlog >= MaxBacklog) {
+        if (backlog >= backlogLimit_) {
             break;
         }
         std::array<char, MaxBacklog> chunk{};
-        const std::size_t size = std::min(pending_.size(), MaxBacklog - backlog);
+        const std::size_t size = std::min(pending_.size(), backlogLimit_ - backlog);
         std::copy_n(pending_.begin(), size, chunk.begin());
         const ssize_t count = ::write(fd_.Get(), chunk.data(), size);
         if (count < 0) {
@@ -520,10 +538,16 @@ PosixSerialDevice::Clock::duration PosixSerialDevice::WaitLimit(Clock::time_poin
     if ((eventMask_ & polled) != 0 && (modemLinesKnown_ || countersKnown_)) {
         limit = LinePollInterval;
     }
-    if ((!pending_.empty() && OutputAllowed()) || txBusy_) {
-        const Clock::duration untilRoom =
-            wireFreeAt_ > now ? std::min(wireFreeAt_ - now, charTime_) : charTime_;
+    const Clock::duration onWire = wireFreeAt_ > now ? wireFreeAt_ - now : Clock::duration(0);
+    if (!pending_.empty() && OutputAllowed()) {
+        // Topped up when two characters have gone, long before the line runs dry.
+        const Clock::duration lowWater =
+            charTime_ * static_cast<long>(std::max<std::size_t>(backlogLimit_ - 2, 1));
+        const Clock::duration untilRoom = onWire > lowWater ? onWire - lowWater : charTime_;
         limit = std::min<Clock::duration>({limit, untilRoom, LinePollInterval});
+    } else if (txBusy_) {
+        const Clock::duration untilEmpty = onWire > Clock::duration(0) ? onWire : charTime_;
+        limit = std::min<Clock::duration>({limit, untilEmpty, LinePollInterval});
     }
     return limit;
 }

@@ -86,6 +86,7 @@ private:
 
     SerialSettings settings_;
     Clock::duration charTime_{};
+    std::size_t backlogLimit_ = 2;
     std::deque<char> input_;
     std::size_t inputLimit_ = 4096;
     std::deque<char> pending_;
