@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Renders the main window and the "DNC Settings" dialog under a virtual X
-# server into docs/, with the example profiles.
+# Renders the main window, the "DNC Settings" dialog and a send to the
+# simulated control under a virtual X server into docs/, with the examples.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -9,4 +9,4 @@ cmake -S . -B build/run -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build/run --target feedrail-screenshots
 QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1024x768x24" \
     build/run/tools/feedrail-screenshots examples docs
-echo "Written: docs/main-window.png docs/dnc-settings.png"
+echo "Written: docs/main-window.png docs/dnc-settings.png docs/sending.png"

@@ -13,9 +13,11 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
@@ -34,7 +36,7 @@ constexpr const char* Usage =
     "         [--handshake xonxoff|none] [--buffer N] [--drain CPS] [--xon-repeat MS]\n"
     "         [--overrun-limit N]"
     " [--out DIR] [--programs N] [--raw FILE]\n"
-    "         [--leader N] [--trailer N] [--cps N] [--start-after MS]\n";
+    "         [--leader N] [--trailer N] [--cps N] [--start-after MS] [--punch-on-enter FILE]\n";
 
 volatile std::sig_atomic_t stopRequested = 0;
 
@@ -93,15 +95,39 @@ std::filesystem::path ProgramPath(const std::string& folder, const std::string& 
     return path;
 }
 
+std::optional<std::string> LoadProgram(const std::string& path) {
+    feedrail::RegularFileRead file = feedrail::ReadRegularFile(path);
+    if (file.outcome != feedrail::RegularFileRead::Read) {
+        std::cerr << "feedrail-machine: cannot read '" << path << "'\n";
+        return std::nullopt;
+    }
+    return std::move(file.content);
+}
+
+// The operator's Punch key: a line typed on standard input. Stops looking
+// once standard input has ended.
+bool PunchKeyPressed(bool& watching) {
+    pollfd in{STDIN_FILENO, POLLIN, 0};
+    if (!watching || ::poll(&in, 1, 0) <= 0) {
+        return false;
+    }
+    char buffer[256];
+    const ssize_t count = ::read(STDIN_FILENO, buffer, sizeof buffer);
+    if (count <= 0) {
+        watching = false;
+        return false;
+    }
+    return std::memchr(buffer, '\n', static_cast<std::size_t>(count)) != nullptr;
+}
+
 int Punch(const feedrail::machine::MachineOptions& options,
           const feedrail::machine::MachineLine& line, std::ofstream& raw) {
     const int fd = line.Fd();
-    const feedrail::RegularFileRead file = feedrail::ReadRegularFile(options.punchFile);
-    if (file.outcome != feedrail::RegularFileRead::Read) {
-        std::cerr << "feedrail-machine: cannot read '" << options.punchFile << "'\n";
+    const std::optional<std::string> program = LoadProgram(options.punchFile);
+    if (!program) {
         return ExitUsage;
     }
-    feedrail::machine::ControlPuncher puncher(options.puncher, file.content);
+    feedrail::machine::ControlPuncher puncher(options.puncher, *program);
     const Clock::time_point start = Clock::now() + options.startAfter;
     while (stopRequested == 0 && Clock::now() < start) {
         raw << ReadAvailable(fd, 10);
@@ -128,15 +154,33 @@ int Punch(const feedrail::machine::MachineOptions& options,
 }
 
 int Receive(const feedrail::machine::MachineOptions& options, int fd, std::ofstream& raw) {
+    std::optional<std::string> punchProgram;
+    if (!options.punchOnEnter.empty() && !(punchProgram = LoadProgram(options.punchOnEnter))) {
+        return ExitUsage;
+    }
+    bool watchingKey = punchProgram.has_value();
+    std::optional<feedrail::machine::ControlPuncher> puncher;
     feedrail::machine::ControlReceiver receiver(options.receiver);
     WriteAll(fd, receiver.Start(Clock::now()));
     int stored = 0;
     bool alarmReported = false;
     while (stopRequested == 0 && (!options.programs || stored < *options.programs)) {
-        const std::string incoming = ReadAvailable(fd, 2);
+        const std::string incoming = ReadAvailable(fd, puncher ? 1 : 2);
         raw << incoming << std::flush;
         const Clock::time_point now = Clock::now();
         WriteAll(fd, receiver.Receive(incoming, now) + receiver.Tick(now));
+        if (puncher) {
+            puncher->Receive(incoming);
+            WriteAll(fd, puncher->Next(now));
+            if (puncher->Done()) {
+                std::cout << "feedrail-machine: punched " << puncher->Tape().size() << " characters"
+                          << std::endl;
+                puncher.reset();
+            }
+        } else if (PunchKeyPressed(watchingKey)) {
+            std::cout << "feedrail-machine: punching " << options.punchOnEnter << std::endl;
+            puncher.emplace(options.puncher, *punchProgram);
+        }
         if (receiver.Alarm() && !alarmReported) {
             alarmReported = true;
             std::cout << "feedrail-machine: ALARM overrun: more than "

@@ -1,5 +1,6 @@
-// feedrail-screenshots: renders the main window and the "DNC Settings" dialog
-// with the example profiles to PNG files, for the documentation.
+// feedrail-screenshots: renders the main window, the "DNC Settings" dialog
+// and a send to the simulated control with the example profiles to PNG files,
+// for the documentation. feedrail-machine must stand beside it.
 //   feedrail-screenshots EXAMPLES-FOLDER OUTPUT-FOLDER
 
 #include "app/DialogMessages.h"
@@ -8,11 +9,51 @@
 #include "profiles/TForm2.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QPixmap>
+#include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
 #include <cstdio>
+#include <functional>
+
+namespace {
+
+bool PumpUntil(const std::function<bool()>& done, int milliseconds) {
+    const QDeadlineTimer deadline(milliseconds);
+    while (!done() && !deadline.hasExpired()) {
+        QApplication::processEvents();
+        QThread::msleep(5);
+    }
+    return done();
+}
+
+// The simulated control on com2 of `programDir`, as the run script starts it.
+bool StartMachine(QProcess& machine, const QString& programDir) {
+    const QString link = programDir + "/com2";
+    machine.setProgram(QApplication::applicationDirPath() + "/feedrail-machine");
+    machine.setArguments({"receive", "--link", link, "--preset", "haas", "--code", "iso", "--eob",
+                          "lf", "--buffer", "256", "--drain", "200", "--out", programDir});
+    machine.start();
+    return machine.waitForStarted() && PumpUntil([&] { return QFileInfo(link).isSymLink(); }, 5000);
+}
+
+void Load(feedrail::Tpunch_d& window, const QString& folder, const QString& name) {
+    window.Controls().LsFileListView261->SetDirectory(QDir(folder).absolutePath());
+    const auto found = window.Controls().LsFileListView261->findItems(name, Qt::MatchExactly);
+    if (!found.isEmpty()) {
+        window.Controls().LsFileListView261->setCurrentItem(found.front());
+        window.GetButtonClick();
+    }
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
@@ -27,6 +68,11 @@ int main(int argc, char** argv) {
         QFile::copy(examples + "/" + name, programDir.filePath(name));
     }
     QDir().mkpath(output);
+    QProcess machine;
+    if (!StartMachine(machine, programDir.path())) {
+        std::fprintf(stderr, "feedrail-screenshots: the simulated control did not start\n");
+        return 2;
+    }
 
     feedrail::DialogMessages messages;
     feedrail::Tpunch_d window((programDir.path() + "/").toStdString(), messages);
@@ -34,22 +80,39 @@ int main(int argc, char** argv) {
     window.show();
     window.DefaultDirectoryTimer1Timer();
     window.CommOpenTimer1Timer();
-    window.Controls().LsFileListView261->SetDirectory(QDir(examples).absolutePath());
-    const auto found = window.Controls().LsFileListView261->findItems(QStringLiteral("O1000.nc"),
-                                                                      Qt::MatchExactly);
-    if (!found.isEmpty()) {
-        window.Controls().LsFileListView261->setCurrentItem(found.front());
-        window.GetButtonClick();
-    }
+    Load(window, examples, QStringLiteral("O1000.nc"));
     QApplication::processEvents();
-    const bool mainSaved = window.grab().save(output + "/main-window.png");
+    bool saved = window.grab().save(output + "/main-window.png");
 
     window.Form2().show();
     QApplication::processEvents();
-    const bool settingsSaved = window.Form2().grab().save(output + "/dnc-settings.png");
+    saved = window.Form2().grab().save(output + "/dnc-settings.png") && saved;
     window.Form2().hide();
-    if (!mainSaved || !settingsSaved) {
-        std::fprintf(stderr, "feedrail-screenshots: cannot write to %s\n", argv[2]);
+
+    // Part way through a send the simulated control has started with its XON.
+    // The send runs inside the event loop, so the picture is taken from it.
+    Load(window, examples, QStringLiteral("O2000.nc"));
+    QLabel& status = *window.Controls().Label3;
+    bool sending = false;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (!sending && status.text().startsWith("Sending Data")) {
+            sending = true;
+            QTimer::singleShot(1500, &window, [&] {
+                saved = window.grab().save(output + "/sending.png") && saved;
+                QApplication::postEvent(
+                    &window, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+            });
+        }
+    });
+    watch.start(20);
+    window.SendButtonClick();
+    PumpUntil([&] { return status.text().contains("Cancel"); }, 15000);
+    machine.terminate();
+    machine.waitForFinished();
+    if (!saved || !sending) {
+        std::fprintf(stderr, "feedrail-screenshots: %s\n",
+                     sending ? "cannot write the pictures" : "the send did not start");
         return 2;
     }
     return 0;

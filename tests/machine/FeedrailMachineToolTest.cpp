@@ -6,6 +6,7 @@
 #include "transfer/TapeImage.h"
 
 #include <fcntl.h>
+#include <functional>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -58,6 +59,14 @@ protected:
             ++sinceXoff;
             std::this_thread::sleep_for(1ms);
         }
+    }
+
+    // Waits up to 5 s for `done`.
+    static bool PumpFor(const std::function<bool()>& done) {
+        for (int i = 0; i < 500 && !done(); ++i) {
+            std::this_thread::sleep_for(10ms);
+        }
+        return done();
     }
 
     TempFolder folder_;
@@ -142,6 +151,20 @@ TEST_F(FeedrailMachineToolTest, PunchesWithDc2LeaderAndDc4AndObeysXoff) {
     received += ReadFromLine(line.Get(), expected.size() - received.size(), 5s);
     EXPECT_EQ(received, expected);
     EXPECT_EQ(machine->Wait(5s), 0) << machine->Output();
+}
+
+TEST_F(FeedrailMachineToolTest, PunchesOnEnterWhileItReceives) {
+    WriteFile(output_.File("O1234.nc"), Program);
+    const auto machine = Start({"--code", "ascii", "--punch-on-enter", output_.File("O1234.nc")});
+    const FileDescriptor line = OpenLink(Link());
+    ASSERT_EQ(ReadFromLine(line.Get(), 1, 2s), std::string(1, Xon));
+    EXPECT_EQ(ReadAllFromLine(line.Get(), 100ms), "") << "nothing is punched before Enter";
+    machine->Type("\n");
+    const std::string tape = "\x12" + EncodeProgramText(Program, PunchAscii, EobLf, false) + "\x14";
+    EXPECT_EQ(ReadFromLine(line.Get(), tape.size(), 5s), tape);
+    WriteToLine(line.Get(), EncodeProgramText(Program, PunchAscii, EobLf, false));
+    EXPECT_TRUE(PumpFor([&] { return ReadFile(folder_.File("O1234.nc")) == Program; }));
+    EXPECT_EQ(machine->Interrupt(), 0) << machine->Output();
 }
 
 TEST_F(FeedrailMachineToolTest, BadArgumentsEndWithStatus2) {

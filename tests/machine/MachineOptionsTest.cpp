@@ -47,6 +47,7 @@ TEST(MachineOptionsTest, BadArgumentsAreRefusedWithAReason) {
         {{"--link", "a", "--speed", "1"}, "unknown option '--speed'"},
         {{"--link", "a", "punch"}, "punch needs one program file"},
         {{"--link", "a", "send", "x"}, "unexpected 'send'"},
+        {{"--link", "a", "punch", "x", "--punch-on-enter", "y"}, "--punch-on-enter is for receive"},
     };
     for (const auto& c : cases) {
         try {

@@ -35,8 +35,15 @@ MachineProcess::MachineProcess(const std::vector<std::string>& args, std::string
         argv.push_back(word.data());
     }
     argv.push_back(nullptr);
+    int pipeEnds[2] = {-1, -1};
+    if (::pipe2(pipeEnds, O_CLOEXEC) != 0) {
+        throw std::runtime_error("cannot make a pipe for feedrail-machine");
+    }
+    const FileDescriptor childInput(pipeEnds[0]);
+    input_.Reset(pipeEnds[1]);
     posix_spawn_file_actions_t actions;
     ::posix_spawn_file_actions_init(&actions);
+    ::posix_spawn_file_actions_adddup2(&actions, childInput.Get(), STDIN_FILENO);
     ::posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outputPath_.c_str(),
                                        O_WRONLY | O_CREAT | O_TRUNC, 0644);
     ::posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
@@ -79,6 +86,10 @@ std::optional<int> MachineProcess::Interrupt() {
         ::kill(pid_, SIGINT);
     }
     return Wait(5s);
+}
+
+void MachineProcess::Type(const std::string& text) const {
+    [[maybe_unused]] const ssize_t written = ::write(input_.Get(), text.data(), text.size());
 }
 
 std::string MachineProcess::Output() const {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/FileDescriptor.h"
+
 #include <chrono>
 #include <optional>
 #include <string>
@@ -9,7 +11,8 @@
 namespace feedrail::test {
 
 // feedrail-machine running as a child process, its output collected in a
-// file. The process is killed if it still runs when the object goes.
+// file and its standard input a pipe from the test. The process is killed if it still runs when the
+// object goes.
 class MachineProcess {
 public:
     // Starts it with `args`; when `linkPath` is given, returns once the
@@ -25,11 +28,14 @@ public:
     // Asks it to end as Ctrl+C does and returns its exit status.
     std::optional<int> Interrupt();
     std::string Output() const;
+    // Types `text` on its standard input.
+    void Type(const std::string& text) const;
 
 private:
     pid_t pid_ = -1;
     std::optional<int> status_;
     std::string outputPath_;
+    FileDescriptor input_;
 };
 
 } // namespace feedrail::test

@@ -84,6 +84,8 @@ void ApplyOption(const std::string& option, const std::string& value, MachineOpt
         options.puncher.leader = Count(option, value);
     } else if (option == "--trailer") {
         options.puncher.trailer = Count(option, value);
+    } else if (option == "--punch-on-enter") {
+        options.punchOnEnter = value;
     } else if (option == "--start-after") {
         options.startAfter = std::chrono::milliseconds(Count(option, value));
     } else if (option == "--cps") {
@@ -126,6 +128,9 @@ MachineOptions ParseMachineOptions(const std::vector<std::string>& args) {
         options.punchFile = words[1];
     } else if (!words.empty() && !(words[0] == "receive" && words.size() == 1)) {
         throw OptionError("unexpected '" + words[0] + "'");
+    }
+    if (options.punch && !options.punchOnEnter.empty()) {
+        throw OptionError("--punch-on-enter is for receive");
     }
     if (options.linkPath.empty() == options.devicePath.empty()) {
         throw OptionError("give either --link or --device");

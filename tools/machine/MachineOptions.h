@@ -15,6 +15,9 @@ namespace feedrail::machine {
 struct MachineOptions {
     bool punch = false;
     std::string punchFile;
+    // While receiving, each line typed on standard input punches this file,
+    // as the operator's Punch key on the control would.
+    std::string punchOnEnter;
     std::string linkPath;
     std::string devicePath;
     std::string outFolder = ".";
