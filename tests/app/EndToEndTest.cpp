@@ -162,11 +162,15 @@ TEST_F(EndToEndTest, TheTapeOnTheWireIsExactInEveryCodeAndLineEnd) {
 
 TEST_F(EndToEndTest, XonXoffControlsGetTheWholeProgramAndAtMostTenCharactersAfterXoff) {
     const std::string program = LongProgram();
+    // Under program Xon/Xoff the control's XON starts the send ("xon"); the
+    // "Waiting for Remote Start" before it may last too short to be seen.
     const struct {
         const char* name;
         int handshake;
         std::string start;
-    } cases[] = {{"program Xon/Xoff", 0, "\x11\x11"}, {"driver Xon/Xoff", 2, ""}};
+        const char* shownStatus;
+    } cases[] = {{"program Xon/Xoff", 0, "\x11\x11", "xon"},
+                 {"driver Xon/Xoff", 2, "", "Sending Data - press esc to cancel"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const auto machine =
@@ -174,7 +178,16 @@ TEST_F(EndToEndTest, XonXoffControlsGetTheWholeProgramAndAtMostTenCharactersAfte
                           "--xon-repeat", "200", "--programs", "1"});
         StartWindow("CommHandshake=" + std::to_string(c.handshake) +
                     "\nCommBaudRate=9600\nCommParity=E\nCommDataBits=7\nPunchType=3\nEOB=2\n");
+        QStringList statuses;
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            if (statuses.isEmpty() || statuses.back() != Status()) {
+                statuses << Status();
+            }
+        });
+        watch.start(2);
         Send(program);
+        EXPECT_TRUE(statuses.contains(c.shownStatus)) << statuses.join(" | ").toStdString();
         EXPECT_EQ(machine->Wait(5s), 0) << machine->Output();
         EXPECT_EQ(ReadFile(machineFolder_.File("O2000.nc")), program);
         const int afterXoff = MostAfterXoff(machine->Output());
