@@ -225,7 +225,7 @@ void Tpunch_d::ClearButtonClick() {
     runState_.ReceiveOff = true;
     // A send that still waits for the machine's XON is over too.
     runState_.WaitingForRemoteStart = false;
-    if (controls_.ClearButton->text() == QLatin1String("Clear")) {
+    if (ClearButtonReadsClear()) {
         editor_.CutAll();
         runState_.ReceivedUnsaved = false;
         runState_.CurrentFile.clear();
@@ -265,9 +265,13 @@ void Tpunch_d::Settings1Click() {
     form2_->exec();
 }
 
-void Tpunch_d::SendButtonClick() { send_.SendButtonClick(); }
+void Tpunch_d::SendButtonClick() {
+    send_.SendButtonClick();
+}
 
-void Tpunch_d::ReceiveButtonClick() { receive_.ReceiveButtonClick(); }
+void Tpunch_d::ReceiveButtonClick() {
+    receive_.ReceiveButtonClick();
+}
 
 void Tpunch_d::ShowStatus(const QString& text) {
     controls_.Label3->setText(text);

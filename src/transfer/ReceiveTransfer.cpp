@@ -1,6 +1,7 @@
 #include "transfer/ReceiveTransfer.h"
 
 #include "serial/EVaCommError.h"
+#include "transfer/ReadySignal.h"
 #include "transfer/TapeCode.h"
 #include "transfer/TapeLine.h"
 
@@ -74,12 +75,7 @@ void ReceiveTransfer::ReceiveStart() {
         port_.SetRTSControl(rtsHandshake);
     }
     if (settings_.CommHandshake == XonXoffHandshake) {
-        port_.SetRTS(true);
-        port_.SetDTR(true);
-        port_.SetXon(true);
-        for (int i = 0; i < 2; ++i) {
-            port_.WriteBuf(&Xon, 1);
-        }
+        SignalReady(port_);
     }
 }
 

@@ -1,5 +1,6 @@
 #include "transfer/SendTransfer.h"
 
+#include "transfer/ReadySignal.h"
 #include "transfer/TapeCode.h"
 #include "transfer/TapeLine.h"
 
@@ -8,7 +9,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr char Xon = 0x11;
 // How long a waiting loop lets the window breathe between its checks.
 constexpr auto WaitSlice = 1ms;
 // Progress is shown at most this often.
@@ -40,10 +40,7 @@ void SendTransfer::SendStart() {
                                           : "Sending Data - press esc to cancel");
     state_.LinesSent = 0;
     if (handshake == DriverXonXoff) {
-        port_.SetRTS(true);
-        port_.SetDTR(true);
-        port_.SetXon(true);
-        WriteXonTwice();
+        SignalReady(port_);
         state_.ReceiveOff = false;
     }
     switch (handshake) {
@@ -59,10 +56,7 @@ void SendTransfer::SendStart() {
         state_.XonState = false;
         state_.WaitingForRemoteStart = true;
         state_.ReceiveOff = false;
-        port_.SetRTS(true);
-        port_.SetDTR(true);
-        port_.SetXon(true);
-        WriteXonTwice();
+        SignalReady(port_);
         break;
     case Dtr:
         port_.SetDTRControl(dtrEnable);
@@ -183,11 +177,6 @@ bool SendTransfer::HeldByMachine() {
 
 void SendTransfer::WriteByte(char byte) {
     port_.WriteBuf(&byte, 1);
-}
-
-void SendTransfer::WriteXonTwice() {
-    WriteByte(Xon);
-    WriteByte(Xon);
 }
 
 void SendTransfer::Pause() {

@@ -34,7 +34,6 @@ private:
     Gate ByteGate();
     bool HeldByMachine();
     void WriteByte(char byte);
-    void WriteXonTwice();
     void Pause();
     void Finish();
     void Progress(int line, int lines, bool force);

@@ -1,5 +1,6 @@
 #include "FakeMessages.h"
 #include "app/Tpunch_d.h"
+#include "support/Bytes.h"
 #include "support/LineIo.h"
 #include "support/MachineProcess.h"
 #include "support/PseudoTerminal.h"
@@ -27,9 +28,7 @@ using test::ReadFile;
 using test::TempFolder;
 using test::WriteFile;
 
-std::string Bytes(std::initializer_list<unsigned char> bytes) {
-    return std::string(bytes.begin(), bytes.end());
-}
+using test::Bytes;
 
 const std::string Trailer = std::string(20, '\0') + "\x14";
 const std::string ShortProgram = "%\nO1000\nG0 X1\n%\n";

@@ -1,5 +1,6 @@
 #include "machine/ControlPuncher.h"
 
+#include "support/Bytes.h"
 #include "transfer/TapeCode.h"
 #include "transfer/TapeImage.h"
 
@@ -10,9 +11,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::string Bytes(std::initializer_list<unsigned char> bytes) {
-    return std::string(bytes.begin(), bytes.end());
-}
+using test::Bytes;
 
 TEST(ControlPuncherTest, TapeHasDc2LeaderProgramTrailerAndDc4) {
     const std::string program = "%\nG1\n%\n";

@@ -1,5 +1,6 @@
 #include "support/TransferFixture.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace feedrail::test {
@@ -35,6 +36,10 @@ void TransferFixture::Deliver() {
         return stat.cbInQue == 0;
     });
     handOver_.RunUntil([] { return false; }, std::chrono::milliseconds(20));
+}
+
+bool TransferFixture::Showed(const std::string& status) const {
+    return std::find(host_.Statuses.begin(), host_.Statuses.end(), status) != host_.Statuses.end();
 }
 
 } // namespace feedrail::test

@@ -26,6 +26,8 @@ protected:
     std::string Wire() const { return comm_.Device().Written(); }
     // Runs hand-overs until the receive has processed what the machine sent.
     void Deliver();
+    // Whether the status line ever read `status`.
+    bool Showed(const std::string& status) const;
 
     RunState state_;
     ActiveSettings settings_;

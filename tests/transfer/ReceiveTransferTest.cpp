@@ -1,11 +1,10 @@
+#include "support/Bytes.h"
 #include "support/TransferFixture.h"
 
 namespace feedrail {
 namespace {
 
-std::string Bytes(std::initializer_list<unsigned char> bytes) {
-    return std::string(bytes.begin(), bytes.end());
-}
+using test::Bytes;
 
 class ReceiveTransferTest : public test::TransferFixture {
 protected:
@@ -17,10 +16,6 @@ protected:
         OpenFor(handshake);
         state_.ReceivePending = false;
         receive_.ReceiveStart();
-    }
-    bool Showed(const std::string& status) const {
-        return std::find(host_.Statuses.begin(), host_.Statuses.end(), status) !=
-               host_.Statuses.end();
     }
 };
 

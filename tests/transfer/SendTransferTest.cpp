@@ -1,3 +1,4 @@
+#include "support/Bytes.h"
 #include "support/TransferFixture.h"
 
 namespace feedrail {
@@ -5,9 +6,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::string Bytes(std::initializer_list<unsigned char> bytes) {
-    return std::string(bytes.begin(), bytes.end());
-}
+using test::Bytes;
 
 const std::string Trailer = std::string(20, '\0') + "\x14";
 
@@ -15,10 +14,6 @@ class SendTransferTest : public test::TransferFixture {
 protected:
     void Program(std::vector<std::string> lines) { host_.Lines = std::move(lines); }
     const std::string& LastStatus() const { return host_.Statuses.back(); }
-    bool Showed(const std::string& status) const {
-        return std::find(host_.Statuses.begin(), host_.Statuses.end(), status) !=
-               host_.Statuses.end();
-    }
 };
 
 TEST_F(SendTransferTest, EveryByteOnTheWireIsTheTapeCodesOwn) {

@@ -1,5 +1,7 @@
 #include "transfer/TapeCode.h"
 
+#include "support/Bytes.h"
+
 #include <bit>
 #include <gtest/gtest.h>
 #include <map>
@@ -25,9 +27,7 @@ constexpr struct {
     {0x0A, 0x80}, {'\'', 0x3D},
 };
 
-std::string Bytes(std::initializer_list<unsigned char> bytes) {
-    return std::string(bytes.begin(), bytes.end());
-}
+using test::Bytes;
 
 std::string Byte(unsigned value) {
     return std::string(1, static_cast<char>(value));

@@ -1,5 +1,6 @@
 #include "transfer/TapeImage.h"
 
+#include "support/Bytes.h"
 #include "transfer/TapeCode.h"
 #include "transfer/TapeLine.h"
 
@@ -8,9 +9,7 @@
 namespace feedrail {
 namespace {
 
-std::string Bytes(std::initializer_list<unsigned char> bytes) {
-    return std::string(bytes.begin(), bytes.end());
-}
+using test::Bytes;
 
 const std::string Trailer = std::string(20, '\0') + "\x14";
 
