@@ -3,10 +3,10 @@
 // for the documentation. feedrail-machine must stand beside it.
 //   feedrail-screenshots EXAMPLES-FOLDER OUTPUT-FOLDER
 
-#include "app/DialogMessages.h"
-#include "app/Tpunch_d.h"
-#include "filelist/TLsFileListView26.h"
-#include "profiles/TForm2.h"
+#include "app/widgets/Tpunch_d.h"
+#include "common/widgets/DialogMessages.h"
+#include "filelist/widgets/TLsFileListView26.h"
+#include "profiles/widgets/TForm2.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>

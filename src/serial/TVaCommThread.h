@@ -1,8 +1,8 @@
 #pragma once
 
 #include "serial/EventHandOver.h"
-#include "serial/SerialDevice.h"
 #include "serial/TVaTypes.h"
+#include "serial/device/SerialDevice.h"
 
 #include <atomic>
 #include <condition_variable>

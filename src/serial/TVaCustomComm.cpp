@@ -1,8 +1,8 @@
 #include "serial/TVaCustomComm.h"
 
-#include "serial/DevicePath.h"
 #include "serial/EVaCommError.h"
-#include "serial/PosixSerialDevice.h"
+#include "serial/device/DevicePath.h"
+#include "serial/device/PosixSerialDevice.h"
 
 #include <cerrno>
 

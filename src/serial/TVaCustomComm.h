@@ -2,10 +2,10 @@
 
 #include "common/ProgramDirectory.h"
 #include "serial/EventHandOver.h"
-#include "serial/SerialDevice.h"
 #include "serial/TVaCommThread.h"
 #include "serial/TVaEventChars.h"
 #include "serial/TVaTypes.h"
+#include "serial/device/SerialDevice.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "serial/SerialDevice.h"
+#include "serial/device/SerialDevice.h"
 
 #include <array>
 #include <cstddef>

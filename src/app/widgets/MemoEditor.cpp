@@ -1,0 +1,103 @@
+#include "app/widgets/MemoEditor.h"
+
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+
+namespace feedrail {
+namespace {
+
+QString FromBytes(const std::string& bytes) {
+    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+std::string ToBytes(const QString& text) {
+    const QByteArray bytes = text.toLatin1();
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+} // namespace
+
+std::string MemoEditor::GetEditorLine(int line) const {
+    return ToBytes(memo_.document()->findBlockByNumber(line - 1).text());
+}
+
+void MemoEditor::SetEditorLine(int line, const std::string& text) {
+    const QTextBlock block = memo_.document()->findBlockByNumber(line - 1);
+    if (!block.isValid()) {
+        return;
+    }
+    QTextCursor cursor(block);
+    cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    cursor.insertText(FromBytes(text));
+}
+
+int MemoEditor::EditorLineCount() const {
+    const QTextDocument& document = *memo_.document();
+    const int blocks = document.blockCount();
+    return document.lastBlock().text().isEmpty() ? blocks - 1 : blocks;
+}
+
+void MemoEditor::HighlightEditorLine(int line) {
+    const QTextBlock block = memo_.document()->findBlockByNumber(line - 1);
+    if (!block.isValid()) {
+        return;
+    }
+    QTextCursor cursor(block);
+    cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    memo_.setTextCursor(cursor);
+    memo_.ensureCursorVisible();
+}
+
+void MemoEditor::AppendReceivedLine(const std::string& text, int receivedLines) {
+    QTextCursor cursor(memo_.document());
+    cursor.movePosition(QTextCursor::End);
+    if (!cursor.block().text().isEmpty()) {
+        cursor.insertBlock();
+    }
+    cursor.insertText(FromBytes(text) + QLatin1Char('\n'));
+    if (receivedLines < 4 && receivedLines <= EditorLineCount() &&
+        GetEditorLine(receivedLines).empty()) {
+        RemoveLine(receivedLines);
+    }
+}
+
+std::string MemoEditor::Text() const {
+    // Block by block, because the document's plain text turns a no-break
+    // space (the byte 0xA0) into a blank.
+    std::string text;
+    for (QTextBlock block = memo_.document()->begin(); block.isValid(); block = block.next()) {
+        if (block != memo_.document()->begin()) {
+            text += '\n';
+        }
+        text += ToBytes(block.text());
+    }
+    return text;
+}
+
+void MemoEditor::SetText(const std::string& text) {
+    memo_.setPlainText(FromBytes(text));
+}
+
+void MemoEditor::CutAll() {
+    memo_.selectAll();
+    memo_.cut();
+    memo_.clear();
+}
+
+void MemoEditor::CaretToStart() {
+    const int scroll = memo_.verticalScrollBar()->value();
+    QTextCursor cursor = memo_.textCursor();
+    cursor.movePosition(QTextCursor::Start);
+    memo_.setTextCursor(cursor);
+    memo_.verticalScrollBar()->setValue(scroll);
+}
+
+void MemoEditor::RemoveLine(int line) {
+    QTextCursor cursor(memo_.document()->findBlockByNumber(line - 1));
+    cursor.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
+}
+
+} // namespace feedrail

@@ -1,0 +1,512 @@
+#include "app/widgets/Tpunch_d.h"
+
+#include "app/PortSetup.h"
+#include "common/AtomicFile.h"
+#include "common/RegularFile.h"
+#include "common/widgets/UserMessages.h"
+#include "filelist/widgets/TLsFileListView26.h"
+#include "profiles/ProfileFile.h"
+#include "profiles/UtilityFile.h"
+#include "profiles/widgets/TForm2.h"
+#include "serial/EVaCommError.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QThread>
+#include <cstring>
+
+namespace feedrail {
+namespace {
+
+QString FromStd(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+QString FileNamePart(const QString& path) {
+    return QFileInfo(path).fileName();
+}
+
+QString Reason(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// The editor splits lines at line feeds; a carriage return before one is part
+// of the line end, not of the line.
+std::string EditorText(std::string content) {
+    std::string text;
+    text.reserve(content.size());
+    for (std::size_t i = 0; i < content.size(); ++i) {
+        if (!(content[i] == '\r' && i + 1 < content.size() && content[i + 1] == '\n')) {
+            text += content[i];
+        }
+    }
+    return text;
+}
+
+} // namespace
+
+Tpunch_d::Tpunch_d(std::string programDir, UserMessages& messages, QWidget* parent)
+    : QMainWindow(parent), messages_(messages), controls_(*this), editor_(*controls_.Memo1),
+      handOver_([this](std::exception_ptr error) { ShowError(error); }),
+      comm1_(handOver_, programDir), send_(runState_, activeSettings_, comm1_, *this),
+      receive_(runState_, activeSettings_, comm1_, *this, send_) {
+    runState_.ProgramDir = std::move(programDir);
+    setObjectName(QStringLiteral("punch_d"));
+    setWindowTitle(QStringLiteral("Feedrail "));
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    for (QAction* unbuilt : {controls_.Renumber1, controls_.Index1, controls_.About1}) {
+        unbuilt->setEnabled(false);
+    }
+
+    comm1_.SetMonitorEvents(AllCommEvents);
+    comm1_.SetFlowControl(fcNone);
+    comm1_.SetDTRControl(dtrDisable);
+    comm1_.SetRTSControl(rtsDisable);
+    BindPortEvents();
+
+    const std::pair<QTimer*, int> timers[] = {{&commOpenTimer1_, 1000},
+                                              {&defaultDirectoryTimer1_, 1000},
+                                              {&saveTimer_, 500},
+                                              {&closeTimer1_, 1500}};
+    for (const auto& [timer, interval] : timers) {
+        timer->setInterval(interval);
+        timer->setSingleShot(true);
+    }
+    ConnectHandlers();
+    Guard([this] { FormCreate(); });
+    form2_ = new TForm2(*this, activeSettings_, ProfilePath(), messages_, this);
+    connect(form2_, &QDialog::finished, this, [this] { Guard([this] { EnableButtons(); }); });
+}
+
+Tpunch_d::~Tpunch_d() = default;
+
+void Tpunch_d::FormCreate() {
+    runState_.ReceiveLine.clear();
+    runState_.ReceiveOff = true;
+    runState_.TxEnabled = true;
+    FillMachineList();
+    FillDirectoryShortcuts();
+    const QString first =
+        controls_.ComboBox1->count() > 0 ? controls_.ComboBox1->itemText(0) : QString();
+    activeSettings_ = ProfileFile(ProfilePath()).ReadStartupProfile(first.toStdString());
+    AddUtilities();
+    controls_.ComboBox1->setCurrentIndex(controls_.ComboBox1->count() > 0 ? 0 : -1);
+    controls_.Memo1->clear();
+    controls_.LsFileListView261->SetColumnWidths({240, 0, 0, 100, 0});
+    Arm(commOpenTimer1_);
+    Arm(defaultDirectoryTimer1_);
+}
+
+void Tpunch_d::CommOpenTimer1Timer() {
+    commOpenTimer1_.stop();
+    if (runState_.Closing) {
+        return;
+    }
+    ApplyPortSettings();
+    if (runState_.SendPending) {
+        runState_.SendPending = false;
+        send_.SendStart();
+    } else if (runState_.StopPending) {
+        runState_.StopPending = false;
+    } else if (runState_.ReceivePending) {
+        runState_.ReceivePending = false;
+        receive_.ReceiveStart();
+    }
+}
+
+void Tpunch_d::DefaultDirectoryTimer1Timer() {
+    defaultDirectoryTimer1_.stop();
+    ComboBox1Change();
+    controls_.LsFileListView261->SetDirectory(FromStd(activeSettings_.DefaultDir));
+}
+
+void Tpunch_d::ComboBox1Change() {
+    comm1_.PurgeRead();
+    comm1_.PurgeWrite();
+    comm1_.Close();
+    ProfileFile(ProfilePath()).ReadSelectedProfile(CurrentMachine().toStdString(), activeSettings_);
+    Arm(commOpenTimer1_);
+    const QString defaultDir = FromStd(activeSettings_.DefaultDir);
+    for (std::size_t i = 0; i < runState_.DirPaths.size(); ++i) {
+        if (FromStd(runState_.DirPaths[i]).compare(defaultDir, Qt::CaseInsensitive) == 0) {
+            controls_.ComboBox2->setCurrentIndex(static_cast<int>(i));
+            break;
+        }
+    }
+    controls_.LsFileListView261->SetDirectory(defaultDir);
+    // Without any machine there is no section to store a profile in.
+    if (controls_.ComboBox1->count() > 0) {
+        form2_->LoadSettings();
+        form2_->StoreSettings();
+    }
+}
+
+void Tpunch_d::ComboBox2Change() {
+    const int index = controls_.ComboBox2->currentIndex();
+    if (index >= 0 && static_cast<std::size_t>(index) < runState_.DirPaths.size()) {
+        controls_.LsFileListView261->SetDirectory(FromStd(runState_.DirPaths[index]));
+    }
+}
+
+void Tpunch_d::BitBtn1Click() {
+    controls_.LsFileListView261->OneLevelUp();
+}
+
+void Tpunch_d::LsFileListView261Change() {
+    setWindowTitle(QStringLiteral("Feedrail [") + controls_.LsFileListView261->Directory() +
+                   QStringLiteral("]"));
+}
+
+void Tpunch_d::GetButtonClick() {
+    const TLsFileListView26& files = *controls_.LsFileListView261;
+    if (files.SelectedCount() != 1) {
+        messages_.ShowMessage(QStringLiteral("No File Selected"));
+        return;
+    }
+    const QString path = files.SelectedPath();
+    runState_.CurrentFile = path.toStdString();
+    const RegularFileRead file = ReadRegularFile(runState_.CurrentFile);
+    if (file.outcome != RegularFileRead::Read) {
+        messages_.ShowError(QStringLiteral("Cannot load ") + path + QStringLiteral(": ") +
+                            Reason(file.error));
+        return;
+    }
+    editor_.SetText(EditorText(file.content));
+    runState_.ReceivedUnsaved = false;
+    controls_.Edit7->setText(FileNamePart(path));
+}
+
+void Tpunch_d::SaveButtonClick() {
+    runState_.TxEnabled = true;
+    runState_.ReceiveOff = true;
+    const QString filter = FromStd(activeSettings_.DefaultFileFilter);
+    SaveRequest request;
+    request.folder = controls_.LsFileListView261->Directory();
+    request.proposedName = controls_.Edit7->text();
+    request.filters = {QStringLiteral("CNC files (*.%1)").arg(filter),
+                       QStringLiteral("All files (*.*)")};
+    request.defaultSuffix = FromStd(activeSettings_.DefaultExt);
+    if (request.defaultSuffix.startsWith(QLatin1Char('.'))) {
+        request.defaultSuffix.remove(0, 1);
+    }
+    const std::optional<QString> chosen = messages_.AskSaveFileName(request);
+    if (!chosen) {
+        return;
+    }
+    saveTarget_ = *chosen;
+    Arm(saveTimer_);
+}
+
+void Tpunch_d::SaveTimerTimer() {
+    saveTimer_.stop();
+    const std::string target = ResolvedWriteTarget(saveTarget_.toStdString());
+    if (const int error = ReplaceFileContent(target, editor_.Text())) {
+        messages_.ShowError(QStringLiteral("Cannot save ") + saveTarget_ + QStringLiteral(": ") +
+                            Reason(error));
+        return;
+    }
+    controls_.Edit7->setText(FileNamePart(saveTarget_));
+    runState_.ReceivedUnsaved = false;
+    ShowStatus(QStringLiteral("File Saved"));
+}
+
+void Tpunch_d::ClearButtonClick() {
+    runState_.ReceivedLines = 1;
+    runState_.ReceiveOff = true;
+    // A send that still waits for the machine's XON is over too.
+    runState_.WaitingForRemoteStart = false;
+    if (ClearButtonReadsClear()) {
+        editor_.CutAll();
+        runState_.ReceivedUnsaved = false;
+        runState_.CurrentFile.clear();
+        controls_.Edit7->clear();
+    }
+    try {
+        comm1_.Close();
+    } catch (const EVaCommError&) {
+        // The port is closed either way, and it reopens in a moment.
+    }
+    runState_.StopPending = true;
+    Arm(commOpenTimer1_);
+    EnableButtons();
+}
+
+void Tpunch_d::CloseButtonClick() {
+    if (!MayDiscardReceivedText()) {
+        return;
+    }
+    closeConfirmed_ = true;
+    ShowStatus(QStringLiteral("Closing Feedrail"));
+    runState_.Closing = true;
+    runState_.CancelRequested = true;
+    ClearButtonClick();
+    runState_.TxEnabled = true;
+    runState_.ReceiveOff = true;
+    Arm(closeTimer1_);
+    comm1_.Close();
+}
+
+void Tpunch_d::CloseTimer1Timer() {
+    closeTimer1_.stop();
+    close();
+}
+
+void Tpunch_d::Settings1Click() {
+    form2_->exec();
+}
+
+void Tpunch_d::SendButtonClick() {
+    send_.SendButtonClick();
+}
+
+void Tpunch_d::ReceiveButtonClick() {
+    receive_.ReceiveButtonClick();
+}
+
+void Tpunch_d::ShowStatus(const QString& text) {
+    controls_.Label3->setText(text);
+    controls_.Label3->repaint();
+}
+
+void Tpunch_d::EnableButtons() {
+    for (QPushButton* button : {controls_.SendButton, controls_.ReceiveButton, controls_.SaveButton,
+                                controls_.PrintWindowButton, controls_.ClearButton}) {
+        button->setEnabled(true);
+    }
+    if (controls_.ClearButton->text() == QLatin1String("Stop")) {
+        controls_.ClearButton->setText(QStringLiteral("Clear"));
+        controls_.ClearButton->setIcon(controls_.Image2);
+    }
+    editor_.CaretToStart();
+}
+
+void Tpunch_d::DisableButtons() {
+    for (QPushButton* button : {controls_.SendButton, controls_.ReceiveButton, controls_.SaveButton,
+                                controls_.PrintWindowButton}) {
+        button->setEnabled(false);
+    }
+}
+
+void Tpunch_d::ApplyPortSettings() {
+    ShowStatus(QStringLiteral(" "));
+    errorHookInstalled_ = true;
+    ApplyProfileToPort(activeSettings_, comm1_);
+    try {
+        comm1_.Open();
+        ShowStatus(FromStd(comm1_.DeviceName()).toUpper() + QStringLiteral(" Ready"));
+        SetHandshakeLines(activeSettings_.CommHandshake, comm1_);
+    } catch (const EVaCommError& error) {
+        ShowStatus(QString::fromStdString(error.what()));
+    }
+    controls_.StaticText1->setText(FromStd(SettingsSummary(activeSettings_, comm1_.DeviceName())));
+}
+
+QString Tpunch_d::CurrentMachine() const {
+    return controls_.ComboBox1->currentText();
+}
+
+void Tpunch_d::AddMachine(const QString& name) {
+    controls_.ComboBox1->addItem(name);
+    controls_.ComboBox1->setCurrentIndex(controls_.ComboBox1->count() - 1);
+}
+
+void Tpunch_d::keyPressEvent(QKeyEvent* event) {
+    const bool inEditor = focusWidget() == controls_.Memo1;
+    if (event->key() == Qt::Key_Escape && !inEditor) {
+        Guard([this] { CloseButtonClick(); });
+    } else if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && !inEditor) {
+        Guard([this] { GetButtonClick(); });
+    } else {
+        QMainWindow::keyPressEvent(event);
+    }
+}
+
+void Tpunch_d::closeEvent(QCloseEvent* event) {
+    if (!closeConfirmed_ && !MayDiscardReceivedText()) {
+        event->ignore();
+        return;
+    }
+    runState_.ReceiveOff = true;
+    QMainWindow::closeEvent(event);
+}
+
+void Tpunch_d::Guard(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (...) {
+        ShowError(std::current_exception());
+    }
+}
+
+void Tpunch_d::ShowError(std::exception_ptr error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const EVaCommError& commError) {
+        const QString text = QString::fromStdString(commError.what());
+        if (errorHookInstalled_) {
+            messages_.ShowMessage(QStringLiteral("Async32 error: ") + text);
+        } else {
+            messages_.ShowError(text);
+        }
+    } catch (const std::exception& other) {
+        messages_.ShowError(QString::fromStdString(other.what()));
+    }
+}
+
+void Tpunch_d::ConnectHandlers() {
+    const auto bind = [this](auto* sender, auto signal, void (Tpunch_d::*handler)()) {
+        connect(sender, signal, this,
+                [this, handler] { Guard([this, handler] { (this->*handler)(); }); });
+    };
+    bind(controls_.ComboBox1, &QComboBox::activated, &Tpunch_d::ComboBox1Change);
+    bind(controls_.ComboBox2, &QComboBox::activated, &Tpunch_d::ComboBox2Change);
+    bind(controls_.BitBtn1, &QPushButton::clicked, &Tpunch_d::BitBtn1Click);
+    bind(controls_.LsFileListView261, &TLsFileListView26::Changed,
+         &Tpunch_d::LsFileListView261Change);
+    bind(controls_.GetButton, &QPushButton::clicked, &Tpunch_d::GetButtonClick);
+    bind(controls_.SaveButton, &QPushButton::clicked, &Tpunch_d::SaveButtonClick);
+    bind(controls_.ClearButton, &QPushButton::clicked, &Tpunch_d::ClearButtonClick);
+    bind(controls_.SendButton, &QPushButton::clicked, &Tpunch_d::SendButtonClick);
+    bind(controls_.ReceiveButton, &QPushButton::clicked, &Tpunch_d::ReceiveButtonClick);
+    bind(controls_.CloseButton, &QPushButton::clicked, &Tpunch_d::CloseButtonClick);
+    bind(controls_.Settings1, &QAction::triggered, &Tpunch_d::Settings1Click);
+    bind(&commOpenTimer1_, &QTimer::timeout, &Tpunch_d::CommOpenTimer1Timer);
+    bind(&defaultDirectoryTimer1_, &QTimer::timeout, &Tpunch_d::DefaultDirectoryTimer1Timer);
+    bind(&saveTimer_, &QTimer::timeout, &Tpunch_d::SaveTimerTimer);
+    bind(&closeTimer1_, &QTimer::timeout, &Tpunch_d::CloseTimer1Timer);
+}
+
+void Tpunch_d::FillMachineList() {
+    for (const std::string& name : ProfileFile(ProfilePath()).MachineNames()) {
+        controls_.ComboBox1->addItem(FromStd(name));
+    }
+}
+
+void Tpunch_d::FillDirectoryShortcuts() {
+    for (const DirShortcut& shortcut : ProfileFile(ProfilePath()).DirShortcuts()) {
+        controls_.ComboBox2->addItem(FromStd(shortcut.Label));
+        runState_.DirPaths.push_back(shortcut.Path);
+    }
+    controls_.ComboBox2->setCurrentIndex(runState_.DirPaths.empty() ? -1 : 0);
+}
+
+void Tpunch_d::AddUtilities() {
+    const UtilityList list =
+        UtilityFile(runState_.ProgramDir + std::string(UtilityFile::FileName)).ReadUtilities();
+    for (const std::string& error : list.Errors) {
+        messages_.ShowError(FromStd(error));
+    }
+    for (const UtilityCommand& command : list.Commands) {
+        const QList<QAction*> actions = controls_.Utilities1->actions();
+        auto* action = new QAction(FromStd(command.Caption), controls_.Utilities1);
+        action->setObjectName(QStringLiteral("Utility%1").arg(command.Number));
+        controls_.Utilities1->insertAction(actions.size() > 1 ? actions[1] : nullptr, action);
+    }
+    utilities_ = list.Commands;
+}
+
+std::string Tpunch_d::ProfilePath() const {
+    return runState_.ProgramDir + std::string(ProfileFile::FileName);
+}
+
+void Tpunch_d::BindPortEvents() {
+    comm1_.OnRxChar = [this](TVaCustomComm&, int count) { receive_.Comm1RxChar(count); };
+    comm1_.OnError = [this](TVaCustomComm&, int errors) { receive_.Comm1Error(errors); };
+    comm1_.OnCts = [this](TVaCustomComm&) { send_.Comm1Cts(); };
+}
+
+void Tpunch_d::ShowStatus(const std::string& text) {
+    ShowStatus(FromStd(text));
+}
+
+void Tpunch_d::ShowProgress(const std::string& text) {
+    controls_.StaticText1->setText(FromStd(text));
+    controls_.StaticText1->repaint();
+}
+
+void Tpunch_d::ShowStopButton() {
+    controls_.ClearButton->setText(QStringLiteral("Stop"));
+    controls_.ClearButton->setIcon(controls_.Image1);
+}
+
+bool Tpunch_d::ClearButtonReadsClear() const {
+    return controls_.ClearButton->text() == QLatin1String("Clear");
+}
+
+void Tpunch_d::DisableClearButton() {
+    controls_.ClearButton->setEnabled(false);
+}
+
+void Tpunch_d::ClearEditorAndFileName() {
+    controls_.Edit7->clear();
+    controls_.Memo1->clear();
+}
+
+void Tpunch_d::ArmCommOpenTimer() {
+    Arm(commOpenTimer1_);
+}
+
+bool Tpunch_d::EscapePressed() {
+    ProcessEventsBlockingInput();
+    return inputBlocker_.TakeEscape();
+}
+
+void Tpunch_d::Idle(std::chrono::milliseconds time) {
+    ProcessEventsBlockingInput();
+    QThread::msleep(static_cast<unsigned long>(time.count()));
+}
+
+void Tpunch_d::Defer(std::function<void()> work) {
+    QTimer::singleShot(0, this, [this, work = std::move(work)] { Guard(work); });
+}
+
+bool Tpunch_d::Leader() const {
+    return form2_->Leader();
+}
+
+std::string Tpunch_d::GetEditorLine(int line) const {
+    return editor_.GetEditorLine(line);
+}
+
+int Tpunch_d::EditorLineCount() const {
+    return editor_.EditorLineCount();
+}
+
+void Tpunch_d::HighlightEditorLine(int line) {
+    editor_.HighlightEditorLine(line);
+}
+
+void Tpunch_d::AppendReceivedLine(const std::string& text) {
+    editor_.AppendReceivedLine(text, runState_.ReceivedLines);
+}
+
+void Tpunch_d::ProcessEventsBlockingInput() {
+    handOver_.RunPending();
+    QCoreApplication::instance()->installEventFilter(&inputBlocker_);
+    QCoreApplication::processEvents();
+    QCoreApplication::instance()->removeEventFilter(&inputBlocker_);
+}
+
+bool Tpunch_d::MayDiscardReceivedText() {
+    return !runState_.ReceivedUnsaved ||
+           messages_.Confirm(QStringLiteral("Discard the received program?"));
+}
+
+void Tpunch_d::Arm(QTimer& timer) {
+    // Arming a timer that is already counting down does not restart it.
+    if (!timer.isActive()) {
+        timer.start();
+    }
+}
+
+} // namespace feedrail

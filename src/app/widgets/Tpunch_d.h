@@ -1,0 +1,136 @@
+#pragma once
+
+#include "app/RunState.h"
+#include "app/widgets/MainWindowControls.h"
+#include "app/widgets/MemoEditor.h"
+#include "app/widgets/QtHandOver.h"
+#include "common/widgets/InputBlocker.h"
+#include "profiles/ActiveSettings.h"
+#include "profiles/UtilityCommand.h"
+#include "profiles/widgets/MachineListHost.h"
+#include "serial/TVaComm.h"
+#include "transfer/ReceiveTransfer.h"
+#include "transfer/SendTransfer.h"
+#include "transfer/TransferHost.h"
+
+#include <QMainWindow>
+#include <QTimer>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace feedrail {
+
+class TForm2;
+class UserMessages;
+
+// The main window: machine selection, the port and its timed reopening, the
+// status line, the file pane and the editor window. Its handlers carry the
+// design names; each runs through one guard that shows errors escaping it.
+class Tpunch_d : public QMainWindow, public MachineListHost, public TransferHost {
+    Q_OBJECT
+public:
+    // `programDir` (with its trailing "/") holds DNC.ini, DNCUtilities.ini
+    // and com<N> links.
+    Tpunch_d(std::string programDir, UserMessages& messages, QWidget* parent = nullptr);
+    ~Tpunch_d() override;
+
+    void FormCreate();
+    void CommOpenTimer1Timer();
+    void DefaultDirectoryTimer1Timer();
+    void ComboBox1Change();
+    void ComboBox2Change();
+    void BitBtn1Click();
+    void LsFileListView261Change();
+    void GetButtonClick();
+    void SaveButtonClick();
+    void SaveTimerTimer();
+    void ClearButtonClick();
+    void CloseButtonClick();
+    void CloseTimer1Timer();
+    void Settings1Click();
+    void SendButtonClick();
+    void ReceiveButtonClick();
+
+    void ShowStatus(const QString& text);
+    void EnableButtons() override;
+    void DisableButtons() override;
+    void ApplyPortSettings();
+
+    // TransferHost
+    void ShowStatus(const std::string& text) override;
+    void ShowProgress(const std::string& text) override;
+    void ShowStopButton() override;
+    bool ClearButtonReadsClear() const override;
+    void DisableClearButton() override;
+    void ClearEditorAndFileName() override;
+    void ArmCommOpenTimer() override;
+    bool EscapePressed() override;
+    void Idle(std::chrono::milliseconds time) override;
+    void Defer(std::function<void()> work) override;
+    bool Leader() const override;
+    std::string GetEditorLine(int line) const override;
+    int EditorLineCount() const override;
+    void HighlightEditorLine(int line) override;
+    void AppendReceivedLine(const std::string& text) override;
+
+    // Runs a handler; an error escaping it is shown: a serial port error as
+    // "Async32 error: " and its message once the port has first been set up,
+    // any other error in an error box.
+    void Guard(const std::function<void()>& handler);
+
+    QString CurrentMachine() const override;
+    void AddMachine(const QString& name) override;
+
+    RunState& State() { return runState_; }
+    ActiveSettings& Settings() { return activeSettings_; }
+    TVaComm& Comm1() { return comm1_; }
+    MemoEditor& Editor() { return editor_; }
+    TForm2& Form2() const { return *form2_; }
+    const MainWindowControls& Controls() const { return controls_; }
+    const std::vector<UtilityCommand>& Utilities() const { return utilities_; }
+    QTimer& CommOpenTimer1() { return commOpenTimer1_; }
+    QTimer& DefaultDirectoryTimer1() { return defaultDirectoryTimer1_; }
+    QTimer& SaveTimer() { return saveTimer_; }
+    QTimer& CloseTimer1() { return closeTimer1_; }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void ShowError(std::exception_ptr error);
+    void ConnectHandlers();
+    void FillMachineList();
+    void FillDirectoryShortcuts();
+    void AddUtilities();
+    void BindPortEvents();
+    // Processes pending events with clicks and keys swallowed.
+    void ProcessEventsBlockingInput();
+    // Asks before received text that was never saved is thrown away.
+    bool MayDiscardReceivedText();
+    std::string ProfilePath() const;
+    static void Arm(QTimer& timer);
+
+    RunState runState_;
+    ActiveSettings activeSettings_;
+    UserMessages& messages_;
+    bool errorHookInstalled_ = false;
+    MainWindowControls controls_;
+    MemoEditor editor_;
+    QtHandOver handOver_;
+    TVaComm comm1_;
+    SendTransfer send_;
+    ReceiveTransfer receive_;
+    InputBlocker inputBlocker_;
+    bool closeConfirmed_ = false;
+    QTimer commOpenTimer1_;
+    QTimer defaultDirectoryTimer1_;
+    QTimer saveTimer_;
+    QTimer closeTimer1_;
+    QString saveTarget_;
+    std::vector<UtilityCommand> utilities_;
+    TForm2* form2_ = nullptr;
+};
+
+} // namespace feedrail

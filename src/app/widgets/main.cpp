@@ -1,0 +1,20 @@
+// Feedrail: sends CNC part programs to machine tools over a serial line and
+// collects the programs they punch.
+
+#include "app/widgets/Tpunch_d.h"
+#include "common/ProgramDirectory.h"
+#include "common/widgets/DialogMessages.h"
+
+#include <QApplication>
+#include <QScreen>
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    feedrail::DialogMessages messages;
+    feedrail::Tpunch_d window(feedrail::ProgramDirectory(), messages);
+    messages.SetParent(&window);
+    window.adjustSize();
+    window.move(window.screen()->availableGeometry().center() - window.rect().center());
+    window.show();
+    return QApplication::exec();
+}

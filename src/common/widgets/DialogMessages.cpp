@@ -1,0 +1,36 @@
+#include "common/widgets/DialogMessages.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace feedrail {
+
+void DialogMessages::ShowMessage(const QString& text) {
+    QMessageBox::information(parent_, QStringLiteral("Feedrail"), text);
+}
+
+void DialogMessages::ShowError(const QString& text) {
+    QMessageBox::critical(parent_, QStringLiteral("Feedrail"), text);
+}
+
+bool DialogMessages::Confirm(const QString& question) {
+    return QMessageBox::question(parent_, QStringLiteral("Feedrail"), question) == QMessageBox::Yes;
+}
+
+std::optional<QString> DialogMessages::AskSaveFileName(const SaveRequest& request) {
+    QFileDialog dialog(parent_);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+    dialog.setOption(QFileDialog::ReadOnly, false);
+    dialog.setDirectory(request.folder);
+    dialog.selectFile(request.proposedName);
+    dialog.setNameFilters(request.filters);
+    dialog.setDefaultSuffix(request.defaultSuffix);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    return dialog.selectedFiles().front();
+}
+
+} // namespace feedrail

@@ -1,0 +1,222 @@
+#include "profiles/widgets/TForm2.h"
+
+#include "common/widgets/UserMessages.h"
+#include "profiles/ActiveSettings.h"
+#include "profiles/ConversionError.h"
+#include "profiles/IniFile.h"
+#include "profiles/ProfileDefaults.h"
+#include "profiles/ProfileFile.h"
+#include "profiles/WholeNumber.h"
+#include "profiles/widgets/MachineListHost.h"
+#include "profiles/widgets/TForm3.h"
+
+#include <QAbstractButton>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace feedrail {
+namespace {
+
+QString ObjectName(const QString& text) {
+    QString name;
+    for (const QChar c : text) {
+        if (c.isLetterOrNumber()) {
+            name += c;
+        }
+    }
+    return name;
+}
+
+void Check(QButtonGroup& group, int value) {
+    if (QAbstractButton* button = group.button(value)) {
+        button->setChecked(true);
+    }
+}
+
+QLabel* AddLabel(const QString& text, int left, int top, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->move(left, top);
+    return label;
+}
+
+QLineEdit* AddField(const char* name, const QRect& area, QWidget* parent) {
+    auto* field = new QLineEdit(parent);
+    field->setObjectName(QLatin1String(name));
+    field->setGeometry(area);
+    return field;
+}
+
+QPushButton* AddButton(const QString& text, const char* name, const QRect& area, QWidget* parent) {
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(QLatin1String(name));
+    button->setGeometry(area);
+    return button;
+}
+
+} // namespace
+
+TForm2::TForm2(MachineListHost& machines, ActiveSettings& settings, std::string profilePath,
+               UserMessages& messages, QWidget* parent)
+    : QDialog(parent), machines_(machines), settings_(settings),
+      profilePath_(std::move(profilePath)), messages_(messages) {
+    setObjectName(QStringLiteral("Form2"));
+    setWindowTitle(QStringLiteral("DNC Settings"));
+    QFont designFont = font();
+    designFont.setPointSize(8);
+    setFont(designFont);
+    setFixedSize(375, 336);
+
+    auto* top = new QFrame(this);
+    top->setFrameShape(QFrame::Panel);
+    top->setFrameShadow(QFrame::Sunken);
+    top->setGeometry(0, 0, 375, 37);
+    AddLabel(QStringLiteral("Machine Name:"), 8, 8, top);
+    machineName_ = AddField("MachineNameEdit", QRect(90, 6, 141, 21), top);
+    machineName_->setReadOnly(true);
+    machineName_->setEnabled(false);
+    auto* newButton = AddButton(QStringLiteral("New..."), "NewButton", QRect(256, 4, 75, 25), top);
+
+    AddLabel(QStringLiteral("Default File Directory:"), 8, 48, this);
+    directory_ = AddField("DirectoryEdit", QRect(116, 44, 121, 21), this);
+
+    baudRate_ = AddGroup(QStringLiteral("Baud Rate"), QRect(16, 72, 81, 141),
+                         {{"300", 300},
+                          {"600", 600},
+                          {"1200", 1200},
+                          {"2400", 2400},
+                          {"4800", 4800},
+                          {"9600", 9600},
+                          {"19200", 19200}});
+    format_ = AddGroup(QStringLiteral("Format"), QRect(104, 72, 69, 89),
+                       {{"ISO", 3}, {"EIA", 2}, {"ASCII", 1}});
+    endOfLine_ = AddGroup(QStringLiteral("End of Line"), QRect(180, 72, 93, 85),
+                          {{"LF", 2}, {"CR/LF", 0}, {"LF/CR/CR", 1}});
+    stopBits_ = AddGroup(QStringLiteral("Stop Bits"), QRect(280, 72, 61, 65), {{"1", 1}, {"2", 2}});
+    commPort_ = AddGroup(QStringLiteral("Comm Port"), QRect(288, 144, 73, 105),
+                         {{"Com1", 1}, {"Com2", 2}, {"Com3", 3}, {"Com4", 4}});
+    handshake_ = AddGroup(QStringLiteral("Handshake"), QRect(104, 168, 89, 101),
+                          {{"Xon / Xoff", 0}, {"RTS / CTS", 4}, {"DTR", 3}, {"None", 1}});
+    parity_ = AddGroup(QStringLiteral("Parity"), QRect(208, 168, 69, 85),
+                       {{"Odd", 'O'}, {"Even", 'E'}, {"None", 'N'}});
+    dataBits_ = AddGroup(QStringLiteral("Data Bits"), QRect(16, 220, 65, 65), {{"7", 7}, {"8", 8}});
+
+    AddLabel(QStringLiteral("Char Delay:"), 96, 277, this);
+    charDelay_ = AddField("CharDelayEdit", QRect(156, 272, 33, 21), this);
+    leader_ = new QCheckBox(QStringLiteral("Leader"), this);
+    leader_->setObjectName(QStringLiteral("CheckBox2"));
+    leader_->move(288, 274);
+
+    auto* save = AddButton(QStringLiteral("Save"), "SaveButton", QRect(92, 304, 75, 25), this);
+    save->setDefault(true);
+    auto* cancel =
+        AddButton(QStringLiteral("Cancel"), "CancelButton", QRect(176, 304, 75, 25), this);
+
+    form3_ = new TForm3(machines_, this);
+    connect(save, &QPushButton::clicked, this, &TForm2::SaveClick);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(newButton, &QPushButton::clicked, this, &TForm2::NewClick);
+    machineName_->setText(machines_.CurrentMachine());
+}
+
+QButtonGroup* TForm2::AddGroup(const QString& title, const QRect& area,
+                               const std::vector<std::pair<QString, int>>& buttons) {
+    auto* box = new QGroupBox(title, this);
+    box->setObjectName(ObjectName(title) + QStringLiteral("Group"));
+    box->setGeometry(area);
+    auto* group = new QButtonGroup(box);
+    int top = 18;
+    for (const auto& [caption, value] : buttons) {
+        auto* button = new QRadioButton(caption, box);
+        button->setObjectName(ObjectName(title) + ObjectName(caption));
+        button->move(8, top);
+        group->addButton(button, value);
+        top += 17;
+    }
+    return group;
+}
+
+void TForm2::LoadSettings() {
+    const IniFile ini(profilePath_);
+    const std::string section = machines_.CurrentMachine().toStdString();
+    const ProfileDefaults& defaults = LoadSettingsDefaults;
+    Check(*format_, ini.ReadInteger(section, "PunchType", defaults.PunchType));
+    Check(*handshake_, ini.ReadInteger(section, "CommHandshake", defaults.CommHandshake));
+    Check(*commPort_, ini.ReadInteger(section, "CommPort", defaults.CommPort));
+    Check(*baudRate_, ini.ReadInteger(section, "CommBaudRate", defaults.CommBaudRate));
+    Check(*parity_, ParityLetter(ini.ReadString(section, "CommParity", defaults.CommParity)));
+    Check(*dataBits_, ini.ReadInteger(section, "CommDataBits", defaults.CommDataBits));
+    Check(*stopBits_, ini.ReadInteger(section, "CommStopBits", defaults.CommStopBits));
+    Check(*endOfLine_, ini.ReadInteger(section, "EOB", defaults.EOB));
+    charDelay_->setText(QString::number(ini.ReadInteger(section, "PunchWait", defaults.PunchWait)));
+    leader_->setChecked(ini.ReadBool(section, "Leader", defaults.Leader));
+    directory_->setText(QString::fromStdString(
+        WithTrailingSeparator(ini.ReadString(section, "DefaultDir", defaults.DefaultDir))));
+}
+
+void TForm2::StoreSettings() {
+    const std::string delayText = charDelay_->text().toStdString();
+    const auto delay = ParseWholeNumber(delayText);
+    if (!delay) {
+        throw ConversionError(delayText);
+    }
+    const IniFile ini(profilePath_);
+    const std::string section = machines_.CurrentMachine().toStdString();
+    const auto store = [&](const QButtonGroup& group, const char* key, auto& value) {
+        if (group.checkedId() != -1) {
+            value = static_cast<std::remove_reference_t<decltype(value)>>(group.checkedId());
+        }
+        ini.WriteInteger(section, key, value);
+    };
+    store(*baudRate_, "CommBaudRate", settings_.CommBaudRate);
+    store(*commPort_, "CommPort", settings_.CommPort);
+    store(*format_, "PunchType", settings_.PunchType);
+    store(*handshake_, "CommHandshake", settings_.CommHandshake);
+    if (parity_->checkedId() != -1) {
+        settings_.CommParity = static_cast<char>(parity_->checkedId());
+    }
+    ini.WriteString(section, "CommParity", std::string(1, settings_.CommParity));
+    store(*dataBits_, "CommDataBits", settings_.CommDataBits);
+    store(*stopBits_, "CommStopBits", settings_.CommStopBits);
+    store(*endOfLine_, "EOB", settings_.EOB);
+    ini.WriteInteger(section, "PunchWait", *delay);
+    ini.WriteBool(section, "Leader", leader_->isChecked());
+    settings_.DefaultDir = WithTrailingSeparator(directory_->text().toStdString());
+    ini.WriteString(section, "DefaultDir", settings_.DefaultDir);
+}
+
+bool TForm2::Leader() const {
+    return leader_->isChecked();
+}
+
+void TForm2::Activate() {
+    machineName_->setText(machines_.CurrentMachine());
+    LoadSettings();
+}
+
+void TForm2::SaveClick() {
+    try {
+        StoreSettings();
+    } catch (const std::exception& error) {
+        messages_.ShowError(QString::fromStdString(error.what()));
+        return;
+    }
+    accept();
+}
+
+void TForm2::NewClick() {
+    form3_->exec();
+    Activate();
+}
+
+void TForm2::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    Activate();
+}
+
+} // namespace feedrail

@@ -1,0 +1,43 @@
+#include "serial/device/DevicePath.h"
+
+#include <algorithm>
+#include <cctype>
+#include <sys/stat.h>
+
+namespace feedrail {
+namespace {
+
+// N of a name "com<N>", or 0 for any other name.
+int ComNumber(std::string_view name) {
+    if (name.size() < 4 || name.size() > 8) {
+        return 0;
+    }
+    const auto lower = [](char c) {
+        return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    };
+    if (lower(name[0]) != 'c' || lower(name[1]) != 'o' || lower(name[2]) != 'm') {
+        return 0;
+    }
+    const std::string_view digits = name.substr(3);
+    if (!std::ranges::all_of(digits, [](char c) { return c >= '0' && c <= '9'; })) {
+        return 0;
+    }
+    return std::stoi(std::string(digits));
+}
+
+} // namespace
+
+std::string ResolveDevicePath(std::string_view name, std::string_view programDir) {
+    const int number = ComNumber(name);
+    if (number < 1) {
+        return std::string(name);
+    }
+    const std::string link = std::string(programDir) + "com" + std::to_string(number);
+    struct stat info {};
+    if (::lstat(link.c_str(), &info) == 0) {
+        return link;
+    }
+    return "/dev/ttyS" + std::to_string(number - 1);
+}
+
+} // namespace feedrail

@@ -1,0 +1,596 @@
+#include "serial/device/PosixSerialDevice.h"
+
+#include "serial/device/TermiosSettings.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace feedrail {
+namespace {
+
+using namespace CommEventBit;
+
+// How many characters the writer lets the driver and the line hold at once:
+// enough to cover the line thread's wake-up latency at high rates, and few
+// enough that, with the character on the wire while an XOFF arrives and the
+// one sent while it is noticed, fewer than the 10 that controls allow follow
+// the XOFF.
+constexpr std::size_t MinBacklog = 2;
+constexpr std::size_t MaxBacklog = 4;
+constexpr auto WakeAllowance = std::chrono::microseconds(500);
+// How often modem lines and error counters are looked at while they are watched.
+constexpr auto LinePollInterval = std::chrono::milliseconds(10);
+
+// A terminal without modem lines (a pseudo-terminal) answers these.
+bool NoModemLines(int error) {
+    return error == ENOTTY || error == EINVAL;
+}
+
+std::chrono::steady_clock::duration CharacterTime(const SerialSettings& settings) {
+    const unsigned bits = 1 + settings.ByteSize + (settings.Parity != NoParity ? 1 : 0) +
+                          (settings.StopBits == OneStopBit ? 1 : 2);
+    const auto rate = std::max<std::uint32_t>(settings.BaudRate, 1);
+    return std::chrono::nanoseconds(1'000'000'000ULL * bits / rate);
+}
+
+std::size_t BacklogLimit(std::chrono::steady_clock::duration charTime) {
+    const auto covering = (WakeAllowance + charTime - std::chrono::nanoseconds(1)) / charTime;
+    return std::clamp<std::size_t>(static_cast<std::size_t>(covering), MinBacklog, MaxBacklog);
+}
+
+} // namespace
+
+std::shared_ptr<PosixSerialDevice> PosixSerialDevice::Open(const std::string& path, int& error) {
+    FileDescriptor fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (!fd.Valid()) {
+        error = errno;
+        return nullptr;
+    }
+    // Another program that has the device, by lock or by exclusive mode,
+    // keeps it.
+    if (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
+        error = errno == EWOULDBLOCK ? EBUSY : errno;
+        return nullptr;
+    }
+    termios tty{};
+    if (::tcgetattr(fd.Get(), &tty) != 0) {
+        error = errno;
+        return nullptr;
+    }
+    ::ioctl(fd.Get(), TIOCEXCL);
+    FileDescriptor wake(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC));
+    if (!wake.Valid()) {
+        error = errno;
+        return nullptr;
+    }
+    std::shared_ptr<PosixSerialDevice> device(
+        new PosixSerialDevice(std::move(fd), std::move(wake)));
+    device->lineThread_ = std::thread([raw = device.get()] { raw->LineLoop(); });
+    return device;
+}
+
+PosixSerialDevice::PosixSerialDevice(FileDescriptor fd, FileDescriptor wake)
+    : fd_(std::move(fd)), wake_(std::move(wake)) {
+    ReadTermios(fd_.Get(), settings_);
+    charTime_ = CharacterTime(settings_);
+    backlogLimit_ = BacklogLimit(charTime_);
+    modemLinesKnown_ = ::ioctl(fd_.Get(), TIOCMGET, &lastLines_) == 0;
+    countersKnown_ = ::ioctl(fd_.Get(), TIOCGICOUNT, &lastCounters_) == 0;
+}
+
+PosixSerialDevice::~PosixSerialDevice() {
+    Close();
+}
+
+int PosixSerialDevice::GetSettings(SerialSettings& settings) {
+    const std::lock_guard lock(mutex_);
+    if (closed_) {
+        return EBADF;
+    }
+    settings = settings_;
+    return 0;
+}
+
+int PosixSerialDevice::SetSettings(const SerialSettings& settings) {
+    const std::lock_guard lock(mutex_);
+    if (closed_) {
+        return EBADF;
+    }
+    if (const int error = ApplyTermios(fd_.Get(), settings)) {
+        return error;
+    }
+    settings_ = settings;
+    charTime_ = CharacterTime(settings_);
+    backlogLimit_ = BacklogLimit(charTime_);
+    const std::uint32_t dtr = settings.Flags & DcbFlag::DtrControlMask;
+    const std::uint32_t rts = settings.Flags & DcbFlag::RtsControlMask;
+    dtrHeldLow_ = false;
+    if (const int error = SetLine(TIOCM_DTR, dtr != 0)) {
+        return error;
+    }
+    // RTS under handshake belongs to the terminal's CRTSCTS; RTS toggle is
+    // kept raised, which is what a control sees while bytes are sent.
+    if (rts != DcbFlag::RtsControlHandshake) {
+        return SetLine(TIOCM_RTS, rts != 0);
+    }
+    return 0;
+}
+
+int PosixSerialDevice::SetTimeouts() {
+    const std::lock_guard lock(mutex_);
+    // Reads never wait (the terminal is raw with VMIN and VTIME 0 and the
+    // descriptor non-blocking); writes are limited by Write's own time-out.
+    return closed_ ? EBADF : 0;
+}
+
+int PosixSerialDevice::SetQueueSizes(std::uint32_t inputBytes, std::uint32_t outputBytes) {
+    const std::lock_guard lock(mutex_);
+    if (closed_) {
+        return EBADF;
+    }
+    if (inputBytes == 0 || outputBytes == 0 || inputBytes > (1U << 24)) {
+        return EINVAL;
+    }
+    inputLimit_ = inputBytes;
+    return 0;
+}
+
+int PosixSerialDevice::SetEventMask(std::uint32_t mask) {
+    const std::lock_guard lock(mutex_);
+    if (closed_) {
+        return EBADF;
+    }
+    eventMask_ = mask;
+    events_ = 0;
+    // The line thread polls the lines only while their events are watched.
+    Wake();
+    return 0;
+}
+
+int PosixSerialDevice::WaitEvent(std::uint32_t& events) {
+    events = 0;
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock,
+                  [this] { return closed_ || cancelRequested_ || (events_ & eventMask_) != 0; });
+    if (closed_) {
+        return EBADF;
+    }
+    if (cancelRequested_) {
+        cancelRequested_ = false;
+        return 0;
+    }
+    events = events_ & eventMask_;
+    events_ = 0;
+    return 0;
+}
+
+void PosixSerialDevice::CancelWait() {
+    {
+        const std::lock_guard lock(mutex_);
+        cancelRequested_ = true;
+    }
+    changed_.notify_all();
+}
+
+int PosixSerialDevice::Write(const char* data, std::size_t count, int timeoutMs,
+                             std::size_t& written) {
+    written = 0;
+    std::unique_lock lock(mutex_);
+    if (closed_) {
+        return EBADF;
+    }
+    if (count == 0) {
+        return 0;
+    }
+    const bool lineThreadIdle = pending_.empty();
+    pending_.insert(pending_.end(), data, data + count);
+    // Done when this call's bytes are out but for a few that wait their turn
+    // here, so that a writer of single bytes does not wait for the line
+    // thread at every byte.
+    const std::uint64_t goal = handed_ + pending_.size();
+    const auto accepted = [&] { return handed_ + backlogLimit_ >= goal; };
+    // Most bytes go out at once; the rest are the line thread's to send.
+    DrainInput();
+    writeError_ = PushPending(Clock::now());
+    // With bytes already waiting, the line thread is due back for them anyway.
+    if (lineThreadIdle && !pending_.empty() && writeError_ == 0) {
+        Wake();
+    }
+    if (!accepted() && writeError_ == 0) {
+        changed_.wait_for(lock, std::chrono::milliseconds(std::max(timeoutMs, 0)),
+                          [&] { return closed_ || accepted() || writeError_ != 0; });
+    }
+    if (closed_) {
+        return EBADF;
+    }
+    if (writeError_ != 0) {
+        return std::exchange(writeError_, 0);
+    }
+    written = accepted() ? count : 0;
+    return 0;
+}
+
+int PosixSerialDevice::Read(char* data, std::size_t count, std::size_t& read) {
+    read = 0;
+    const std::lock_guard lock(mutex_);
+    if (closed_) {
+        return EBADF;
+    }
+    DrainInput();
+    const bool wasFull = input_.size() >= inputLimit_;
+    read = std::min(count, input_.size());
+    std::copy_n(input_.begin(), read, data);
+    input_.erase(input_.begin(), input_.begin() + static_cast<std::ptrdiff_t>(read));
+    if (wasFull) {
+        Wake();
+    }
+    NotifyIfEvents();
+    return 0;
+}
+
+int PosixSerialDevice::ClearError(std::uint32_t& errors, ComStat& stat) {
+    const std::lock_guard lock(mutex_);
+    if (closed_) {
+        return EBADF;
+    }
+    DrainInput();
+    PollErrorCounters();
+    errors = errors_;
+    errors_ = 0;
+    int queued = 0;
+    ::ioctl(fd_.Get(), TIOCOUTQ, &queued);
+    stat.cbInQue = static_cast<std::uint32_t>(input_.size());
+    stat.cbOutQue =
+        static_cast<std::uint32_t>(pending_.size() + static_cast<std::size_t>(std::max(queued, 0)));
+    stat.Flags = 0;
+    if (xoffReceived_ && (settings_.Flags & DcbFlag::fOutX) != 0) {
+        stat.Flags |= ComStatBit::fXoffHold;
+    }
+    int lines = 0;
+    if (ModemLines(lines) == 0) {
+        if ((settings_.Flags & DcbFlag::fOutxCtsFlow) != 0 && (lines & TIOCM_CTS) == 0) {
+            stat.Flags |= ComStatBit::fCtsHold;
+        }
+        if ((settings_.Flags & DcbFlag::fOutxDsrFlow) != 0 && (lines & TIOCM_DSR) == 0) {
+            stat.Flags |= ComStatBit::fDsrHold;
+        }
+    }
+    NotifyIfEvents();
+    return 0;
+}
+
+int PosixSerialDevice::Purge(std::uint32_t flags) {
+    const std::lock_guard lock(mutex_);
+    if (closed_) {
+        return EBADF;
+    }
+    if ((flags & (PurgeFlag::PURGE_TXABORT | PurgeFlag::PURGE_TXCLEAR)) != 0) {
+        pending_.clear();
+        wireFreeAt_ = Clock::now();
+        if (::tcflush(fd_.Get(), TCOFLUSH) != 0) {
+            return errno;
+        }
+    }
+    if ((flags & (PurgeFlag::PURGE_RXABORT | PurgeFlag::PURGE_RXCLEAR)) != 0) {
+        input_.clear();
+        if (::tcflush(fd_.Get(), TCIFLUSH) != 0) {
+            return errno;
+        }
+        Wake();
+    }
+    return 0;
+}
+
+int PosixSerialDevice::EscapeFunction(int function) {
+    const std::lock_guard lock(mutex_);
+    if (closed_) {
+        return EBADF;
+    }
+    switch (function) {
+    case EscapeCode::SETXOFF:
+        xoffForced_ = true;
+        return ::tcflow(fd_.Get(), TCOOFF) == 0 ? 0 : errno;
+    case EscapeCode::SETXON:
+        xoffForced_ = false;
+        xoffReceived_ = false;
+        Wake();
+        return ::tcflow(fd_.Get(), TCOON) == 0 ? 0 : errno;
+    case EscapeCode::SETRTS:
+        return SetLine(TIOCM_RTS, true);
+    case EscapeCode::CLRRTS:
+        return SetLine(TIOCM_RTS, false);
+    case EscapeCode::SETDTR:
+        return SetLine(TIOCM_DTR, true);
+    case EscapeCode::CLRDTR:
+        return SetLine(TIOCM_DTR, false);
+    default:
+        return EINVAL;
+    }
+}
+
+int PosixSerialDevice::GetModemStatus(std::uint32_t& status) {
+    status = 0;
+    const std::lock_guard lock(mutex_);
+    if (closed_) {
+        return EBADF;
+    }
+    int lines = 0;
+    if (const int error = ModemLines(lines)) {
+        return error;
+    }
+    using namespace ModemStatusBit;
+    status =
+        ((lines & TIOCM_CTS) != 0 ? MS_CTS_ON : 0) | ((lines & TIOCM_DSR) != 0 ? MS_DSR_ON : 0) |
+        ((lines & TIOCM_RNG) != 0 ? MS_RING_ON : 0) | ((lines & TIOCM_CAR) != 0 ? MS_RLSD_ON : 0);
+    return 0;
+}
+
+void PosixSerialDevice::Close() {
+    {
+        const std::lock_guard lock(mutex_);
+        if (closed_) {
+            return;
+        }
+        closed_ = true;
+        Wake();
+    }
+    changed_.notify_all();
+    if (lineThread_.joinable()) {
+        lineThread_.join();
+    }
+    // The lock and the exclusive mode would outlive our descriptor while
+    // another program still holds the terminal; the next open must find it free.
+    const std::lock_guard lock(mutex_);
+    ::ioctl(fd_.Get(), TIOCNXCL);
+    ::flock(fd_.Get(), LOCK_UN);
+    fd_.Reset();
+}
+
+void PosixSerialDevice::LineLoop() {
+    std::unique_lock lock(mutex_);
+    while (!closed_) {
+        const Clock::time_point now = Clock::now();
+        DrainInput();
+        if (const int error = PushPending(now)) {
+            writeError_ = error;
+        }
+        PollLineChanges();
+        PollErrorCounters();
+        CheckTxEmpty(now);
+        changed_.notify_all();
+        const int input = !hungUp_ && input_.size() < inputLimit_ ? fd_.Get() : -1;
+        const Clock::duration limit = WaitLimit(now);
+        lock.unlock();
+        WaitForActivity(wake_.Get(), input, limit);
+        lock.lock();
+    }
+}
+
+void PosixSerialDevice::NotifyIfEvents() {
+    if ((events_ & eventMask_) != 0) {
+        changed_.notify_all();
+    }
+}
+
+void PosixSerialDevice::DrainInput() {
+    if (closed_ || hungUp_) {
+        return;
+    }
+    bool dsrOn = true;
+    if ((settings_.Flags & DcbFlag::fDsrSensitivity) != 0) {
+        int lines = 0;
+        dsrOn = ModemLines(lines) == 0 && (lines & TIOCM_DSR) != 0;
+    }
+    std::array<char, 512> buffer{};
+    while (input_.size() < inputLimit_) {
+        const std::size_t room = std::min(buffer.size(), inputLimit_ - input_.size());
+        const ssize_t count = ::read(fd_.Get(), buffer.data(), room);
+        if (count < 0 && errno == EIO) {
+            // The other side of a pseudo-terminal has gone.
+            hungUp_ = true;
+        }
+        if (count <= 0) {
+            break;
+        }
+        for (ssize_t i = 0; i < count; ++i) {
+            TakeInputByte(buffer[static_cast<std::size_t>(i)], dsrOn);
+        }
+    }
+    // DTR handshake: the line tells the sender whether there is room.
+    if ((settings_.Flags & DcbFlag::DtrControlMask) == DcbFlag::DtrControlHandshake) {
+        const bool full = input_.size() >= inputLimit_;
+        if (full != dtrHeldLow_) {
+            dtrHeldLow_ = full;
+            SetLine(TIOCM_DTR, !full);
+        }
+    }
+}
+
+void PosixSerialDevice::TakeInputByte(char byte, bool dsrOn) {
+    const std::uint32_t flags = settings_.Flags;
+    if ((flags & DcbFlag::fOutX) != 0) {
+        if (byte == settings_.XoffChar) {
+            xoffReceived_ = true;
+            return;
+        }
+        if (byte == settings_.XonChar) {
+            xoffReceived_ = false;
+            return;
+        }
+    }
+    if (((flags & DcbFlag::fNull) != 0 && byte == '\0') ||
+        ((flags & DcbFlag::fDsrSensitivity) != 0 && !dsrOn)) {
+        return;
+    }
+    if (byte == settings_.EvtChar) {
+        events_ |= EV_RXFLAG;
+    }
+    input_.push_back(byte);
+    events_ |= EV_RXCHAR;
+}
+
+bool PosixSerialDevice::OutputAllowed() {
+    if (xoffForced_ || (xoffReceived_ && (settings_.Flags & DcbFlag::fOutX) != 0)) {
+        return false;
+    }
+    if ((settings_.Flags & DcbFlag::fOutxDsrFlow) != 0) {
+        int lines = 0;
+        return ModemLines(lines) == 0 && (lines & TIOCM_DSR) != 0;
+    }
+    return true;
+}
+
+std::size_t PosixSerialDevice::Backlog(Clock::time_point now) const {
+    std::size_t onWire = 0;
+    if (wireFreeAt_ > now) {
+        onWire = static_cast<std::size_t>((wireFreeAt_ - now + charTime_ - Clock::duration(1)) /
+                                          charTime_);
+    }
+    int queued = 0;
+    if (::ioctl(fd_.Get(), TIOCOUTQ, &queued) != 0) {
+        queued = 0;
+    }
+    return std::max(onWire, static_cast<std::size_t>(std::max(queued, 0)));
+}
+
+int PosixSerialDevice::PushPending(Clock::time_point now) {
+    while (!pending_.empty() && !closed_ && OutputAllowed()) {
+        const std::size_t backlog = Backlog(now);
+        if (backlog >= backlogLimit_) {
+            break;
+        }
+        std::array<char, MaxBacklog> chunk{};
+        const std::size_t size = std::min(pending_.size(), backlogLimit_ - backlog);
+        std::copy_n(pending_.begin(), size, chunk.begin());
+        const ssize_t count = ::write(fd_.Get(), chunk.data(), size);
+        if (count < 0) {
+            return (errno == EAGAIN || errno == EINTR) ? 0 : errno;
+        }
+        pending_.erase(pending_.begin(), pending_.begin() + count);
+        handed_ += static_cast<std::uint64_t>(count);
+        wireFreeAt_ = std::max(now, wireFreeAt_) + charTime_ * count;
+        txBusy_ = true;
+    }
+    return 0;
+}
+
+void PosixSerialDevice::PollLineChanges() {
+    constexpr std::uint32_t lineEvents = EV_CTS | EV_DSR | EV_RLSD | EV_RING;
+    if (!modemLinesKnown_ || (eventMask_ & lineEvents) == 0) {
+        return;
+    }
+    int lines = 0;
+    if (ModemLines(lines) != 0) {
+        return;
+    }
+    const int changed = lines ^ lastLines_;
+    lastLines_ = lines;
+    events_ |= ((changed & TIOCM_CTS) != 0 ? EV_CTS : 0) |
+               ((changed & TIOCM_DSR) != 0 ? EV_DSR : 0) |
+               ((changed & TIOCM_CAR) != 0 ? EV_RLSD : 0) |
+               ((changed & TIOCM_RNG) != 0 && (lines & TIOCM_RNG) != 0 ? EV_RING : 0);
+}
+
+void PosixSerialDevice::PollErrorCounters() {
+    if (!countersKnown_ || closed_) {
+        return;
+    }
+    serial_icounter_struct counters{};
+    if (::ioctl(fd_.Get(), TIOCGICOUNT, &counters) != 0) {
+        return;
+    }
+    using namespace CommErrorBit;
+    std::uint32_t found = 0;
+    found |= counters.frame != lastCounters_.frame ? CE_FRAME : 0;
+    found |= counters.overrun != lastCounters_.overrun ? CE_OVERRUN : 0;
+    found |= counters.parity != lastCounters_.parity ? CE_RXPARITY : 0;
+    found |= counters.buf_overrun != lastCounters_.buf_overrun ? CE_RXOVER : 0;
+    found |= counters.brk != lastCounters_.brk ? CE_BREAK : 0;
+    // Short pulses of the lines that polling would miss still count as changes.
+    events_ |= counters.cts != lastCounters_.cts ? EV_CTS : 0;
+    events_ |= counters.dsr != lastCounters_.dsr ? EV_DSR : 0;
+    events_ |= counters.dcd != lastCounters_.dcd ? EV_RLSD : 0;
+    events_ |= counters.rng != lastCounters_.rng ? EV_RING : 0;
+    lastCounters_ = counters;
+    errors_ |= found;
+    events_ |= (found & ~CE_BREAK) != 0 ? EV_ERR : 0;
+    events_ |= (found & CE_BREAK) != 0 ? EV_BREAK : 0;
+}
+
+void PosixSerialDevice::CheckTxEmpty(Clock::time_point now) {
+    if (txBusy_ && pending_.empty() && Backlog(now) == 0) {
+        txBusy_ = false;
+        events_ |= EV_TXEMPTY;
+    }
+}
+
+PosixSerialDevice::Clock::duration PosixSerialDevice::WaitLimit(Clock::time_point now) {
+    Clock::duration limit = Clock::duration::max();
+    constexpr std::uint32_t polled = EV_CTS | EV_DSR | EV_RLSD | EV_RING | EV_ERR | EV_BREAK;
+    if ((eventMask_ & polled) != 0 && (modemLinesKnown_ || countersKnown_)) {
+        limit = LinePollInterval;
+    }
+    const Clock::duration onWire = wireFreeAt_ > now ? wireFreeAt_ - now : Clock::duration(0);
+    if (!pending_.empty() && OutputAllowed()) {
+        // Topped up when two characters have gone, long before the line runs dry.
+        const Clock::duration lowWater =
+            charTime_ * static_cast<long>(std::max<std::size_t>(backlogLimit_ - 2, 1));
+        const Clock::duration untilRoom = onWire > lowWater ? onWire - lowWater : charTime_;
+        limit = std::min<Clock::duration>({limit, untilRoom, LinePollInterval});
+    } else if (txBusy_) {
+        const Clock::duration untilEmpty = onWire > Clock::duration(0) ? onWire : charTime_;
+        limit = std::min<Clock::duration>({limit, untilEmpty, LinePollInterval});
+    }
+    return limit;
+}
+
+int PosixSerialDevice::ModemLines(int& lines) {
+    lines = 0;
+    if (!fd_.Valid() || !modemLinesKnown_) {
+        return 0;
+    }
+    if (::ioctl(fd_.Get(), TIOCMGET, &lines) != 0) {
+        lines = 0;
+        return NoModemLines(errno) ? 0 : errno;
+    }
+    return 0;
+}
+
+int PosixSerialDevice::SetLine(int line, bool on) {
+    if (::ioctl(fd_.Get(), on ? TIOCMBIS : TIOCMBIC, &line) != 0 && !NoModemLines(errno)) {
+        return errno;
+    }
+    return 0;
+}
+
+void PosixSerialDevice::Wake() {
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t ignored = ::write(wake_.Get(), &one, sizeof one);
+}
+
+void PosixSerialDevice::WaitForActivity(int wakeFd, int inputFd, Clock::duration limit) {
+    std::array<pollfd, 2> fds{{{wakeFd, POLLIN, 0}, {inputFd, POLLIN, 0}}};
+    timespec timeout{};
+    const timespec* timeoutPointer = nullptr;
+    if (limit != Clock::duration::max()) {
+        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(limit).count();
+        timeout.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
+        timeout.tv_nsec = static_cast<long>(ns % 1'000'000'000);
+        timeoutPointer = &timeout;
+    }
+    ::ppoll(fds.data(), fds.size(), timeoutPointer, nullptr);
+    if (wakeFd >= 0) {
+        std::uint64_t count = 0;
+        [[maybe_unused]] const ssize_t ignored = ::read(wakeFd, &count, sizeof count);
+    }
+}
+
+} // namespace feedrail

@@ -1,0 +1,290 @@
+#include "app/widgets/Tpunch_d.h"
+#include "filelist/widgets/TLsFileListView26.h"
+#include "profiles/widgets/TForm2.h"
+#include "serial/EVaCommError.h"
+#include "support/PseudoTerminal.h"
+#include "support/TempFolder.h"
+#include "support/widgets/FakeMessages.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace feedrail {
+namespace {
+
+using test::FakeMessages;
+using test::ReadFile;
+using test::TempFolder;
+using test::WriteFile;
+
+QStringList Items(const QComboBox& list) {
+    QStringList items;
+    for (int i = 0; i < list.count(); ++i) {
+        items << list.itemText(i);
+    }
+    return items;
+}
+
+// The real main window, offscreen, on a program folder of its own.
+class MainWindowTest : public ::testing::Test {
+protected:
+    void Start(const std::string& profiles, const std::string& utilities = {}) {
+        if (!profiles.empty()) {
+            WriteFile(folder_.File("DNC.ini"), profiles);
+        }
+        if (!utilities.empty()) {
+            WriteFile(folder_.File("DNCUtilities.ini"), utilities);
+        }
+        window_ = std::make_unique<Tpunch_d>(folder_.Path() + "/", messages_);
+    }
+
+    const MainWindowControls& Controls() const { return window_->Controls(); }
+    QString Status() const { return Controls().Label3->text(); }
+    std::string Profiles() const { return ReadFile(folder_.File("DNC.ini")); }
+
+    TempFolder folder_;
+    FakeMessages messages_;
+    std::unique_ptr<Tpunch_d> window_;
+};
+
+TEST_F(MainWindowTest, StartUpListsMachinesShortcutsAndUtilities) {
+    Start("[Zeta Mill]\nDefaultFileFilter=tap\nDefaultExt=.tap\nCommBaudRate=4800\n"
+          "[dirs]\nDir1=Mill,/nc/mill\nDir3=Archive 2,/srv/archive\n"
+          "[Alpha Lathe]\nDefaultFileFilter=nc\n"
+          "[DIRS]\n",
+          "[Utilities]\nUtility1=Backplot,plot,2\nUtility2=Editor,/usr/bin/ed\n"
+          "Utility4=Broken,x,two\nUtility5=Compare,cmp,1\n");
+
+    EXPECT_EQ(Items(*Controls().ComboBox1), (QStringList{"Zeta Mill", "Alpha Lathe", "DIRS"}));
+    EXPECT_EQ(Controls().ComboBox1->currentText(), "Zeta Mill");
+    EXPECT_EQ(Items(*Controls().ComboBox2), (QStringList{"MILL", "ARCHIVE 2"}));
+    EXPECT_EQ(window_->State().DirPaths, (std::vector<std::string>{"/nc/mill", "/srv/archive"}));
+    QStringList menu;
+    for (const QAction* action : Controls().Utilities1->actions()) {
+        menu << action->text();
+    }
+    EXPECT_EQ(menu, (QStringList{"&Renumber", "Compare", "Editor", "Backplot"}));
+    EXPECT_EQ(messages_.Errors, QStringList{"'two' is not a valid integer value"});
+    EXPECT_EQ(window_->Settings().CommBaudRate, 4800);
+    EXPECT_EQ(window_->Settings().DefaultFileFilter, "tap");
+
+    EXPECT_EQ(window_->windowTitle(), "Feedrail ");
+    EXPECT_EQ(Status(), "Serial Port");
+    EXPECT_EQ(Controls().StaticText1->text(), "Not Connected");
+    EXPECT_TRUE(window_->CommOpenTimer1().isActive());
+    EXPECT_TRUE(window_->DefaultDirectoryTimer1().isActive());
+    EXPECT_FALSE(window_->Comm1().Active());
+
+    // The filter and extension stay those of the first machine.
+    Controls().ComboBox1->setCurrentIndex(1);
+    window_->ComboBox1Change();
+    EXPECT_EQ(window_->Settings().DefaultFileFilter, "tap");
+    EXPECT_EQ(window_->Settings().DefaultExt, ".tap");
+}
+
+TEST_F(MainWindowTest, MachineSelectionWritesTheWholeProfileBack) {
+    Start("; keep this comment\n[Fanuc]\nCommParity=Even\nPunchType=3\nDefaultDir=" +
+          folder_.Path() + "\n[Dirs]\nDir2=Here," + folder_.Path() + "/\n");
+    window_->DefaultDirectoryTimer1Timer();
+
+    EXPECT_EQ(window_->Settings().CommBaudRate, 2400) << "the dialog's default wins";
+    EXPECT_EQ(window_->Settings().CommParity, 'E');
+    EXPECT_EQ(Profiles(), "; keep this comment\n[Fanuc]\nCommParity=E\nPunchType=3\nDefaultDir=" +
+                              folder_.Path() +
+                              "/\nCommBaudRate=2400\nCommPort=2\n"
+                              "CommHandshake=0\nCommDataBits=8\nCommStopBits=1\nEOB=0\n"
+                              "PunchWait=0\nLeader=0\n[Dirs]\nDir2=Here," +
+                              folder_.Path() + "/\n");
+    EXPECT_EQ(Controls().LsFileListView261->Directory(),
+              QString::fromStdString(folder_.Path() + "/"));
+    EXPECT_EQ(window_->windowTitle(), QString::fromStdString("Feedrail [" + folder_.Path() + "/]"));
+    EXPECT_TRUE(window_->CommOpenTimer1().isActive());
+}
+
+TEST_F(MainWindowTest, WithoutMachinesNothingIsWrittenAndDefaultsApply) {
+    Start("");
+    window_->DefaultDirectoryTimer1Timer();
+    window_->CommOpenTimer1Timer();
+    EXPECT_FALSE(std::filesystem::exists(folder_.File("DNC.ini")));
+    EXPECT_EQ(Controls().StaticText1->text(),
+              "600 Baud, 8 Data Bits, 1 Stop Bits, ASCII Format, com2");
+}
+
+// The other end of a pseudo-terminal, linked as com2 beside the program,
+// stands in for the machine.
+TEST_F(MainWindowTest, ThePortOpensThroughAComLinkAndShowsReady) {
+    test::PseudoTerminal machine;
+    std::filesystem::create_symlink(machine.SlavePath(), folder_.File("com2"));
+    Start("[Fanuc]\nCommPort=2\nCommBaudRate=9600\nCommDataBits=7\nCommStopBits=2\nPunchType=3\n");
+    window_->CommOpenTimer1Timer();
+    EXPECT_EQ(Status(), "COM2 Ready");
+    EXPECT_EQ(Controls().StaticText1->text(),
+              "9600 Baud, 7 Data Bits, 2 Stop Bits, ISO Format, com2");
+    EXPECT_TRUE(window_->Comm1().Active());
+    EXPECT_FALSE(window_->CommOpenTimer1().isActive());
+}
+
+TEST_F(MainWindowTest, AMissingPortShowsTheComponentsMessage) {
+    Start("[Fanuc]\nCommPort=200\nCommBaudRate=38400\n");
+    window_->CommOpenTimer1Timer();
+    EXPECT_EQ(Status(), "Invalid port number (COM200)");
+    EXPECT_EQ(Controls().StaticText1->text(),
+              "38400 Baud, 8 Data Bits, 1 Stop Bits, ASCII Format, com200");
+}
+
+TEST_F(MainWindowTest, ClearEmptiesTheEditorAndStopKeepsIt) {
+    Start("[M]\nCommPort=200\n");
+    window_->Editor().SetText("%\nG1\n%\n");
+    Controls().Edit7->setText("part.nc");
+    window_->State().CurrentFile = "/nc/part.nc";
+
+    // Stop, as a running transfer shows it.
+    window_->DisableButtons();
+    Controls().ClearButton->setText("Stop");
+    EXPECT_FALSE(Controls().SendButton->isEnabled());
+    window_->ClearButtonClick();
+    EXPECT_EQ(window_->Editor().Text(), "%\nG1\n%\n");
+    EXPECT_EQ(Controls().ClearButton->text(), "Clear");
+    for (const QPushButton* button : {Controls().SendButton, Controls().ReceiveButton,
+                                      Controls().SaveButton, Controls().PrintWindowButton}) {
+        EXPECT_TRUE(button->isEnabled()) << button->objectName().toStdString();
+    }
+    EXPECT_TRUE(window_->State().StopPending);
+    EXPECT_TRUE(window_->State().ReceiveOff);
+    EXPECT_EQ(window_->State().ReceivedLines, 1);
+
+    window_->ClearButtonClick();
+    EXPECT_EQ(window_->Editor().Text(), "");
+    EXPECT_EQ(QApplication::clipboard()->text(), "%\nG1\n%\n");
+    EXPECT_EQ(Controls().Edit7->text(), "");
+    EXPECT_EQ(window_->State().CurrentFile, "");
+
+    window_->CommOpenTimer1Timer();
+    EXPECT_FALSE(window_->State().StopPending);
+}
+
+TEST_F(MainWindowTest, CloseShowsItsStatusAndClosesTheWindowOnTheTimer) {
+    Start("[M]\nCommPort=200\n");
+    window_->show();
+    window_->Editor().SetText("G1\n");
+    window_->CloseButtonClick();
+    EXPECT_EQ(Status(), "Closing Feedrail");
+    EXPECT_EQ(window_->Editor().Text(), "");
+    EXPECT_TRUE(window_->CloseTimer1().isActive());
+    EXPECT_EQ(window_->CloseTimer1().interval(), 1500);
+    window_->CommOpenTimer1Timer();
+    EXPECT_EQ(Status(), "Closing Feedrail") << "a closing program opened the port";
+    EXPECT_TRUE(window_->isVisible());
+    window_->CloseTimer1Timer();
+    EXPECT_FALSE(window_->isVisible());
+}
+
+TEST_F(MainWindowTest, EscClosesLikeTheCloseButton) {
+    Start("[M]\nCommPort=200\n");
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(window_.get(), &escape);
+    EXPECT_EQ(Status(), "Closing Feedrail");
+    EXPECT_TRUE(window_->CloseTimer1().isActive());
+}
+
+TEST_F(MainWindowTest, GetLoadsTheSelectedFileAndReportsFailures) {
+    WriteFile(folder_.File("O1000.nc"), "%\r\nO1000\r\nG0 X1\r\n%\r\n");
+    std::filesystem::create_directory(folder_.File("sub"));
+    Start("[M]\nCommPort=200\n");
+    TLsFileListView26& files = *Controls().LsFileListView261;
+    files.SetDirectory(QString::fromStdString(folder_.Path()));
+
+    window_->GetButtonClick();
+    EXPECT_EQ(messages_.Messages, QStringList{"No File Selected"});
+
+    files.setCurrentItem(files.findItems("O1000.nc", Qt::MatchExactly).front());
+    window_->GetButtonClick();
+    EXPECT_EQ(window_->Editor().Text(), "%\nO1000\nG0 X1\n%\n");
+    EXPECT_EQ(window_->Editor().EditorLineCount(), 4);
+    EXPECT_EQ(Controls().Edit7->text(), "O1000.nc");
+    EXPECT_EQ(window_->State().CurrentFile, folder_.File("O1000.nc"));
+
+    files.setCurrentItem(files.findItems("sub", Qt::MatchExactly).front());
+    window_->GetButtonClick();
+    EXPECT_EQ(messages_.Errors, QStringList{QString::fromStdString(
+                                    "Cannot load " + folder_.File("sub") + ": Is a directory")});
+    EXPECT_EQ(window_->Editor().Text(), "%\nO1000\nG0 X1\n%\n");
+    EXPECT_EQ(Controls().Edit7->text(), "O1000.nc");
+}
+
+TEST_F(MainWindowTest, SaveWritesTheEditorAfterTheDialogAndReportsFailures) {
+    Start("[M]\nCommPort=200\nDefaultFileFilter=nc\n");
+    Controls().LsFileListView261->SetDirectory(QString::fromStdString(folder_.Path()));
+    window_->Editor().SetText("%\nO2000\n%\n");
+    Controls().Edit7->setText("O2000.nc");
+
+    messages_.SaveAnswer.reset();
+    window_->SaveButtonClick();
+    EXPECT_FALSE(window_->SaveTimer().isActive());
+    EXPECT_TRUE(window_->State().ReceiveOff);
+    EXPECT_EQ(messages_.LastSaveRequest.filters,
+              (QStringList{"CNC files (*.nc)", "All files (*.*)"}));
+    EXPECT_EQ(messages_.LastSaveRequest.defaultSuffix, "nc");
+    EXPECT_EQ(messages_.LastSaveRequest.proposedName, "O2000.nc");
+    EXPECT_EQ(messages_.LastSaveRequest.folder, QString::fromStdString(folder_.Path() + "/"));
+
+    WriteFile(folder_.File("O2000.nc"), "old program\n");
+    messages_.SaveAnswer = QString::fromStdString(folder_.File("O2000.nc"));
+    window_->SaveButtonClick();
+    EXPECT_TRUE(window_->SaveTimer().isActive());
+    EXPECT_EQ(window_->SaveTimer().interval(), 500);
+    window_->SaveTimerTimer();
+    EXPECT_EQ(ReadFile(folder_.File("O2000.nc")), "%\nO2000\n%\n");
+    EXPECT_EQ(Status(), "File Saved");
+
+    window_->ShowStatus(QStringLiteral("Idle"));
+    messages_.SaveAnswer = QString::fromStdString(folder_.File("gone/O3000.nc"));
+    window_->SaveButtonClick();
+    window_->SaveTimerTimer();
+    EXPECT_EQ(messages_.Errors,
+              QStringList{QString::fromStdString("Cannot save " + folder_.File("gone/O3000.nc") +
+                                                 ": No such file or directory")});
+    EXPECT_EQ(Status(), "Idle");
+    EXPECT_EQ(Controls().Edit7->text(), "O2000.nc");
+}
+
+TEST_F(MainWindowTest, ShortcutsAndOneLevelUpMoveThePaneAndTheCaption) {
+    std::filesystem::create_directories(folder_.File("nc/mill"));
+    Start("[Dirs]\nDir1=Mill," + folder_.File("nc/mill") + "\nDir2=Gone,/no/such/folder\n");
+    Controls().ComboBox2->setCurrentIndex(0);
+    window_->ComboBox2Change();
+    EXPECT_EQ(window_->windowTitle(),
+              QString::fromStdString("Feedrail [" + folder_.File("nc/mill") + "/]"));
+    Controls().ComboBox2->setCurrentIndex(1);
+    window_->ComboBox2Change();
+    EXPECT_EQ(window_->windowTitle(),
+              QString::fromStdString("Feedrail [" + folder_.File("nc/mill") + "/]"));
+    window_->BitBtn1Click();
+    EXPECT_EQ(window_->windowTitle(),
+              QString::fromStdString("Feedrail [" + folder_.File("nc") + "/]"));
+}
+
+TEST_F(MainWindowTest, ErrorsEscapingHandlersAreShown) {
+    Start("[M]\nCommPort=200\n");
+    window_->Guard([] { throw EVaCommError("Write error (5), Input/output error"); });
+    EXPECT_EQ(messages_.Errors, QStringList{"Write error (5), Input/output error"});
+    window_->CommOpenTimer1Timer();
+    window_->Guard([] { throw EVaCommError("Write error (5), Input/output error"); });
+    EXPECT_EQ(messages_.Messages,
+              QStringList{"Async32 error: Write error (5), Input/output error"});
+    window_->Guard([] { throw std::runtime_error("Unable to write to /x/DNC.ini"); });
+    EXPECT_EQ(messages_.Errors.back(), "Unable to write to /x/DNC.ini");
+}
+
+} // namespace
+} // namespace feedrail

@@ -1,0 +1,78 @@
+#include "app/widgets/MemoEditor.h"
+
+#include <QPlainTextEdit>
+#include <gtest/gtest.h>
+
+namespace feedrail {
+namespace {
+
+class MemoEditorTest : public ::testing::Test {
+protected:
+    QPlainTextEdit memo_;
+    MemoEditor editor_{memo_};
+};
+
+TEST_F(MemoEditorTest, LinesAreNumberedFromOneAndAnEmptyLastLineIsNotCounted) {
+    const struct {
+        std::string text;
+        int count;
+    } cases[] = {
+        {"", 0}, {"%\n", 1}, {"%\nO1000\nG0 X1\n%\n", 4}, {"%\nG1", 2}, {"G1\n\n", 2}, {"\n", 1},
+    };
+    for (const auto& c : cases) {
+        editor_.SetText(c.text);
+        EXPECT_EQ(editor_.EditorLineCount(), c.count) << c.text;
+    }
+    editor_.SetText("%\nO1000\nG0 X1\n");
+    EXPECT_EQ(editor_.GetEditorLine(1), "%");
+    EXPECT_EQ(editor_.GetEditorLine(3), "G0 X1");
+    editor_.SetEditorLine(2, "O2000");
+    EXPECT_EQ(editor_.Text(), "%\nO2000\nG0 X1\n");
+}
+
+TEST_F(MemoEditorTest, EveryByteOfAProgramSurvivesTheEditor) {
+    std::string bytes;
+    for (int c = 1; c < 256; ++c) {
+        if (c != '\n' && c != '\r') {
+            bytes += static_cast<char>(c);
+        }
+    }
+    editor_.SetText(bytes + "\n");
+    EXPECT_EQ(editor_.GetEditorLine(1), bytes);
+    EXPECT_EQ(editor_.Text(), bytes + "\n");
+}
+
+TEST_F(MemoEditorTest, HighlightSelectsTheLineWithoutItsLineBreak) {
+    editor_.SetText("%\nO1000\nG0 X1\n");
+    editor_.HighlightEditorLine(2);
+    EXPECT_EQ(memo_.textCursor().selectedText(), QStringLiteral("O1000"));
+    editor_.HighlightEditorLine(4);
+    EXPECT_EQ(memo_.textCursor().selectedText(), QString());
+}
+
+// A receive of "%", LF, "O1000", CR LF, "G0 X1", LF, DC4 adds these lines,
+// with the line counter a receive keeps.
+TEST_F(MemoEditorTest, ReceivedLinesDropTheEmptyLinesOfTheFirstLineEnds) {
+    const struct {
+        const char* name;
+        std::vector<std::pair<std::string, int>> appends;
+        std::string text;
+    } cases[] = {
+        {"plain program", {{"%", 1}, {"O1000", 2}, {"G0 X1", 3}, {"", 4}}, "%\nO1000\nG0 X1\n\n"},
+        {"two line feeds first", {{"", 1}, {"", 2}, {"%", 3}}, "\n%\n"},
+        {"an early empty line goes, a later one stays",
+         {{"%", 1}, {"", 2}, {"", 3}, {"G1", 4}},
+         "%\n\nG1\n"},
+        {"after a loaded file", {{"", 1}}, "G1\n\n"},
+    };
+    for (const auto& c : cases) {
+        editor_.SetText(c.name == std::string("after a loaded file") ? "G1" : "");
+        for (const auto& [line, receivedLines] : c.appends) {
+            editor_.AppendReceivedLine(line, receivedLines);
+        }
+        EXPECT_EQ(editor_.Text(), c.text) << c.name;
+    }
+}
+
+} // namespace
+} // namespace feedrail

@@ -1,0 +1,147 @@
+#include "app/widgets/Tpunch_d.h"
+#include "profiles/widgets/TForm2.h"
+#include "profiles/widgets/TForm3.h"
+#include "support/TempFolder.h"
+#include "support/widgets/FakeMessages.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace feedrail {
+namespace {
+
+using test::FakeMessages;
+using test::ReadFile;
+using test::TempFolder;
+using test::WriteFile;
+
+class SettingsDialogTest : public ::testing::Test {
+protected:
+    void Start(const std::string& profiles) {
+        WriteFile(folder_.File("DNC.ini"), profiles);
+        window_ = std::make_unique<Tpunch_d>(folder_.Path() + "/", messages_);
+    }
+
+    TForm2& Dialog() const { return window_->Form2(); }
+    template <typename Widget> Widget& Find(const char* name) const {
+        auto* widget = Dialog().findChild<Widget*>(QLatin1String(name));
+        EXPECT_NE(widget, nullptr) << name;
+        return *widget;
+    }
+    bool Checked(const char* name) const { return Find<QRadioButton>(name).isChecked(); }
+
+    TempFolder folder_;
+    FakeMessages messages_;
+    std::unique_ptr<Tpunch_d> window_;
+};
+
+TEST_F(SettingsDialogTest, LoadSettingsChecksTheProfilesButtons) {
+    Start("[Lathe]\nCommBaudRate=4800\nPunchType=2\nEOB=1\nCommStopBits=2\nCommDataBits=7\n"
+          "CommHandshake=4\nCommParity=Odd\nCommPort=3\nPunchWait=7\nLeader=1\nDefaultDir=/nc\n");
+    Dialog().Activate();
+    for (const char* name : {"BaudRate4800", "FormatEIA", "EndofLineLFCRCR", "StopBits2",
+                             "DataBits7", "HandshakeRTSCTS", "ParityOdd", "CommPortCom3"}) {
+        EXPECT_TRUE(Checked(name)) << name;
+    }
+    EXPECT_EQ(Find<QLineEdit>("CharDelayEdit").text(), "7");
+    EXPECT_EQ(Find<QLineEdit>("DirectoryEdit").text(), "/nc/");
+    EXPECT_EQ(Find<QLineEdit>("MachineNameEdit").text(), "Lathe");
+    EXPECT_TRUE(Dialog().Leader());
+}
+
+TEST_F(SettingsDialogTest, ValuesWithoutAButtonKeepTheGroupAsItWas) {
+    Start("[A]\nCommHandshake=1\nCommBaudRate=9600\n[B]\nCommHandshake=2\nCommBaudRate=38400\n");
+    Dialog().Activate();
+    window_->Controls().ComboBox1->setCurrentIndex(1);
+    Dialog().LoadSettings();
+    EXPECT_TRUE(Checked("HandshakeNone"));
+    EXPECT_TRUE(Checked("BaudRate9600"));
+    Dialog().StoreSettings();
+    EXPECT_NE(ReadFile(folder_.File("DNC.ini")).find("[B]\nCommHandshake=1\nCommBaudRate=9600\n"),
+              std::string::npos);
+}
+
+TEST_F(SettingsDialogTest, SaveStoresTheControlsAndCancelKeepsThemEdited) {
+    Start("[Mill]\nCommBaudRate=4800\n");
+    Dialog().Activate();
+    Find<QRadioButton>("BaudRate19200").setChecked(true);
+    Find<QCheckBox>("CheckBox2").setChecked(true);
+    Dialog().reject();
+    EXPECT_EQ(ReadFile(folder_.File("DNC.ini")), "[Mill]\nCommBaudRate=4800\n");
+    EXPECT_TRUE(Checked("BaudRate19200"));
+    EXPECT_TRUE(Dialog().Leader()) << "a cancelled Leader box is still the switch in effect";
+
+    Find<QLineEdit>("CharDelayEdit").setText("12");
+    Find<QLineEdit>("DirectoryEdit").setText("/nc/mill");
+    Dialog().SaveClick();
+    EXPECT_EQ(Dialog().result(), QDialog::Accepted);
+    EXPECT_EQ(ReadFile(folder_.File("DNC.ini")),
+              "[Mill]\nCommBaudRate=19200\nCommPort=2\nPunchType=1\nCommHandshake=0\n"
+              "CommParity=N\nCommDataBits=8\nCommStopBits=1\nEOB=0\nPunchWait=12\nLeader=1\n"
+              "DefaultDir=/nc/mill/\n");
+    EXPECT_EQ(window_->Settings().CommBaudRate, 19200);
+    EXPECT_EQ(window_->Settings().DefaultDir, "/nc/mill/");
+    EXPECT_EQ(window_->Settings().PunchWait, 0) << "the delay takes effect at the next selection";
+}
+
+TEST_F(SettingsDialogTest, ACharDelayThatIsNoNumberIsRefusedBeforeAnythingIsWritten) {
+    const std::string profiles = "[Mill]\nCommBaudRate=4800\n";
+    Start(profiles);
+    Dialog().open();
+    Find<QRadioButton>("BaudRate9600").setChecked(true);
+    Find<QLineEdit>("CharDelayEdit").setText("1O");
+    Dialog().SaveClick();
+    EXPECT_EQ(messages_.Errors, QStringList{"'1O' is not a valid integer value"});
+    EXPECT_TRUE(Dialog().isVisible());
+    EXPECT_EQ(ReadFile(folder_.File("DNC.ini")), profiles);
+    EXPECT_EQ(window_->Settings().CommBaudRate, 4800);
+    Dialog().reject();
+}
+
+TEST_F(SettingsDialogTest, ClosingTheDialogRestoresTheButtons) {
+    Start("[Mill]\n");
+    window_->DisableButtons();
+    Dialog().open();
+    Dialog().reject();
+    EXPECT_TRUE(window_->Controls().SendButton->isEnabled());
+}
+
+TEST_F(SettingsDialogTest, AddMachineAppendsAndSelectsWithoutSelectingTheMachine) {
+    const std::string profiles = "[Mill]\nCommBaudRate=4800\n";
+    Start(profiles);
+    const ActiveSettings before = window_->Settings();
+    auto& name = *Dialog().Form3().findChild<QLineEdit*>("Edit1");
+
+    Dialog().Form3().OkClick();
+    EXPECT_EQ(window_->Controls().ComboBox1->count(), 1) << "an empty name was added";
+
+    name.setText("Mill");
+    Dialog().Form3().OkClick();
+    name.setText("Haas VF2");
+    Dialog().Form3().OkClick();
+    EXPECT_EQ(window_->Controls().ComboBox1->count(), 3);
+    EXPECT_EQ(window_->CurrentMachine(), "Haas VF2");
+    EXPECT_EQ(window_->Settings().CommBaudRate, before.CommBaudRate);
+    EXPECT_EQ(ReadFile(folder_.File("DNC.ini")), profiles);
+    EXPECT_EQ(name.text(), "Haas VF2") << "the field keeps its text";
+
+    // The dialog shows the new machine with every default, and Save adds it.
+    Dialog().Activate();
+    EXPECT_EQ(Dialog().findChild<QLineEdit*>("MachineNameEdit")->text(), "Haas VF2");
+    EXPECT_TRUE(Checked("BaudRate2400"));
+    EXPECT_TRUE(Checked("FormatASCII"));
+    EXPECT_TRUE(Checked("CommPortCom2"));
+    Dialog().SaveClick();
+    EXPECT_EQ(ReadFile(folder_.File("DNC.ini")),
+              profiles + "[Haas VF2]\nCommBaudRate=2400\nCommPort=2\nPunchType=1\n"
+                         "CommHandshake=0\nCommParity=N\nCommDataBits=8\nCommStopBits=1\n"
+                         "EOB=0\nPunchWait=0\nLeader=0\nDefaultDir=\n");
+}
+
+} // namespace
+} // namespace feedrail
