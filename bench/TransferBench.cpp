@@ -7,7 +7,7 @@
 #include "app/RunState.h"
 #include "profiles/ActiveSettings.h"
 #include "serial/TVaComm.h"
-#include "support/FakeTransferHost.h"
+#include "support/FakeWindowHost.h"
 #include "support/PseudoTerminal.h"
 #include "support/QueueHandOver.h"
 #include "support/TempFolder.h"
@@ -93,9 +93,9 @@ struct Station {
     feedrail::TVaComm comm{handOver};
     feedrail::RunState state;
     feedrail::ActiveSettings settings;
-    feedrail::test::FakeTransferHost host{handOver};
-    feedrail::SendTransfer send{state, settings, comm, host};
-    feedrail::ReceiveTransfer receive{state, settings, comm, host, send};
+    feedrail::test::FakeWindowHost host{handOver};
+    feedrail::SendTransfer send{state, settings, comm, host.ForSend()};
+    feedrail::ReceiveTransfer receive{state, settings, comm, host.ForReceive(), send};
 };
 
 // The machine's side of a send: reads everything, or only as much as a line

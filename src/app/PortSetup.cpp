@@ -1,5 +1,7 @@
 #include "app/PortSetup.h"
 
+#include "profiles/ProfileValues.h"
+
 #include <array>
 #include <utility>
 
@@ -42,30 +44,30 @@ void ApplyProfileToPort(const ActiveSettings& settings, TVaCustomComm& port) {
 
 void SetHandshakeLines(std::int32_t handshake, TVaCustomComm& port) {
     switch (handshake) {
-    case 0:
+    case HandshakeXonXoff:
         port.SetFlowControl(fcNone);
         port.SetXon(true);
         break;
-    case 1:
+    case HandshakeNone:
         port.SetFlowControl(fcNone);
         port.SetXon(true);
         port.SetRTS(true);
         port.SetDTR(true);
         break;
-    case 2:
+    case HandshakeDriverXonXoff:
         // Held until the machine's XON says it is ready.
         port.SetFlowControl(fcXonXoff);
         port.SetXon(false);
         port.SetRTS(false);
         port.SetDTR(false);
         break;
-    case 3:
+    case HandshakeDtr:
         port.SetFlowControl(fcDtrDsr);
         port.SetXon(true);
         port.SetRTS(true);
         port.SetDTR(true);
         break;
-    case 4:
+    case HandshakeRtsCts:
         port.SetFlowControl(fcRtsCts);
         break;
     default:
@@ -75,11 +77,11 @@ void SetHandshakeLines(std::int32_t handshake, TVaCustomComm& port) {
 
 std::string TapeCodeName(std::int32_t punchType) {
     switch (punchType) {
-    case 1:
+    case PunchAscii:
         return "ASCII";
-    case 2:
+    case PunchEia:
         return "EIA";
-    case 3:
+    case PunchIso:
         return "ISO";
     default:
         return "";

@@ -1,14 +1,15 @@
 #include "transfer/ReadySignal.h"
 
+#include "common/ControlChars.h"
+
 namespace feedrail {
 
 void SignalReady(TVaCustomComm& port) {
-    constexpr char xon = 0x11;
     port.SetRTS(true);
     port.SetDTR(true);
     port.SetXon(true);
     for (int i = 0; i < 2; ++i) {
-        port.WriteBuf(&xon, 1);
+        port.WriteBuf(&ControlChar::Xon, 1);
     }
 }
 

@@ -4,7 +4,6 @@
 #include "profiles/ActiveSettings.h"
 #include "serial/TVaCustomComm.h"
 #include "transfer/SendTransfer.h"
-#include "transfer/TransferHost.h"
 
 #include <array>
 #include <chrono>
@@ -13,16 +12,20 @@
 
 namespace feedrail {
 
+// What a receive needs of the window.
+struct ReceiveHosts {
+    StatusLine& Status;
+    Buttons& ButtonRow;
+    EditorLines& Editor;
+    UiHandOver& Ui;
+};
+
 // Receiving a program the machine punches, and the machine's control
 // characters during any transfer: XON starts a send that waits for it.
 class ReceiveTransfer {
 public:
-    // The status texts of the platform's line-error flags, in the order they
-    // are shown; with several flags the last one set stays visible.
-    static const std::array<std::pair<std::uint32_t, const char*>, 11> LineErrorMessages;
-
     ReceiveTransfer(RunState& state, const ActiveSettings& settings, TVaCustomComm& port,
-                    TransferHost& host, SendTransfer& send);
+                    const ReceiveHosts& hosts, SendTransfer& send);
 
     void ReceiveButtonClick();
     // Runs when the port has been reopened for a requested receive.
@@ -39,7 +42,10 @@ private:
     RunState& state_;
     const ActiveSettings& settings_;
     TVaCustomComm& port_;
-    TransferHost& host_;
+    StatusLine& status_;
+    Buttons& buttons_;
+    EditorLines& editor_;
+    UiHandOver& ui_;
     SendTransfer& send_;
     std::uint64_t bytesReceived_ = 0;
     int linesReceived_ = 0;

@@ -1,5 +1,6 @@
 #include "transfer/SendTransfer.h"
 
+#include "profiles/ProfileValues.h"
 #include "transfer/ReadySignal.h"
 #include "transfer/TapeCode.h"
 #include "transfer/TapeLine.h"
@@ -14,51 +15,51 @@ constexpr auto WaitSlice = 1ms;
 // Progress is shown at most this often.
 constexpr auto ProgressInterval = 250ms;
 
-enum Handshake : std::int32_t { XonXoff = 0, None = 1, DriverXonXoff = 2, Dtr = 3, RtsCts = 4 };
-
 } // namespace
 
 SendTransfer::SendTransfer(RunState& state, const ActiveSettings& settings, TVaCustomComm& port,
-                           TransferHost& host)
-    : state_(state), settings_(settings), port_(port), host_(host) {}
+                           const SendHosts& hosts)
+    : state_(state), settings_(settings), port_(port), status_(hosts.Status),
+      buttons_(hosts.ButtonRow), keys_(hosts.Keys), editor_(hosts.Editor), ui_(hosts.Ui),
+      leader_(hosts.Leader) {}
 
 void SendTransfer::SendButtonClick() {
     state_.CancelRequested = false;
     state_.ReceiveOff = true;
-    host_.DisableButtons();
+    buttons_.DisableButtons();
     port_.Close();
     port_.SetMonitorEvents(port_.MonitorEvents().Include(ceRxFlag).Include(ceRxChar));
     state_.SendPending = true;
-    host_.ArmCommOpenTimer();
-    host_.ShowStopButton();
+    ui_.ArmCommOpenTimer();
+    buttons_.ShowStopButton();
 }
 
 void SendTransfer::SendStart() {
     const std::int32_t handshake = settings_.CommHandshake;
-    state_.SendingWithXonXoff = handshake == XonXoff;
-    host_.ShowStatus(handshake == XonXoff ? "Waiting for Remote Start"
-                                          : "Sending Data - press esc to cancel");
+    state_.SendingWithXonXoff = handshake == HandshakeXonXoff;
+    status_.ShowStatus(handshake == HandshakeXonXoff ? "Waiting for Remote Start"
+                                                     : "Sending Data - press esc to cancel");
     state_.LinesSent = 0;
-    if (handshake == DriverXonXoff) {
+    if (handshake == HandshakeDriverXonXoff) {
         SignalReady(port_);
         state_.ReceiveOff = false;
     }
     switch (handshake) {
-    case RtsCts:
+    case HandshakeRtsCts:
         state_.XonState = true;
         state_.WaitingForRemoteStart = false;
         state_.TxEnabled = false;
-        host_.ShowStatus("Waiting for Remote Start-press esc to cancel");
+        status_.ShowStatus("Waiting for Remote Start-press esc to cancel");
         state_.FirstCtsCheck = true;
         SendProgram();
         break;
-    case XonXoff:
+    case HandshakeXonXoff:
         state_.XonState = false;
         state_.WaitingForRemoteStart = true;
         state_.ReceiveOff = false;
         SignalReady(port_);
         break;
-    case Dtr:
+    case HandshakeDtr:
         port_.SetDTRControl(dtrEnable);
         state_.XonState = true;
         SendProgram();
@@ -73,25 +74,25 @@ void SendTransfer::SendStart() {
 void SendTransfer::SendProgram() {
     state_.TxEnabled = true;
     bool percentLineSent = false;
-    const int lines = host_.EditorLineCount();
+    const int lines = editor_.EditorLineCount();
     for (int line = 1; line <= lines; ++line) {
         if (LineStart() == Gate::Cancelled) {
-            host_.ShowStatus("Sending Canceled");
-            host_.EnableButtons();
+            status_.ShowStatus("Sending Canceled");
+            buttons_.EnableButtons();
             break;
         }
-        host_.HighlightEditorLine(line);
-        const std::string text = host_.GetEditorLine(line);
+        editor_.HighlightEditorLine(line);
+        const std::string text = editor_.GetEditorLine(line);
         const std::string bytes =
-            TapeLineBytes(text, settings_.PunchType, settings_.EOB, host_.Leader());
+            TapeLineBytes(text, settings_.PunchType, settings_.EOB, leader_());
         if (++state_.LinesSent == 2) {
-            host_.ShowStatus("Sending Data - press esc to cancel");
+            status_.ShowStatus("Sending Data - press esc to cancel");
         }
         Progress(line, lines, false);
         for (const char byte : bytes) {
             if (ByteGate() == Gate::Cancelled) {
-                host_.ShowStatus("Send Cancelled");
-                host_.EnableButtons();
+                status_.ShowStatus("Send Cancelled");
+                buttons_.EnableButtons();
                 return;
             }
             if (state_.TxEnabled) {
@@ -109,7 +110,7 @@ void SendTransfer::SendProgram() {
 }
 
 void SendTransfer::Comm1Cts() {
-    if (settings_.CommHandshake == RtsCts) {
+    if (settings_.CommHandshake == HandshakeRtsCts) {
         state_.TxEnabled = port_.GetModemState(1);
     }
 }
@@ -124,14 +125,14 @@ std::chrono::microseconds SendTransfer::LinePause(std::int32_t punchWait) {
 
 SendTransfer::Gate SendTransfer::LineStart() {
     for (;;) {
-        if (state_.CancelRequested || host_.EscapePressed()) {
+        if (state_.CancelRequested || keys_.EscapePressed()) {
             state_.CancelRequested = true;
             return Gate::Cancelled;
         }
-        if (settings_.CommHandshake != XonXoff || state_.XonState) {
+        if (settings_.CommHandshake != HandshakeXonXoff || state_.XonState) {
             return Gate::Open;
         }
-        host_.Idle(WaitSlice);
+        keys_.Idle(WaitSlice);
     }
 }
 
@@ -139,12 +140,12 @@ SendTransfer::Gate SendTransfer::LineStart() {
 // byte's fresh look at CTS. Esc ends the wait.
 SendTransfer::Gate SendTransfer::ByteGate() {
     for (;;) {
-        if (state_.CancelRequested || host_.EscapePressed()) {
+        if (state_.CancelRequested || keys_.EscapePressed()) {
             state_.CancelRequested = true;
             return Gate::Cancelled;
         }
         if (HeldByMachine()) {
-            host_.Idle(WaitSlice);
+            keys_.Idle(WaitSlice);
             continue;
         }
         if (state_.FirstCtsCheck) {
@@ -160,13 +161,13 @@ SendTransfer::Gate SendTransfer::ByteGate() {
 
 bool SendTransfer::HeldByMachine() {
     switch (settings_.CommHandshake) {
-    case RtsCts:
+    case HandshakeRtsCts:
         state_.TxEnabled = port_.GetModemState(1);
         return !state_.TxEnabled;
-    case Dtr:
+    case HandshakeDtr:
         // The machine's DTR, our DSR, says whether it takes data.
         return !port_.GetModemState(2);
-    case XonXoff:
+    case HandshakeXonXoff:
         // The machine's XOFF stops the send before the next byte, not only at
         // the next line: controls allow only a few characters after it.
         return !state_.XonState;
@@ -185,27 +186,27 @@ void SendTransfer::Pause() {
     while (std::chrono::steady_clock::now() < until) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             until - std::chrono::steady_clock::now());
-        host_.Idle(std::clamp<std::chrono::milliseconds>(left, 0ms, 10ms));
+        keys_.Idle(std::clamp<std::chrono::milliseconds>(left, 0ms, 10ms));
     }
 }
 
 void SendTransfer::Finish() {
-    if (host_.Leader()) {
+    if (leader_()) {
         for (const char byte : TapeTrailer()) {
             WriteByte(byte);
         }
     }
-    Progress(state_.LinesSent, host_.EditorLineCount(), true);
-    host_.ShowStatus("Finished Send");
-    host_.EnableButtons();
+    Progress(state_.LinesSent, editor_.EditorLineCount(), true);
+    status_.ShowStatus("Finished Send");
+    buttons_.EnableButtons();
 }
 
 void SendTransfer::Progress(int line, int lines, bool force) {
     const auto now = std::chrono::steady_clock::now();
     if (force || line == 1 || now - lastProgress_ >= ProgressInterval) {
         lastProgress_ = now;
-        host_.ShowProgress("Sent " + std::to_string(line) + " of " + std::to_string(lines) +
-                           " lines");
+        status_.ShowProgress("Sent " + std::to_string(line) + " of " + std::to_string(lines) +
+                             " lines");
     }
 }
 

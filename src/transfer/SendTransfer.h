@@ -1,22 +1,38 @@
 #pragma once
 
+#include "app/Buttons.h"
+#include "app/EditorLines.h"
+#include "app/KeyPoll.h"
 #include "app/RunState.h"
+#include "app/StatusLine.h"
+#include "app/UiHandOver.h"
 #include "profiles/ActiveSettings.h"
 #include "serial/TVaCustomComm.h"
-#include "transfer/TransferHost.h"
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace feedrail {
+
+// What a send needs of the window.
+struct SendHosts {
+    StatusLine& Status;
+    Buttons& ButtonRow;
+    KeyPoll& Keys;
+    EditorLines& Editor;
+    UiHandOver& Ui;
+    // The leader switch in effect.
+    std::function<bool()> Leader;
+};
 
 // Sending the editor's program to the machine: the request, the start for each
 // handshake, and the loop that writes it line by line, byte by byte.
 class SendTransfer {
 public:
     SendTransfer(RunState& state, const ActiveSettings& settings, TVaCustomComm& port,
-                 TransferHost& host);
+                 const SendHosts& hosts);
 
     void SendButtonClick();
     // Runs when the port has been reopened for a requested send.
@@ -41,7 +57,12 @@ private:
     RunState& state_;
     const ActiveSettings& settings_;
     TVaCustomComm& port_;
-    TransferHost& host_;
+    StatusLine& status_;
+    Buttons& buttons_;
+    KeyPoll& keys_;
+    EditorLines& editor_;
+    UiHandOver& ui_;
+    std::function<bool()> leader_;
     std::chrono::steady_clock::time_point lastProgress_{};
 };
 

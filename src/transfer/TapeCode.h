@@ -1,25 +1,13 @@
 #pragma once
 
+#include "profiles/ProfileValues.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace feedrail {
-
-// Tape codes, as a profile's PunchType names them.
-enum PunchTypeValue : std::int32_t {
-    PunchAscii = 1,
-    PunchEia = 2,
-    PunchIso = 3,
-};
-
-// End-of-line conventions, as a profile's EOB names them.
-enum EobValue : std::int32_t {
-    EobCrLf = 0,
-    EobLfCrCr = 1,
-    EobLf = 2,
-};
 
 // Blank tape.
 inline constexpr char LeaderChar = '\x00';

@@ -1,5 +1,6 @@
 #include "transfer/TapeImage.h"
 
+#include "common/ControlChars.h"
 #include "transfer/TapeCode.h"
 #include "transfer/TapeLine.h"
 
@@ -30,7 +31,8 @@ std::vector<std::string_view> EditorLines(std::string_view text) {
 }
 
 bool IsControlCharacter(char c) {
-    return c == '\x00' || c == '\x11' || c == '\x12' || c == '\x13' || c == Dc4;
+    using namespace ControlChar;
+    return c == Nul || c == Xon || c == Dc2 || c == Xoff || c == Dc4;
 }
 
 } // namespace

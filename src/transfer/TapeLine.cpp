@@ -1,5 +1,6 @@
 #include "transfer/TapeLine.h"
 
+#include "common/ControlChars.h"
 #include "transfer/TapeCode.h"
 
 namespace feedrail {
@@ -19,7 +20,7 @@ std::string TapeLineBytes(std::string_view editorText, std::int32_t punchType, s
 }
 
 std::string TapeTrailer() {
-    return std::string(TrailerLength, LeaderChar) + Dc4;
+    return std::string(TrailerLength, LeaderChar) + ControlChar::Dc4;
 }
 
 } // namespace feedrail

@@ -10,7 +10,6 @@ namespace feedrail {
 inline constexpr std::size_t LeaderLength = 8;
 // Blank bytes sent after a program when leader is on, followed by DC4.
 inline constexpr std::size_t TrailerLength = 20;
-inline constexpr char Dc4 = '\x14';
 
 // The bytes a send puts on the wire for one editor line: leader inserted,
 // trailing line breaks removed, the text encoded and the line end appended.

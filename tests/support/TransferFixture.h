@@ -2,7 +2,7 @@
 
 #include "app/PortSetup.h"
 #include "app/RunState.h"
-#include "support/FakeTransferHost.h"
+#include "support/FakeWindowHost.h"
 #include "support/NullModemComm.h"
 #include "support/QueueHandOver.h"
 #include "transfer/ReceiveTransfer.h"
@@ -33,9 +33,9 @@ protected:
     ActiveSettings settings_;
     QueueHandOver handOver_;
     NullModemComm comm_{handOver_};
-    FakeTransferHost host_{handOver_};
-    SendTransfer send_{state_, settings_, comm_, host_};
-    ReceiveTransfer receive_{state_, settings_, comm_, host_, send_};
+    FakeWindowHost host_{handOver_};
+    SendTransfer send_{state_, settings_, comm_, host_.ForSend()};
+    ReceiveTransfer receive_{state_, settings_, comm_, host_.ForReceive(), send_};
 };
 
 } // namespace feedrail::test

@@ -41,14 +41,14 @@ TEST_F(ReceiveTransferTest, APunchedProgramArrivesLineByLine) {
         SCOPED_TRACE(c.name);
         test::QueueHandOver handOver;
         test::NullModemComm comm(handOver);
-        test::FakeTransferHost host(handOver);
+        test::FakeWindowHost host(handOver);
         RunState state;
         host.ReceivedLines = &state.ReceivedLines;
         ActiveSettings settings;
         settings.PunchType = c.punchType;
         settings.CommHandshake = 1;
-        SendTransfer send(state, settings, comm, host);
-        ReceiveTransfer receive(state, settings, comm, host, send);
+        SendTransfer send(state, settings, comm, host.ForSend());
+        ReceiveTransfer receive(state, settings, comm, host.ForReceive(), send);
         comm.OnRxChar = [&](TVaCustomComm&, int count) { receive.Comm1RxChar(count); };
         comm.SetMonitorEvents(AllCommEvents);
         comm.SetFlowControl(fcNone);

@@ -63,13 +63,13 @@ TEST_F(SendTransferTest, EveryByteOnTheWireIsTheTapeCodesOwn) {
         SCOPED_TRACE(c.name);
         test::QueueHandOver handOver;
         test::NullModemComm comm(handOver);
-        test::FakeTransferHost host(handOver);
+        test::FakeWindowHost host(handOver);
         RunState state;
         ActiveSettings settings;
         settings.PunchType = c.punchType;
         settings.EOB = c.eob;
         settings.CommHandshake = c.handshake;
-        SendTransfer send(state, settings, comm, host);
+        SendTransfer send(state, settings, comm, host.ForSend());
         host.LeaderOn = c.leader;
         host.Lines = c.lines;
         comm.SetFlowControl(fcNone);

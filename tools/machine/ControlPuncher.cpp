@@ -1,5 +1,6 @@
 #include "machine/ControlPuncher.h"
 
+#include "common/ControlChars.h"
 #include "transfer/TapeCode.h"
 #include "transfer/TapeImage.h"
 #include "transfer/TapeLine.h"
@@ -17,7 +18,7 @@ ControlPuncher::ControlPuncher(const PunchConfig& config, std::string_view progr
     tape_ += EncodeProgramText(program, config.punchType, config.eob, false);
     tape_ += std::string(config.trailer, LeaderChar);
     if (config.dcCodes) {
-        tape_ += EncodeTapeText(std::string(1, Dc4), config.punchType);
+        tape_ += EncodeTapeText(std::string(1, ControlChar::Dc4), config.punchType);
     }
 }
 
@@ -42,9 +43,9 @@ std::string ControlPuncher::Next(Clock::time_point now) {
 
 void ControlPuncher::Receive(std::string_view bytes) {
     for (const char byte : bytes) {
-        if (byte == 0x13) {
+        if (byte == ControlChar::Xoff) {
             held_ = true;
-        } else if (byte == 0x11) {
+        } else if (byte == ControlChar::Xon) {
             held_ = false;
         }
     }

@@ -1,5 +1,6 @@
 #include "machine/ControlReceiver.h"
 
+#include "common/ControlChars.h"
 #include "transfer/TapeCode.h"
 
 #include <algorithm>
@@ -8,11 +9,10 @@
 namespace feedrail::machine {
 namespace {
 
-constexpr char Xon = 0x11;
-constexpr char Xoff = 0x13;
+using namespace ControlChar;
 
 bool IsTapeControl(char c) {
-    return c == '\0' || (c >= 0x11 && c <= 0x14) || c == '\r';
+    return c == Nul || c == Xon || c == Dc2 || c == Xoff || c == Dc4 || c == '\r';
 }
 
 } // namespace

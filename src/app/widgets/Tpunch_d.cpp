@@ -56,8 +56,10 @@ std::string EditorText(std::string content) {
 Tpunch_d::Tpunch_d(std::string programDir, UserMessages& messages, QWidget* parent)
     : QMainWindow(parent), messages_(messages), controls_(*this), editor_(*controls_.Memo1),
       handOver_([this](std::exception_ptr error) { ShowError(error); }),
-      comm1_(handOver_, programDir), send_(runState_, activeSettings_, comm1_, *this),
-      receive_(runState_, activeSettings_, comm1_, *this, send_) {
+      comm1_(handOver_, programDir),
+      send_(runState_, activeSettings_, comm1_,
+            {*this, *this, *this, *this, *this, [this] { return form2_->Leader(); }}),
+      receive_(runState_, activeSettings_, comm1_, {*this, *this, *this, *this}, send_) {
     runState_.ProgramDir = std::move(programDir);
     setObjectName(QStringLiteral("punch_d"));
     setWindowTitle(QStringLiteral("Feedrail "));
@@ -468,10 +470,6 @@ void Tpunch_d::Idle(std::chrono::milliseconds time) {
 
 void Tpunch_d::Defer(std::function<void()> work) {
     QTimer::singleShot(0, this, [this, work = std::move(work)] { Guard(work); });
-}
-
-bool Tpunch_d::Leader() const {
-    return form2_->Leader();
 }
 
 std::string Tpunch_d::GetEditorLine(int line) const {

@@ -1,6 +1,11 @@
 #pragma once
 
+#include "app/Buttons.h"
+#include "app/EditorLines.h"
+#include "app/KeyPoll.h"
 #include "app/RunState.h"
+#include "app/StatusLine.h"
+#include "app/UiHandOver.h"
 #include "app/widgets/MainWindowControls.h"
 #include "app/widgets/MemoEditor.h"
 #include "app/widgets/QtHandOver.h"
@@ -11,7 +16,6 @@
 #include "serial/TVaComm.h"
 #include "transfer/ReceiveTransfer.h"
 #include "transfer/SendTransfer.h"
-#include "transfer/TransferHost.h"
 
 #include <QMainWindow>
 #include <QTimer>
@@ -27,7 +31,13 @@ class UserMessages;
 // The main window: machine selection, the port and its timed reopening, the
 // status line, the file pane and the editor window. Its handlers carry the
 // design names; each runs through one guard that shows errors escaping it.
-class Tpunch_d : public QMainWindow, public MachineListHost, public TransferHost {
+class Tpunch_d : public QMainWindow,
+                 public MachineListHost,
+                 public StatusLine,
+                 public Buttons,
+                 public KeyPoll,
+                 public EditorLines,
+                 public UiHandOver {
     Q_OBJECT
 public:
     // `programDir` (with its trailing "/") holds DNC.ini, DNCUtilities.ini
@@ -57,18 +67,21 @@ public:
     void DisableButtons() override;
     void ApplyPortSettings();
 
-    // TransferHost
+    // StatusLine
     void ShowStatus(const std::string& text) override;
     void ShowProgress(const std::string& text) override;
+    // Buttons
     void ShowStopButton() override;
     bool ClearButtonReadsClear() const override;
     void DisableClearButton() override;
-    void ClearEditorAndFileName() override;
+    // UiHandOver
     void ArmCommOpenTimer() override;
+    void Defer(std::function<void()> work) override;
+    // KeyPoll
     bool EscapePressed() override;
     void Idle(std::chrono::milliseconds time) override;
-    void Defer(std::function<void()> work) override;
-    bool Leader() const override;
+    // EditorLines
+    void ClearEditorAndFileName() override;
     std::string GetEditorLine(int line) const override;
     int EditorLineCount() const override;
     void HighlightEditorLine(int line) override;

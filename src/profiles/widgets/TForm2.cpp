@@ -6,6 +6,7 @@
 #include "profiles/IniFile.h"
 #include "profiles/ProfileDefaults.h"
 #include "profiles/ProfileFile.h"
+#include "profiles/ProfileValues.h"
 #include "profiles/WholeNumber.h"
 #include "profiles/widgets/MachineListHost.h"
 #include "profiles/widgets/TForm3.h"
@@ -94,14 +95,17 @@ TForm2::TForm2(MachineListHost& machines, ActiveSettings& settings, std::string 
                           {"9600", 9600},
                           {"19200", 19200}});
     format_ = AddGroup(QStringLiteral("Format"), QRect(104, 72, 69, 89),
-                       {{"ISO", 3}, {"EIA", 2}, {"ASCII", 1}});
+                       {{"ISO", PunchIso}, {"EIA", PunchEia}, {"ASCII", PunchAscii}});
     endOfLine_ = AddGroup(QStringLiteral("End of Line"), QRect(180, 72, 93, 85),
-                          {{"LF", 2}, {"CR/LF", 0}, {"LF/CR/CR", 1}});
+                          {{"LF", EobLf}, {"CR/LF", EobCrLf}, {"LF/CR/CR", EobLfCrCr}});
     stopBits_ = AddGroup(QStringLiteral("Stop Bits"), QRect(280, 72, 61, 65), {{"1", 1}, {"2", 2}});
     commPort_ = AddGroup(QStringLiteral("Comm Port"), QRect(288, 144, 73, 105),
                          {{"Com1", 1}, {"Com2", 2}, {"Com3", 3}, {"Com4", 4}});
     handshake_ = AddGroup(QStringLiteral("Handshake"), QRect(104, 168, 89, 101),
-                          {{"Xon / Xoff", 0}, {"RTS / CTS", 4}, {"DTR", 3}, {"None", 1}});
+                          {{"Xon / Xoff", HandshakeXonXoff},
+                           {"RTS / CTS", HandshakeRtsCts},
+                           {"DTR", HandshakeDtr},
+                           {"None", HandshakeNone}});
     parity_ = AddGroup(QStringLiteral("Parity"), QRect(208, 168, 69, 85),
                        {{"Odd", 'O'}, {"Even", 'E'}, {"None", 'N'}});
     dataBits_ = AddGroup(QStringLiteral("Data Bits"), QRect(16, 220, 65, 65), {{"7", 7}, {"8", 8}});

@@ -1,27 +1,27 @@
-#include "support/FakeTransferHost.h"
+#include "support/FakeWindowHost.h"
 
 #include <thread>
 
 namespace feedrail::test {
 
-void FakeTransferHost::EnableButtons() {
+void FakeWindowHost::EnableButtons() {
     ButtonsEnabled = true;
     ClearButtonEnabled = true;
     ClearCaption = "Clear";
 }
 
-bool FakeTransferHost::EscapePressed() {
+bool FakeWindowHost::EscapePressed() {
     ++Polls;
     handOver_.RunPending();
     return OnPoll && OnPoll();
 }
 
-void FakeTransferHost::Idle(std::chrono::milliseconds time) {
+void FakeWindowHost::Idle(std::chrono::milliseconds time) {
     handOver_.RunPending();
     std::this_thread::sleep_for(time);
 }
 
-void FakeTransferHost::AppendReceivedLine(const std::string& text) {
+void FakeWindowHost::AppendReceivedLine(const std::string& text) {
     Lines.push_back(text);
     const int receivedLines = ReceivedLines != nullptr ? *ReceivedLines : 4;
     if (receivedLines < 4 && receivedLines <= static_cast<int>(Lines.size()) &&
@@ -30,7 +30,7 @@ void FakeTransferHost::AppendReceivedLine(const std::string& text) {
     }
 }
 
-void FakeTransferHost::RunDeferred() {
+void FakeWindowHost::RunDeferred() {
     while (!Deferred.empty()) {
         auto work = std::move(Deferred.front());
         Deferred.pop_front();

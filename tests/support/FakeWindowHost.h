@@ -1,7 +1,13 @@
 #pragma once
 
+#include "app/Buttons.h"
+#include "app/EditorLines.h"
+#include "app/KeyPoll.h"
+#include "app/StatusLine.h"
+#include "app/UiHandOver.h"
 #include "support/QueueHandOver.h"
-#include "transfer/TransferHost.h"
+#include "transfer/ReceiveTransfer.h"
+#include "transfer/SendTransfer.h"
 
 #include <deque>
 #include <functional>
@@ -10,12 +16,16 @@
 
 namespace feedrail::test {
 
-// The main window as the transfers see it, for tests: an editor of lines,
+// The main window as its features see it, for tests: an editor of lines,
 // recorded status texts and button states, and a key poll that runs the
 // serial hand-overs and asks the test whether Esc is pressed now.
-class FakeTransferHost : public TransferHost {
+class FakeWindowHost : public StatusLine,
+                       public Buttons,
+                       public KeyPoll,
+                       public EditorLines,
+                       public UiHandOver {
 public:
-    explicit FakeTransferHost(QueueHandOver& handOver) : handOver_(handOver) {}
+    explicit FakeWindowHost(QueueHandOver& handOver) : handOver_(handOver) {}
 
     void ShowStatus(const std::string& text) override { Statuses.push_back(text); }
     void ShowProgress(const std::string& text) override { Progress.push_back(text); }
@@ -29,11 +39,16 @@ public:
     bool EscapePressed() override;
     void Idle(std::chrono::milliseconds time) override;
     void Defer(std::function<void()> work) override { Deferred.push_back(std::move(work)); }
-    bool Leader() const override { return LeaderOn; }
     std::string GetEditorLine(int line) const override { return Lines.at(line - 1); }
     int EditorLineCount() const override { return static_cast<int>(Lines.size()); }
     void HighlightEditorLine(int line) override { Highlighted.push_back(line); }
     void AppendReceivedLine(const std::string& text) override;
+
+    // This fake as each transfer's hosts.
+    SendHosts ForSend() {
+        return {*this, *this, *this, *this, *this, [this] { return LeaderOn; }};
+    }
+    ReceiveHosts ForReceive() { return {*this, *this, *this, *this}; }
 
     // Runs the work deferred until after a handler, as the event loop would.
     void RunDeferred();
