@@ -9,8 +9,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup-debian.sh
-cmake -S . -B build/run -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
-cmake --build build/run --target feedrail feedrail-machine
+cmake --preset run
+cmake --build --preset run --target feedrail feedrail-machine
 program_dir=build/run/src
 programs=$PWD/build/run/programs
 mkdir -p "$programs"

@@ -5,8 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup-debian.sh xvfb xauth
-cmake -S . -B build/run -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build/run --target feedrail-screenshots
+cmake --preset run >/dev/null
+cmake --build --preset run --target feedrail-screenshots
 QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1024x768x24" \
     build/run/tools/feedrail-screenshots examples docs
 echo "Written: docs/main-window.png docs/dnc-settings.png docs/sending.png"
