@@ -1,5 +1,7 @@
 #include "support/NullModemEnd.h"
 
+#include "serial/device/LineRules.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -21,10 +23,6 @@ SerialSettings InitialSettings() {
     SerialSettings settings;
     settings.EofChar = 0x1A;
     return settings;
-}
-
-bool Has(const SerialSettings& settings, std::uint32_t flag) {
-    return (settings.Flags & flag) != 0;
 }
 
 } // namespace
@@ -405,18 +403,12 @@ void NullModemEnd::FollowQueues(Side& side, Side& peer) {
     }
 }
 
+// The far end's RTS is this end's CTS, its DTR this end's DSR.
 std::uint32_t NullModemEnd::HoldReasons(const Side& from, const Side& to) {
-    std::uint32_t reasons = 0;
-    if (Has(from.settings, DcbFlag::fOutxCtsFlow) && !to.rts) {
-        reasons |= ComStatBit::fCtsHold;
-    }
-    if (Has(from.settings, DcbFlag::fOutxDsrFlow) && !to.dtr) {
-        reasons |= ComStatBit::fDsrHold;
-    }
-    if (from.xoffEscape || (Has(from.settings, DcbFlag::fOutX) && from.xoffReceived)) {
-        reasons |= ComStatBit::fXoffHold;
-    }
-    return reasons;
+    return feedrail::HoldReasons(from.settings, {.CtsOn = to.rts,
+                                                 .DsrOn = to.dtr,
+                                                 .XoffReceived = from.xoffReceived,
+                                                 .XoffForced = from.xoffEscape});
 }
 
 // Returns false when the byte must wait for room in the input queue. Bytes the
@@ -424,15 +416,15 @@ std::uint32_t NullModemEnd::HoldReasons(const Side& from, const Side& to) {
 // unplugged end takes everything and keeps nothing, as a cable with nothing on
 // its far end would.
 bool NullModemEnd::Receive(Side& to, const Side& from, char byte) {
-    const SerialSettings& settings = to.settings;
-    if (to.closed || (Has(settings, DcbFlag::fDsrSensitivity) && !from.dtr)) {
+    if (to.closed) {
         return true;
     }
-    if (Has(settings, DcbFlag::fOutX) && (byte == settings.XoffChar || byte == settings.XonChar)) {
-        to.xoffReceived = byte == settings.XoffChar;
+    const ReceivedByte received = ClassifyReceivedByte(to.settings, byte, from.dtr);
+    if (received.Fate == ByteFate::TakeXon || received.Fate == ByteFate::TakeXoff) {
+        to.xoffReceived = received.Fate == ByteFate::TakeXoff;
         return true;
     }
-    if (byte == '\0' && Has(settings, DcbFlag::fNull)) {
+    if (received.Fate != ByteFate::Keep) {
         return true;
     }
     if (to.input.size() >= to.inputSize) {
@@ -440,7 +432,7 @@ bool NullModemEnd::Receive(Side& to, const Side& from, char byte) {
     }
     to.input.push_back(byte);
     to.events |= CommEventBit::EV_RXCHAR;
-    if (byte == settings.EvtChar) {
+    if (received.EventChar) {
         to.events |= CommEventBit::EV_RXFLAG;
     }
     return true;

@@ -18,32 +18,12 @@ namespace {
 
 using namespace CommEventBit;
 
-// How many characters the writer lets the driver and the line hold at once:
-// enough to cover the line thread's wake-up latency at high rates, and few
-// enough that, with the character on the wire while an XOFF arrives and the
-// one sent while it is noticed, fewer than the 10 that controls allow follow
-// the XOFF.
-constexpr std::size_t MinBacklog = 2;
-constexpr std::size_t MaxBacklog = 4;
-constexpr auto WakeAllowance = std::chrono::microseconds(500);
 // How often modem lines and error counters are looked at while they are watched.
 constexpr auto LinePollInterval = std::chrono::milliseconds(10);
 
 // A terminal without modem lines (a pseudo-terminal) answers these.
 bool NoModemLines(int error) {
     return error == ENOTTY || error == EINVAL;
-}
-
-std::chrono::steady_clock::duration CharacterTime(const SerialSettings& settings) {
-    const unsigned bits = 1 + settings.ByteSize + (settings.Parity != NoParity ? 1 : 0) +
-                          (settings.StopBits == OneStopBit ? 1 : 2);
-    const auto rate = std::max<std::uint32_t>(settings.BaudRate, 1);
-    return std::chrono::nanoseconds(1'000'000'000ULL * bits / rate);
-}
-
-std::size_t BacklogLimit(std::chrono::steady_clock::duration charTime) {
-    const auto covering = (WakeAllowance + charTime - std::chrono::nanoseconds(1)) / charTime;
-    return std::clamp<std::size_t>(static_cast<std::size_t>(covering), MinBacklog, MaxBacklog);
 }
 
 } // namespace
@@ -80,8 +60,7 @@ std::shared_ptr<PosixSerialDevice> PosixSerialDevice::Open(const std::string& pa
 PosixSerialDevice::PosixSerialDevice(FileDescriptor fd, FileDescriptor wake)
     : fd_(std::move(fd)), wake_(std::move(wake)) {
     ReadTermios(fd_.Get(), settings_);
-    charTime_ = CharacterTime(settings_);
-    backlogLimit_ = BacklogLimit(charTime_);
+    pacing_.Configure(settings_);
     modemLinesKnown_ = ::ioctl(fd_.Get(), TIOCMGET, &lastLines_) == 0;
     countersKnown_ = ::ioctl(fd_.Get(), TIOCGICOUNT, &lastCounters_) == 0;
 }
@@ -108,8 +87,7 @@ int PosixSerialDevice::SetSettings(const SerialSettings& settings) {
         return error;
     }
     settings_ = settings;
-    charTime_ = CharacterTime(settings_);
-    backlogLimit_ = BacklogLimit(charTime_);
+    pacing_.Configure(settings_);
     const std::uint32_t dtr = settings.Flags & DcbFlag::DtrControlMask;
     const std::uint32_t rts = settings.Flags & DcbFlag::RtsControlMask;
     dtrHeldLow_ = false;
@@ -196,7 +174,7 @@ int PosixSerialDevice::Write(const char* data, std::size_t count, int timeoutMs,
     // here, so that a writer of single bytes does not wait for the line
     // thread at every byte.
     const std::uint64_t goal = handed_ + pending_.size();
-    const auto accepted = [&] { return handed_ + backlogLimit_ >= goal; };
+    const auto accepted = [&] { return handed_ + pacing_.BacklogLimit() >= goal; };
     // Most bytes go out at once; the rest are the line thread's to send.
     DrainInput();
     writeError_ = PushPending(Clock::now());
@@ -250,19 +228,8 @@ int PosixSerialDevice::ClearError(std::uint32_t& errors, ComStat& stat) {
     stat.cbInQue = static_cast<std::uint32_t>(input_.size());
     stat.cbOutQue =
         static_cast<std::uint32_t>(pending_.size() + static_cast<std::size_t>(std::max(queued, 0)));
-    stat.Flags = 0;
-    if (xoffReceived_ && (settings_.Flags & DcbFlag::fOutX) != 0) {
-        stat.Flags |= ComStatBit::fXoffHold;
-    }
-    int lines = 0;
-    if (ModemLines(lines) == 0) {
-        if ((settings_.Flags & DcbFlag::fOutxCtsFlow) != 0 && (lines & TIOCM_CTS) == 0) {
-            stat.Flags |= ComStatBit::fCtsHold;
-        }
-        if ((settings_.Flags & DcbFlag::fOutxDsrFlow) != 0 && (lines & TIOCM_DSR) == 0) {
-            stat.Flags |= ComStatBit::fDsrHold;
-        }
-    }
+    // Lines that cannot be read are not reported as a hold.
+    stat.Flags = HoldReasons(settings_, OutputState(true));
     NotifyIfEvents();
     return 0;
 }
@@ -274,7 +241,7 @@ int PosixSerialDevice::Purge(std::uint32_t flags) {
     }
     if ((flags & (PurgeFlag::PURGE_TXABORT | PurgeFlag::PURGE_TXCLEAR)) != 0) {
         pending_.clear();
-        wireFreeAt_ = Clock::now();
+        pacing_.Clear(Clock::now());
         if (::tcflush(fd_.Get(), TCOFLUSH) != 0) {
             return errno;
         }
@@ -415,60 +382,65 @@ void PosixSerialDevice::DrainInput() {
 }
 
 void PosixSerialDevice::TakeInputByte(char byte, bool dsrOn) {
-    const std::uint32_t flags = settings_.Flags;
-    if ((flags & DcbFlag::fOutX) != 0) {
-        if (byte == settings_.XoffChar) {
-            xoffReceived_ = true;
-            return;
-        }
-        if (byte == settings_.XonChar) {
-            xoffReceived_ = false;
-            return;
-        }
-    }
-    if (((flags & DcbFlag::fNull) != 0 && byte == '\0') ||
-        ((flags & DcbFlag::fDsrSensitivity) != 0 && !dsrOn)) {
+    const ReceivedByte received = ClassifyReceivedByte(settings_, byte, dsrOn);
+    switch (received.Fate) {
+    case ByteFate::TakeXon:
+    case ByteFate::TakeXoff:
+        xoffReceived_ = received.Fate == ByteFate::TakeXoff;
         return;
+    case ByteFate::DropNul:
+    case ByteFate::DropDsrOff:
+        return;
+    case ByteFate::Keep:
+        break;
     }
-    if (byte == settings_.EvtChar) {
+    if (received.EventChar) {
         events_ |= EV_RXFLAG;
     }
     input_.push_back(byte);
     events_ |= EV_RXCHAR;
 }
 
+OutputLineState PosixSerialDevice::OutputState(bool unreadableOn) {
+    OutputLineState state{.XoffReceived = xoffReceived_, .XoffForced = xoffForced_};
+    int lines = 0;
+    if (ModemLines(lines) == 0) {
+        state.CtsOn = (lines & TIOCM_CTS) != 0;
+        state.DsrOn = (lines & TIOCM_DSR) != 0;
+    } else {
+        state.CtsOn = unreadableOn;
+        state.DsrOn = unreadableOn;
+    }
+    return state;
+}
+
 bool PosixSerialDevice::OutputAllowed() {
-    if (xoffForced_ || (xoffReceived_ && (settings_.Flags & DcbFlag::fOutX) != 0)) {
-        return false;
-    }
+    // The lines are read only when a hold depends on them.
+    OutputLineState state{.XoffReceived = xoffReceived_, .XoffForced = xoffForced_};
     if ((settings_.Flags & DcbFlag::fOutxDsrFlow) != 0) {
-        int lines = 0;
-        return ModemLines(lines) == 0 && (lines & TIOCM_DSR) != 0;
+        state = OutputState(false);
     }
-    return true;
+    // CTS is the terminal's to follow (CRTSCTS), not the line thread's.
+    state.CtsOn = true;
+    return HoldReasons(settings_, state) == 0;
 }
 
 std::size_t PosixSerialDevice::Backlog(Clock::time_point now) const {
-    std::size_t onWire = 0;
-    if (wireFreeAt_ > now) {
-        onWire = static_cast<std::size_t>((wireFreeAt_ - now + charTime_ - Clock::duration(1)) /
-                                          charTime_);
-    }
     int queued = 0;
     if (::ioctl(fd_.Get(), TIOCOUTQ, &queued) != 0) {
         queued = 0;
     }
-    return std::max(onWire, static_cast<std::size_t>(std::max(queued, 0)));
+    return std::max(pacing_.OnWire(now), static_cast<std::size_t>(std::max(queued, 0)));
 }
 
 int PosixSerialDevice::PushPending(Clock::time_point now) {
     while (!pending_.empty() && !closed_ && OutputAllowed()) {
         const std::size_t backlog = Backlog(now);
-        if (backlog >= backlogLimit_) {
+        if (backlog >= pacing_.BacklogLimit()) {
             break;
         }
-        std::array<char, MaxBacklog> chunk{};
-        const std::size_t size = std::min(pending_.size(), backlogLimit_ - backlog);
+        std::array<char, WritePacing::MaxBacklog> chunk{};
+        const std::size_t size = std::min(pending_.size(), pacing_.BacklogLimit() - backlog);
         std::copy_n(pending_.begin(), size, chunk.begin());
         const ssize_t count = ::write(fd_.Get(), chunk.data(), size);
         if (count < 0) {
@@ -476,7 +448,7 @@ int PosixSerialDevice::PushPending(Clock::time_point now) {
         }
         pending_.erase(pending_.begin(), pending_.begin() + count);
         handed_ += static_cast<std::uint64_t>(count);
-        wireFreeAt_ = std::max(now, wireFreeAt_) + charTime_ * count;
+        pacing_.Handed(now, static_cast<std::size_t>(count));
         txBusy_ = true;
     }
     return 0;
@@ -538,15 +510,13 @@ PosixSerialDevice::Clock::duration PosixSerialDevice::WaitLimit(Clock::time_poin
     if ((eventMask_ & polled) != 0 && (modemLinesKnown_ || countersKnown_)) {
         limit = LinePollInterval;
     }
-    const Clock::duration onWire = wireFreeAt_ > now ? wireFreeAt_ - now : Clock::duration(0);
     if (!pending_.empty() && OutputAllowed()) {
-        // Topped up when two characters have gone, long before the line runs dry.
-        const Clock::duration lowWater =
-            charTime_ * static_cast<long>(std::max<std::size_t>(backlogLimit_ - 2, 1));
-        const Clock::duration untilRoom = onWire > lowWater ? onWire - lowWater : charTime_;
-        limit = std::min<Clock::duration>({limit, untilRoom, LinePollInterval});
+        limit = std::min<Clock::duration>({limit, pacing_.UntilRoom(now), LinePollInterval});
     } else if (txBusy_) {
-        const Clock::duration untilEmpty = onWire > Clock::duration(0) ? onWire : charTime_;
+        // The driver may still hold bytes when the paced time is up.
+        const Clock::duration onWire = pacing_.UntilWireFree(now);
+        const Clock::duration untilEmpty =
+            onWire > Clock::duration(0) ? onWire : pacing_.CharTime();
         limit = std::min<Clock::duration>({limit, untilEmpty, LinePollInterval});
     }
     return limit;

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "common/FileDescriptor.h"
+#include "serial/device/LineRules.h"
 #include "serial/device/SerialDevice.h"
+#include "serial/device/WritePacing.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -56,6 +58,9 @@ private:
     // All of these run with mutex_ held.
     void DrainInput();
     void TakeInputByte(char byte, bool dsrOn);
+    // The lines and XOFF state the hold rules look at; lines that cannot be
+    // read count as on when `unreadableOn`, as off otherwise.
+    OutputLineState OutputState(bool unreadableOn);
     bool OutputAllowed();
     std::size_t Backlog(Clock::time_point now) const;
     int PushPending(Clock::time_point now);
@@ -85,13 +90,11 @@ private:
     int writeError_ = 0;
 
     SerialSettings settings_;
-    Clock::duration charTime_{};
-    std::size_t backlogLimit_ = 2;
+    WritePacing pacing_;
     std::deque<char> input_;
     std::size_t inputLimit_ = 4096;
     std::deque<char> pending_;
     std::uint64_t handed_ = 0;
-    Clock::time_point wireFreeAt_{};
     bool xoffReceived_ = false;
     bool xoffForced_ = false;
     bool txBusy_ = false;

@@ -1,0 +1,55 @@
+#include "serial/device/LineRules.h"
+
+#include "common/ControlChars.h"
+#include "serial/device/SerialDevice.h"
+
+namespace feedrail {
+namespace {
+
+bool Has(const SerialSettings& settings, std::uint32_t flag) {
+    return (settings.Flags & flag) != 0;
+}
+
+ByteFate Fate(const SerialSettings& settings, char byte, bool dsrOn) {
+    // XON and XOFF still steer the output while DSR sensitivity ignores the
+    // data, so a control that drops DSR cannot leave the output stuck.
+    if (Has(settings, DcbFlag::fOutX)) {
+        if (byte == settings.XoffChar) {
+            return ByteFate::TakeXoff;
+        }
+        if (byte == settings.XonChar) {
+            return ByteFate::TakeXon;
+        }
+    }
+    if (Has(settings, DcbFlag::fNull) && byte == ControlChar::Nul) {
+        return ByteFate::DropNul;
+    }
+    if (Has(settings, DcbFlag::fDsrSensitivity) && !dsrOn) {
+        return ByteFate::DropDsrOff;
+    }
+    return ByteFate::Keep;
+}
+
+} // namespace
+
+ReceivedByte ClassifyReceivedByte(const SerialSettings& settings, char byte, bool dsrOn) {
+    const ByteFate fate = Fate(settings, byte, dsrOn);
+    return {fate, fate == ByteFate::Keep && byte == settings.EvtChar};
+}
+
+std::uint32_t HoldReasons(const SerialSettings& settings, const OutputLineState& state) {
+    std::uint32_t reasons = 0;
+    if (Has(settings, DcbFlag::fOutxCtsFlow) && !state.CtsOn) {
+        reasons |= ComStatBit::fCtsHold;
+    }
+    if (Has(settings, DcbFlag::fOutxDsrFlow) && !state.DsrOn) {
+        reasons |= ComStatBit::fDsrHold;
+    }
+    // A received XOFF outlives a switch of flow control but holds only under it.
+    if (state.XoffForced || (Has(settings, DcbFlag::fOutX) && state.XoffReceived)) {
+        reasons |= ComStatBit::fXoffHold;
+    }
+    return reasons;
+}
+
+} // namespace feedrail

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "serial/device/SerialSettings.h"
+
+#include <chrono>
+#include <cstddef>
+
+namespace feedrail {
+
+// The pacing that keeps output only a few characters ahead of the line, so
+// that a control that sends XOFF sees at most a few more characters, whatever
+// the driver does with the bytes it holds. Time is handed in, never read here.
+class WritePacing {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    // The most characters ever let ahead of the line, at any rate.
+    static constexpr std::size_t MaxBacklog = 4;
+
+    explicit WritePacing(const SerialSettings& settings = {});
+
+    // A new rate or framing; what is on the wire stays there.
+    void Configure(const SerialSettings& settings);
+
+    Clock::duration CharTime() const { return charTime_; }
+    std::size_t BacklogLimit() const { return backlogLimit_; }
+
+    // Characters handed on and not yet sent by `now`, a started one included.
+    std::size_t OnWire(Clock::time_point now) const;
+    Clock::duration UntilWireFree(Clock::time_point now) const;
+    // How long the writer may wait before handing on more: until one
+    // character's time is left on the wire (two at a backlog limit of four),
+    // or a character time when that moment has passed.
+    Clock::duration UntilRoom(Clock::time_point now) const;
+
+    // `count` bytes were handed on at `now`; they follow what is on the wire.
+    void Handed(Clock::time_point now, std::size_t count);
+    // What was handed on has been thrown away.
+    void Clear(Clock::time_point now) { wireFreeAt_ = now; }
+    Clock::time_point WireFreeAt() const { return wireFreeAt_; }
+
+private:
+    Clock::duration charTime_{};
+    std::size_t backlogLimit_ = 2;
+    Clock::time_point wireFreeAt_{};
+};
+
+} // namespace feedrail

@@ -1,0 +1,119 @@
+#include "serial/device/LineRules.h"
+
+#include "common/ControlChars.h"
+#include "serial/device/SerialDevice.h"
+
+#include <gtest/gtest.h>
+#include <ostream>
+
+namespace feedrail {
+
+// Names the fate in a failure message, rather than its bytes.
+static void PrintTo(ByteFate fate, std::ostream* out) {
+    constexpr const char* names[] = {"Keep", "TakeXon", "TakeXoff", "DropNul", "DropDsrOff"};
+    *out << names[static_cast<int>(fate)];
+}
+
+namespace {
+
+using ControlChar::Nul;
+using ControlChar::Xoff;
+using ControlChar::Xon;
+
+TEST(LineRulesTest, ReceivedBytesAreKeptTakenOrDropped) {
+    const struct {
+        const char* name;
+        std::uint32_t flags;
+        char byte;
+        bool dsrOn;
+        ByteFate fate;
+        bool eventChar;
+        char xonChar = Xon;
+        char xoffChar = Xoff;
+        char evtChar = '%';
+    } rows[] = {
+        {"XOFF is data without output flow", 0, Xoff, true, ByteFate::Keep, false},
+        {"XON is data without output flow", 0, Xon, true, ByteFate::Keep, false},
+        {"input flow alone leaves XOFF data", DcbFlag::fInX, Xoff, true, ByteFate::Keep, false},
+        {"XOFF taken", DcbFlag::fOutX, Xoff, true, ByteFate::TakeXoff, false},
+        {"XON taken", DcbFlag::fOutX, Xon, true, ByteFate::TakeXon, false},
+        {"data beside XON/XOFF", DcbFlag::fOutX, 'G', true, ByteFate::Keep, false},
+        {"own XOFF character", DcbFlag::fOutX, 'S', true, ByteFate::TakeXoff, false, 'Q', 'S'},
+        {"own XON character", DcbFlag::fOutX, 'Q', true, ByteFate::TakeXon, false, 'Q', 'S'},
+        {"usual XOFF beside own characters", DcbFlag::fOutX, Xoff, true, ByteFate::Keep, false, 'Q',
+         'S'},
+        {"one character for both stops", DcbFlag::fOutX, Xoff, true, ByteFate::TakeXoff, false,
+         Xoff, Xoff},
+        {"NUL kept", 0, Nul, true, ByteFate::Keep, false},
+        {"NUL dropped", DcbFlag::fNull, Nul, true, ByteFate::DropNul, false},
+        {"data beside NUL stripping", DcbFlag::fNull, 'a', true, ByteFate::Keep, false},
+        {"DSR off ignored", DcbFlag::fDsrSensitivity, 'a', false, ByteFate::DropDsrOff, false},
+        {"DSR on", DcbFlag::fDsrSensitivity, 'a', true, ByteFate::Keep, false},
+        {"DSR off without sensitivity", 0, 'a', false, ByteFate::Keep, false},
+        {"XOFF acts while DSR is off", DcbFlag::fOutX | DcbFlag::fDsrSensitivity, Xoff, false,
+         ByteFate::TakeXoff, false},
+        {"XON acts while DSR is off", DcbFlag::fOutX | DcbFlag::fDsrSensitivity, Xon, false,
+         ByteFate::TakeXon, false},
+        {"event character", 0, '\n', true, ByteFate::Keep, true, Xon, Xoff, '\n'},
+        {"NUL is the unset event character", 0, Nul, true, ByteFate::Keep, true, Xon, Xoff, Nul},
+        {"stripped NUL raises nothing", DcbFlag::fNull, Nul, true, ByteFate::DropNul, false, Xon,
+         Xoff, Nul},
+        {"ignored event character", DcbFlag::fDsrSensitivity, '\n', false, ByteFate::DropDsrOff,
+         false, Xon, Xoff, '\n'},
+        {"XOFF as event character", DcbFlag::fOutX, Xoff, true, ByteFate::TakeXoff, false, Xon,
+         Xoff, Xoff},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        SerialSettings settings;
+        settings.Flags = row.flags;
+        settings.XonChar = row.xonChar;
+        settings.XoffChar = row.xoffChar;
+        settings.EvtChar = row.evtChar;
+        const ReceivedByte received = ClassifyReceivedByte(settings, row.byte, row.dsrOn);
+        EXPECT_EQ(received.Fate, row.fate);
+        EXPECT_EQ(received.EventChar, row.eventChar);
+    }
+}
+
+TEST(LineRulesTest, OutputIsHeldForEachReasonItsFlowControlWatches) {
+    using namespace ComStatBit;
+    constexpr OutputLineState linesOn{};
+    constexpr OutputLineState linesOff{.CtsOn = false, .DsrOn = false};
+    constexpr OutputLineState xoffReceived{.XoffReceived = true};
+    constexpr OutputLineState xoffForced{.XoffForced = true};
+    constexpr OutputLineState everything{
+        .CtsOn = false, .DsrOn = false, .XoffReceived = true, .XoffForced = true};
+    const std::uint32_t allFlow = DcbFlag::fOutxCtsFlow | DcbFlag::fOutxDsrFlow | DcbFlag::fOutX;
+    const struct {
+        const char* name;
+        std::uint32_t flags;
+        OutputLineState state;
+        std::uint32_t holds;
+    } rows[] = {
+        {"nothing watched", 0, linesOff, 0},
+        {"lines up", allFlow, linesOn, 0},
+        {"CTS off", DcbFlag::fOutxCtsFlow, {.CtsOn = false}, fCtsHold},
+        {"DSR off under CTS flow", DcbFlag::fOutxCtsFlow, {.DsrOn = false}, 0},
+        {"DSR off", DcbFlag::fOutxDsrFlow, {.DsrOn = false}, fDsrHold},
+        {"CTS off under DSR flow", DcbFlag::fOutxDsrFlow, {.CtsOn = false}, 0},
+        {"handshake of own lines only", DcbFlag::RtsControlHandshake | DcbFlag::DtrControlHandshake,
+         linesOff, 0},
+        {"XOFF received", DcbFlag::fOutX, xoffReceived, fXoffHold},
+        {"XOFF received without output flow", DcbFlag::fInX, xoffReceived, 0},
+        {"XOFF forced", 0, xoffForced, fXoffHold},
+        {"XOFF forced under output flow", DcbFlag::fOutX, xoffForced, fXoffHold},
+        {"both lines off", DcbFlag::fOutxCtsFlow | DcbFlag::fOutxDsrFlow, linesOff,
+         fCtsHold | fDsrHold},
+        {"every reason at once", allFlow, everything, fCtsHold | fDsrHold | fXoffHold},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        SerialSettings settings;
+        settings.Flags = row.flags;
+        EXPECT_EQ(HoldReasons(settings, row.state), row.holds);
+    }
+}
+
+} // namespace
+} // namespace feedrail
