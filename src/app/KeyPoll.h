@@ -16,6 +16,8 @@ public:
     // Lets the window breathe for a while: hand-overs run, it repaints, Esc
     // is remembered for the next EscapePressed.
     virtual void Idle(std::chrono::milliseconds time) = 0;
+    // Drops an Esc remembered by Idle and not yet taken.
+    virtual void ForgetEscape() = 0;
 };
 
 } // namespace feedrail

@@ -28,6 +28,9 @@ struct RunState {
     bool Closing = false;
     // Received lines are in the editor that no Save, Clear or Get has dealt with.
     bool ReceivedUnsaved = false;
+    // A receive has started and not ended: only then do arriving bytes count
+    // as received in the progress text.
+    bool Receiving = false;
 };
 
 } // namespace feedrail

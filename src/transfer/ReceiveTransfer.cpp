@@ -29,6 +29,9 @@ ReceiveTransfer::ReceiveTransfer(RunState& state, const ActiveSettings& settings
 void ReceiveTransfer::ReceiveButtonClick() {
     state_.ReceivedLines = 1;
     state_.PercentSeen = false;
+    // A send still waiting for the machine's XON ends here: that XON must
+    // not send the lines received so far back to the machine.
+    state_.WaitingForRemoteStart = false;
     state_.ReceiveOff = true;
     state_.FirstLinePending = true;
     state_.ReceiveLine.clear();
@@ -51,6 +54,7 @@ void ReceiveTransfer::ReceiveButtonClick() {
 void ReceiveTransfer::ReceiveStart() {
     state_.ReceiveOff = false;
     state_.TxEnabled = false;
+    state_.Receiving = true;
     bytesReceived_ = 0;
     linesReceived_ = 0;
     status_.ShowStatus("Waiting For Data");
@@ -84,7 +88,9 @@ void ReceiveTransfer::Comm1RxChar(int count) {
             break;
         }
         left -= read;
-        bytesReceived_ += static_cast<std::uint64_t>(read);
+        if (state_.Receiving) {
+            bytesReceived_ += static_cast<std::uint64_t>(read);
+        }
         for (int i = 0; i < read; ++i) {
             if (const auto character =
                     DecodeTapeByte(static_cast<unsigned char>(buffer[i]), settings_.PunchType)) {
@@ -130,6 +136,7 @@ void ReceiveTransfer::TakeCharacter(char character) {
     case Dc4:
         status_.ShowStatus("Finished Receiving");
         AddCollectedLine();
+        state_.WaitingForRemoteStart = false;
         buttons_.EnableButtons();
         return;
     case LeaderChar:
@@ -170,7 +177,12 @@ void ReceiveTransfer::AddCollectedLine() {
     Progress(true);
 }
 
+// Bytes that come during a send are the machine's control characters, not a
+// program: the progress text keeps showing the send.
 void ReceiveTransfer::Progress(bool force) {
+    if (!state_.Receiving) {
+        return;
+    }
     const auto now = std::chrono::steady_clock::now();
     if (force || now - lastProgress_ >= ProgressInterval) {
         lastProgress_ = now;

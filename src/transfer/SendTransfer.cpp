@@ -1,6 +1,7 @@
 #include "transfer/SendTransfer.h"
 
 #include "profiles/ProfileValues.h"
+#include "transfer/LinePause.h"
 #include "transfer/ReadySignal.h"
 #include "transfer/TapeCode.h"
 #include "transfer/TapeLine.h"
@@ -26,6 +27,7 @@ SendTransfer::SendTransfer(RunState& state, const ActiveSettings& settings, TVaC
 void SendTransfer::SendButtonClick() {
     state_.CancelRequested = false;
     state_.ReceiveOff = true;
+    state_.Receiving = false;
     buttons_.DisableButtons();
     port_.Close();
     port_.SetMonitorEvents(port_.MonitorEvents().Include(ceRxFlag).Include(ceRxChar));
@@ -72,6 +74,19 @@ void SendTransfer::SendStart() {
 }
 
 void SendTransfer::SendProgram() {
+    running_ = true;
+    try {
+        SendLines();
+    } catch (...) {
+        running_ = false;
+        throw;
+    }
+    running_ = false;
+}
+
+void SendTransfer::SendLines() {
+    // An Esc left over from before this send is not meant for it.
+    keys_.ForgetEscape();
     state_.TxEnabled = true;
     bool percentLineSent = false;
     const int lines = editor_.EditorLineCount();
@@ -109,18 +124,12 @@ void SendTransfer::SendProgram() {
     Finish();
 }
 
+// CTS gates only a running send: during a receive TxEnabled keeps the
+// received lines flowing into the editor.
 void SendTransfer::Comm1Cts() {
-    if (settings_.CommHandshake == HandshakeRtsCts) {
+    if (settings_.CommHandshake == HandshakeRtsCts && running_) {
         state_.TxEnabled = port_.GetModemState(1);
     }
-}
-
-std::chrono::microseconds SendTransfer::LinePause(std::int32_t punchWait) {
-    if (punchWait <= 0) {
-        return 0us;
-    }
-    const auto steps = static_cast<std::int64_t>(punchWait);
-    return std::chrono::microseconds(steps * steps * steps);
 }
 
 SendTransfer::Gate SendTransfer::LineStart() {
@@ -180,13 +189,17 @@ void SendTransfer::WriteByte(char byte) {
     port_.WriteBuf(&byte, 1);
 }
 
+// Esc ends the pause at once; the next line start then cancels the send.
 void SendTransfer::Pause() {
     const auto pause = LinePause(settings_.PunchWait);
-    const auto until = std::chrono::steady_clock::now() + pause;
-    while (std::chrono::steady_clock::now() < until) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            until - std::chrono::steady_clock::now());
-        keys_.Idle(std::clamp<std::chrono::milliseconds>(left, 0ms, 10ms));
+    const auto start = std::chrono::steady_clock::now();
+    for (auto elapsed = 0ns; elapsed < pause; elapsed = std::chrono::steady_clock::now() - start) {
+        if (keys_.EscapePressed()) {
+            state_.CancelRequested = true;
+            return;
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(pause - elapsed);
+        keys_.Idle(std::min<std::chrono::milliseconds>(left, 10ms));
     }
 }
 

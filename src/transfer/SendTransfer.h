@@ -40,12 +40,13 @@ public:
     void SendProgram();
     void Comm1Cts();
 
-    // The pause after each line: PunchWait³ steps of one microsecond each.
-    static std::chrono::microseconds LinePause(std::int32_t punchWait);
+    // Whether the send loop is running now.
+    bool Running() const { return running_; }
 
 private:
     enum class Gate { Open, Cancelled };
 
+    void SendLines();
     Gate LineStart();
     Gate ByteGate();
     bool HeldByMachine();
@@ -64,6 +65,7 @@ private:
     UiHandOver& ui_;
     std::function<bool()> leader_;
     std::chrono::steady_clock::time_point lastProgress_{};
+    bool running_ = false;
 };
 
 } // namespace feedrail

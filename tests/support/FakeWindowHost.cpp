@@ -24,7 +24,8 @@ void FakeWindowHost::Idle(std::chrono::milliseconds time) {
 void FakeWindowHost::AppendReceivedLine(const std::string& text) {
     Lines.push_back(text);
     const int receivedLines = ReceivedLines != nullptr ? *ReceivedLines : 4;
-    if (receivedLines < 4 && receivedLines <= static_cast<int>(Lines.size()) &&
+    if (receivedLines >= 1 && receivedLines < 4 &&
+        receivedLines <= static_cast<int>(Lines.size()) &&
         Lines[static_cast<std::size_t>(receivedLines - 1)].empty()) {
         Lines.erase(Lines.begin() + (receivedLines - 1));
     }

@@ -38,6 +38,7 @@ public:
     void ArmCommOpenTimer() override { ++TimerArmed; }
     bool EscapePressed() override;
     void Idle(std::chrono::milliseconds time) override;
+    void ForgetEscape() override { ++EscapesForgotten; }
     void Defer(std::function<void()> work) override { Deferred.push_back(std::move(work)); }
     std::string GetEditorLine(int line) const override { return Lines.at(line - 1); }
     int EditorLineCount() const override { return static_cast<int>(Lines.size()); }
@@ -69,6 +70,7 @@ public:
     bool LeaderOn = false;
     int TimerArmed = 0;
     int Polls = 0;
+    int EscapesForgotten = 0;
 
 private:
     QueueHandOver& handOver_;

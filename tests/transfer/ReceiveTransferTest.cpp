@@ -111,6 +111,16 @@ TEST_F(ReceiveTransferTest, TheClosingPercentUnderRtsCtsAddsTheLineOnce) {
     EXPECT_FALSE(host_.ButtonsEnabled) << "the controls stay locked until Stop";
 }
 
+TEST_F(ReceiveTransferTest, TheMachineRaisingItsRtsDuringAnRtsCtsReceiveKeepsEveryLine) {
+    StartReceive(4);
+    // CTS rises: that gates a send, never the lines of a receive.
+    comm_.Machine().EscapeFunction(EscapeCode::SETRTS);
+    Deliver();
+    MachineSends("%\nG1\n%\n");
+    Deliver();
+    EXPECT_EQ(host_.Lines, (std::vector<std::string>{"%", "G1", "%", ""}));
+}
+
 TEST_F(ReceiveTransferTest, PercentSignsAreTextWithoutRtsCts) {
     StartReceive(1);
     MachineSends("%\nG1\n%\n");

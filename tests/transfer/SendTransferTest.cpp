@@ -204,12 +204,17 @@ TEST_F(SendTransferTest, DtrHandshakeSendsWhileTheMachinesDtrIsOn) {
     EXPECT_EQ(comm_.DTRControl(), dtrEnable);
 }
 
-TEST_F(SendTransferTest, TheLinePauseGrowsWithTheCubeOfPunchWait) {
-    EXPECT_EQ(SendTransfer::LinePause(0), 0us);
-    EXPECT_EQ(SendTransfer::LinePause(-3), 0us);
-    EXPECT_EQ(SendTransfer::LinePause(10), 1000us);
-    EXPECT_EQ(SendTransfer::LinePause(100), 1'000'000us);
-    EXPECT_EQ(SendTransfer::LinePause(2000), std::chrono::microseconds(8'000'000'000LL));
+TEST_F(SendTransferTest, EscDuringALinePauseEndsThePauseAndTheSendAtOnce) {
+    Program({"%", "G1", "%"});
+    settings_.PunchWait = 1000; // 10 s after every line
+    OpenFor(1);
+    host_.OnPoll = [&] { return Wire() == "%\r\n"; };
+    const auto start = std::chrono::steady_clock::now();
+    send_.SendStart();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+    EXPECT_EQ(Wire(), "%\r\n");
+    EXPECT_TRUE(Showed("Sending Canceled"));
+    EXPECT_EQ(LastStatus(), "Finished Send");
 }
 
 TEST_F(SendTransferTest, ProgressCountsTheLinesSent) {
@@ -219,6 +224,43 @@ TEST_F(SendTransferTest, ProgressCountsTheLinesSent) {
     ASSERT_FALSE(host_.Progress.empty());
     EXPECT_EQ(host_.Progress.front(), "Sent 1 of 3 lines");
     EXPECT_EQ(host_.Progress.back(), "Sent 3 of 3 lines");
+}
+
+TEST_F(SendTransferTest, AfterASendTheMachinesRepeatedXonLeavesTheSendsProgress) {
+    Program({"%", "G1", "%"});
+    OpenFor(0);
+    send_.SendStart();
+    MachineSends("\x11");
+    Deliver();
+    host_.RunDeferred();
+    ASSERT_EQ(LastStatus(), "Finished Send");
+    MachineSends("\x11\x11\x11");
+    Deliver();
+    EXPECT_EQ(host_.Progress.back(), "Sent 3 of 3 lines");
+}
+
+// Left waiting, the machine's next XON would send the editor's lines, by then
+// perhaps a program just received, back to the machine.
+TEST_F(SendTransferTest, AReceiveRequestEndsAWaitForTheMachinesXon) {
+    Program({"%", "G1", "%"});
+    OpenFor(0);
+    send_.SendStart();
+    ASSERT_TRUE(state_.WaitingForRemoteStart);
+    receive_.ReceiveButtonClick();
+    EXPECT_FALSE(state_.WaitingForRemoteStart);
+}
+
+TEST_F(SendTransferTest, TheMachinesDc4EndsAWaitForItsXon) {
+    Program({"%", "G1", "%"});
+    OpenFor(0);
+    send_.SendStart();
+    MachineSends("\x14");
+    Deliver();
+    EXPECT_FALSE(state_.WaitingForRemoteStart);
+    MachineSends("\x11");
+    Deliver();
+    host_.RunDeferred();
+    EXPECT_EQ(Wire(), "\x11\x11") << "the XON after DC4 started the send";
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "filelist/widgets/TLsFileListView26.h"
 
+#include <QBoxLayout>
 #include <QComboBox>
 #include <QFrame>
 #include <QLabel>
@@ -15,19 +16,23 @@
 namespace feedrail {
 namespace {
 
+// The design size of the window's client area; the window starts at it and
+// may grow, the file pane and the editor taking the extra room.
 constexpr int ClientWidth = 672;
 constexpr int ClientHeight = 383;
 constexpr int PaneWidth = 349;
-constexpr int RightLeft = 364;
+constexpr int RightWidth = 300;
+constexpr int Gap = 4;
 
-template <typename Widget> Widget* Place(Widget* widget, const char* name, const QRect& area) {
+template <typename Widget> Widget* Named(Widget* widget, const char* name) {
     widget->setObjectName(QLatin1String(name));
-    widget->setGeometry(area);
     return widget;
 }
 
-QPushButton* Button(const QString& caption, const char* name, const QRect& area, QWidget* parent) {
-    return Place(new QPushButton(caption, parent), name, area);
+QPushButton* Button(const QString& caption, const char* name, int height, QWidget* parent) {
+    auto* button = Named(new QPushButton(caption, parent), name);
+    button->setMinimumHeight(height);
+    return button;
 }
 
 void SetBold(QWidget* widget, int pixels = 0) {
@@ -39,75 +44,124 @@ void SetBold(QWidget* widget, int pixels = 0) {
     widget->setFont(font);
 }
 
+// Drops down at most its maximum of visible rows under every style: some
+// styles otherwise open a list as tall as all its entries.
+void LimitDropDown(QComboBox* list) {
+    list->setMaxVisibleItems(10);
+    list->setStyleSheet(QStringLiteral("QComboBox { combobox-popup: 0; }"));
+}
+
+QHBoxLayout* Row(std::initializer_list<QWidget*> widgets) {
+    auto* row = new QHBoxLayout;
+    row->setSpacing(Gap);
+    for (QWidget* widget : widgets) {
+        row->addWidget(widget);
+    }
+    return row;
+}
+
 } // namespace
 
 MainWindowControls::MainWindowControls(QMainWindow& window) {
     QFont designFont = window.font();
     designFont.setPointSize(8);
     window.setFont(designFont);
-    auto* client = new QWidget(&window);
-    client->setObjectName(QStringLiteral("Client"));
-    client->setFixedSize(ClientWidth, ClientHeight);
+    auto* client = Named(new QWidget(&window), "Client");
+    client->setMinimumSize(ClientWidth, ClientHeight);
     window.setCentralWidget(client);
-
-    ComboBox2 = Place(new QComboBox(client), "ComboBox2", QRect(0, 0, PaneWidth, 22));
-    SetBold(ComboBox2, 13);
-    LsFileListView261 =
-        Place(new TLsFileListView26(client), "LsFileListView261", QRect(0, 22, PaneWidth, 297));
-    LsFileListView261->setStyleSheet(
-        QStringLiteral("QTreeWidget { background: #0000a0; color: white; font-weight: bold; }"));
-    BitBtn1 =
-        Button(QStringLiteral("One Level Up"), "BitBtn1", QRect(0, 319, PaneWidth, 21), client);
-    GetButton = Button(QStringLiteral("&Get"), "GetButton", QRect(0, 350, 113, 25), client);
-    BitBtn3 = Button(QStringLiteral("Print File"), "BitBtn3", QRect(118, 350, 113, 25), client);
-    SetupSheetButton =
-        Button(QStringLiteral("Setup Sheet"), "SetupSheetButton", QRect(236, 350, 113, 25), client);
-
-    auto* divider = Place(new QFrame(client), "Panel1", QRect(356, 0, 2, ClientHeight));
+    auto* columns = new QHBoxLayout(client);
+    columns->setContentsMargins(0, 0, Gap, Gap);
+    columns->setSpacing(Gap);
+    columns->addLayout(BuildFilePane(client), 1);
+    auto* divider = Named(new QFrame(client), "Panel1");
     divider->setFrameShape(QFrame::VLine);
     divider->setFrameShadow(QFrame::Sunken);
+    columns->addWidget(divider);
+    columns->addLayout(BuildRightHalf(client), 1);
 
-    StaticText1 = Place(new QLabel(QStringLiteral("Not Connected"), client), "StaticText1",
-                        QRect(RightLeft, 4, 304, 16));
-    Label3 = Place(new QLabel(QStringLiteral("Serial Port"), client), "Label3",
-                   QRect(RightLeft, 22, 304, 18));
+    Image1 = window.style()->standardIcon(QStyle::SP_BrowserStop);
+    Image2 = window.style()->standardIcon(QStyle::SP_DialogResetButton);
+    ClearButton->setIcon(Image2);
+    BuildMenu(window);
+}
+
+QVBoxLayout* MainWindowControls::BuildFilePane(QWidget* client) {
+    ComboBox2 = Named(new QComboBox(client), "ComboBox2");
+    SetBold(ComboBox2, 13);
+    LimitDropDown(ComboBox2);
+    LsFileListView261 = Named(new TLsFileListView26(client), "LsFileListView261");
+    LsFileListView261->setMinimumWidth(PaneWidth);
+    LsFileListView261->setStyleSheet(
+        QStringLiteral("QTreeWidget { background: #0000a0; color: white; font-weight: bold; }"));
+    BitBtn1 = Button(QStringLiteral("One Level Up"), "BitBtn1", 21, client);
+    GetButton = Button(QStringLiteral("&Get"), "GetButton", 25, client);
+    BitBtn3 = Button(QStringLiteral("Print File"), "BitBtn3", 25, client);
+    SetupSheetButton = Button(QStringLiteral("Setup Sheet"), "SetupSheetButton", 25, client);
+
+    auto* pane = new QVBoxLayout;
+    pane->setSpacing(0);
+    pane->addWidget(ComboBox2);
+    pane->addWidget(LsFileListView261, 1);
+    pane->addWidget(BitBtn1);
+    pane->addSpacing(9);
+    pane->addLayout(Row({GetButton, BitBtn3, SetupSheetButton}));
+    return pane;
+}
+
+QVBoxLayout* MainWindowControls::BuildRightHalf(QWidget* client) {
+    StaticText1 = Named(new QLabel(QStringLiteral("Not Connected"), client), "StaticText1");
+    Label3 = Named(new QLabel(QStringLiteral("Serial Port"), client), "Label3");
     SetBold(Label3, 13);
     Label3->setStyleSheet(QStringLiteral("color: red;"));
-    auto* label5 = Place(new QLabel(QStringLiteral("Machine:"), client), "Label5",
-                         QRect(RightLeft, 46, 64, 20));
+    auto* label5 = Named(new QLabel(QStringLiteral("Machine:"), client), "Label5");
     SetBold(label5, 13);
-    ComboBox1 = Place(new QComboBox(client), "ComboBox1", QRect(432, 44, 232, 22));
+    ComboBox1 = Named(new QComboBox(client), "ComboBox1");
     SetBold(ComboBox1, 13);
-    ComboBox1->setMaxVisibleItems(10);
-    ComboBox2->setMaxVisibleItems(10);
-    Place(new QLabel(QStringLiteral("Filename:"), client), "Label4", QRect(RightLeft, 74, 64, 20));
-    Edit7 = Place(new QLineEdit(client), "Edit7", QRect(432, 72, 232, 21));
+    LimitDropDown(ComboBox1);
+    auto* label4 = Named(new QLabel(QStringLiteral("Filename:"), client), "Label4");
+    Edit7 = Named(new QLineEdit(client), "Edit7");
     Edit7->setReadOnly(true);
     Edit7->setStyleSheet(QStringLiteral("background: #c0c0c0;"));
+    for (QLabel* label : {label5, label4}) {
+        label->setFixedWidth(64);
+    }
 
-    Memo1 = Place(new QPlainTextEdit(client), "Memo1", QRect(372, 98, 285, 197));
+    Memo1 = Named(new QPlainTextEdit(client), "Memo1");
+    Memo1->setMinimumWidth(RightWidth - 16);
     Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo1->setStyleSheet(
         QStringLiteral("QPlainTextEdit { background: #0000a0; color: white; font-weight: bold; }"));
 
-    ReceiveButton =
-        Button(QStringLiteral("&Receive"), "ReceiveButton", QRect(372, 304, 91, 30), client);
+    ReceiveButton = Button(QStringLiteral("&Receive"), "ReceiveButton", 30, client);
     SetBold(ReceiveButton);
     ReceiveButton->setStyleSheet(QStringLiteral("color: red;"));
-    SaveButton = Button(QStringLiteral("Save"), "SaveButton", QRect(469, 304, 91, 30), client);
-    SendButton = Button(QStringLiteral("&Send"), "SendButton", QRect(566, 304, 91, 30), client);
+    SaveButton = Button(QStringLiteral("Save"), "SaveButton", 30, client);
+    SendButton = Button(QStringLiteral("&Send"), "SendButton", 30, client);
     SetBold(SendButton);
-    ClearButton = Button(QStringLiteral("Clear"), "ClearButton", QRect(372, 342, 91, 30), client);
-    PrintWindowButton = Button(QStringLiteral("Print Window"), "PrintWindowButton",
-                               QRect(469, 342, 91, 30), client);
-    CloseButton = Button(QStringLiteral("Close"), "CloseButton", QRect(566, 342, 91, 30), client);
+    ClearButton = Button(QStringLiteral("Clear"), "ClearButton", 30, client);
+    PrintWindowButton = Button(QStringLiteral("Print Window"), "PrintWindowButton", 30, client);
+    CloseButton = Button(QStringLiteral("Close"), "CloseButton", 30, client);
 
-    Image1 = window.style()->standardIcon(QStyle::SP_BrowserStop);
-    Image2 = window.style()->standardIcon(QStyle::SP_DialogResetButton);
-    ClearButton->setIcon(Image2);
+    auto* half = new QVBoxLayout;
+    half->setContentsMargins(0, Gap, 0, 0);
+    half->setSpacing(Gap);
+    half->addWidget(StaticText1);
+    half->addWidget(Label3);
+    half->addLayout(Row({label5, ComboBox1}));
+    half->addLayout(Row({label4, Edit7}));
+    auto* editorAndButtons = new QVBoxLayout;
+    editorAndButtons->setContentsMargins(8, 0, 8, 0);
+    editorAndButtons->setSpacing(8);
+    editorAndButtons->addWidget(Memo1, 1);
+    editorAndButtons->addLayout(Row({ReceiveButton, SaveButton, SendButton}));
+    editorAndButtons->addLayout(Row({ClearButton, PrintWindowButton, CloseButton}));
+    half->addLayout(editorAndButtons, 1);
+    return half;
+}
 
+void MainWindowControls::BuildMenu(QMainWindow& window) {
     QMenuBar* menu = window.menuBar();
     menu->setObjectName(QStringLiteral("MainMenu1"));
     Utilities1 = menu->addMenu(QStringLiteral("&Utilities"));

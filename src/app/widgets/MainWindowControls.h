@@ -10,13 +10,16 @@ class QMenu;
 class QMainWindow;
 class QPlainTextEdit;
 class QPushButton;
+class QVBoxLayout;
+class QWidget;
 
 namespace feedrail {
 
 class TLsFileListView26;
 
-// The controls of the main window, laid out at their design positions and
-// named after their design names. The window's widget tree owns them.
+// The controls of the main window, named after their design names and laid
+// out so that the window looks as designed at its design size and the file
+// pane and the editor grow with it. The window's widget tree owns them.
 struct MainWindowControls {
     explicit MainWindowControls(QMainWindow& window);
 
@@ -48,6 +51,11 @@ struct MainWindowControls {
     // Glyphs of ClearButton: "Stop" and "Clear".
     QIcon Image1;
     QIcon Image2;
+
+private:
+    QVBoxLayout* BuildFilePane(QWidget* client);
+    QVBoxLayout* BuildRightHalf(QWidget* client);
+    void BuildMenu(QMainWindow& window);
 };
 
 } // namespace feedrail

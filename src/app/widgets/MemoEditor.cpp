@@ -44,10 +44,14 @@ void MemoEditor::HighlightEditorLine(int line) {
     if (!block.isValid()) {
         return;
     }
+    // Selected from its end back to its start, so that scrolling to the
+    // cursor shows the start of the line rather than its end.
     QTextCursor cursor(block);
-    cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    cursor.movePosition(QTextCursor::EndOfBlock);
+    cursor.movePosition(QTextCursor::StartOfBlock, QTextCursor::KeepAnchor);
     memo_.setTextCursor(cursor);
     memo_.ensureCursorVisible();
+    memo_.horizontalScrollBar()->setValue(0);
 }
 
 void MemoEditor::AppendReceivedLine(const std::string& text, int receivedLines) {
@@ -57,7 +61,7 @@ void MemoEditor::AppendReceivedLine(const std::string& text, int receivedLines) 
         cursor.insertBlock();
     }
     cursor.insertText(FromBytes(text) + QLatin1Char('\n'));
-    if (receivedLines < 4 && receivedLines <= EditorLineCount() &&
+    if (receivedLines >= 1 && receivedLines < 4 && receivedLines <= EditorLineCount() &&
         GetEditorLine(receivedLines).empty()) {
         RemoveLine(receivedLines);
     }

@@ -10,12 +10,13 @@
 #include "profiles/widgets/TForm2.h"
 #include "serial/EVaCommError.h"
 
+#include <QAbstractButton>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -26,8 +27,19 @@
 namespace feedrail {
 namespace {
 
+// Profile texts are bytes, kept byte for byte on their way to the screen and
+// back, whatever code page the file was written in.
 QString FromStd(const std::string& text) {
-    return QString::fromStdString(text);
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string ToStd(const QString& text) {
+    return text.toLatin1().toStdString();
+}
+
+// A folder named in a profile, in the file system's own encoding of names.
+QString FolderName(const std::string& path) {
+    return QFile::decodeName(QByteArray::fromStdString(path));
 }
 
 QString FileNamePart(const QString& path) {
@@ -59,13 +71,13 @@ Tpunch_d::Tpunch_d(std::string programDir, UserMessages& messages, QWidget* pare
       comm1_(handOver_, programDir),
       send_(runState_, activeSettings_, comm1_,
             {*this, *this, *this, *this, *this, [this] { return form2_->Leader(); }}),
-      receive_(runState_, activeSettings_, comm1_, {*this, *this, *this, *this}, send_) {
+      receive_(runState_, activeSettings_, comm1_, {*this, *this, *this, *this}, send_),
+      inputBlocker_(*this) {
     runState_.ProgramDir = std::move(programDir);
     setObjectName(QStringLiteral("punch_d"));
     setWindowTitle(QStringLiteral("Feedrail "));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
     for (QAction* unbuilt : {controls_.Renumber1, controls_.Index1, controls_.About1}) {
         unbuilt->setEnabled(false);
     }
@@ -100,7 +112,7 @@ void Tpunch_d::FormCreate() {
     FillDirectoryShortcuts();
     const QString first =
         controls_.ComboBox1->count() > 0 ? controls_.ComboBox1->itemText(0) : QString();
-    activeSettings_ = ProfileFile(ProfilePath()).ReadStartupProfile(first.toStdString());
+    activeSettings_ = ProfileFile(ProfilePath()).ReadStartupProfile(ToStd(first));
     AddUtilities();
     controls_.ComboBox1->setCurrentIndex(controls_.ComboBox1->count() > 0 ? 0 : -1);
     controls_.Memo1->clear();
@@ -129,18 +141,21 @@ void Tpunch_d::CommOpenTimer1Timer() {
 void Tpunch_d::DefaultDirectoryTimer1Timer() {
     defaultDirectoryTimer1_.stop();
     ComboBox1Change();
-    controls_.LsFileListView261->SetDirectory(FromStd(activeSettings_.DefaultDir));
+    controls_.LsFileListView261->SetDirectory(FolderName(activeSettings_.DefaultDir));
 }
 
 void Tpunch_d::ComboBox1Change() {
     comm1_.PurgeRead();
     comm1_.PurgeWrite();
     comm1_.Close();
-    ProfileFile(ProfilePath()).ReadSelectedProfile(CurrentMachine().toStdString(), activeSettings_);
+    // A send still waiting for the old machine's XON is over.
+    runState_.WaitingForRemoteStart = false;
+    ProfileFile(ProfilePath()).ReadSelectedProfile(ToStd(CurrentMachine()), activeSettings_);
     Arm(commOpenTimer1_);
-    const QString defaultDir = FromStd(activeSettings_.DefaultDir);
+    const QString defaultDir = FolderName(activeSettings_.DefaultDir);
     for (std::size_t i = 0; i < runState_.DirPaths.size(); ++i) {
-        if (FromStd(runState_.DirPaths[i]).compare(defaultDir, Qt::CaseInsensitive) == 0) {
+        // Linux folder names are case-sensitive.
+        if (runState_.DirPaths[i] == activeSettings_.DefaultDir) {
             controls_.ComboBox2->setCurrentIndex(static_cast<int>(i));
             break;
         }
@@ -156,7 +171,7 @@ void Tpunch_d::ComboBox1Change() {
 void Tpunch_d::ComboBox2Change() {
     const int index = controls_.ComboBox2->currentIndex();
     if (index >= 0 && static_cast<std::size_t>(index) < runState_.DirPaths.size()) {
-        controls_.LsFileListView261->SetDirectory(FromStd(runState_.DirPaths[index]));
+        controls_.LsFileListView261->SetDirectory(FolderName(runState_.DirPaths[index]));
     }
 }
 
@@ -176,7 +191,10 @@ void Tpunch_d::GetButtonClick() {
         return;
     }
     const QString path = files.SelectedPath();
-    runState_.CurrentFile = path.toStdString();
+    if (!MayDiscardReceivedText()) {
+        return;
+    }
+    runState_.CurrentFile = QFile::encodeName(path).toStdString();
     const RegularFileRead file = ReadRegularFile(runState_.CurrentFile);
     if (file.outcome != RegularFileRead::Read) {
         messages_.ShowError(QStringLiteral("Cannot load ") + path + QStringLiteral(": ") +
@@ -211,7 +229,7 @@ void Tpunch_d::SaveButtonClick() {
 
 void Tpunch_d::SaveTimerTimer() {
     saveTimer_.stop();
-    const std::string target = ResolvedWriteTarget(saveTarget_.toStdString());
+    const std::string target = ResolvedWriteTarget(QFile::encodeName(saveTarget_).toStdString());
     if (const int error = ReplaceFileContent(target, editor_.Text())) {
         messages_.ShowError(QStringLiteral("Cannot save ") + saveTarget_ + QStringLiteral(": ") +
                             Reason(error));
@@ -281,6 +299,8 @@ void Tpunch_d::ShowStatus(const QString& text) {
 }
 
 void Tpunch_d::EnableButtons() {
+    // Back to idle: no send waits for the machine's XON any more.
+    runState_.WaitingForRemoteStart = false;
     for (QPushButton* button : {controls_.SendButton, controls_.ReceiveButton, controls_.SaveButton,
                                 controls_.PrintWindowButton, controls_.ClearButton}) {
         button->setEnabled(true);
@@ -324,9 +344,14 @@ void Tpunch_d::AddMachine(const QString& name) {
 
 void Tpunch_d::keyPressEvent(QKeyEvent* event) {
     const bool inEditor = focusWidget() == controls_.Memo1;
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    auto* button = qobject_cast<QAbstractButton*>(focusWidget());
     if (event->key() == Qt::Key_Escape && !inEditor) {
         Guard([this] { CloseButtonClick(); });
-    } else if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && !inEditor) {
+    } else if (enter && button != nullptr) {
+        button->animateClick();
+    } else if (enter && !inEditor && focusWidget() != controls_.LsFileListView261) {
+        // The file list has opened the row itself.
         Guard([this] { GetButtonClick(); });
     } else {
         QMainWindow::keyPressEvent(event);
@@ -334,6 +359,13 @@ void Tpunch_d::keyPressEvent(QKeyEvent* event) {
 }
 
 void Tpunch_d::closeEvent(QCloseEvent* event) {
+    if (send_.Running()) {
+        // The send loop runs inside a handler, so the window can close only
+        // after it has returned: cancel it and close as the Close button does.
+        event->ignore();
+        Guard([this] { CloseButtonClick(); });
+        return;
+    }
     if (!closeConfirmed_ && !MayDiscardReceivedText()) {
         event->ignore();
         return;
@@ -466,6 +498,10 @@ bool Tpunch_d::EscapePressed() {
 void Tpunch_d::Idle(std::chrono::milliseconds time) {
     ProcessEventsBlockingInput();
     QThread::msleep(static_cast<unsigned long>(time.count()));
+}
+
+void Tpunch_d::ForgetEscape() {
+    inputBlocker_.TakeEscape();
 }
 
 void Tpunch_d::Defer(std::function<void()> work) {

@@ -80,6 +80,7 @@ public:
     // KeyPoll
     bool EscapePressed() override;
     void Idle(std::chrono::milliseconds time) override;
+    void ForgetEscape() override;
     // EditorLines
     void ClearEditorAndFileName() override;
     std::string GetEditorLine(int line) const override;

@@ -4,6 +4,18 @@
 #include <QMessageBox>
 
 namespace feedrail {
+namespace {
+
+// "*.*" means every file, as it does where the filters come from; on Linux it
+// would need a dot and hide programs named O1000.
+QStringList EveryFileForStarDotStar(QStringList filters) {
+    for (QString& filter : filters) {
+        filter.replace(QStringLiteral("(*.*)"), QStringLiteral("(*)"));
+    }
+    return filters;
+}
+
+} // namespace
 
 void DialogMessages::ShowMessage(const QString& text) {
     QMessageBox::information(parent_, QStringLiteral("Feedrail"), text);
@@ -25,7 +37,7 @@ std::optional<QString> DialogMessages::AskSaveFileName(const SaveRequest& reques
     dialog.setOption(QFileDialog::ReadOnly, false);
     dialog.setDirectory(request.folder);
     dialog.selectFile(request.proposedName);
-    dialog.setNameFilters(request.filters);
+    dialog.setNameFilters(EveryFileForStarDotStar(request.filters));
     dialog.setDefaultSuffix(request.defaultSuffix);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;

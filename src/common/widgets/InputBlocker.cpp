@@ -2,6 +2,8 @@
 
 #include <QEvent>
 #include <QKeyEvent>
+#include <QWidget>
+#include <QWindow>
 #include <utility>
 
 namespace feedrail {
@@ -11,6 +13,9 @@ bool InputBlocker::TakeEscape() {
 }
 
 bool InputBlocker::eventFilter(QObject* watched, QEvent* event) {
+    if (!Blocks(watched)) {
+        return QObject::eventFilter(watched, event);
+    }
     switch (event->type()) {
     case QEvent::KeyPress:
         if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
@@ -29,6 +34,14 @@ bool InputBlocker::eventFilter(QObject* watched, QEvent* event) {
     default:
         return QObject::eventFilter(watched, event);
     }
+}
+
+bool InputBlocker::Blocks(QObject* watched) const {
+    if (auto* widget = qobject_cast<QWidget*>(watched)) {
+        return widget->window() == &window_;
+    }
+    auto* handle = qobject_cast<QWindow*>(watched);
+    return handle != nullptr && handle == window_.windowHandle();
 }
 
 } // namespace feedrail

@@ -2,6 +2,8 @@
 
 #include <QObject>
 
+class QWidget;
+
 namespace feedrail {
 
 // While a send loop runs, the window takes no clicks and no keys: this filter
@@ -9,6 +11,10 @@ namespace feedrail {
 class InputBlocker : public QObject {
     Q_OBJECT
 public:
+    // Takes the input of `window` only: other windows, such as a message box
+    // raised meanwhile, keep theirs.
+    explicit InputBlocker(QWidget& window) : window_(window) {}
+
     // Whether Esc was pressed since the last call.
     bool TakeEscape();
 
@@ -16,6 +22,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    bool Blocks(QObject* watched) const;
+
+    QWidget& window_;
     bool escapePressed_ = false;
 };
 

@@ -37,16 +37,19 @@ TLsFileListView26::TLsFileListView26(QWidget* parent) : QTreeWidget(parent) {
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setAllColumnsShowFocus(true);
     header()->setStretchLastSection(false);
+    // Columns fit their content; the name takes what room is left.
+    header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    header()->setSectionResizeMode(NameColumn, QHeaderView::Stretch);
     connect(this, &QTreeWidget::itemSelectionChanged, this, &TLsFileListView26::Changed);
     connect(this, &QTreeWidget::itemActivated, this,
             [this](QTreeWidgetItem* item, int) { OpenItem(item); });
 }
 
 void TLsFileListView26::SetDirectory(const QString& directory) {
-    if (directory.compare(directory_, Qt::CaseInsensitive) == 0) {
+    if (directory == directory_) {
         return;
     }
-    if (directory.compare(QLatin1String(DrivesView), Qt::CaseInsensitive) == 0) {
+    if (directory == QLatin1String(DrivesView)) {
         directory_ = QLatin1String(DrivesView);
         FillDrives();
         return;
@@ -84,7 +87,6 @@ int TLsFileListView26::SelectedCount() const {
 void TLsFileListView26::SetColumnWidths(const QList<int>& widths) {
     for (int column = 0; column < widths.size() && column < columnCount(); ++column) {
         setColumnHidden(column, widths[column] == 0);
-        setColumnWidth(column, widths[column]);
     }
 }
 

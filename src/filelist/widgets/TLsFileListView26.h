@@ -24,7 +24,8 @@ public:
 
     QString SelectedPath() const;
     int SelectedCount() const;
-    // Widths of the columns name, size, type, modified, attributes; 0 hides one.
+    // Widths of the columns name, size, type, modified, attributes: 0 hides a
+    // column; a shown one is as wide as its content needs.
     void SetColumnWidths(const QList<int>& widths);
 
 signals:

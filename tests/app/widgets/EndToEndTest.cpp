@@ -204,7 +204,7 @@ TEST_F(EndToEndTest, EscEndsTheSendBetweenLinesAndMidLine) {
         std::string program;
         QString status;
     } cases[] = {
-        {"between lines, in the pause after a line", "PunchWait=100\n",
+        {"between lines, in the 10 s pause after a line", "PunchWait=1000\n",
          "%\nG1 X1\nG1 X2\nG1 X3\n%\n", "Finished Send"},
         {"in the middle of a long line", "PunchWait=0\n",
          "%\n(" + std::string(3000, 'X') + ")\n%\n", "Send Cancelled"},

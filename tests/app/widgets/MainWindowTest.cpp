@@ -6,9 +6,12 @@
 #include "support/TempFolder.h"
 #include "support/widgets/FakeMessages.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QElapsedTimer>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -33,6 +36,14 @@ QStringList Items(const QComboBox& list) {
         items << list.itemText(i);
     }
     return items;
+}
+
+void PumpFor(int milliseconds) {
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < milliseconds) {
+        QApplication::processEvents();
+    }
 }
 
 // The real main window, offscreen, on a program folder of its own.
@@ -284,6 +295,108 @@ TEST_F(MainWindowTest, ErrorsEscapingHandlersAreShown) {
               QStringList{"Async32 error: Write error (5), Input/output error"});
     window_->Guard([] { throw std::runtime_error("Unable to write to /x/DNC.ini"); });
     EXPECT_EQ(messages_.Errors.back(), "Unable to write to /x/DNC.ini");
+}
+
+TEST_F(MainWindowTest, EnterRunsGetOnlyWhereTheFocusedControlDoesNotUseIt) {
+    WriteFile(folder_.File("O1000.nc"), "%\nG1\n%\n");
+    std::filesystem::create_directory(folder_.File("sub"));
+    Start("[M]\nCommPort=200\n");
+    window_->show();
+    QApplication::setActiveWindow(window_.get());
+    TLsFileListView26& files = *Controls().LsFileListView261;
+    files.SetDirectory(QString::fromStdString(folder_.Path()));
+    const auto pressEnter = [](QWidget* target) {
+        target->setFocus();
+        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QApplication::sendEvent(target, &enter);
+    };
+
+    files.setCurrentItem(files.findItems("sub", Qt::MatchExactly).front());
+    pressEnter(&files);
+    EXPECT_EQ(files.Directory(), QString::fromStdString(folder_.File("sub") + "/"));
+    EXPECT_EQ(messages_.Messages, QStringList()) << "Get ran after the list opened the folder";
+
+    messages_.SaveAnswer.reset();
+    pressEnter(Controls().SaveButton);
+    PumpFor(300);
+    EXPECT_EQ(messages_.Messages, QStringList()) << "Enter on the Save button ran Get";
+    EXPECT_EQ(messages_.LastSaveRequest.filters.size(), 2) << "Enter did not press Save";
+
+    pressEnter(Controls().ComboBox1);
+    EXPECT_EQ(messages_.Messages, QStringList{"No File Selected"});
+}
+
+TEST_F(MainWindowTest, GetAsksBeforeAnUnsavedReceivedProgramIsReplaced) {
+    WriteFile(folder_.File("O1000.nc"), "%\nG1\n%\n");
+    Start("[M]\nCommPort=200\n");
+    TLsFileListView26& files = *Controls().LsFileListView261;
+    files.SetDirectory(QString::fromStdString(folder_.Path()));
+    files.setCurrentItem(files.findItems("O1000.nc", Qt::MatchExactly).front());
+    window_->Editor().SetText("%\nO2000\n");
+    window_->State().ReceivedUnsaved = true;
+    messages_.ConfirmAnswer = false;
+    window_->GetButtonClick();
+    EXPECT_EQ(messages_.Questions, QStringList{"Discard the received program?"});
+    EXPECT_EQ(window_->Editor().Text(), "%\nO2000\n");
+    messages_.ConfirmAnswer = true;
+    window_->GetButtonClick();
+    EXPECT_EQ(window_->Editor().Text(), "%\nG1\n%\n");
+}
+
+TEST_F(MainWindowTest, FoldersThatDifferOnlyInCaseAreTwoFolders) {
+    std::filesystem::create_directories(folder_.File("nc/mill"));
+    std::filesystem::create_directories(folder_.File("nc/Mill"));
+    Start("[M]\nCommPort=200\nDefaultDir=" + folder_.File("nc/Mill") + "\n[Dirs]\nDir1=Lower," +
+          folder_.File("nc/mill/") + "\nDir2=Upper," + folder_.File("nc/Mill/") + "\n");
+    Controls().ComboBox2->setCurrentIndex(0);
+    window_->ComboBox2Change();
+    window_->ComboBox1Change();
+    EXPECT_EQ(Controls().ComboBox2->currentIndex(), 1);
+    EXPECT_EQ(Controls().LsFileListView261->Directory(),
+              QString::fromStdString(folder_.File("nc/Mill") + "/"));
+}
+
+TEST_F(MainWindowTest, TheMachineListDropsDownTenRowsAtMost) {
+    std::string profiles;
+    for (int i = 1; i <= 20; ++i) {
+        profiles += "[Machine " + std::to_string(i) + "]\nCommPort=200\n";
+    }
+    Start(profiles);
+    window_->show();
+    QComboBox& machines = *Controls().ComboBox1;
+    machines.showPopup();
+    const int row = machines.view()->sizeHintForRow(0);
+    EXPECT_LE(machines.view()->height(), 11 * row);
+    machines.hidePopup();
+}
+
+TEST_F(MainWindowTest, TheWindowShowsItsColumnsAtTheDesignSizeAndGrowsThePaneAndEditor) {
+    WriteFile(folder_.File("O1000.nc"), "%\n");
+    Start("[M]\nCommPort=200\n");
+    window_->adjustSize();
+    window_->show();
+    TLsFileListView26& files = *Controls().LsFileListView261;
+    files.SetDirectory(QString::fromStdString(folder_.Path()));
+    QApplication::processEvents();
+    EXPECT_LE(window_->width(), 680);
+    EXPECT_LE(window_->height(), 420);
+    const QHeaderView& header = *files.header();
+    const int modified = 3;
+    const QString date = files.topLevelItem(0)->text(modified);
+    EXPECT_GT(header.sectionSize(modified), files.fontMetrics().horizontalAdvance(date));
+    EXPECT_LE(header.sectionViewportPosition(modified) + header.sectionSize(modified),
+              files.viewport()->width())
+        << "the Modified column is cut";
+    EXPECT_GE(Controls().Memo1->height(), 190);
+
+    const QSize pane = files.size();
+    const QSize editor = Controls().Memo1->size();
+    window_->resize(1000, 700);
+    QApplication::processEvents();
+    EXPECT_GT(files.width(), pane.width());
+    EXPECT_GT(files.height(), pane.height());
+    EXPECT_GT(Controls().Memo1->width(), editor.width());
+    EXPECT_GT(Controls().Memo1->height(), editor.height());
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "app/widgets/MemoEditor.h"
 
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <gtest/gtest.h>
 
 namespace feedrail {
@@ -50,6 +51,17 @@ TEST_F(MemoEditorTest, HighlightSelectsTheLineWithoutItsLineBreak) {
     EXPECT_EQ(memo_.textCursor().selectedText(), QString());
 }
 
+TEST_F(MemoEditorTest, HighlightKeepsTheStartOfALongLineInView) {
+    memo_.setLineWrapMode(QPlainTextEdit::NoWrap);
+    memo_.resize(200, 100);
+    memo_.show();
+    const std::string comment = "(" + std::string(400, 'X') + ")";
+    editor_.SetText("%\nG1 " + comment + "\n%\n");
+    editor_.HighlightEditorLine(2);
+    EXPECT_EQ(memo_.textCursor().selectedText().toStdString(), "G1 " + comment);
+    EXPECT_EQ(memo_.horizontalScrollBar()->value(), 0) << "the editor scrolled to the line's end";
+}
+
 // A receive of "%", LF, "O1000", CR LF, "G0 X1", LF, DC4 adds these lines,
 // with the line counter a receive keeps.
 TEST_F(MemoEditorTest, ReceivedLinesDropTheEmptyLinesOfTheFirstLineEnds) {
@@ -64,6 +76,7 @@ TEST_F(MemoEditorTest, ReceivedLinesDropTheEmptyLinesOfTheFirstLineEnds) {
          {{"%", 1}, {"", 2}, {"", 3}, {"G1", 4}},
          "%\n\nG1\n"},
         {"after a loaded file", {{"", 1}}, "G1\n\n"},
+        {"before any receive has counted a line", {{"", 0}, {"%", 0}}, "\n%\n"},
     };
     for (const auto& c : cases) {
         editor_.SetText(c.name == std::string("after a loaded file") ? "G1" : "");
