@@ -46,14 +46,58 @@ FileDescriptor CreateTemporary(const std::string& target, std::string& name) {
     return FileDescriptor(-1);
 }
 
-int FillTemporary(FileDescriptor& file, const std::string& target, std::string_view content) {
-    struct stat info {};
-    if (::stat(target.c_str(), &info) == 0) {
-        if (!S_ISREG(info.st_mode)) {
-            return S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
-        }
-        if (::fchmod(file.Get(), info.st_mode & 07777) != 0) {
-            return errno;
+// Whether an existing file may be replaced. The rename needs only a writable
+// folder, so the file's own permissions are checked here, for the effective
+// user as a write through open() would be. Root passes that check for every
+// file; a file without any write bit is one somebody marked read-only on
+// purpose, and even root keeps it.
+int CheckReplaceable(const std::string& target, const struct stat& info) {
+    if (!S_ISREG(info.st_mode)) {
+        return S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+    }
+    if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+        return EACCES;
+    }
+    if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) {
+        return errno;
+    }
+    return 0;
+}
+
+// EPERM: only root may give a file away, and only to a group the user is in.
+// EINVAL: an owner this user namespace cannot name.
+bool OwnerRefused(int error) {
+    return error == EPERM || error == EINVAL;
+}
+
+// Gives the new file the old one's owner and group; a user who may not keeps
+// at least the group if they belong to it, and otherwise the file is theirs.
+int KeepOwner(int fd, const struct stat& info) {
+    if (::fchown(fd, info.st_uid, info.st_gid) == 0) {
+        return 0;
+    }
+    if (!OwnerRefused(errno)) {
+        return errno;
+    }
+    if (::fchown(fd, static_cast<uid_t>(-1), info.st_gid) != 0 && !OwnerRefused(errno)) {
+        return errno;
+    }
+    return 0;
+}
+
+// The mode comes after the owner because a change of owner clears the
+// set-user and set-group bits.
+int TakeOverAttributes(int fd, const struct stat& info) {
+    if (const int error = KeepOwner(fd, info)) {
+        return error;
+    }
+    return ::fchmod(fd, info.st_mode & 07777) != 0 ? errno : 0;
+}
+
+int FillTemporary(FileDescriptor& file, const struct stat* existing, std::string_view content) {
+    if (existing != nullptr) {
+        if (const int error = TakeOverAttributes(file.Get(), *existing)) {
+            return error;
         }
     }
     if (const int error = WriteAll(file.Get(), content)) {
@@ -81,12 +125,19 @@ std::string FolderOf(const std::string& path) {
 }
 
 int ReplaceFileContent(const std::string& target, std::string_view content) {
+    struct stat info {};
+    const bool exists = ::stat(target.c_str(), &info) == 0;
+    if (exists) {
+        if (const int error = CheckReplaceable(target, info)) {
+            return error;
+        }
+    }
     std::string temporary;
     FileDescriptor file = CreateTemporary(target, temporary);
     if (!file.Valid()) {
         return errno;
     }
-    int error = FillTemporary(file, target, content);
+    int error = FillTemporary(file, exists ? &info : nullptr, content);
     if (error == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) {
         error = errno;
     }

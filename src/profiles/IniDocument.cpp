@@ -32,7 +32,30 @@ std::optional<std::string_view> SectionHeaderName(std::string_view line) {
         return std::nullopt;
     }
     line.remove_prefix(1);
-    return Trim(line.substr(0, line.find(']')));
+    // A name may hold brackets of its own ("Lathe [2]"): it runs to the last
+    // closing bracket of the line.
+    return Trim(line.substr(0, line.rfind(']')));
+}
+
+bool IsQuote(char c) {
+    return c == '"' || c == '\'';
+}
+
+// Hand-written files quote values with blanks in them; one matching pair of
+// quotes around a value is not part of it.
+std::string_view WithoutQuotes(std::string_view value) {
+    if (value.size() >= 2 && IsQuote(value.front()) && value.back() == value.front()) {
+        return value.substr(1, value.size() - 2);
+    }
+    return value;
+}
+
+// A value is written as it stands unless reading it back would trim it or
+// drop its quotes; then it goes in quotes of its own, which a read removes.
+std::string StoredValue(std::string_view value) {
+    const bool changedByRead =
+        Trim(value).size() != value.size() || WithoutQuotes(value).size() != value.size();
+    return changedByRead ? "\"" + std::string(value) + "\"" : std::string(value);
 }
 
 struct KeyLine {
@@ -57,6 +80,16 @@ std::optional<KeyLine> SplitKeyLine(std::string_view line) {
 
 bool HasAny(std::string_view text, std::string_view forbidden) {
     return text.find_first_of(forbidden) != std::string_view::npos;
+}
+
+// Whether the names and the value fit in their lines and read back as they
+// are; a nameless section would read back as no section at all.
+bool Storable(std::string_view section, std::string_view key, std::string_view value) {
+    using namespace std::string_view_literals;
+    const auto lineBreakOrNul = "\r\n\0"sv;
+    return !HasAny(section, lineBreakOrNul) && !Trim(section).empty() &&
+           !HasAny(key, lineBreakOrNul) && !HasAny(key, "=") && !Trim(key).starts_with('[') &&
+           !HasAny(value, lineBreakOrNul);
 }
 
 } // namespace
@@ -110,7 +143,7 @@ std::optional<std::string> IniDocument::Value(std::string_view section,
     }
     std::string_view text = lines_[*index].text;
     text.remove_prefix(SplitKeyLine(text)->valueStart);
-    text = Trim(text.substr(0, text.find('\0')));
+    text = WithoutQuotes(Trim(text.substr(0, text.find('\0'))));
     return std::string(text.substr(0, MaxValueLength));
 }
 
@@ -125,21 +158,19 @@ std::vector<std::string> IniDocument::SectionNames() const {
 }
 
 bool IniDocument::SetValue(std::string_view section, std::string_view key, std::string_view value) {
-    using namespace std::string_view_literals;
-    const auto lineBreakOrNul = "\r\n\0"sv;
-    if (HasAny(section, lineBreakOrNul) || HasAny(section, "]") || HasAny(key, lineBreakOrNul) ||
-        HasAny(key, "=") || Trim(key).starts_with('[') || HasAny(value, lineBreakOrNul)) {
+    if (!Storable(section, key, value)) {
         return false;
     }
+    const std::string stored = StoredValue(value);
     const auto header = FindSection(section);
     if (!header) {
         InsertLine(lines_.size(), "[" + std::string(section) + "]");
-        InsertLine(lines_.size(), std::string(key) + "=" + std::string(value));
+        InsertLine(lines_.size(), std::string(key) + "=" + stored);
         return true;
     }
     if (const auto index = FindKey(*header, key)) {
         std::string& text = lines_[*index].text;
-        text = text.substr(0, SplitKeyLine(text)->valueStart) + std::string(value);
+        text = text.substr(0, SplitKeyLine(text)->valueStart) + stored;
         return true;
     }
     // A new key goes after the section's last non-blank line, so blank lines
@@ -148,7 +179,7 @@ bool IniDocument::SetValue(std::string_view section, std::string_view key, std::
     while (at > *header + 1 && Trim(lines_[at - 1].text).empty()) {
         --at;
     }
-    InsertLine(at, std::string(key) + "=" + std::string(value));
+    InsertLine(at, std::string(key) + "=" + stored);
     return true;
 }
 

@@ -18,14 +18,20 @@ public:
     static IniDocument Parse(std::string_view content);
     std::string Serialize() const;
 
-    // The value with surrounding blanks removed, cut at a NUL byte and at
+    // The value cut at a NUL byte, with surrounding blanks and then one pair
+    // of matching quotes (double or single) removed, and cut at
     // MaxValueLength characters; nothing when the section or key is missing.
+    // Names and values are bytes in whatever code page the file is written.
     std::optional<std::string> Value(std::string_view section, std::string_view key) const;
+    // A section name runs from its opening bracket to the last closing one.
     std::vector<std::string> SectionNames() const;
 
     // Replaces the first matching key's value, adds the key at the end of its
-    // section, or appends the section at the end of the file. Returns false,
-    // changing nothing, when a name or the value cannot be stored in a line.
+    // section, or appends the section at the end of the file. The value is
+    // written as it stands, in quotes only when a read would otherwise change
+    // it (blanks at either end, or quotes of its own around it). Returns
+    // false, changing nothing, when a name or the value cannot be stored in a
+    // line, or the section has no name.
     bool SetValue(std::string_view section, std::string_view key, std::string_view value);
 
 private:

@@ -30,7 +30,8 @@ public:
                              std::int32_t defaultValue) const;
     bool ReadBool(std::string_view section, std::string_view key, bool defaultValue) const;
 
-    // Each throws IniWriteError, leaving the file as it was, when it fails.
+    // Each throws IniWriteError, leaving the file as it was, when it fails,
+    // also when the file is one its user may not write.
     void WriteString(std::string_view section, std::string_view key, std::string_view value) const;
     void WriteInteger(std::string_view section, std::string_view key, std::int32_t value) const;
     void WriteBool(std::string_view section, std::string_view key, bool value) const;

@@ -19,7 +19,20 @@ TEST(IniDocumentTest, ReadsValuesTheWayThePlatformReaderDoes) {
                                                     "[ Haas ]\r\n"
                                                     "PunchType=3\r\n"
                                                     "[FANUC 16]\r\n"
-                                                    "PunchType=2\r\n");
+                                                    "PunchType=2\r\n"
+                                                    "[Quoted]\r\n"
+                                                    "DefaultDir=\"/home/op/NC Programs/\"\r\n"
+                                                    "Single='a b'\r\n"
+                                                    "Padded = \" x \" \r\n"
+                                                    "Empty=\"\"\r\n"
+                                                    "Lone=\"\r\n"
+                                                    "Unmatched=\"a'\r\n"
+                                                    "Inner=a \"b\" c\r\n"
+                                                    "Twice=\"\"x\"\"\r\n"
+                                                    "[Lathe [2]]\r\n"
+                                                    "PunchType=1\r\n"
+                                                    "[Mill] ; main mill\r\n"
+                                                    "PunchType=3\r\n");
     const struct {
         const char* section;
         const char* key;
@@ -34,11 +47,24 @@ TEST(IniDocumentTest, ReadsValuesTheWayThePlatformReaderDoes) {
         {"Fanuc 16", "no equals sign here", std::nullopt},
         {"Fanuc 16", "stray", std::nullopt},
         {"Lathe", "PunchType", std::nullopt},
+        // One pair of matching quotes around a value is dropped.
+        {"Quoted", "DefaultDir", "/home/op/NC Programs/"},
+        {"Quoted", "Single", "a b"},
+        {"Quoted", "Padded", " x "},
+        {"Quoted", "Empty", ""},
+        {"Quoted", "Lone", "\""},
+        {"Quoted", "Unmatched", "\"a'"},
+        {"Quoted", "Inner", "a \"b\" c"},
+        {"Quoted", "Twice", "\"x\""},
+        // A name runs to the last closing bracket of its line.
+        {"Lathe [2]", "PunchType", "1"},
+        {"Mill", "PunchType", "3"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(document.Value(c.section, c.key), c.expected) << c.section << "/" << c.key;
     }
-    EXPECT_EQ(document.SectionNames(), (std::vector<std::string>{"Fanuc 16", "Haas", "FANUC 16"}));
+    EXPECT_EQ(document.SectionNames(), (std::vector<std::string>{"Fanuc 16", "Haas", "FANUC 16",
+                                                                 "Quoted", "Lathe [2]", "Mill"}));
 }
 
 TEST(IniDocumentTest, CutsValuesAtNulAndAtTheReadLimit) {
@@ -82,6 +108,16 @@ TEST(IniDocumentTest, WritesTouchOnlyTheirOwnLine) {
         {"empty value", "[M]\nDefaultDir=/nc/\n", "M", "DefaultDir", "", "[M]\nDefaultDir=\n"},
         {"garbage lines kept", "\x01\xFF junk\n[M]\nno equals\nA=1\n", "M", "A", "2",
          "\x01\xFF junk\n[M]\nno equals\nA=2\n"},
+        {"plain value over a quoted one", "[M]\nDefaultDir=\"/nc/a b/\"\n", "M", "DefaultDir",
+         "/nc/a b/", "[M]\nDefaultDir=/nc/a b/\n"},
+        {"brackets in a section name", "[Lathe [2]]\nA=1\n", "lathe [2]", "A", "2",
+         "[Lathe [2]]\nA=2\n"},
+        {"new section with brackets in its name", "[M]\nA=1\n", "M]x", "A", "1",
+         "[M]\nA=1\n[M]x]\nA=1\n"},
+        {"bytes that are not UTF-8", "[Fr\xE4se]\nDefaultDir=/nc/\n", "Fr\xE4se", "DefaultDir",
+         "/nc/M\xFChle/", "[Fr\xE4se]\nDefaultDir=/nc/M\xFChle/\n"},
+        {"value that would lose its blanks", "[M]\n", "M", "A", " x ", "[M]\nA=\" x \"\n"},
+        {"value that would lose its quotes", "[M]\n", "M", "A", "'x'", "[M]\nA=\"'x'\"\n"},
     };
     for (const auto& c : cases) {
         IniDocument document = IniDocument::Parse(c.before);
@@ -97,13 +133,24 @@ TEST(IniDocumentTest, RefusesNamesAndValuesThatWouldChangeOtherLines) {
         std::string key;
         std::string value;
     } cases[] = {
-        {"M", "A", "1\n[Evil]"}, {"M", "A", "1\r"}, {"M", "A", "x\0y"s}, {"M]x", "A", "1"},
-        {"M\n", "A", "1"},       {"M", "A=B", "1"}, {"M", "[A]", "1"},   {"M", "A\n", "1"},
+        {"M", "A", "1\n[Evil]"}, {"M", "A", "1\r"}, {"M", "A", "x\0y"s},
+        {"", "A", "1"},          {"M\n", "A", "1"}, {"M", "A=B", "1"},
+        {"M", "[A]", "1"},       {"M", "A\n", "1"}, {" \t", "A", "1"},
     };
     for (const auto& c : cases) {
         IniDocument document = IniDocument::Parse(before);
         EXPECT_FALSE(document.SetValue(c.section, c.key, c.value)) << c.section << "/" << c.key;
         EXPECT_EQ(document.Serialize(), before);
+    }
+}
+
+TEST(IniDocumentTest, AWrittenValueReadsBackAsWritten) {
+    for (const std::string value : {"/home/op/NC Programs/", "", " lead", "trail\t", "\"q\"", "'q'",
+                                    "\"", "'", "\"a'", "a \"b\" c", "M\xFChle", "=;#[]"}) {
+        IniDocument document = IniDocument::Parse("[M]\nA=1\n");
+        ASSERT_TRUE(document.SetValue("M", "A", value)) << value;
+        EXPECT_EQ(document.Value("M", "A"), value);
+        EXPECT_EQ(IniDocument::Parse(document.Serialize()).Value("M", "A"), value);
     }
 }
 

@@ -173,8 +173,11 @@ TEST(IniFileTest, AFailedWriteRaisesUnableToWriteAndLeavesNoTrace) {
         {folder.File("folder.ini"), "1"},
         {folder.File("missing/DNC.ini"), "1"},
         {folder.File("DNC.ini"), "two\nlines"},
+        {folder.File("readonly.ini"), "1"},
     };
     WriteFile(folder.File("DNC.ini"), "[M]\nA=1\n");
+    WriteFile(folder.File("readonly.ini"), "[M]\nA=1\n");
+    ::chmod(folder.File("readonly.ini").c_str(), 0444);
     for (const auto& c : cases) {
         try {
             IniFile(c.path).WriteString("M", "A", c.value);
@@ -184,7 +187,9 @@ TEST(IniFileTest, AFailedWriteRaisesUnableToWriteAndLeavesNoTrace) {
         }
     }
     EXPECT_EQ(ReadFile(folder.File("DNC.ini")), "[M]\nA=1\n");
-    EXPECT_EQ(FolderEntries(folder.Path()), (std::vector<std::string>{"DNC.ini", "folder.ini"}));
+    EXPECT_EQ(ReadFile(folder.File("readonly.ini")), "[M]\nA=1\n");
+    EXPECT_EQ(FolderEntries(folder.Path()),
+              (std::vector<std::string>{"DNC.ini", "folder.ini", "readonly.ini"}));
 }
 
 // A disk that fills up in the middle of a write must leave the old file whole.

@@ -29,6 +29,8 @@ TEST_F(ProfileFileTest, ListsMachinesWithoutTheFirstDirsSectionInAnyCase) {
         {"[dirs]\n[Mill]\n", {"Mill"}},
         {"[Mill]\n[DIRS]\n[Lathe]\n[Dirs]\n", {"Mill", "Lathe", "Dirs"}},
         {"[Dirs2]\n[Mill]\n", {"Dirs2", "Mill"}},
+        {"[Lathe [2]]\n[Mill] ; main\n", {"Lathe [2]", "Mill"}},
+        {"[Fr\xE4se]\n", {"Fr\xE4se"}},
         {"", {}},
     };
     for (const auto& c : cases) {

@@ -13,6 +13,7 @@
 
 #include <QAbstractButton>
 #include <QButtonGroup>
+#include <QByteArray>
 #include <QCheckBox>
 #include <QFrame>
 #include <QGroupBox>
@@ -20,6 +21,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <string>
+#include <type_traits>
 
 namespace feedrail {
 namespace {
@@ -32,6 +35,18 @@ QString ObjectName(const QString& text) {
         }
     }
     return name;
+}
+
+// Profile names and values are bytes in whatever code page the file was
+// written in. Latin-1 gives each byte one character and takes it back
+// unchanged, so a name or folder reaches the file exactly as it was read.
+std::string ProfileText(const QString& text) {
+    const QByteArray bytes = text.toLatin1();
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+QString ShownText(const std::string& text) {
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 void Check(QButtonGroup& group, int value) {
@@ -147,7 +162,7 @@ QButtonGroup* TForm2::AddGroup(const QString& title, const QRect& area,
 
 void TForm2::LoadSettings() {
     const IniFile ini(profilePath_);
-    const std::string section = machines_.CurrentMachine().toStdString();
+    const std::string section = ProfileText(machines_.CurrentMachine());
     const ProfileDefaults& defaults = LoadSettingsDefaults;
     Check(*format_, ini.ReadInteger(section, "PunchType", defaults.PunchType));
     Check(*handshake_, ini.ReadInteger(section, "CommHandshake", defaults.CommHandshake));
@@ -159,7 +174,7 @@ void TForm2::LoadSettings() {
     Check(*endOfLine_, ini.ReadInteger(section, "EOB", defaults.EOB));
     charDelay_->setText(QString::number(ini.ReadInteger(section, "PunchWait", defaults.PunchWait)));
     leader_->setChecked(ini.ReadBool(section, "Leader", defaults.Leader));
-    directory_->setText(QString::fromStdString(
+    directory_->setText(ShownText(
         WithTrailingSeparator(ini.ReadString(section, "DefaultDir", defaults.DefaultDir))));
 }
 
@@ -170,12 +185,19 @@ void TForm2::StoreSettings() {
         throw ConversionError(delayText);
     }
     const IniFile ini(profilePath_);
-    const std::string section = machines_.CurrentMachine().toStdString();
+    const std::string section = ProfileText(machines_.CurrentMachine());
+    // With no machine in the list there is no section to write; the controls
+    // still become the settings in effect.
+    const auto write = [&](const char* key, const std::string& value) {
+        if (!section.empty()) {
+            ini.WriteString(section, key, value);
+        }
+    };
     const auto store = [&](const QButtonGroup& group, const char* key, auto& value) {
         if (group.checkedId() != -1) {
             value = static_cast<std::remove_reference_t<decltype(value)>>(group.checkedId());
         }
-        ini.WriteInteger(section, key, value);
+        write(key, std::to_string(value));
     };
     store(*baudRate_, "CommBaudRate", settings_.CommBaudRate);
     store(*commPort_, "CommPort", settings_.CommPort);
@@ -184,14 +206,14 @@ void TForm2::StoreSettings() {
     if (parity_->checkedId() != -1) {
         settings_.CommParity = static_cast<char>(parity_->checkedId());
     }
-    ini.WriteString(section, "CommParity", std::string(1, settings_.CommParity));
+    write("CommParity", std::string(1, settings_.CommParity));
     store(*dataBits_, "CommDataBits", settings_.CommDataBits);
     store(*stopBits_, "CommStopBits", settings_.CommStopBits);
     store(*endOfLine_, "EOB", settings_.EOB);
-    ini.WriteInteger(section, "PunchWait", *delay);
-    ini.WriteBool(section, "Leader", leader_->isChecked());
-    settings_.DefaultDir = WithTrailingSeparator(directory_->text().toStdString());
-    ini.WriteString(section, "DefaultDir", settings_.DefaultDir);
+    write("PunchWait", std::to_string(*delay));
+    write("Leader", leader_->isChecked() ? "1" : "0");
+    settings_.DefaultDir = WithTrailingSeparator(ProfileText(directory_->text()));
+    write("DefaultDir", settings_.DefaultDir);
 }
 
 bool TForm2::Leader() const {

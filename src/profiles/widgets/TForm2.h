@@ -29,9 +29,10 @@ public:
 
     // Profile file to controls.
     void LoadSettings();
-    // Controls to ActiveSettings and the profile file, key by key. Raises
-    // ConversionError, before writing anything, for a char delay that is not
-    // a whole number, and IniWriteError when a key cannot be written.
+    // Controls to ActiveSettings and the profile file, key by key; with no
+    // machine in the list nothing is written. Raises ConversionError, before
+    // writing anything, for a char delay that is not a whole number, and
+    // IniWriteError when a key cannot be written.
     void StoreSettings();
     bool Leader() const;
 

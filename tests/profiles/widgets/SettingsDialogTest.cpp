@@ -89,6 +89,58 @@ TEST_F(SettingsDialogTest, SaveStoresTheControlsAndCancelKeepsThemEdited) {
     EXPECT_EQ(window_->Settings().PunchWait, 0) << "the delay takes effect at the next selection";
 }
 
+// A selection loads the profile into the controls and stores it again: every
+// value must come back as it was read. Names and folders are bytes in any
+// code page, which the list and the fields show as Latin-1.
+TEST_F(SettingsDialogTest, ALoadAndStorePassGivesBackTheProfileItRead) {
+    const auto profile = [](const std::string& header, const std::string& folderLine) {
+        return header +
+               "\nCommBaudRate=4800\nCommPort=1\nPunchType=3\nCommHandshake=4\nCommParity=E\n"
+               "CommDataBits=7\nCommStopBits=2\nEOB=1\nPunchWait=5\nLeader=1\n" +
+               folderLine + "\n";
+    };
+    const struct {
+        const char* name;
+        std::string machine;
+        std::string before;
+        std::string after;
+        std::string folder;
+    } cases[] = {
+        {"code-page name and folder", "Fr\xE4se", profile("[Fr\xE4se]", "DefaultDir=/nc/M\xFChle/"),
+         profile("[Fr\xE4se]", "DefaultDir=/nc/M\xFChle/"), "/nc/M\xFChle/"},
+        {"quoted folder", "Mill", profile("[Mill]", "DefaultDir=\"/home/op/NC Programs/\""),
+         profile("[Mill]", "DefaultDir=/home/op/NC Programs/"), "/home/op/NC Programs/"},
+        {"brackets in the name", "Lathe [2]", profile("[Lathe [2]]", "DefaultDir=/nc/"),
+         profile("[Lathe [2]]", "DefaultDir=/nc/"), "/nc/"},
+    };
+    for (const auto& c : cases) {
+        Start(c.before);
+        window_->Controls().ComboBox1->setItemText(
+            0, QString::fromLatin1(c.machine.data(), static_cast<qsizetype>(c.machine.size())));
+        EXPECT_NO_THROW(Dialog().LoadSettings()) << c.name;
+        EXPECT_NO_THROW(Dialog().StoreSettings()) << c.name;
+        EXPECT_EQ(ReadFile(folder_.File("DNC.ini")), c.after) << c.name;
+        EXPECT_EQ(window_->Settings().DefaultDir, c.folder) << c.name;
+        EXPECT_EQ(window_->Settings().CommBaudRate, 4800) << c.name;
+    }
+}
+
+// Without any machine there is no section to store into; the controls still
+// become the settings in effect.
+TEST_F(SettingsDialogTest, SaveWithoutAnyMachineWritesNothing) {
+    for (const std::string profiles : {"[Dirs]\nDir1=Mill,/nc/mill\n", ""}) {
+        Start(profiles);
+        ASSERT_EQ(window_->Controls().ComboBox1->count(), 0);
+        Dialog().Activate();
+        Find<QRadioButton>("BaudRate9600").setChecked(true);
+        Dialog().SaveClick();
+        EXPECT_EQ(messages_.Errors, QStringList{});
+        EXPECT_EQ(Dialog().result(), QDialog::Accepted);
+        EXPECT_EQ(ReadFile(folder_.File("DNC.ini")), profiles);
+        EXPECT_EQ(window_->Settings().CommBaudRate, 9600);
+    }
+}
+
 TEST_F(SettingsDialogTest, ACharDelayThatIsNoNumberIsRefusedBeforeAnythingIsWritten) {
     const std::string profiles = "[Mill]\nCommBaudRate=4800\n";
     Start(profiles);
