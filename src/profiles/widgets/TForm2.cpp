@@ -10,6 +10,7 @@
 #include "profiles/WholeNumber.h"
 #include "profiles/widgets/MachineListHost.h"
 #include "profiles/widgets/TForm3.h"
+#include "transfer/LinePause.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>
@@ -127,6 +128,7 @@ TForm2::TForm2(MachineListHost& machines, ActiveSettings& settings, std::string 
 
     AddLabel(QStringLiteral("Char Delay:"), 96, 277, this);
     charDelay_ = AddField("CharDelayEdit", QRect(156, 272, 33, 21), this);
+    connect(charDelay_, &QLineEdit::textChanged, this, &TForm2::ShowPauseOfCharDelay);
     leader_ = new QCheckBox(QStringLiteral("Leader"), this);
     leader_->setObjectName(QStringLiteral("CheckBox2"));
     leader_->move(288, 274);
@@ -243,6 +245,14 @@ void TForm2::NewClick() {
 void TForm2::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     Activate();
+}
+
+// What a delay value means in time, so that an operator need not know how
+// the pause is counted.
+void TForm2::ShowPauseOfCharDelay(const QString& text) {
+    const std::optional<std::int32_t> delay = ParseWholeNumber(text.toStdString());
+    charDelay_->setToolTip(delay ? QString::fromStdString(LinePauseText(*delay))
+                                 : QStringLiteral("Not a whole number"));
 }
 
 } // namespace feedrail

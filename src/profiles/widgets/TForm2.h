@@ -47,6 +47,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    void ShowPauseOfCharDelay(const QString& text);
     QButtonGroup* AddGroup(const QString& title, const QRect& area,
                            const std::vector<std::pair<QString, int>>& buttons);
 

@@ -343,6 +343,34 @@ TEST_F(MainWindowTest, GetAsksBeforeAnUnsavedReceivedProgramIsReplaced) {
     EXPECT_EQ(window_->Editor().Text(), "%\nG1\n%\n");
 }
 
+TEST_F(MainWindowTest, AProfileInAnotherCodePageSurvivesMachineSelectionByteForByte) {
+    const std::string profiles = "[Fr\xE4se]\nCommPort=200\nCommBaudRate=600\nPunchType=1\n"
+                                 "CommHandshake=0\nCommParity=N\nCommDataBits=8\nCommStopBits=1\n"
+                                 "EOB=0\nPunchWait=0\nLeader=0\nDefaultDir=" +
+                                 folder_.File("M\xFChle/") + "\n";
+    Start(profiles);
+    window_->DefaultDirectoryTimer1Timer();
+    EXPECT_EQ(Controls().ComboBox1->currentText(), QString::fromLatin1("Fr\xE4se"));
+    EXPECT_EQ(Profiles(), profiles);
+}
+
+TEST_F(MainWindowTest, SaveRefusesToReplaceAReadOnlyProgram) {
+    Start("[M]\nCommPort=200\n");
+    WriteFile(folder_.File("O1000.nc"), "kept\n");
+    std::filesystem::permissions(folder_.File("O1000.nc"), std::filesystem::perms::owner_read |
+                                                               std::filesystem::perms::group_read |
+                                                               std::filesystem::perms::others_read);
+    window_->Editor().SetText("%\nG1\n%\n");
+    messages_.SaveAnswer = QString::fromStdString(folder_.File("O1000.nc"));
+    window_->SaveButtonClick();
+    window_->SaveTimerTimer();
+    EXPECT_EQ(ReadFile(folder_.File("O1000.nc")), "kept\n");
+    EXPECT_EQ(messages_.Errors,
+              QStringList{QString::fromStdString("Cannot save " + folder_.File("O1000.nc") +
+                                                 ": Permission denied")});
+    EXPECT_NE(Status(), "File Saved");
+}
+
 TEST_F(MainWindowTest, FoldersThatDifferOnlyInCaseAreTwoFolders) {
     std::filesystem::create_directories(folder_.File("nc/mill"));
     std::filesystem::create_directories(folder_.File("nc/Mill"));

@@ -54,6 +54,25 @@ TEST_F(SettingsDialogTest, LoadSettingsChecksTheProfilesButtons) {
     EXPECT_TRUE(Dialog().Leader());
 }
 
+TEST_F(SettingsDialogTest, TheCharDelayTellsItsPauseInTime) {
+    Start("[Lathe]\nPunchWait=100\n");
+    Dialog().Activate();
+    QLineEdit& delay = Find<QLineEdit>("CharDelayEdit");
+    EXPECT_EQ(delay.toolTip(), "Pauses 10 ms after each line");
+    const struct {
+        const char* text;
+        const char* tip;
+    } cases[] = {
+        {"0", "No pause after each line"},
+        {"1000", "Pauses 10 s after each line"},
+        {"x", "Not a whole number"},
+    };
+    for (const auto& c : cases) {
+        delay.setText(c.text);
+        EXPECT_EQ(delay.toolTip(), c.tip) << c.text;
+    }
+}
+
 TEST_F(SettingsDialogTest, ValuesWithoutAButtonKeepTheGroupAsItWas) {
     Start("[A]\nCommHandshake=1\nCommBaudRate=9600\n[B]\nCommHandshake=2\nCommBaudRate=38400\n");
     Dialog().Activate();
