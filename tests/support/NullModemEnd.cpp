@@ -9,6 +9,7 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <utility>
 
 namespace feedrail::test {
@@ -29,6 +30,9 @@ SerialSettings InitialSettings() {
 
 struct NullModemEnd::Side {
     SerialSettings settings = InitialSettings();
+    // The flag word whose line modes are in effect; none before the first
+    // settings write, which sets both lines.
+    std::optional<std::uint32_t> lineFlags;
     int settingsWrites = 0;
     std::uint32_t inputSize = DefaultInputSize;
     std::deque<char> input;
@@ -106,9 +110,11 @@ int NullModemEnd::SetSettings(const SerialSettings& settings) {
         return error;
     }
     Side& own = Own();
+    const LineActions actions = LineModeActions(own.lineFlags, settings.Flags);
     own.settings = settings;
+    own.lineFlags = settings.Flags;
     ++own.settingsWrites;
-    ApplyLineModes(own, Peer());
+    ApplyLineActions(own, Peer(), actions);
     Settle(*link_);
     return 0;
 }
@@ -374,16 +380,14 @@ void NullModemEnd::SetRts(Side& side, Side& peer, bool on) {
     }
 }
 
-// Sets the lines the settings fix; handshake and toggle lines are left to
-// FollowQueues.
-void NullModemEnd::ApplyLineModes(Side& side, Side& peer) {
-    const std::uint32_t dtrMode = side.settings.Flags & DcbFlag::DtrControlMask;
-    if (dtrMode != DcbFlag::DtrControlHandshake) {
-        SetDtr(side, peer, dtrMode == DcbFlag::DtrControlEnable);
+// Raises or drops a line whose new mode fixes it; a line whose mode stayed
+// keeps its state, and handshake and toggle lines are left to FollowQueues.
+void NullModemEnd::ApplyLineActions(Side& side, Side& peer, const LineActions& actions) {
+    if (actions.Dtr == LineAction::Raise || actions.Dtr == LineAction::Drop) {
+        SetDtr(side, peer, actions.Dtr == LineAction::Raise);
     }
-    const std::uint32_t rtsMode = side.settings.Flags & DcbFlag::RtsControlMask;
-    if (rtsMode == 0 || rtsMode == DcbFlag::RtsControlEnable) {
-        SetRts(side, peer, rtsMode == DcbFlag::RtsControlEnable);
+    if (actions.Rts == LineAction::Raise || actions.Rts == LineAction::Drop) {
+        SetRts(side, peer, actions.Rts == LineAction::Raise);
     }
 }
 

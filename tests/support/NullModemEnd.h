@@ -1,5 +1,6 @@
 #pragma once
 
+#include "serial/device/LineRules.h"
 #include "serial/device/SerialDevice.h"
 
 #include <array>
@@ -80,7 +81,7 @@ private:
 
     static void SetDtr(Side& side, Side& peer, bool on);
     static void SetRts(Side& side, Side& peer, bool on);
-    static void ApplyLineModes(Side& side, Side& peer);
+    static void ApplyLineActions(Side& side, Side& peer, const LineActions& actions);
     static void FollowQueues(Side& side, Side& peer);
     static std::uint32_t HoldReasons(const Side& from, const Side& to);
     static bool Receive(Side& to, const Side& from, char byte);

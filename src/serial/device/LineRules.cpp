@@ -30,7 +30,28 @@ ByteFate Fate(const SerialSettings& settings, char byte, bool dsrOn) {
     return ByteFate::Keep;
 }
 
+LineAction ModeAction(std::uint32_t mode, std::uint32_t enable) {
+    if (mode == 0) {
+        return LineAction::Drop;
+    }
+    return mode == enable ? LineAction::Raise : LineAction::Driver;
+}
+
 } // namespace
+
+LineActions LineModeActions(std::optional<std::uint32_t> previousFlags, std::uint32_t flags) {
+    const auto changed = [&](std::uint32_t mask) {
+        return !previousFlags || ((*previousFlags ^ flags) & mask) != 0;
+    };
+    LineActions actions;
+    if (changed(DcbFlag::DtrControlMask)) {
+        actions.Dtr = ModeAction(flags & DcbFlag::DtrControlMask, DcbFlag::DtrControlEnable);
+    }
+    if (changed(DcbFlag::RtsControlMask)) {
+        actions.Rts = ModeAction(flags & DcbFlag::RtsControlMask, DcbFlag::RtsControlEnable);
+    }
+    return actions;
+}
 
 ReceivedByte ClassifyReceivedByte(const SerialSettings& settings, char byte, bool dsrOn) {
     const ByteFate fate = Fate(settings, byte, dsrOn);

@@ -3,6 +3,7 @@
 #include "serial/device/SerialSettings.h"
 
 #include <cstdint>
+#include <optional>
 
 namespace feedrail {
 
@@ -31,6 +32,29 @@ struct OutputLineState {
     // Held by SETXOFF until SETXON, whatever the flow control.
     bool XoffForced = false;
 };
+
+// What a settings write does to one of the end's own output lines.
+enum class LineAction {
+    // Its control mode is the one in effect: the line stays where the mode or
+    // the last SETDTR/CLRDTR (SETRTS/CLRRTS) left it.
+    Keep,
+    Raise,
+    Drop,
+    // Handshake or toggle: the device drives the line from now on.
+    Driver,
+};
+
+struct LineActions {
+    LineAction Dtr = LineAction::Keep;
+    LineAction Rts = LineAction::Keep;
+};
+
+// A line moves only when its own control mode changes, so a write made for
+// another reason (a new rate, the other line's mode, a flow control that
+// leaves the line's mode as it was) keeps a line that was raised or dropped
+// by hand. `previousFlags` is empty for the first write after opening, which
+// sets both lines.
+LineActions LineModeActions(std::optional<std::uint32_t> previousFlags, std::uint32_t flags);
 
 // `dsrOn` only matters under DSR sensitivity.
 ReceivedByte ClassifyReceivedByte(const SerialSettings& settings, char byte, bool dsrOn);

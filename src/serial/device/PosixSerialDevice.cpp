@@ -88,16 +88,48 @@ int PosixSerialDevice::SetSettings(const SerialSettings& settings) {
     }
     settings_ = settings;
     pacing_.Configure(settings_);
-    const std::uint32_t dtr = settings.Flags & DcbFlag::DtrControlMask;
-    const std::uint32_t rts = settings.Flags & DcbFlag::RtsControlMask;
-    dtrHeldLow_ = false;
-    if (const int error = SetLine(TIOCM_DTR, dtr != 0)) {
+    const LineActions actions = LineModeActions(lineFlags_, settings.Flags);
+    if (const int error = ApplyDtrAction(actions.Dtr)) {
         return error;
     }
-    // RTS under handshake belongs to the terminal's CRTSCTS; RTS toggle is
-    // kept raised, which is what a control sees while bytes are sent.
-    if (rts != DcbFlag::RtsControlHandshake) {
-        return SetLine(TIOCM_RTS, rts != 0);
+    if (const int error = ApplyRtsAction(actions.Rts)) {
+        return error;
+    }
+    // Only once both lines have their modes: a write that failed halfway is
+    // carried out again in full by the next one.
+    lineFlags_ = settings.Flags;
+    return 0;
+}
+
+int PosixSerialDevice::ApplyDtrAction(LineAction action) {
+    switch (action) {
+    case LineAction::Keep:
+        return 0;
+    case LineAction::Driver:
+        // DTR handshake: the line says whether there is room (DrainInput
+        // keeps it so).
+        dtrHeldLow_ = input_.size() >= inputLimit_;
+        return SetLine(TIOCM_DTR, !dtrHeldLow_);
+    case LineAction::Raise:
+    case LineAction::Drop:
+        dtrHeldLow_ = false;
+        return SetLine(TIOCM_DTR, action == LineAction::Raise);
+    }
+    return 0;
+}
+
+int PosixSerialDevice::ApplyRtsAction(LineAction action) {
+    switch (action) {
+    case LineAction::Keep:
+        return 0;
+    case LineAction::Driver:
+        // Under handshake the terminal's CRTSCTS drops RTS when its own buffer
+        // fills; toggle is kept raised, which is what a control sees while
+        // bytes are sent.
+        return SetLine(TIOCM_RTS, true);
+    case LineAction::Raise:
+    case LineAction::Drop:
+        return SetLine(TIOCM_RTS, action == LineAction::Raise);
     }
     return 0;
 }

@@ -11,6 +11,7 @@
 #include <linux/serial.h>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -70,6 +71,8 @@ private:
     Clock::duration WaitLimit(Clock::time_point now);
     int ModemLines(int& lines);
     int SetLine(int line, bool on);
+    int ApplyDtrAction(LineAction action);
+    int ApplyRtsAction(LineAction action);
     // Wakes the line thread.
     void Wake();
     // Wakes WaitEvent when an event it waits for has happened.
@@ -99,6 +102,9 @@ private:
     bool xoffForced_ = false;
     bool txBusy_ = false;
     bool dtrHeldLow_ = false;
+    // The flag word whose line modes are in effect; none before the first
+    // settings write, which sets both lines whatever the open left them at.
+    std::optional<std::uint32_t> lineFlags_;
 
     std::uint32_t eventMask_ = 0;
     std::uint32_t events_ = 0;

@@ -91,6 +91,10 @@ public:
     virtual ~SerialDevice() = default;
 
     virtual int GetSettings(SerialSettings& settings) = 0;
+    // The whole record is written each time, but DTR and RTS move only when
+    // their own control modes change (LineModeActions): a line that
+    // EscapeFunction raised or dropped keeps that state through writes that
+    // leave its mode alone.
     virtual int SetSettings(const SerialSettings& settings) = 0;
     // Reads return at once with what has arrived; writes have no limit of the
     // device's own (Write's time-out is the only one).

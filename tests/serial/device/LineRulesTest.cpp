@@ -4,6 +4,7 @@
 #include "serial/device/SerialDevice.h"
 
 #include <gtest/gtest.h>
+#include <optional>
 #include <ostream>
 
 namespace feedrail {
@@ -12,6 +13,11 @@ namespace feedrail {
 static void PrintTo(ByteFate fate, std::ostream* out) {
     constexpr const char* names[] = {"Keep", "TakeXon", "TakeXoff", "DropNul", "DropDsrOff"};
     *out << names[static_cast<int>(fate)];
+}
+
+static void PrintTo(LineAction action, std::ostream* out) {
+    constexpr const char* names[] = {"Keep", "Raise", "Drop", "Driver"};
+    *out << names[static_cast<int>(action)];
 }
 
 namespace {
@@ -112,6 +118,46 @@ TEST(LineRulesTest, OutputIsHeldForEachReasonItsFlowControlWatches) {
         SerialSettings settings;
         settings.Flags = row.flags;
         EXPECT_EQ(HoldReasons(settings, row.state), row.holds);
+    }
+}
+
+TEST(LineRulesTest, ASettingsWriteMovesOnlyALineWhoseModeChanged) {
+    using namespace DcbFlag;
+    using enum LineAction;
+    constexpr std::uint32_t base = fBinary | fAbortOnError;
+    constexpr std::uint32_t rtsCtsFlow = fOutxCtsFlow | RtsControlHandshake;
+    constexpr std::uint32_t dtrDsrFlow = fOutxDsrFlow | DtrControlHandshake;
+    const struct {
+        const char* name;
+        std::optional<std::uint32_t> previous;
+        std::uint32_t flags;
+        LineAction dtr;
+        LineAction rts;
+    } rows[] = {
+        {"first write drops disabled lines", std::nullopt, base, Drop, Drop},
+        {"first write raises enabled lines", std::nullopt,
+         base | DtrControlEnable | RtsControlEnable, Raise, Raise},
+        {"first write hands handshake lines over", std::nullopt,
+         base | DtrControlHandshake | RtsControlHandshake, Driver, Driver},
+        {"toggled RTS is the driver's", std::nullopt, base | RtsControlToggle, Drop, Driver},
+        {"same modes, other flags", base | DtrControlEnable, base | DtrControlEnable | fOutX | fInX,
+         Keep, Keep},
+        {"DTR enabled alone", base, base | DtrControlEnable, Raise, Keep},
+        {"DTR disabled alone", base | DtrControlEnable | RtsControlEnable, base | RtsControlEnable,
+         Drop, Keep},
+        {"RTS/CTS flow keeps DTR", base, base | rtsCtsFlow, Keep, Driver},
+        {"RTS handed over again under RTS/CTS flow", base | rtsCtsFlow, base | rtsCtsFlow, Keep,
+         Keep},
+        {"DTR/DSR flow keeps RTS", base | DtrControlEnable, base | dtrDsrFlow, Driver, Keep},
+        {"DTR enabled under DTR/DSR flow", base | dtrDsrFlow, base | dtrDsrFlow, Keep, Keep},
+        {"handshake given back", base | rtsCtsFlow, base, Keep, Drop},
+        {"toggle to enable", base | RtsControlToggle, base | RtsControlEnable, Keep, Raise},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const LineActions actions = LineModeActions(row.previous, row.flags);
+        EXPECT_EQ(actions.Dtr, row.dtr);
+        EXPECT_EQ(actions.Rts, row.rts);
     }
 }
 
