@@ -1,6 +1,8 @@
 #include "support/Bytes.h"
 #include "support/TransferFixture.h"
 
+#include <thread>
+
 namespace feedrail {
 namespace {
 
@@ -234,6 +236,8 @@ TEST_F(SendTransferTest, AfterASendTheMachinesRepeatedXonLeavesTheSendsProgress)
     Deliver();
     host_.RunDeferred();
     ASSERT_EQ(LastStatus(), "Finished Send");
+    // A control repeats its XON some seconds apart, after any rate limit.
+    std::this_thread::sleep_for(300ms);
     MachineSends("\x11\x11\x11");
     Deliver();
     EXPECT_EQ(host_.Progress.back(), "Sent 3 of 3 lines");
