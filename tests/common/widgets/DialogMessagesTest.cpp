@@ -1,4 +1,5 @@
 #include "common/widgets/DialogMessages.h"
+
 #include "support/TempFolder.h"
 
 #include <QApplication>
