@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace feedrail {
 
@@ -10,6 +11,12 @@ public:
     virtual ~EditorLines() = default;
 
     virtual std::string GetEditorLine(int line) const = 0;
+    // Replaces the lines from `first` on with `lines`, one for one, line breaks
+    // kept.
+    virtual void SetEditorLines(int first, const std::vector<std::string>& lines) = 0;
+    // The changes between these two calls are taken back by one undo.
+    virtual void BeginUndoStep() = 0;
+    virtual void EndUndoStep() = 0;
     virtual int EditorLineCount() const = 0;
     virtual void HighlightEditorLine(int line) = 0;
     // Appends a received line, with the tidy-up of a program's first lines.

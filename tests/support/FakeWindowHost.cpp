@@ -1,5 +1,6 @@
 #include "support/FakeWindowHost.h"
 
+#include <algorithm>
 #include <thread>
 
 namespace feedrail::test {
@@ -29,6 +30,10 @@ void FakeWindowHost::AppendReceivedLine(const std::string& text) {
         Lines[static_cast<std::size_t>(receivedLines - 1)].empty()) {
         Lines.erase(Lines.begin() + (receivedLines - 1));
     }
+}
+
+void FakeWindowHost::SetEditorLines(int first, const std::vector<std::string>& lines) {
+    std::copy(lines.begin(), lines.end(), Lines.begin() + (first - 1));
 }
 
 void FakeWindowHost::RunDeferred() {

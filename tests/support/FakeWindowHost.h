@@ -41,6 +41,9 @@ public:
     void ForgetEscape() override { ++EscapesForgotten; }
     void Defer(std::function<void()> work) override { Deferred.push_back(std::move(work)); }
     std::string GetEditorLine(int line) const override { return Lines.at(line - 1); }
+    void SetEditorLines(int first, const std::vector<std::string>& lines) override;
+    void BeginUndoStep() override { ++UndoStepsOpen; }
+    void EndUndoStep() override { --UndoStepsOpen; }
     int EditorLineCount() const override { return static_cast<int>(Lines.size()); }
     void HighlightEditorLine(int line) override { Highlighted.push_back(line); }
     void AppendReceivedLine(const std::string& text) override;
@@ -71,6 +74,7 @@ public:
     int TimerArmed = 0;
     int Polls = 0;
     int EscapesForgotten = 0;
+    int UndoStepsOpen = 0;
 
 private:
     QueueHandOver& handOver_;

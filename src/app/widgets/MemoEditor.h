@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <string>
+#include <vector>
 
 class QPlainTextEdit;
 
@@ -23,6 +24,11 @@ public:
     // at that number is then removed (it came from the first line ends of a
     // receive).
     void AppendReceivedLine(const std::string& text, int receivedLines);
+    // Replaces the lines from `first` on, one for one.
+    void SetEditorLines(int first, const std::vector<std::string>& lines);
+    // Groups the changes made until EndUndoStep into one undo step.
+    void BeginUndoStep();
+    void EndUndoStep();
 
     std::string Text() const;
     void SetText(const std::string& text);
@@ -35,6 +41,8 @@ private:
     void RemoveLine(int line);
 
     QPlainTextEdit& memo_;
+    bool undoStepOpen_ = false;
+    bool undoStepStarted_ = false;
 };
 
 } // namespace feedrail

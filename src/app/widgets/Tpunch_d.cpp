@@ -72,13 +72,13 @@ Tpunch_d::Tpunch_d(std::string programDir, UserMessages& messages, QWidget* pare
       send_(runState_, activeSettings_, comm1_,
             {*this, *this, *this, *this, *this, [this] { return form2_->Leader(); }}),
       receive_(runState_, activeSettings_, comm1_, {*this, *this, *this, *this}, send_),
-      inputBlocker_(*this) {
+      inputBlocker_(*this), renumbering_(runState_, *this, *this) {
     runState_.ProgramDir = std::move(programDir);
     setObjectName(QStringLiteral("punch_d"));
     setWindowTitle(QStringLiteral("Feedrail "));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    for (QAction* unbuilt : {controls_.Renumber1, controls_.Index1, controls_.About1}) {
+    for (QAction* unbuilt : {controls_.Index1, controls_.About1}) {
         unbuilt->setEnabled(false);
     }
 
@@ -285,6 +285,10 @@ void Tpunch_d::Settings1Click() {
     form2_->exec();
 }
 
+void Tpunch_d::Renumber1Click() {
+    renumbering_.Renumber();
+}
+
 void Tpunch_d::SendButtonClick() {
     send_.SendButtonClick();
 }
@@ -414,6 +418,7 @@ void Tpunch_d::ConnectHandlers() {
     bind(controls_.ReceiveButton, &QPushButton::clicked, &Tpunch_d::ReceiveButtonClick);
     bind(controls_.CloseButton, &QPushButton::clicked, &Tpunch_d::CloseButtonClick);
     bind(controls_.Settings1, &QAction::triggered, &Tpunch_d::Settings1Click);
+    bind(controls_.Renumber1, &QAction::triggered, &Tpunch_d::Renumber1Click);
     bind(&commOpenTimer1_, &QTimer::timeout, &Tpunch_d::CommOpenTimer1Timer);
     bind(&defaultDirectoryTimer1_, &QTimer::timeout, &Tpunch_d::DefaultDirectoryTimer1Timer);
     bind(&saveTimer_, &QTimer::timeout, &Tpunch_d::SaveTimerTimer);
@@ -510,6 +515,18 @@ void Tpunch_d::Defer(std::function<void()> work) {
 
 std::string Tpunch_d::GetEditorLine(int line) const {
     return editor_.GetEditorLine(line);
+}
+
+void Tpunch_d::SetEditorLines(int first, const std::vector<std::string>& lines) {
+    editor_.SetEditorLines(first, lines);
+}
+
+void Tpunch_d::BeginUndoStep() {
+    editor_.BeginUndoStep();
+}
+
+void Tpunch_d::EndUndoStep() {
+    editor_.EndUndoStep();
 }
 
 int Tpunch_d::EditorLineCount() const {

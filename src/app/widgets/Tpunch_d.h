@@ -16,6 +16,7 @@
 #include "serial/TVaComm.h"
 #include "transfer/ReceiveTransfer.h"
 #include "transfer/SendTransfer.h"
+#include "utilities/Renumbering.h"
 
 #include <QMainWindow>
 #include <QTimer>
@@ -59,6 +60,7 @@ public:
     void CloseButtonClick();
     void CloseTimer1Timer();
     void Settings1Click();
+    void Renumber1Click();
     void SendButtonClick();
     void ReceiveButtonClick();
 
@@ -84,6 +86,9 @@ public:
     // EditorLines
     void ClearEditorAndFileName() override;
     std::string GetEditorLine(int line) const override;
+    void SetEditorLines(int first, const std::vector<std::string>& lines) override;
+    void BeginUndoStep() override;
+    void EndUndoStep() override;
     int EditorLineCount() const override;
     void HighlightEditorLine(int line) override;
     void AppendReceivedLine(const std::string& text) override;
@@ -137,6 +142,7 @@ private:
     SendTransfer send_;
     ReceiveTransfer receive_;
     InputBlocker inputBlocker_;
+    Renumbering renumbering_;
     bool closeConfirmed_ = false;
     QTimer commOpenTimer1_;
     QTimer defaultDirectoryTimer1_;
