@@ -9,6 +9,7 @@
 #include "profiles/UtilityFile.h"
 #include "profiles/widgets/TForm2.h"
 #include "serial/EVaCommError.h"
+#include "utilities/widgets/HelpWindow.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -72,13 +73,14 @@ Tpunch_d::Tpunch_d(std::string programDir, UserMessages& messages, QWidget* pare
       send_(runState_, activeSettings_, comm1_,
             {*this, *this, *this, *this, *this, [this] { return form2_->Leader(); }}),
       receive_(runState_, activeSettings_, comm1_, {*this, *this, *this, *this}, send_),
-      inputBlocker_(*this), renumbering_(runState_, *this, *this) {
+      inputBlocker_(*this), renumbering_(runState_, *this, *this),
+      launcher_(runState_, messages_, [this] { return SelectedPaneItem(); }) {
     runState_.ProgramDir = std::move(programDir);
     setObjectName(QStringLiteral("punch_d"));
     setWindowTitle(QStringLiteral("Feedrail "));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    for (QAction* unbuilt : {controls_.Index1, controls_.About1}) {
+    for (QAction* unbuilt : {controls_.About1}) {
         unbuilt->setEnabled(false);
     }
 
@@ -100,6 +102,7 @@ Tpunch_d::Tpunch_d(std::string programDir, UserMessages& messages, QWidget* pare
     Guard([this] { FormCreate(); });
     form2_ = new TForm2(*this, activeSettings_, ProfilePath(), messages_, this);
     connect(form2_, &QDialog::finished, this, [this] { Guard([this] { EnableButtons(); }); });
+    help_ = new HelpWindow(runState_.ProgramDir, messages_, this);
 }
 
 Tpunch_d::~Tpunch_d() = default;
@@ -289,6 +292,18 @@ void Tpunch_d::Renumber1Click() {
     renumbering_.Renumber();
 }
 
+void Tpunch_d::UtilityClick(int number) {
+    launcher_.Run(number);
+}
+
+void Tpunch_d::SetupSheetButtonClick() {
+    launcher_.SetupSheet();
+}
+
+void Tpunch_d::Index1Click() {
+    help_->ShowIndex();
+}
+
 void Tpunch_d::SendButtonClick() {
     send_.SendButtonClick();
 }
@@ -419,6 +434,8 @@ void Tpunch_d::ConnectHandlers() {
     bind(controls_.CloseButton, &QPushButton::clicked, &Tpunch_d::CloseButtonClick);
     bind(controls_.Settings1, &QAction::triggered, &Tpunch_d::Settings1Click);
     bind(controls_.Renumber1, &QAction::triggered, &Tpunch_d::Renumber1Click);
+    bind(controls_.SetupSheetButton, &QPushButton::clicked, &Tpunch_d::SetupSheetButtonClick);
+    bind(controls_.Index1, &QAction::triggered, &Tpunch_d::Index1Click);
     bind(&commOpenTimer1_, &QTimer::timeout, &Tpunch_d::CommOpenTimer1Timer);
     bind(&defaultDirectoryTimer1_, &QTimer::timeout, &Tpunch_d::DefaultDirectoryTimer1Timer);
     bind(&saveTimer_, &QTimer::timeout, &Tpunch_d::SaveTimerTimer);
@@ -450,8 +467,16 @@ void Tpunch_d::AddUtilities() {
         auto* action = new QAction(FromStd(command.Caption), controls_.Utilities1);
         action->setObjectName(QStringLiteral("Utility%1").arg(command.Number));
         controls_.Utilities1->insertAction(actions.size() > 1 ? actions[1] : nullptr, action);
+        const int number = command.Number;
+        connect(action, &QAction::triggered, this,
+                [this, number] { Guard([this, number] { UtilityClick(number); }); });
     }
-    utilities_ = list.Commands;
+    launcher_.SetCommands(list.Commands);
+}
+
+QString Tpunch_d::SelectedPaneItem() const {
+    const TLsFileListView26& files = *controls_.LsFileListView261;
+    return files.SelectedCount() == 1 ? files.SelectedPath() : QString();
 }
 
 std::string Tpunch_d::ProfilePath() const {

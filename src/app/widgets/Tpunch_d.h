@@ -17,6 +17,7 @@
 #include "transfer/ReceiveTransfer.h"
 #include "transfer/SendTransfer.h"
 #include "utilities/Renumbering.h"
+#include "utilities/widgets/UtilityLauncher.h"
 
 #include <QMainWindow>
 #include <QTimer>
@@ -26,6 +27,7 @@
 
 namespace feedrail {
 
+class HelpWindow;
 class TForm2;
 class UserMessages;
 
@@ -61,6 +63,9 @@ public:
     void CloseTimer1Timer();
     void Settings1Click();
     void Renumber1Click();
+    void UtilityClick(int number);
+    void SetupSheetButtonClick();
+    void Index1Click();
     void SendButtonClick();
     void ReceiveButtonClick();
 
@@ -107,7 +112,8 @@ public:
     MemoEditor& Editor() { return editor_; }
     TForm2& Form2() const { return *form2_; }
     const MainWindowControls& Controls() const { return controls_; }
-    const std::vector<UtilityCommand>& Utilities() const { return utilities_; }
+    const std::vector<UtilityCommand>& Utilities() const { return launcher_.Commands(); }
+    const HelpWindow& Help() const { return *help_; }
     QTimer& CommOpenTimer1() { return commOpenTimer1_; }
     QTimer& DefaultDirectoryTimer1() { return defaultDirectoryTimer1_; }
     QTimer& SaveTimer() { return saveTimer_; }
@@ -129,6 +135,8 @@ private:
     // Asks before received text that was never saved is thrown away.
     bool MayDiscardReceivedText();
     std::string ProfilePath() const;
+    // The file pane's one selected item; empty without a selection.
+    QString SelectedPaneItem() const;
     static void Arm(QTimer& timer);
 
     RunState runState_;
@@ -143,14 +151,15 @@ private:
     ReceiveTransfer receive_;
     InputBlocker inputBlocker_;
     Renumbering renumbering_;
+    UtilityLauncher launcher_;
     bool closeConfirmed_ = false;
     QTimer commOpenTimer1_;
     QTimer defaultDirectoryTimer1_;
     QTimer saveTimer_;
     QTimer closeTimer1_;
     QString saveTarget_;
-    std::vector<UtilityCommand> utilities_;
     TForm2* form2_ = nullptr;
+    HelpWindow* help_ = nullptr;
 };
 
 } // namespace feedrail

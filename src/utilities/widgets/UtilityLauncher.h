@@ -1,0 +1,40 @@
+#pragma once
+
+#include "app/RunState.h"
+#include "profiles/UtilityCommand.h"
+#include "utilities/widgets/TBUExecute.h"
+
+#include <QString>
+#include <functional>
+#include <vector>
+
+namespace feedrail {
+
+class UserMessages;
+
+// The Setup Sheet button and the Utilities menu's programs: each starts its
+// program on the file its mode asks for, in the program's own folder.
+class UtilityLauncher {
+public:
+    // `selectedPath` gives the file pane's selected item, empty when none.
+    UtilityLauncher(const RunState& state, UserMessages& messages,
+                    std::function<QString()> selectedPath);
+
+    void SetCommands(std::vector<UtilityCommand> commands) { commands_ = std::move(commands); }
+    const std::vector<UtilityCommand>& Commands() const { return commands_; }
+
+    void SetupSheet();
+    // The menu entry carrying command number `number` was chosen.
+    void Run(int number);
+
+private:
+    QString ProgramDir() const;
+
+    const RunState& state_;
+    UserMessages& messages_;
+    std::function<QString()> selectedPath_;
+    TBUExecute execute_;
+    std::vector<UtilityCommand> commands_;
+};
+
+} // namespace feedrail
