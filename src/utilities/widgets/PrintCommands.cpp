@@ -1,0 +1,60 @@
+#include "utilities/widgets/PrintCommands.h"
+
+#include "common/AtomicFile.h"
+#include "common/widgets/UserMessages.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <cstring>
+
+namespace feedrail {
+
+PrintCommands::PrintCommands(RunState& state, UserMessages& messages, EditorText editorText,
+                             SelectedPath selectedPath, QWidget* parent,
+                             ListingDestination destination)
+    : state_(state), messages_(messages), editorText_(std::move(editorText)),
+      selectedPath_(std::move(selectedPath)), printer_(messages, std::move(destination)),
+      printColumns_(std::make_unique<TPrint_Columns>(
+          [this](int columns) { Print(lastWindowPrintFile_, columns); }, parent)) {}
+
+void PrintCommands::PrintWindowButtonClick() {
+    const std::string text = editorText_();
+    if (text.empty()) {
+        messages_.ShowMessage(QStringLiteral("Nothing in Edit Window"));
+        return;
+    }
+    const std::string target = state_.ProgramDir + "temp.nc";
+    if (const int error = ReplaceFileContent(ResolvedWriteTarget(target), text)) {
+        messages_.ShowError(QStringLiteral("Cannot save ") + QFile::decodeName(target.c_str()) +
+                            QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(error)));
+        return;
+    }
+    lastWindowPrintFile_ = QFile::decodeName(target.c_str());
+    Print(lastWindowPrintFile_, 1);
+}
+
+void PrintCommands::BitBtn3Click() {
+    const QString path = selectedPath_();
+    if (path.isEmpty()) {
+        messages_.ShowMessage(QStringLiteral("No File Selected"));
+        return;
+    }
+    if (QFileInfo(path).isFile()) {
+        Print(path, 1);
+    }
+}
+
+void PrintCommands::PrintColumns1Click() {
+    if (lastWindowPrintFile_.isEmpty()) {
+        messages_.ShowMessage(QStringLiteral("Print Window has not printed a file yet"));
+        return;
+    }
+    printColumns_->open();
+}
+
+void PrintCommands::Print(const QString& path, int columns) {
+    state_.CancelRequested = false;
+    printer_.PrintListing(path, columns);
+}
+
+} // namespace feedrail
