@@ -1,8 +1,6 @@
 #include "app/widgets/Tpunch_d.h"
 
 #include "app/PortSetup.h"
-#include "common/AtomicFile.h"
-#include "common/RegularFile.h"
 #include "common/widgets/UserMessages.h"
 #include "filelist/widgets/TLsFileListView26.h"
 #include "profiles/ProfileFile.h"
@@ -15,7 +13,6 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFile>
-#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -23,7 +20,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QThread>
-#include <cstring>
 
 namespace feedrail {
 namespace {
@@ -43,27 +39,6 @@ QString FolderName(const std::string& path) {
     return QFile::decodeName(QByteArray::fromStdString(path));
 }
 
-QString FileNamePart(const QString& path) {
-    return QFileInfo(path).fileName();
-}
-
-QString Reason(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
-// The editor splits lines at line feeds; a carriage return before one is part
-// of the line end, not of the line.
-std::string EditorText(std::string content) {
-    std::string text;
-    text.reserve(content.size());
-    for (std::size_t i = 0; i < content.size(); ++i) {
-        if (!(content[i] == '\r' && i + 1 < content.size() && content[i + 1] == '\n')) {
-            text += content[i];
-        }
-    }
-    return text;
-}
-
 } // namespace
 
 Tpunch_d::Tpunch_d(std::string programDir, UserMessages& messages, QWidget* parent)
@@ -74,7 +49,9 @@ Tpunch_d::Tpunch_d(std::string programDir, UserMessages& messages, QWidget* pare
             {*this, *this, *this, *this, *this, [this] { return form2_->Leader(); }}),
       receive_(runState_, activeSettings_, comm1_, {*this, *this, *this, *this}, send_),
       inputBlocker_(*this), renumbering_(runState_, *this, *this),
-      launcher_(runState_, messages_, [this] { return SelectedPaneItem(); }) {
+      launcher_(runState_, messages_, [this] { return SelectedPaneItem(); }),
+      files_(runState_, activeSettings_, messages_, controls_, editor_, *this,
+             [this] { return MayDiscardReceivedText(); }) {
     runState_.ProgramDir = std::move(programDir);
     setObjectName(QStringLiteral("punch_d"));
     setWindowTitle(QStringLiteral("Feedrail "));
@@ -188,59 +165,18 @@ void Tpunch_d::LsFileListView261Change() {
 }
 
 void Tpunch_d::GetButtonClick() {
-    const TLsFileListView26& files = *controls_.LsFileListView261;
-    if (files.SelectedCount() != 1) {
-        messages_.ShowMessage(QStringLiteral("No File Selected"));
-        return;
-    }
-    const QString path = files.SelectedPath();
-    if (!MayDiscardReceivedText()) {
-        return;
-    }
-    runState_.CurrentFile = QFile::encodeName(path).toStdString();
-    const RegularFileRead file = ReadRegularFile(runState_.CurrentFile);
-    if (file.outcome != RegularFileRead::Read) {
-        messages_.ShowError(QStringLiteral("Cannot load ") + path + QStringLiteral(": ") +
-                            Reason(file.error));
-        return;
-    }
-    editor_.SetText(EditorText(file.content));
-    runState_.ReceivedUnsaved = false;
-    controls_.Edit7->setText(FileNamePart(path));
+    files_.Get();
 }
 
 void Tpunch_d::SaveButtonClick() {
-    runState_.TxEnabled = true;
-    runState_.ReceiveOff = true;
-    const QString filter = FromStd(activeSettings_.DefaultFileFilter);
-    SaveRequest request;
-    request.folder = controls_.LsFileListView261->Directory();
-    request.proposedName = controls_.Edit7->text();
-    request.filters = {QStringLiteral("CNC files (*.%1)").arg(filter),
-                       QStringLiteral("All files (*.*)")};
-    request.defaultSuffix = FromStd(activeSettings_.DefaultExt);
-    if (request.defaultSuffix.startsWith(QLatin1Char('.'))) {
-        request.defaultSuffix.remove(0, 1);
+    if (files_.AskSaveName()) {
+        Arm(saveTimer_);
     }
-    const std::optional<QString> chosen = messages_.AskSaveFileName(request);
-    if (!chosen) {
-        return;
-    }
-    saveTarget_ = *chosen;
-    Arm(saveTimer_);
 }
 
 void Tpunch_d::SaveTimerTimer() {
     saveTimer_.stop();
-    const std::string target = ResolvedWriteTarget(QFile::encodeName(saveTarget_).toStdString());
-    if (const int error = ReplaceFileContent(target, editor_.Text())) {
-        messages_.ShowError(QStringLiteral("Cannot save ") + saveTarget_ + QStringLiteral(": ") +
-                            Reason(error));
-        return;
-    }
-    controls_.Edit7->setText(FileNamePart(saveTarget_));
-    runState_.ReceivedUnsaved = false;
-    ShowStatus(QStringLiteral("File Saved"));
+    files_.Save();
 }
 
 void Tpunch_d::ClearButtonClick() {

@@ -6,6 +6,7 @@
 #include "app/RunState.h"
 #include "app/StatusLine.h"
 #include "app/UiHandOver.h"
+#include "app/widgets/FileCommands.h"
 #include "app/widgets/MainWindowControls.h"
 #include "app/widgets/MemoEditor.h"
 #include "app/widgets/QtHandOver.h"
@@ -152,12 +153,12 @@ private:
     InputBlocker inputBlocker_;
     Renumbering renumbering_;
     UtilityLauncher launcher_;
+    FileCommands files_;
     bool closeConfirmed_ = false;
     QTimer commOpenTimer1_;
     QTimer defaultDirectoryTimer1_;
     QTimer saveTimer_;
     QTimer closeTimer1_;
-    QString saveTarget_;
     TForm2* form2_ = nullptr;
     HelpWindow* help_ = nullptr;
 };

@@ -1,0 +1,102 @@
+#include "app/widgets/FileCommands.h"
+
+#include "common/AtomicFile.h"
+#include "common/RegularFile.h"
+#include "common/widgets/UserMessages.h"
+#include "filelist/widgets/TLsFileListView26.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <cstring>
+
+namespace feedrail {
+namespace {
+
+QString FromStd(const std::string& text) {
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QString FileNamePart(const QString& path) {
+    return QFileInfo(path).fileName();
+}
+
+QString Reason(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// The editor splits lines at line feeds; a carriage return before one is part
+// of the line end, not of the line.
+std::string EditorText(const std::string& content) {
+    std::string text;
+    text.reserve(content.size());
+    for (std::size_t i = 0; i < content.size(); ++i) {
+        if (!(content[i] == '\r' && i + 1 < content.size() && content[i + 1] == '\n')) {
+            text += content[i];
+        }
+    }
+    return text;
+}
+
+} // namespace
+
+FileCommands::FileCommands(RunState& state, const ActiveSettings& settings, UserMessages& messages,
+                           const MainWindowControls& controls, MemoEditor& editor,
+                           StatusLine& status, std::function<bool()> mayDiscard)
+    : state_(state), settings_(settings), messages_(messages), controls_(controls), editor_(editor),
+      status_(status), mayDiscard_(std::move(mayDiscard)) {}
+
+void FileCommands::Get() {
+    const TLsFileListView26& files = *controls_.LsFileListView261;
+    if (files.SelectedCount() != 1) {
+        messages_.ShowMessage(QStringLiteral("No File Selected"));
+        return;
+    }
+    const QString path = files.SelectedPath();
+    if (!mayDiscard_()) {
+        return;
+    }
+    state_.CurrentFile = QFile::encodeName(path).toStdString();
+    const RegularFileRead file = ReadRegularFile(state_.CurrentFile);
+    if (file.outcome != RegularFileRead::Read) {
+        messages_.ShowError(QStringLiteral("Cannot load ") + path + QStringLiteral(": ") +
+                            Reason(file.error));
+        return;
+    }
+    editor_.SetText(EditorText(file.content));
+    state_.ReceivedUnsaved = false;
+    controls_.Edit7->setText(FileNamePart(path));
+}
+
+bool FileCommands::AskSaveName() {
+    state_.TxEnabled = true;
+    state_.ReceiveOff = true;
+    SaveRequest request;
+    request.folder = controls_.LsFileListView261->Directory();
+    request.proposedName = controls_.Edit7->text();
+    request.filters = {QStringLiteral("CNC files (*.%1)").arg(FromStd(settings_.DefaultFileFilter)),
+                       QStringLiteral("All files (*.*)")};
+    request.defaultSuffix = FromStd(settings_.DefaultExt);
+    if (request.defaultSuffix.startsWith(QLatin1Char('.'))) {
+        request.defaultSuffix.remove(0, 1);
+    }
+    const std::optional<QString> chosen = messages_.AskSaveFileName(request);
+    if (chosen) {
+        saveTarget_ = *chosen;
+    }
+    return chosen.has_value();
+}
+
+void FileCommands::Save() {
+    const std::string target = ResolvedWriteTarget(QFile::encodeName(saveTarget_).toStdString());
+    if (const int error = ReplaceFileContent(target, editor_.Text())) {
+        messages_.ShowError(QStringLiteral("Cannot save ") + saveTarget_ + QStringLiteral(": ") +
+                            Reason(error));
+        return;
+    }
+    controls_.Edit7->setText(FileNamePart(saveTarget_));
+    state_.ReceivedUnsaved = false;
+    status_.ShowStatus("File Saved");
+}
+
+} // namespace feedrail

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "app/RunState.h"
+#include "app/StatusLine.h"
+#include "app/widgets/MainWindowControls.h"
+#include "app/widgets/MemoEditor.h"
+#include "profiles/ActiveSettings.h"
+
+#include <QString>
+#include <functional>
+
+namespace feedrail {
+
+class UserMessages;
+
+// Get and Save: a part program from the file pane into the editor, and the
+// editor's text into a file, replaced in one step.
+class FileCommands {
+public:
+    // `mayDiscard` asks before an unsaved received program is replaced.
+    FileCommands(RunState& state, const ActiveSettings& settings, UserMessages& messages,
+                 const MainWindowControls& controls, MemoEditor& editor, StatusLine& status,
+                 std::function<bool()> mayDiscard);
+
+    void Get();
+    // Asks for the file to save to; whether a name was chosen.
+    bool AskSaveName();
+    // Writes the editor to the chosen file.
+    void Save();
+
+private:
+    RunState& state_;
+    const ActiveSettings& settings_;
+    UserMessages& messages_;
+    const MainWindowControls& controls_;
+    MemoEditor& editor_;
+    StatusLine& status_;
+    std::function<bool()> mayDiscard_;
+    QString saveTarget_;
+};
+
+} // namespace feedrail
