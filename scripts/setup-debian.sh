@@ -4,7 +4,7 @@
 # apt runs only for what is missing.
 set -euo pipefail
 
-packages=(g++ cmake ninja-build libgtest-dev qt6-base-dev qt6-qpa-plugins "$@")
+packages=(g++ cmake ninja-build libgtest-dev qt6-base-dev qt6-qpa-plugins fonts-liberation poppler-utils "$@")
 
 missing=()
 for package in "${packages[@]}"; do

@@ -168,6 +168,8 @@ void MainWindowControls::BuildMenu(QMainWindow& window) {
     Utilities1->setObjectName(QStringLiteral("Utilities1"));
     Renumber1 = Utilities1->addAction(QStringLiteral("&Renumber"));
     Renumber1->setObjectName(QStringLiteral("Renumber1"));
+    PrintColumns1 = Utilities1->addAction(QStringLiteral("Print &Columns..."));
+    PrintColumns1->setObjectName(QStringLiteral("PrintColumns1"));
     Settings1 = menu->addAction(QStringLiteral("Settings"));
     Settings1->setObjectName(QStringLiteral("Settings1"));
     QMenu* help = menu->addMenu(QStringLiteral("&Help"));

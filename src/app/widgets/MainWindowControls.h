@@ -45,6 +45,7 @@ struct MainWindowControls {
     // Menu.
     QMenu* Utilities1;
     QAction* Renumber1;
+    QAction* PrintColumns1;
     QAction* Settings1;
     QAction* Index1;
     QAction* About1;

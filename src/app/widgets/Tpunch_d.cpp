@@ -51,7 +51,10 @@ Tpunch_d::Tpunch_d(std::string programDir, UserMessages& messages, QWidget* pare
       inputBlocker_(*this), renumbering_(runState_, *this, *this),
       launcher_(runState_, messages_, [this] { return SelectedPaneItem(); }),
       files_(runState_, activeSettings_, messages_, controls_, editor_, *this,
-             [this] { return MayDiscardReceivedText(); }) {
+             [this] { return MayDiscardReceivedText(); }),
+      printing_(
+          runState_, messages_, [this] { return editor_.Text(); },
+          [this] { return SelectedPaneItem(); }, this) {
     runState_.ProgramDir = std::move(programDir);
     setObjectName(QStringLiteral("punch_d"));
     setWindowTitle(QStringLiteral("Feedrail "));
@@ -240,6 +243,18 @@ void Tpunch_d::Index1Click() {
     help_->ShowIndex();
 }
 
+void Tpunch_d::PrintWindowButtonClick() {
+    printing_.PrintWindowButtonClick();
+}
+
+void Tpunch_d::BitBtn3Click() {
+    printing_.BitBtn3Click();
+}
+
+void Tpunch_d::PrintColumns1Click() {
+    printing_.PrintColumns1Click();
+}
+
 void Tpunch_d::SendButtonClick() {
     send_.SendButtonClick();
 }
@@ -372,6 +387,9 @@ void Tpunch_d::ConnectHandlers() {
     bind(controls_.Renumber1, &QAction::triggered, &Tpunch_d::Renumber1Click);
     bind(controls_.SetupSheetButton, &QPushButton::clicked, &Tpunch_d::SetupSheetButtonClick);
     bind(controls_.Index1, &QAction::triggered, &Tpunch_d::Index1Click);
+    bind(controls_.PrintWindowButton, &QPushButton::clicked, &Tpunch_d::PrintWindowButtonClick);
+    bind(controls_.BitBtn3, &QPushButton::clicked, &Tpunch_d::BitBtn3Click);
+    bind(controls_.PrintColumns1, &QAction::triggered, &Tpunch_d::PrintColumns1Click);
     bind(&commOpenTimer1_, &QTimer::timeout, &Tpunch_d::CommOpenTimer1Timer);
     bind(&defaultDirectoryTimer1_, &QTimer::timeout, &Tpunch_d::DefaultDirectoryTimer1Timer);
     bind(&saveTimer_, &QTimer::timeout, &Tpunch_d::SaveTimerTimer);

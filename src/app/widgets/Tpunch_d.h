@@ -18,6 +18,7 @@
 #include "transfer/ReceiveTransfer.h"
 #include "transfer/SendTransfer.h"
 #include "utilities/Renumbering.h"
+#include "utilities/widgets/PrintCommands.h"
 #include "utilities/widgets/UtilityLauncher.h"
 
 #include <QMainWindow>
@@ -67,6 +68,9 @@ public:
     void UtilityClick(int number);
     void SetupSheetButtonClick();
     void Index1Click();
+    void PrintWindowButtonClick();
+    void BitBtn3Click();
+    void PrintColumns1Click();
     void SendButtonClick();
     void ReceiveButtonClick();
 
@@ -154,6 +158,7 @@ private:
     Renumbering renumbering_;
     UtilityLauncher launcher_;
     FileCommands files_;
+    PrintCommands printing_;
     bool closeConfirmed_ = false;
     QTimer commOpenTimer1_;
     QTimer defaultDirectoryTimer1_;

@@ -87,7 +87,8 @@ TEST_F(UtilitiesWindowTest, EachEntryStartsItsProgramWithTheFileItsModeAsksFor) 
     for (const QAction* action : window_->Controls().Utilities1->actions()) {
         menu << action->text();
     }
-    EXPECT_EQ(menu, (QStringList{"&Renumber", "Gone", "Plain", "Selected", "Loaded"}));
+    EXPECT_EQ(menu, (QStringList{"&Renumber", "Gone", "Plain", "Selected", "Loaded",
+                                 "Print &Columns..."}));
 
     Entry(1).trigger();
     EXPECT_EQ(messages_.Messages, QStringList{"Need Filename"});
