@@ -1,8 +1,11 @@
-// feedrail-screenshots: renders the main window, the "DNC Settings" dialog
-// and a send to the simulated control with the example profiles to PNG files,
-// for the documentation. feedrail-machine must stand beside it.
+// feedrail-screenshots: renders the main window, the "DNC Settings" dialog,
+// the about box and a send to the simulated control with the example profiles
+// to PNG files, for the documentation. feedrail-machine must stand beside it,
+// and the program in the build's src/ folder.
 //   feedrail-screenshots EXAMPLES-FOLDER OUTPUT-FOLDER
 
+#include "about/widgets/TAbout.h"
+#include "about/widgets/TBUAppearingLabel.h"
 #include "app/widgets/Tpunch_d.h"
 #include "common/widgets/DialogMessages.h"
 #include "filelist/widgets/TLsFileListView26.h"
@@ -53,6 +56,19 @@ void Load(feedrail::Tpunch_d& window, const QString& folder, const QString& name
     }
 }
 
+// Part way: the product line in its place and the version line sliding in
+// after it, over the moving stars. The version is the program's own, read from
+// its file in the build.
+bool ShootAboutBox(QWidget& window, const QString& path) {
+    feedrail::TAbout about(&window);
+    const QString program = QApplication::applicationDirPath() + "/../src/feedrail";
+    about.EPInfoExe1().ExeName = QFile::encodeName(program).toStdString();
+    about.show();
+    const feedrail::TBUAppearingLabel& version = about.BUAppearingLabel2();
+    PumpUntil([&] { return version.isVisible() && version.x() < 125; }, 10000);
+    return about.grab().save(path);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -88,6 +104,7 @@ int main(int argc, char** argv) {
     QApplication::processEvents();
     saved = window.Form2().grab().save(output + "/dnc-settings.png") && saved;
     window.Form2().hide();
+    saved = ShootAboutBox(window, output + "/about.png") && saved;
 
     // Part way through a send the simulated control has started with its XON.
     // The send runs inside the event loop, so the picture is taken from it.
