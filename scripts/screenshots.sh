@@ -9,4 +9,4 @@ cmake --preset run >/dev/null
 cmake --build --preset run --target feedrail-screenshots
 QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1024x768x24" \
     build/run/tools/feedrail-screenshots examples docs
-echo "Written: docs/main-window.png docs/dnc-settings.png docs/sending.png"
+echo "Written: docs/main-window.png docs/dnc-settings.png docs/sending.png docs/about.png"

@@ -1,5 +1,6 @@
 #include "app/widgets/Tpunch_d.h"
 
+#include "about/widgets/TAbout.h"
 #include "app/PortSetup.h"
 #include "common/widgets/UserMessages.h"
 #include "filelist/widgets/TLsFileListView26.h"
@@ -60,10 +61,6 @@ Tpunch_d::Tpunch_d(std::string programDir, UserMessages& messages, QWidget* pare
     setWindowTitle(QStringLiteral("Feedrail "));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    for (QAction* unbuilt : {controls_.About1}) {
-        unbuilt->setEnabled(false);
-    }
-
     comm1_.SetMonitorEvents(AllCommEvents);
     comm1_.SetFlowControl(fcNone);
     comm1_.SetDTRControl(dtrDisable);
@@ -83,6 +80,7 @@ Tpunch_d::Tpunch_d(std::string programDir, UserMessages& messages, QWidget* pare
     form2_ = new TForm2(*this, activeSettings_, ProfilePath(), messages_, this);
     connect(form2_, &QDialog::finished, this, [this] { Guard([this] { EnableButtons(); }); });
     help_ = new HelpWindow(runState_.ProgramDir, messages_, this);
+    about_ = new TAbout(this);
 }
 
 Tpunch_d::~Tpunch_d() = default;
@@ -227,6 +225,11 @@ void Tpunch_d::Settings1Click() {
     form2_->exec();
 }
 
+// Not modal, so that closing the window with the box open ends the program.
+void Tpunch_d::About1Click() {
+    about_->show();
+}
+
 void Tpunch_d::Renumber1Click() {
     renumbering_.Renumber();
 }
@@ -341,6 +344,9 @@ void Tpunch_d::closeEvent(QCloseEvent* event) {
         return;
     }
     runState_.ReceiveOff = true;
+    // Windows of the program's own that are still open end with it.
+    about_->close();
+    help_->close();
     QMainWindow::closeEvent(event);
 }
 
@@ -387,6 +393,7 @@ void Tpunch_d::ConnectHandlers() {
     bind(controls_.Renumber1, &QAction::triggered, &Tpunch_d::Renumber1Click);
     bind(controls_.SetupSheetButton, &QPushButton::clicked, &Tpunch_d::SetupSheetButtonClick);
     bind(controls_.Index1, &QAction::triggered, &Tpunch_d::Index1Click);
+    bind(controls_.About1, &QAction::triggered, &Tpunch_d::About1Click);
     bind(controls_.PrintWindowButton, &QPushButton::clicked, &Tpunch_d::PrintWindowButtonClick);
     bind(controls_.BitBtn3, &QPushButton::clicked, &Tpunch_d::BitBtn3Click);
     bind(controls_.PrintColumns1, &QAction::triggered, &Tpunch_d::PrintColumns1Click);

@@ -30,6 +30,7 @@
 namespace feedrail {
 
 class HelpWindow;
+class TAbout;
 class TForm2;
 class UserMessages;
 
@@ -64,6 +65,7 @@ public:
     void CloseButtonClick();
     void CloseTimer1Timer();
     void Settings1Click();
+    void About1Click();
     void Renumber1Click();
     void UtilityClick(int number);
     void SetupSheetButtonClick();
@@ -165,6 +167,7 @@ private:
     QTimer saveTimer_;
     QTimer closeTimer1_;
     TForm2* form2_ = nullptr;
+    TAbout* about_ = nullptr;
     HelpWindow* help_ = nullptr;
 };
 

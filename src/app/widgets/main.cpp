@@ -1,14 +1,19 @@
 // Feedrail: sends CNC part programs to machine tools over a serial line and
 // collects the programs they punch.
 
+#include "about/VersionOption.h"
 #include "app/widgets/Tpunch_d.h"
 #include "common/ProgramDirectory.h"
 #include "common/widgets/DialogMessages.h"
 
 #include <QApplication>
 #include <QScreen>
+#include <iostream>
 
 int main(int argc, char** argv) {
+    if (feedrail::AsksForVersion(argc, argv)) {
+        return feedrail::PrintVersion(std::cout);
+    }
     QApplication application(argc, argv);
     feedrail::DialogMessages messages;
     feedrail::Tpunch_d window(feedrail::ProgramDirectory(), messages);

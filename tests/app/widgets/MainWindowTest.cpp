@@ -372,6 +372,18 @@ TEST_F(MainWindowTest, SaveRefusesToReplaceAReadOnlyProgram) {
     EXPECT_NE(Status(), "File Saved");
 }
 
+TEST_F(MainWindowTest, ClosingTheWindowWithTheAboutBoxOpenEndsTheProgram) {
+    Start("[M]\nCommPort=200\n");
+    window_->show();
+    window_->Controls().About1->trigger();
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "the about box blocks the window";
+    window_->close();
+    EXPECT_FALSE(window_->isVisible());
+    for (const QWidget* widget : QApplication::topLevelWidgets()) {
+        EXPECT_FALSE(widget->isVisible()) << widget->objectName().toStdString();
+    }
+}
+
 TEST_F(MainWindowTest, FoldersThatDifferOnlyInCaseAreTwoFolders) {
     std::filesystem::create_directories(folder_.File("nc/mill"));
     std::filesystem::create_directories(folder_.File("nc/Mill"));
