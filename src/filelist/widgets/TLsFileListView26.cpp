@@ -1,17 +1,40 @@
 #include "filelist/widgets/TLsFileListView26.h"
 
-#include <QDesktopServices>
+#include "common/ProgramDirectory.h"
+#include "filelist/FolderListing.h"
+#include "filelist/FolderPath.h"
+#include "filelist/widgets/FileListOperations.h"
+#include "filelist/widgets/MountedDrives.h"
+#include "filelist/widgets/PathText.h"
+#include "profiles/ProfileFile.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
-#include <QStorageInfo>
-#include <QUrl>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMimeDatabase>
 
 namespace feedrail {
 namespace {
 
-enum Column { NameColumn, SizeColumn, TypeColumn, ModifiedColumn, AttributesColumn };
 constexpr int PathRole = Qt::UserRole;
+constexpr int RowRole = Qt::UserRole + 1;
+constexpr int ColumnCount = 5;
+
+const char* const FolderHeaders[ColumnCount] = {"Name", "Size(Bytes)", "Type", "Modified",
+                                                "Attributes"};
+const char* const DriveHeaders[ColumnCount] = {"Name", "Type", "Disk Size", "Free Space",
+                                               "Attributes"};
+// Which of the five stored widths each column of a view takes.
+constexpr int FolderWidthSlots[ColumnCount] = {0, 1, 2, 3, 4};
+constexpr int DriveWidthSlots[ColumnCount] = {0, 3, 1, 2, 4};
+
+QString DrivesText() {
+    return QString::fromLatin1(DrivesView.data(), static_cast<qsizetype>(DrivesView.size()));
+}
 
 QString WithSlash(QString folder) {
     if (!folder.endsWith(QLatin1Char('/'))) {
@@ -20,115 +43,422 @@ QString WithSlash(QString folder) {
     return folder;
 }
 
-QString Attributes(const QFileInfo& info) {
-    QString attributes;
-    attributes += info.isWritable() ? QString() : QStringLiteral("R");
-    attributes += info.isHidden() ? QStringLiteral("H") : QString();
-    return attributes;
+bool RightAligned(bool drives, int column) {
+    return drives ? (column == 2 || column == 3) : column == 1;
 }
+
+Qt::Alignment ColumnAlignment(bool drives, int column) {
+    return (RightAligned(drives, column) ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter;
+}
+
+// The desktop's name for a file's type; a type it does not know is named
+// after the extension.
+QString TypeName(const QMimeDatabase& types, const QFileInfo& info) {
+    const QMimeType type = types.mimeTypeForFile(info);
+    if (!type.isDefault()) {
+        return type.comment();
+    }
+    return info.suffix().isEmpty() ? QStringLiteral("File")
+                                   : info.suffix().toUpper() + QStringLiteral(" File");
+}
+
+// The busy cursor for as long as a fill runs.
+class BusyCursor {
+public:
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+};
 
 } // namespace
 
-TLsFileListView26::TLsFileListView26(QWidget* parent) : QTreeWidget(parent) {
-    setHeaderLabels({QStringLiteral("Name"), QStringLiteral("Size(Bytes)"), QStringLiteral("Type"),
-                     QStringLiteral("Modified"), QStringLiteral("Attributes")});
+TLsFileListView26::TLsFileListView26(QWidget* parent)
+    : QTreeWidget(parent), ownDesktop_(this), messages_(&ownMessages_), desktop_(&ownDesktop_),
+      menu_(this), operations_(std::make_unique<FileListOperations>(
+                       *this, ProgramDirectory() + std::string(ProfileFile::FileName))) {
+    ownMessages_.SetParent(this);
     setRootIsDecorated(false);
-    setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
     setAllColumnsShowFocus(true);
+    SetMultiSelect(true);
+    setColumnCount(ColumnCount);
     header()->setStretchLastSection(false);
-    // Columns fit their content; the name takes what room is left.
+    header()->setSectionsClickable(true);
+    header()->setSortIndicatorShown(true);
     header()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    header()->setSectionResizeMode(NameColumn, QHeaderView::Stretch);
+    header()->setSectionResizeMode(RowOrder::NameColumn, QHeaderView::Stretch);
+    connect(header(), &QHeaderView::sectionClicked, this, &TLsFileListView26::SortByColumn);
     connect(this, &QTreeWidget::itemSelectionChanged, this, &TLsFileListView26::Changed);
-    connect(this, &QTreeWidget::itemActivated, this,
-            [this](QTreeWidgetItem* item, int) { OpenItem(item); });
+    connect(this, &QTreeWidget::itemDoubleClicked, this, [this] {
+        if (dblClickEnabled_) {
+            Open();
+        }
+    });
+    ConnectMenu();
+    // Until a folder is set, the list shows the drives.
+    SetDirectory(DrivesText());
+}
+
+TLsFileListView26::~TLsFileListView26() = default;
+
+void TLsFileListView26::ConnectMenu() {
+    FileListOperations& operations = *operations_;
+    const auto bind = [this](QAction* action, auto handler) {
+        connect(action, &QAction::triggered, this, handler);
+    };
+    bind(menu_.Open, [this] { Open(); });
+    bind(menu_.View, [&operations] { operations.View(); });
+    bind(menu_.AnyFolder, [&operations] { operations.SendToAnyFolder(); });
+    bind(menu_.ClipboardAsContents, [&operations] { operations.ClipboardAsContents(); });
+    bind(menu_.ClipboardAsFileName, [&operations] { operations.ClipboardAsFileName(); });
+    bind(menu_.Cut, [&operations] { operations.Cut(); });
+    bind(menu_.Copy, [&operations] { operations.Copy(); });
+    bind(menu_.Paste, [&operations] { operations.Paste(); });
+    bind(menu_.Rename, [&operations] { operations.Rename(); });
+    bind(menu_.Delete, [&operations] { operations.Delete(); });
+    bind(menu_.Attributes, [&operations] { operations.Attributes(); });
+    bind(menu_.NewFolder, [&operations] { operations.NewFolder(); });
 }
 
 void TLsFileListView26::SetDirectory(const QString& directory) {
-    if (directory == directory_) {
-        return;
-    }
-    if (directory == QLatin1String(DrivesView)) {
-        directory_ = QLatin1String(DrivesView);
-        FillDrives();
+    if (IsDrivesView(LocalPath(directory))) {
+        if (!InDrivesView()) {
+            directory_ = DrivesText();
+            Fill({});
+        }
         return;
     }
     const QFileInfo info(directory);
     if (directory.isEmpty() || !info.isDir()) {
         return;
     }
-    directory_ = WithSlash(QDir::cleanPath(info.absoluteFilePath()));
-    Fill();
+    // Linux folder names are case-sensitive: only the same text is the same
+    // folder.
+    const QString folder = WithSlash(QDir::cleanPath(info.absoluteFilePath()));
+    if (folder != directory_) {
+        directory_ = folder;
+        Fill({});
+    }
 }
 
-void TLsFileListView26::OneLevelUp() {
-    if (directory_ == QLatin1String(DrivesView) || directory_.isEmpty()) {
-        return;
+void TLsFileListView26::SetMask(const QString& mask) {
+    if (mask != mask_) {
+        mask_ = mask;
+        Refresh();
     }
-    if (directory_ == QLatin1String("/")) {
-        SetDirectory(QLatin1String(DrivesView));
-        return;
+}
+
+void TLsFileListView26::SetFileType(TFileTypes types) {
+    if (!(types == fileType_)) {
+        fileType_ = types;
+        Refresh();
     }
-    QDir folder(directory_);
-    folder.cdUp();
-    SetDirectory(folder.absolutePath());
+}
+
+void TLsFileListView26::SetShowFolders(bool show) {
+    if (show != showFolders_) {
+        showFolders_ = show;
+        Refresh();
+    }
+}
+
+void TLsFileListView26::SetDateFormat(TDateFormat format) {
+    if (format != dateFormat_) {
+        dateFormat_ = format;
+        Refresh();
+    }
+}
+
+bool TLsFileListView26::MultiSelect() const {
+    return selectionMode() == QAbstractItemView::ExtendedSelection;
+}
+
+void TLsFileListView26::SetMultiSelect(bool multiSelect) {
+    setSelectionMode(multiSelect ? QAbstractItemView::ExtendedSelection
+                                 : QAbstractItemView::SingleSelection);
+}
+
+void TLsFileListView26::SetColumnWidths(const QList<int>& widths) {
+    for (int slot = 0; slot < widths.size() && slot < ColumnCount; ++slot) {
+        widths_[slot] = widths[slot];
+    }
+    BuildColumns();
+}
+
+void TLsFileListView26::SetMessages(UserMessages* messages) {
+    messages_ = messages != nullptr ? messages : &ownMessages_;
+}
+
+void TLsFileListView26::SetDesktop(FileListDesktop* desktop) {
+    desktop_ = desktop != nullptr ? desktop : &ownDesktop_;
 }
 
 QString TLsFileListView26::SelectedPath() const {
-    const QList<QTreeWidgetItem*> items = selectedItems();
-    return items.isEmpty() ? QString() : items.front()->data(NameColumn, PathRole).toString();
+    const FileRow* row = CurrentRow();
+    return row != nullptr ? DisplayPath(row->Path) : QString();
 }
 
 int TLsFileListView26::SelectedCount() const {
     return static_cast<int>(selectedItems().size());
 }
 
-void TLsFileListView26::SetColumnWidths(const QList<int>& widths) {
-    for (int column = 0; column < widths.size() && column < columnCount(); ++column) {
-        setColumnHidden(column, widths[column] == 0);
-    }
-}
-
-void TLsFileListView26::Fill() {
-    clear();
-    const QFileInfoList entries =
-        QDir(directory_)
-            .entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
-                           QDir::DirsFirst | QDir::Name | QDir::IgnoreCase);
-    for (const QFileInfo& entry : entries) {
-        auto* item = new QTreeWidgetItem(this);
-        item->setText(NameColumn, entry.fileName());
-        item->setData(NameColumn, PathRole, entry.absoluteFilePath());
-        item->setText(SizeColumn, entry.isDir() ? QString() : QString::number(entry.size()));
-        item->setText(TypeColumn, entry.isDir() ? QStringLiteral("Folder") : entry.suffix());
-        item->setText(ModifiedColumn,
-                      entry.lastModified().toString(QStringLiteral("yyyy-MM-dd hh:mm")));
-        item->setText(AttributesColumn, Attributes(entry));
-    }
-    emit Changed();
-}
-
-void TLsFileListView26::FillDrives() {
-    clear();
-    for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
-        if (!volume.isValid() || !volume.isReady()) {
-            continue;
+std::vector<FileRow> TLsFileListView26::SelectedRows() const {
+    std::vector<FileRow> rows;
+    for (int i = 0; i < topLevelItemCount(); ++i) {
+        if (topLevelItem(i)->isSelected()) {
+            rows.push_back(rows_[topLevelItem(i)->data(0, RowRole).toUInt()]);
         }
-        auto* item = new QTreeWidgetItem(this);
-        item->setText(NameColumn, volume.rootPath());
-        item->setData(NameColumn, PathRole, WithSlash(volume.rootPath()));
-        item->setText(TypeColumn, QString::fromUtf8(volume.fileSystemType()));
+    }
+    return rows;
+}
+
+const FileRow* TLsFileListView26::CurrentRow() const {
+    const QTreeWidgetItem* item = currentItem();
+    if (item == nullptr || !item->isSelected()) {
+        const QList<QTreeWidgetItem*> selected = selectedItems();
+        item = selected.isEmpty() ? nullptr : selected.front();
+    }
+    return item != nullptr ? &rows_[item->data(0, RowRole).toUInt()] : nullptr;
+}
+
+bool TLsFileListView26::InDrivesView() const {
+    return IsDrivesView(LocalPath(directory_));
+}
+
+void TLsFileListView26::SelectPath(const QString& path) {
+    for (int i = 0; i < topLevelItemCount(); ++i) {
+        if (topLevelItem(i)->data(0, PathRole).toString() == path) {
+            setCurrentItem(topLevelItem(i));
+            scrollToItem(topLevelItem(i));
+            return;
+        }
+    }
+}
+
+void TLsFileListView26::OneLevelUp() {
+    SetDirectory(DisplayPath(LevelUp(LocalPath(directory_))));
+}
+
+void TLsFileListView26::Open() {
+    const FileRow* row = CurrentRow();
+    if (row == nullptr) {
+        return;
+    }
+    const QString path = DisplayPath(row->Path);
+    switch (row->Kind) {
+    case RowKind::Folder:
+        SetDirectory(path);
+        break;
+    case RowKind::Drive:
+        OpenDrive(path);
+        break;
+    case RowKind::File:
+        if (!desktop_->OpenWithDesktop(path)) {
+            messages_->ShowError(QStringLiteral("ERROR - Can't Open file  ") + path);
+        }
+        break;
+    }
+}
+
+void TLsFileListView26::Refresh() {
+    Fill(SelectedPaths());
+}
+
+void TLsFileListView26::SortByColumn(int column) {
+    const QStringList selected = SelectedPaths();
+    order_.Click(column);
+    order_.Sort(rows_);
+    BuildColumns();
+    ShowRows(selected);
+}
+
+FileListMenu& TLsFileListView26::ContextMenu() {
+    menu_.Update(operations_->State());
+    return menu_;
+}
+
+void TLsFileListView26::keyPressEvent(QKeyEvent* event) {
+    if (QAction* action = MenuKey(*event)) {
+        ContextMenu();
+        if (action->isEnabled()) {
+            action->trigger();
+        }
+        return;
+    }
+    if (!NavigationKey(*event)) {
+        QTreeWidget::keyPressEvent(event);
+    }
+}
+
+void TLsFileListView26::contextMenuEvent(QContextMenuEvent* event) {
+    if (!popUpMenuEnabled_) {
+        event->ignore();
+        return;
+    }
+    ContextMenu().Menu->exec(event->globalPos() + QPoint(10, 10));
+}
+
+void TLsFileListView26::Fill(const QStringList& keepSelected) {
+    {
+        const BusyCursor busy;
+        if (InDrivesView()) {
+            rows_ = MountedDriveRows();
+        } else {
+            rows_ = ListFolder(LocalPath(directory_),
+                               {FileMask(LocalPath(mask_)), fileType_, showFolders_});
+            AddTypeNames();
+        }
+        order_.Reset();
+        order_.Sort(rows_);
+        BuildColumns();
+        ShowRows(keepSelected);
     }
     emit Changed();
 }
 
-void TLsFileListView26::OpenItem(QTreeWidgetItem* item) {
-    const QString path = item->data(NameColumn, PathRole).toString();
-    if (QFileInfo(path).isDir()) {
-        SetDirectory(path);
-    } else {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+void TLsFileListView26::AddTypeNames() {
+    const QMimeDatabase types;
+    for (FileRow& row : rows_) {
+        row.TypeName = TypeName(types, QFileInfo(DisplayPath(row.Path))).toStdString();
+    }
+}
+
+void TLsFileListView26::BuildColumns() {
+    const bool drives = InDrivesView();
+    QStringList labels;
+    for (int column = 0; column < ColumnCount; ++column) {
+        labels << QLatin1String(drives ? DriveHeaders[column] : FolderHeaders[column]);
+    }
+    setHeaderLabels(labels);
+    for (int column = 0; column < ColumnCount; ++column) {
+        const int slot = drives ? DriveWidthSlots[column] : FolderWidthSlots[column];
+        setColumnHidden(column, widths_[slot] == 0);
+        headerItem()->setTextAlignment(column, ColumnAlignment(drives, column));
+    }
+    header()->setSortIndicator(order_.SortColumn(),
+                               order_.Descending() ? Qt::DescendingOrder : Qt::AscendingOrder);
+}
+
+void TLsFileListView26::ShowRows(const QStringList& selected) {
+    clear();
+    QList<QTreeWidgetItem*> items;
+    items.reserve(static_cast<qsizetype>(rows_.size()));
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        items << NewItem(rows_[i], static_cast<int>(i));
+    }
+    addTopLevelItems(items);
+    QTreeWidgetItem* current = nullptr;
+    for (QTreeWidgetItem* item : items) {
+        if (selected.contains(item->data(0, PathRole).toString())) {
+            item->setSelected(true);
+            current = current != nullptr ? current : item;
+        }
+    }
+    // The first row takes the keyboard's focus without being selected, so
+    // that a fill leaves nothing for Get to take.
+    current = current != nullptr ? current : (items.isEmpty() ? nullptr : items.front());
+    if (current != nullptr) {
+        selectionModel()->setCurrentIndex(indexFromItem(current), QItemSelectionModel::NoUpdate);
+    }
+}
+
+QTreeWidgetItem* TLsFileListView26::NewItem(const FileRow& row, int index) const {
+    auto* item = new QTreeWidgetItem;
+    item->setText(0, DisplayPath(row.Caption));
+    for (int column = 1; column < ColumnCount; ++column) {
+        item->setText(column, QString::fromStdString(SubValue(row, column, dateFormat_)));
+        item->setTextAlignment(column, ColumnAlignment(row.Kind == RowKind::Drive, column));
+    }
+    item->setIcon(0, Icon(row));
+    item->setData(0, PathRole, DisplayPath(row.Path));
+    item->setData(0, RowRole, index);
+    if (row.Kind != RowKind::Drive) {
+        item->setFlags(item->flags() | Qt::ItemIsEditable);
+    }
+    return item;
+}
+
+QIcon TLsFileListView26::Icon(const FileRow& row) const {
+    if (row.Kind != RowKind::Drive) {
+        return icons_.icon(QFileInfo(DisplayPath(row.Path)));
+    }
+    return icons_.icon(row.TypeName == "Network Disk" ? QAbstractFileIconProvider::Network
+                                                      : QAbstractFileIconProvider::Drive);
+}
+
+QStringList TLsFileListView26::SelectedPaths() const {
+    QStringList paths;
+    for (const QTreeWidgetItem* item : selectedItems()) {
+        paths << item->data(0, PathRole).toString();
+    }
+    return paths;
+}
+
+void TLsFileListView26::OpenDrive(const QString& root) {
+    if (!IsDriveReady(root)) {
+        QApplication::beep();
+        messages_->ShowError(QStringLiteral("The drive ") + root + QStringLiteral(" is not ready"));
+        return;
+    }
+    SetDirectory(root);
+}
+
+// The keys of menu entries, which act only when their entry is enabled.
+QAction* TLsFileListView26::MenuKey(const QKeyEvent& event) const {
+    const Qt::KeyboardModifiers modifiers = event.modifiers() & ~Qt::KeypadModifier;
+    if (modifiers == Qt::NoModifier) {
+        switch (event.key()) {
+        case Qt::Key_Delete:
+            return menu_.Delete;
+        case Qt::Key_F2:
+            return menu_.Rename;
+        default:
+            return nullptr;
+        }
+    }
+    if (modifiers != Qt::ControlModifier) {
+        return nullptr;
+    }
+    switch (event.key()) {
+    case Qt::Key_C:
+        return menu_.Copy;
+    case Qt::Key_X:
+        return menu_.Cut;
+    case Qt::Key_V:
+        return menu_.Paste;
+    case Qt::Key_O:
+        return menu_.Open;
+    case Qt::Key_F:
+        return menu_.View;
+    case Qt::Key_N:
+        return menu_.NewFolder;
+    default:
+        return nullptr;
+    }
+}
+
+bool TLsFileListView26::NavigationKey(const QKeyEvent& event) {
+    if ((event.modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) {
+        return false;
+    }
+    switch (event.key()) {
+    case Qt::Key_Backspace:
+        OneLevelUp();
+        return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        Open();
+        return true;
+    case Qt::Key_F3:
+        operations_->Find();
+        return true;
+    case Qt::Key_F5:
+        Refresh();
+        return true;
+    default:
+        return false;
     }
 }
 

@@ -1,42 +1,129 @@
 #pragma once
 
+#include "common/widgets/DialogMessages.h"
+#include "filelist/FileRow.h"
+#include "filelist/RowOrder.h"
+#include "filelist/widgets/DesktopDialogs.h"
+#include "filelist/widgets/FileListMenu.h"
+
+#include <QFileIconProvider>
+#include <QList>
 #include <QString>
+#include <QStringList>
 #include <QTreeWidget>
+#include <memory>
+#include <vector>
 
 namespace feedrail {
 
-// The file pane's list of folders and files. It offers what the main window
-// needs: the current folder (with a trailing "/"), the drives view, one level
-// up, the selected item, column widths, and a Changed signal whenever its
-// items or its selection change.
+class FileListDesktop;
+class FileListOperations;
+class UserMessages;
+
+// The file pane's list: the folders and files of one folder, or the drives
+// (the mounted file systems; "/" plays the drive root), in five sortable
+// columns, with keys and a context menu of file operations. The current
+// folder always ends with "/"; "Drives" in any case shows the drives. A
+// Changed signal follows every change of its items or its selection.
 class TLsFileListView26 : public QTreeWidget {
     Q_OBJECT
 public:
-    static constexpr const char* DrivesView = "Drives";
-
     explicit TLsFileListView26(QWidget* parent = nullptr);
+    ~TLsFileListView26() override;
 
     QString Directory() const { return directory_; }
-    // Shows a folder, or the drives for "Drives" in any case; a folder that
-    // does not exist, or the one already shown, leaves the list as it is.
+    // A folder that does not exist, or the one already shown, leaves the
+    // list as it is.
     void SetDirectory(const QString& directory);
-    void OneLevelUp();
+    // Each of these refills the list when its value changes.
+    QString Mask() const { return mask_; }
+    void SetMask(const QString& mask);
+    TFileTypes FileType() const { return fileType_; }
+    void SetFileType(TFileTypes types);
+    bool ShowFolders() const { return showFolders_; }
+    void SetShowFolders(bool show);
+    TDateFormat DateFormat() const { return dateFormat_; }
+    void SetDateFormat(TDateFormat format);
 
+    bool DblClickEnabled() const { return dblClickEnabled_; }
+    void SetDblClickEnabled(bool enabled) { dblClickEnabled_ = enabled; }
+    bool PopUpMenuEnabled() const { return popUpMenuEnabled_; }
+    void SetPopUpMenuEnabled(bool enabled) { popUpMenuEnabled_ = enabled; }
+    // Forbids Rename and New Folder.
+    bool ReadOnly() const { return readOnly_; }
+    void SetReadOnly(bool readOnly) { readOnly_ = readOnly; }
+    bool MultiSelect() const;
+    void SetMultiSelect(bool multiSelect);
+
+    // Widths of the columns name, size, type, modified, attributes: 0 hides
+    // a column; a shown one is as wide as its content needs, and the name
+    // takes the room left.
+    void SetColumnWidths(const QList<int>& widths);
+    // Where confirmations and failures go; the list's own message boxes
+    // until set.
+    void SetMessages(UserMessages* messages);
+    void SetDesktop(FileListDesktop* desktop);
+
+    // The full path of the row last clicked among the selected ones.
     QString SelectedPath() const;
     int SelectedCount() const;
-    // Widths of the columns name, size, type, modified, attributes: 0 hides a
-    // column; a shown one is as wide as its content needs.
-    void SetColumnWidths(const QList<int>& widths);
+    std::vector<FileRow> SelectedRows() const;
+    const FileRow* CurrentRow() const;
+    bool InDrivesView() const;
+    void SelectPath(const QString& path);
+
+    void OneLevelUp();
+    // A folder or drive becomes the directory; a file goes to the desktop's
+    // program for it.
+    void Open();
+    void Refresh();
+    // As a click on the column's header.
+    void SortByColumn(int column);
+
+    // The context menu with its entries enabled for the selection.
+    FileListMenu& ContextMenu();
+    FileListOperations& Operations() { return *operations_; }
+    UserMessages& Messages() const { return *messages_; }
+    FileListDesktop& Desktop() const { return *desktop_; }
 
 signals:
     void Changed();
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
 private:
-    void Fill();
-    void FillDrives();
-    void OpenItem(QTreeWidgetItem* item);
+    void ConnectMenu();
+    void Fill(const QStringList& keepSelected);
+    void AddTypeNames();
+    void BuildColumns();
+    void ShowRows(const QStringList& selected);
+    QTreeWidgetItem* NewItem(const FileRow& row, int index) const;
+    QIcon Icon(const FileRow& row) const;
+    QStringList SelectedPaths() const;
+    void OpenDrive(const QString& root);
+    QAction* MenuKey(const QKeyEvent& event) const;
+    bool NavigationKey(const QKeyEvent& event);
 
     QString directory_;
+    QString mask_ = QStringLiteral("*.*");
+    TFileTypes fileType_{ftReadOnly, ftHidden, ftSystem, ftArchive};
+    bool showFolders_ = true;
+    TDateFormat dateFormat_ = dfMDY;
+    bool dblClickEnabled_ = true;
+    bool popUpMenuEnabled_ = true;
+    bool readOnly_ = false;
+    QList<int> widths_{160, 90, 90, 100, 40};
+    std::vector<FileRow> rows_;
+    RowOrder order_;
+    QFileIconProvider icons_;
+    DialogMessages ownMessages_;
+    DesktopDialogs ownDesktop_;
+    UserMessages* messages_;
+    FileListDesktop* desktop_;
+    FileListMenu menu_;
+    std::unique_ptr<FileListOperations> operations_;
 };
 
 } // namespace feedrail
