@@ -91,6 +91,8 @@ QVBoxLayout* MainWindowControls::BuildFilePane(QWidget* client) {
     LimitDropDown(ComboBox2);
     LsFileListView261 = Named(new TLsFileListView26(client), "LsFileListView261");
     LsFileListView261->setMinimumWidth(PaneWidth);
+    // Get and the setup sheet take one file.
+    LsFileListView261->SetMultiSelect(false);
     LsFileListView261->setStyleSheet(
         QStringLiteral("QTreeWidget { background: #0000a0; color: white; font-weight: bold; }"));
     BitBtn1 = Button(QStringLiteral("One Level Up"), "BitBtn1", 21, client);

@@ -80,6 +80,7 @@ Tpunch_d::Tpunch_d(std::string programDir, UserMessages& messages, QWidget* pare
     form2_ = new TForm2(*this, activeSettings_, ProfilePath(), messages_, this);
     connect(form2_, &QDialog::finished, this, [this] { Guard([this] { EnableButtons(); }); });
     help_ = new HelpWindow(runState_.ProgramDir, messages_, this);
+    controls_.LsFileListView261->SetMessages(&messages_);
     about_ = new TAbout(this);
 }
 
