@@ -14,11 +14,9 @@ constexpr double LineSpacing = 1.1;
 // Smaller type for more columns, so that more of each line fits its column.
 constexpr std::array<int, 4> FontSizeByColumns = {11, 10, 8, 6};
 
+// The default rounding mode rounds halves to the even neighbour.
 int RoundHalfEven(double value) {
-    const double below = std::floor(value);
-    const double fraction = value - below;
-    const bool up = fraction > 0.5 || (fraction == 0.5 && std::fmod(below, 2.0) != 0.0);
-    return static_cast<int>(up ? below + 1 : below);
+    return static_cast<int>(std::lrint(value));
 }
 
 } // namespace

@@ -2,27 +2,18 @@
 
 #include "common/AtomicFile.h"
 #include "common/RegularFile.h"
+#include "common/widgets/TextBridge.h"
 #include "common/widgets/UserMessages.h"
 #include "filelist/widgets/TLsFileListView26.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
-#include <cstring>
 
 namespace feedrail {
 namespace {
 
-QString FromStd(const std::string& text) {
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 QString FileNamePart(const QString& path) {
     return QFileInfo(path).fileName();
-}
-
-QString Reason(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
 }
 
 // The editor splits lines at line feeds; a carriage return before one is part
@@ -56,11 +47,11 @@ void FileCommands::Get() {
     if (!mayDiscard_()) {
         return;
     }
-    state_.CurrentFile = QFile::encodeName(path).toStdString();
+    state_.CurrentFile = LocalPath(path);
     const RegularFileRead file = ReadRegularFile(state_.CurrentFile);
     if (file.outcome != RegularFileRead::Read) {
         messages_.ShowError(QStringLiteral("Cannot load ") + path + QStringLiteral(": ") +
-                            Reason(file.error));
+                            SystemReason(file.error));
         return;
     }
     editor_.SetText(EditorText(file.content));
@@ -74,9 +65,10 @@ bool FileCommands::AskSaveName() {
     SaveRequest request;
     request.folder = controls_.LsFileListView261->Directory();
     request.proposedName = controls_.Edit7->text();
-    request.filters = {QStringLiteral("CNC files (*.%1)").arg(FromStd(settings_.DefaultFileFilter)),
-                       QStringLiteral("All files (*.*)")};
-    request.defaultSuffix = FromStd(settings_.DefaultExt);
+    request.filters = {
+        QStringLiteral("CNC files (*.%1)").arg(BytesText(settings_.DefaultFileFilter)),
+        QStringLiteral("All files (*.*)")};
+    request.defaultSuffix = BytesText(settings_.DefaultExt);
     if (request.defaultSuffix.startsWith(QLatin1Char('.'))) {
         request.defaultSuffix.remove(0, 1);
     }
@@ -88,10 +80,10 @@ bool FileCommands::AskSaveName() {
 }
 
 void FileCommands::Save() {
-    const std::string target = ResolvedWriteTarget(QFile::encodeName(saveTarget_).toStdString());
+    const std::string target = ResolvedWriteTarget(LocalPath(saveTarget_));
     if (const int error = ReplaceFileContent(target, editor_.Text())) {
         messages_.ShowError(QStringLiteral("Cannot save ") + saveTarget_ + QStringLiteral(": ") +
-                            Reason(error));
+                            SystemReason(error));
         return;
     }
     controls_.Edit7->setText(FileNamePart(saveTarget_));

@@ -1,26 +1,15 @@
 #include "app/widgets/MemoEditor.h"
 
+#include "common/widgets/TextBridge.h"
+
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
 
 namespace feedrail {
-namespace {
-
-QString FromBytes(const std::string& bytes) {
-    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
-}
-
-std::string ToBytes(const QString& text) {
-    const QByteArray bytes = text.toLatin1();
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
-
-} // namespace
-
 std::string MemoEditor::GetEditorLine(int line) const {
-    return ToBytes(memo_.document()->findBlockByNumber(line - 1).text());
+    return TextBytes(memo_.document()->findBlockByNumber(line - 1).text());
 }
 
 void MemoEditor::SetEditorLine(int line, const std::string& text) {
@@ -30,7 +19,7 @@ void MemoEditor::SetEditorLine(int line, const std::string& text) {
     }
     QTextCursor cursor(block);
     cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
-    cursor.insertText(FromBytes(text));
+    cursor.insertText(BytesText(text));
 }
 
 int MemoEditor::EditorLineCount() const {
@@ -60,7 +49,7 @@ void MemoEditor::AppendReceivedLine(const std::string& text, int receivedLines) 
     if (!cursor.block().text().isEmpty()) {
         cursor.insertBlock();
     }
-    cursor.insertText(FromBytes(text) + QLatin1Char('\n'));
+    cursor.insertText(BytesText(text) + QLatin1Char('\n'));
     if (receivedLines >= 1 && receivedLines < 4 && receivedLines <= EditorLineCount() &&
         GetEditorLine(receivedLines).empty()) {
         RemoveLine(receivedLines);
@@ -93,7 +82,7 @@ void MemoEditor::SetEditorLines(int first, const std::vector<std::string>& lines
         cursor.beginEditBlock();
     }
     undoStepStarted_ = undoStepOpen_;
-    cursor.insertText(FromBytes(text));
+    cursor.insertText(BytesText(text));
     cursor.endEditBlock();
 }
 
@@ -114,13 +103,13 @@ std::string MemoEditor::Text() const {
         if (block != memo_.document()->begin()) {
             text += '\n';
         }
-        text += ToBytes(block.text());
+        text += TextBytes(block.text());
     }
     return text;
 }
 
 void MemoEditor::SetText(const std::string& text) {
-    memo_.setPlainText(FromBytes(text));
+    memo_.setPlainText(BytesText(text));
 }
 
 void MemoEditor::CutAll() {

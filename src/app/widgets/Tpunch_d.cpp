@@ -2,6 +2,7 @@
 
 #include "about/widgets/TAbout.h"
 #include "app/PortSetup.h"
+#include "common/widgets/TextBridge.h"
 #include "common/widgets/UserMessages.h"
 #include "filelist/widgets/TLsFileListView26.h"
 #include "profiles/ProfileFile.h"
@@ -13,7 +14,6 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -23,25 +23,6 @@
 #include <QThread>
 
 namespace feedrail {
-namespace {
-
-// Profile texts are bytes, kept byte for byte on their way to the screen and
-// back, whatever code page the file was written in.
-QString FromStd(const std::string& text) {
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-std::string ToStd(const QString& text) {
-    return text.toLatin1().toStdString();
-}
-
-// A folder named in a profile, in the file system's own encoding of names.
-QString FolderName(const std::string& path) {
-    return QFile::decodeName(QByteArray::fromStdString(path));
-}
-
-} // namespace
-
 Tpunch_d::Tpunch_d(std::string programDir, UserMessages& messages, QWidget* parent)
     : QMainWindow(parent), messages_(messages), controls_(*this), editor_(*controls_.Memo1),
       handOver_([this](std::exception_ptr error) { ShowError(error); }),
@@ -94,7 +75,7 @@ void Tpunch_d::FormCreate() {
     FillDirectoryShortcuts();
     const QString first =
         controls_.ComboBox1->count() > 0 ? controls_.ComboBox1->itemText(0) : QString();
-    activeSettings_ = ProfileFile(ProfilePath()).ReadStartupProfile(ToStd(first));
+    activeSettings_ = ProfileFile(ProfilePath()).ReadStartupProfile(TextBytes(first));
     AddUtilities();
     controls_.ComboBox1->setCurrentIndex(controls_.ComboBox1->count() > 0 ? 0 : -1);
     controls_.Memo1->clear();
@@ -123,7 +104,7 @@ void Tpunch_d::CommOpenTimer1Timer() {
 void Tpunch_d::DefaultDirectoryTimer1Timer() {
     defaultDirectoryTimer1_.stop();
     ComboBox1Change();
-    controls_.LsFileListView261->SetDirectory(FolderName(activeSettings_.DefaultDir));
+    controls_.LsFileListView261->SetDirectory(DisplayPath(activeSettings_.DefaultDir));
 }
 
 void Tpunch_d::ComboBox1Change() {
@@ -132,9 +113,9 @@ void Tpunch_d::ComboBox1Change() {
     comm1_.Close();
     // A send still waiting for the old machine's XON is over.
     runState_.WaitingForRemoteStart = false;
-    ProfileFile(ProfilePath()).ReadSelectedProfile(ToStd(CurrentMachine()), activeSettings_);
+    ProfileFile(ProfilePath()).ReadSelectedProfile(TextBytes(CurrentMachine()), activeSettings_);
     Arm(commOpenTimer1_);
-    const QString defaultDir = FolderName(activeSettings_.DefaultDir);
+    const QString defaultDir = DisplayPath(activeSettings_.DefaultDir);
     for (std::size_t i = 0; i < runState_.DirPaths.size(); ++i) {
         // Linux folder names are case-sensitive.
         if (runState_.DirPaths[i] == activeSettings_.DefaultDir) {
@@ -153,7 +134,7 @@ void Tpunch_d::ComboBox1Change() {
 void Tpunch_d::ComboBox2Change() {
     const int index = controls_.ComboBox2->currentIndex();
     if (index >= 0 && static_cast<std::size_t>(index) < runState_.DirPaths.size()) {
-        controls_.LsFileListView261->SetDirectory(FolderName(runState_.DirPaths[index]));
+        controls_.LsFileListView261->SetDirectory(DisplayPath(runState_.DirPaths[index]));
     }
 }
 
@@ -299,12 +280,13 @@ void Tpunch_d::ApplyPortSettings() {
     ApplyProfileToPort(activeSettings_, comm1_);
     try {
         comm1_.Open();
-        ShowStatus(FromStd(comm1_.DeviceName()).toUpper() + QStringLiteral(" Ready"));
+        ShowStatus(BytesText(comm1_.DeviceName()).toUpper() + QStringLiteral(" Ready"));
         SetHandshakeLines(activeSettings_.CommHandshake, comm1_);
     } catch (const EVaCommError& error) {
         ShowStatus(QString::fromStdString(error.what()));
     }
-    controls_.StaticText1->setText(FromStd(SettingsSummary(activeSettings_, comm1_.DeviceName())));
+    controls_.StaticText1->setText(
+        BytesText(SettingsSummary(activeSettings_, comm1_.DeviceName())));
 }
 
 QString Tpunch_d::CurrentMachine() const {
@@ -406,13 +388,13 @@ void Tpunch_d::ConnectHandlers() {
 
 void Tpunch_d::FillMachineList() {
     for (const std::string& name : ProfileFile(ProfilePath()).MachineNames()) {
-        controls_.ComboBox1->addItem(FromStd(name));
+        controls_.ComboBox1->addItem(BytesText(name));
     }
 }
 
 void Tpunch_d::FillDirectoryShortcuts() {
     for (const DirShortcut& shortcut : ProfileFile(ProfilePath()).DirShortcuts()) {
-        controls_.ComboBox2->addItem(FromStd(shortcut.Label));
+        controls_.ComboBox2->addItem(BytesText(shortcut.Label));
         runState_.DirPaths.push_back(shortcut.Path);
     }
     controls_.ComboBox2->setCurrentIndex(runState_.DirPaths.empty() ? -1 : 0);
@@ -422,11 +404,11 @@ void Tpunch_d::AddUtilities() {
     const UtilityList list =
         UtilityFile(runState_.ProgramDir + std::string(UtilityFile::FileName)).ReadUtilities();
     for (const std::string& error : list.Errors) {
-        messages_.ShowError(FromStd(error));
+        messages_.ShowError(BytesText(error));
     }
     for (const UtilityCommand& command : list.Commands) {
         const QList<QAction*> actions = controls_.Utilities1->actions();
-        auto* action = new QAction(FromStd(command.Caption), controls_.Utilities1);
+        auto* action = new QAction(BytesText(command.Caption), controls_.Utilities1);
         action->setObjectName(QStringLiteral("Utility%1").arg(command.Number));
         controls_.Utilities1->insertAction(actions.size() > 1 ? actions[1] : nullptr, action);
         const int number = command.Number;
@@ -452,11 +434,11 @@ void Tpunch_d::BindPortEvents() {
 }
 
 void Tpunch_d::ShowStatus(const std::string& text) {
-    ShowStatus(FromStd(text));
+    ShowStatus(BytesText(text));
 }
 
 void Tpunch_d::ShowProgress(const std::string& text) {
-    controls_.StaticText1->setText(FromStd(text));
+    controls_.StaticText1->setText(BytesText(text));
     controls_.StaticText1->repaint();
 }
 

@@ -1,6 +1,7 @@
 #include "filelist/widgets/FileListOperations.h"
 
 #include "common/RegularFile.h"
+#include "common/widgets/TextBridge.h"
 #include "common/widgets/UserMessages.h"
 #include "filelist/FileTransfer.h"
 #include "filelist/ItemAttributes.h"
@@ -8,7 +9,6 @@
 #include "filelist/OperationError.h"
 #include "filelist/widgets/FileListDesktop.h"
 #include "filelist/widgets/FindDialog.h"
-#include "filelist/widgets/PathText.h"
 #include "filelist/widgets/PictureViewer.h"
 #include "filelist/widgets/TLsFileListView26.h"
 #include "filelist/widgets/TextViewer.h"

@@ -1,7 +1,7 @@
 #include "filelist/widgets/FindDialog.h"
 
+#include "common/widgets/TextBridge.h"
 #include "filelist/FileFind.h"
-#include "filelist/widgets/PathText.h"
 
 #include <QDialogButtonBox>
 #include <QGridLayout>

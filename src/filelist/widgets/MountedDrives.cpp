@@ -1,7 +1,7 @@
 #include "filelist/widgets/MountedDrives.h"
 
+#include "common/widgets/TextBridge.h"
 #include "filelist/DriveRows.h"
-#include "filelist/widgets/PathText.h"
 
 #include <QDir>
 #include <QSet>

@@ -1,11 +1,11 @@
 #include "filelist/widgets/TLsFileListView26.h"
 
 #include "common/ProgramDirectory.h"
+#include "common/widgets/TextBridge.h"
 #include "filelist/FolderListing.h"
 #include "filelist/FolderPath.h"
 #include "filelist/widgets/FileListOperations.h"
 #include "filelist/widgets/MountedDrives.h"
-#include "filelist/widgets/PathText.h"
 #include "profiles/ProfileFile.h"
 
 #include <QApplication>

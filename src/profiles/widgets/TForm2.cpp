@@ -1,5 +1,6 @@
 #include "profiles/widgets/TForm2.h"
 
+#include "common/widgets/TextBridge.h"
 #include "common/widgets/UserMessages.h"
 #include "profiles/ActiveSettings.h"
 #include "profiles/ConversionError.h"
@@ -36,18 +37,6 @@ QString ObjectName(const QString& text) {
         }
     }
     return name;
-}
-
-// Profile names and values are bytes in whatever code page the file was
-// written in. Latin-1 gives each byte one character and takes it back
-// unchanged, so a name or folder reaches the file exactly as it was read.
-std::string ProfileText(const QString& text) {
-    const QByteArray bytes = text.toLatin1();
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
-
-QString ShownText(const std::string& text) {
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 void Check(QButtonGroup& group, int value) {
@@ -164,7 +153,7 @@ QButtonGroup* TForm2::AddGroup(const QString& title, const QRect& area,
 
 void TForm2::LoadSettings() {
     const IniFile ini(profilePath_);
-    const std::string section = ProfileText(machines_.CurrentMachine());
+    const std::string section = TextBytes(machines_.CurrentMachine());
     const ProfileDefaults& defaults = LoadSettingsDefaults;
     Check(*format_, ini.ReadInteger(section, "PunchType", defaults.PunchType));
     Check(*handshake_, ini.ReadInteger(section, "CommHandshake", defaults.CommHandshake));
@@ -176,7 +165,7 @@ void TForm2::LoadSettings() {
     Check(*endOfLine_, ini.ReadInteger(section, "EOB", defaults.EOB));
     charDelay_->setText(QString::number(ini.ReadInteger(section, "PunchWait", defaults.PunchWait)));
     leader_->setChecked(ini.ReadBool(section, "Leader", defaults.Leader));
-    directory_->setText(ShownText(
+    directory_->setText(BytesText(
         WithTrailingSeparator(ini.ReadString(section, "DefaultDir", defaults.DefaultDir))));
 }
 
@@ -187,7 +176,7 @@ void TForm2::StoreSettings() {
         throw ConversionError(delayText);
     }
     const IniFile ini(profilePath_);
-    const std::string section = ProfileText(machines_.CurrentMachine());
+    const std::string section = TextBytes(machines_.CurrentMachine());
     // With no machine in the list there is no section to write; the controls
     // still become the settings in effect.
     const auto write = [&](const char* key, const std::string& value) {
@@ -214,7 +203,7 @@ void TForm2::StoreSettings() {
     store(*endOfLine_, "EOB", settings_.EOB);
     write("PunchWait", std::to_string(*delay));
     write("Leader", leader_->isChecked() ? "1" : "0");
-    settings_.DefaultDir = WithTrailingSeparator(ProfileText(directory_->text()));
+    settings_.DefaultDir = WithTrailingSeparator(TextBytes(directory_->text()));
     write("DefaultDir", settings_.DefaultDir);
 }
 

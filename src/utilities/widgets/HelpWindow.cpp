@@ -1,8 +1,8 @@
 #include "utilities/widgets/HelpWindow.h"
 
+#include "common/widgets/TextBridge.h"
 #include "common/widgets/UserMessages.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QTextBrowser>
 #include <QUrl>
@@ -24,7 +24,7 @@ HelpWindow::HelpWindow(std::string programDir, UserMessages& messages, QWidget* 
 }
 
 void HelpWindow::ShowIndex() {
-    const QString path = QFile::decodeName(QByteArray::fromStdString(programDir_ + FileName));
+    const QString path = DisplayPath(programDir_ + FileName);
     if (!QFileInfo(path).isFile()) {
         messages_.ShowError(QStringLiteral("The help file ") + path +
                             QStringLiteral(" is missing."));

@@ -1,11 +1,10 @@
 #include "utilities/widgets/PrintCommands.h"
 
 #include "common/AtomicFile.h"
+#include "common/widgets/TextBridge.h"
 #include "common/widgets/UserMessages.h"
 
-#include <QFile>
 #include <QFileInfo>
-#include <cstring>
 
 namespace feedrail {
 
@@ -25,11 +24,11 @@ void PrintCommands::PrintWindowButtonClick() {
     }
     const std::string target = state_.ProgramDir + "temp.nc";
     if (const int error = ReplaceFileContent(ResolvedWriteTarget(target), text)) {
-        messages_.ShowError(QStringLiteral("Cannot save ") + QFile::decodeName(target.c_str()) +
-                            QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(error)));
+        messages_.ShowError(QStringLiteral("Cannot save ") + DisplayPath(target) +
+                            QStringLiteral(": ") + SystemReason(error));
         return;
     }
-    lastWindowPrintFile_ = QFile::decodeName(target.c_str());
+    lastWindowPrintFile_ = DisplayPath(target);
     Print(lastWindowPrintFile_, 1);
 }
 

@@ -1,5 +1,6 @@
 #include "utilities/widgets/TBUExecute.h"
 
+#include "common/widgets/TextBridge.h"
 #include "common/widgets/UserMessages.h"
 
 #include <QDesktopServices>
@@ -7,26 +8,17 @@
 #include <QProcess>
 #include <QUrl>
 #include <cerrno>
-#include <cstring>
 
 namespace feedrail {
-namespace {
-
-QString Reason(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
-} // namespace
-
 bool TBUExecute::Execute(const QString& program, const QString& argument,
                          const QString& workingDirectory) {
     const QFileInfo info(program);
     if (!info.exists()) {
-        Refuse(program, Reason(ENOENT));
+        Refuse(program, SystemReason(ENOENT));
         return false;
     }
     if (info.isDir()) {
-        Refuse(program, Reason(EISDIR));
+        Refuse(program, SystemReason(EISDIR));
         return false;
     }
     if (!info.isExecutable()) {

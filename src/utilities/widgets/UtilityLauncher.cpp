@@ -1,25 +1,13 @@
 #include "utilities/widgets/UtilityLauncher.h"
 
+#include "common/widgets/TextBridge.h"
 #include "common/widgets/UserMessages.h"
 #include "profiles/UtilityFile.h"
 #include "utilities/UtilityLaunch.h"
 
-#include <QFile>
 #include <algorithm>
 
 namespace feedrail {
-namespace {
-
-QString FromPath(const std::string& path) {
-    return QFile::decodeName(QByteArray::fromStdString(path));
-}
-
-std::string ToPath(const QString& path) {
-    return QFile::encodeName(path).toStdString();
-}
-
-} // namespace
-
 UtilityLauncher::UtilityLauncher(const RunState& state, UserMessages& messages,
                                  std::function<QString()> selectedPath)
     : state_(state), messages_(messages), selectedPath_(std::move(selectedPath)),
@@ -31,7 +19,7 @@ void UtilityLauncher::SetupSheet() {
         messages_.ShowMessage(QStringLiteral("No File Selected"));
         return;
     }
-    execute_.Execute(FromPath(SetupSheetProgram(state_.ProgramDir)), path, ProgramDir());
+    execute_.Execute(DisplayPath(SetupSheetProgram(state_.ProgramDir)), path, ProgramDir());
 }
 
 void UtilityLauncher::Run(int number) {
@@ -41,17 +29,17 @@ void UtilityLauncher::Run(int number) {
         return;
     }
     const UtilityTarget target =
-        UtilityFileFor(command->Mode, state_.CurrentFile, ToPath(selectedPath_()));
+        UtilityFileFor(command->Mode, state_.CurrentFile, LocalPath(selectedPath_()));
     if (target.NeedFilename) {
         messages_.ShowMessage(QStringLiteral("Need Filename"));
         return;
     }
-    execute_.Execute(FromPath(UtilityProgramPath(command->Program, state_.ProgramDir)),
-                     FromPath(target.File), ProgramDir());
+    execute_.Execute(DisplayPath(UtilityProgramPath(command->Program, state_.ProgramDir)),
+                     DisplayPath(target.File), ProgramDir());
 }
 
 QString UtilityLauncher::ProgramDir() const {
-    return FromPath(state_.ProgramDir);
+    return DisplayPath(state_.ProgramDir);
 }
 
 } // namespace feedrail
