@@ -215,9 +215,12 @@ std::optional<std::size_t> IniDocument::FindKey(std::size_t header, std::string_
 }
 
 void IniDocument::InsertLine(std::size_t index, std::string text) {
-    // The line before a new last line needs an end of its own.
+    // The line before a new last line needs an end of its own. A lone CR at
+    // its end would join a "\n" into one CRLF end and leave the line without
+    // its CR, so such a line gets a CRLF end after that CR.
     if (index == lines_.size() && !lines_.empty() && lines_.back().end.empty()) {
-        lines_.back().end = lineEnd_;
+        Line& last = lines_.back();
+        last.end = last.text.ends_with('\r') ? "\r\n" : lineEnd_;
     }
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(index),
                   Line{std::move(text), lineEnd_});
