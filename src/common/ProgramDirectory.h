@@ -5,7 +5,8 @@
 namespace feedrail {
 
 // The folder of the running program's executable, with a trailing "/".
-// Profile files and com<N> links live there.
+// The profile files live there too, unless ChooseProfileFolder finds
+// another place for them.
 std::string ProgramDirectory();
 
 } // namespace feedrail

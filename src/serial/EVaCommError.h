@@ -2,13 +2,19 @@
 
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace feedrail {
 
 // The one error every failure of the serial port component raises.
 class EVaCommError : public std::runtime_error {
 public:
-    explicit EVaCommError(const std::string& message) : std::runtime_error(message) {}
+    explicit EVaCommError(const std::string& message, std::string advice = {})
+        : std::runtime_error(message), advice_(std::move(advice)) {}
+
+    // What the operator can do about the failure, where the failure tells;
+    // empty otherwise.
+    const std::string& Advice() const { return advice_; }
 
     // A message of the form "<text> (%d), %s", filled with an errno value and
     // the system's text for it, without trailing blanks, full stops or
@@ -16,6 +22,9 @@ public:
     static EVaCommError WithCode(const std::string& format, int code);
     // A message of the form "<text> COM%d" (or "(COM%d)"), filled with a port number.
     static EVaCommError WithPort(const std::string& format, int port);
+
+private:
+    std::string advice_;
 };
 
 // The fixed message texts.

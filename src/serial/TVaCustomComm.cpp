@@ -2,6 +2,7 @@
 
 #include "serial/EVaCommError.h"
 #include "serial/device/DevicePath.h"
+#include "serial/device/PortPermission.h"
 #include "serial/device/PosixSerialDevice.h"
 
 #include <cerrno>
@@ -189,6 +190,10 @@ std::shared_ptr<SerialDevice> TVaCustomComm::OpenDevice() {
     const std::string path = ResolveDevicePath(GetDeviceName(), programDir_);
     int error = 0;
     std::shared_ptr<SerialDevice> device = PosixSerialDevice::Open(path, error);
+    if (!device && (error == EACCES || error == EPERM)) {
+        throw EVaCommError(EVaCommError::WithPort(CommErrorText::CantOpen, portNum_).what(),
+                           PortPermissionAdvice(path));
+    }
     if (!device) {
         throw EVaCommError::WithPort(
             error == ENOENT ? CommErrorText::InvalidPort : CommErrorText::CantOpen, portNum_);

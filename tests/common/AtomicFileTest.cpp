@@ -1,5 +1,6 @@
 #include "common/AtomicFile.h"
 
+#include "support/AsNobody.h"
 #include "support/TempFolder.h"
 
 #include <algorithm>
@@ -7,19 +8,16 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
 namespace feedrail {
 namespace {
 
+using test::CannotBecomeNobody;
 using test::ReadFile;
 using test::TempFolder;
 using test::WriteFile;
-
-constexpr uid_t Nobody = 65534;
-constexpr int CannotBecomeNobody = 200;
 
 struct stat StatOf(const std::string& path) {
     struct stat info {};
@@ -39,16 +37,7 @@ std::vector<std::string> FolderEntries(const std::string& folder) {
 // Replaces `path` from a child process that runs as the unprivileged user
 // "nobody", and returns the result, or CannotBecomeNobody.
 int ReplaceAsNobody(const std::string& path, std::string_view content) {
-    const pid_t child = ::fork();
-    if (child == 0) {
-        if (::setgid(Nobody) != 0 || ::setuid(Nobody) != 0) {
-            ::_exit(CannotBecomeNobody);
-        }
-        ::_exit(ReplaceFileContent(path, content));
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return test::RunAsNobody([&] { return ReplaceFileContent(path, content); });
 }
 
 // The folder is writable, so a rename could replace any file in it; only the

@@ -2,15 +2,19 @@
 #include "serial/TVaComm.h"
 #include "serial/device/ArbitraryBaudRate.h"
 #include "serial/device/TermiosSettings.h"
+#include "support/AsNobody.h"
 #include "support/PseudoTerminal.h"
 #include "support/QueueHandOver.h"
 #include "support/TempFolder.h"
 
 #include <algorithm>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <thread>
+#include <unistd.h>
 
 namespace feedrail {
 namespace {
@@ -384,6 +388,45 @@ TEST_F(PtyCommTest, AtMostTenCharactersFollowTheMachinesXoff) {
         EXPECT_LE(afterXoff - std::min(afterXoff, alreadySent), 10u);
         EXPECT_EQ(received, program);
         comm_.Close();
+    }
+}
+
+// As root every open succeeds, so the port is opened by "nobody", who is not
+// in the port's group.
+TEST_F(PtyCommTest, APortTheUserMayNotOpenSaysHowToGetAccess) {
+    const group* dialout = ::getgrnam("dialout");
+    if (dialout == nullptr) {
+        GTEST_SKIP() << "no dialout group here";
+    }
+    const struct {
+        mode_t mode;
+        const char* advice;
+    } cases[] = {
+        {0660, "group \"dialout\", and Feedrail runs without that group.\n\nAdd your user to the "
+               "group:\n    sudo usermod -aG dialout nobody\nthen log out and log in again"},
+        {0600, "only its owner may use it"},
+    };
+    for (const auto& c : cases) {
+        ASSERT_EQ(::chown(pty_.SlavePath().c_str(), 0, dialout->gr_gid), 0);
+        ASSERT_EQ(::chmod(pty_.SlavePath().c_str(), c.mode), 0);
+        comm_.SetPortNum(1);
+        const int result = test::RunAsNobody([&] {
+            try {
+                comm_.Open();
+                return 1;
+            } catch (const EVaCommError& error) {
+                const bool advised =
+                    error.Advice().find(c.advice) != std::string::npos &&
+                    error.Advice().starts_with("You may not open " + pty_.SlavePath() + ": ");
+                return std::string_view(error.what()) != "Can't open device COM1" ? 2
+                       : advised                                                  ? 0
+                                                                                  : 3;
+            }
+        });
+        if (result == test::CannotBecomeNobody) {
+            GTEST_SKIP() << "cannot change to an unprivileged user here";
+        }
+        EXPECT_EQ(result, 0) << std::oct << c.mode << " (1: opened, 2: message, 3: advice)";
     }
 }
 

@@ -4,6 +4,7 @@
 #include "app/PortSetup.h"
 #include "common/widgets/TextBridge.h"
 #include "common/widgets/UserMessages.h"
+#include "filelist/widgets/FileListOperations.h"
 #include "filelist/widgets/TLsFileListView26.h"
 #include "profiles/ProfileFile.h"
 #include "profiles/UtilityFile.h"
@@ -38,6 +39,7 @@ Tpunch_d::Tpunch_d(std::string programDir, UserMessages& messages, QWidget* pare
           runState_, messages_, [this] { return editor_.Text(); },
           [this] { return SelectedPaneItem(); }, this) {
     runState_.ProgramDir = std::move(programDir);
+    controls_.LsFileListView261->Operations().SetProfileFile(ProfilePath());
     setObjectName(QStringLiteral("punch_d"));
     setWindowTitle(QStringLiteral("Feedrail "));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -284,6 +286,9 @@ void Tpunch_d::ApplyPortSettings() {
         SetHandshakeLines(activeSettings_.CommHandshake, comm1_);
     } catch (const EVaCommError& error) {
         ShowStatus(QString::fromStdString(error.what()));
+        if (!error.Advice().empty()) {
+            messages_.ShowError(QString::fromLocal8Bit(error.Advice()));
+        }
     }
     controls_.StaticText1->setText(
         BytesText(SettingsSummary(activeSettings_, comm1_.DeviceName())));

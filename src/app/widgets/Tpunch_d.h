@@ -46,8 +46,8 @@ class Tpunch_d : public QMainWindow,
                  public UiHandOver {
     Q_OBJECT
 public:
-    // `programDir` (with its trailing "/") holds DNC.ini, DNCUtilities.ini
-    // and com<N> links.
+    // `programDir` (with its trailing "/") holds DNC.ini, DNCUtilities.ini,
+    // the com<N> links and temp.nc: the folder ChooseProfileFolder picks.
     Tpunch_d(std::string programDir, UserMessages& messages, QWidget* parent = nullptr);
     ~Tpunch_d() override;
 

@@ -3,11 +3,14 @@
 
 #include "about/VersionOption.h"
 #include "app/widgets/Tpunch_d.h"
+#include "common/ProfileFolder.h"
 #include "common/ProgramDirectory.h"
 #include "common/widgets/DialogMessages.h"
+#include "common/widgets/TextBridge.h"
 
 #include <QApplication>
 #include <QScreen>
+#include <QStandardPaths>
 #include <iostream>
 
 int main(int argc, char** argv) {
@@ -15,8 +18,13 @@ int main(int argc, char** argv) {
         return feedrail::PrintVersion(std::cout);
     }
     QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("feedrail"));
+    const QString configFolder =
+        QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
     feedrail::DialogMessages messages;
-    feedrail::Tpunch_d window(feedrail::ProgramDirectory(), messages);
+    feedrail::Tpunch_d window(feedrail::ChooseProfileFolder(feedrail::ProgramDirectory(),
+                                                            feedrail::LocalPath(configFolder)),
+                              messages);
     messages.SetParent(&window);
     window.adjustSize();
     window.move(window.screen()->availableGeometry().center() - window.rect().center());

@@ -1,5 +1,7 @@
 #include "utilities/widgets/HelpWindow.h"
 
+#include "common/ProfileFolder.h"
+#include "common/ProgramDirectory.h"
 #include "common/widgets/TextBridge.h"
 #include "common/widgets/UserMessages.h"
 
@@ -24,7 +26,7 @@ HelpWindow::HelpWindow(std::string programDir, UserMessages& messages, QWidget* 
 }
 
 void HelpWindow::ShowIndex() {
-    const QString path = DisplayPath(programDir_ + FileName);
+    const QString path = DisplayPath(HelpManualPath(programDir_, ProgramDirectory()));
     if (!QFileInfo(path).isFile()) {
         messages_.ShowError(QStringLiteral("The help file ") + path +
                             QStringLiteral(" is missing."));

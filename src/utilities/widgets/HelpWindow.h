@@ -9,13 +9,11 @@ namespace feedrail {
 
 class UserMessages;
 
-// The operator's manual, an HTML file beside the program, in a window of
-// its own; links within the manual work.
+// The operator's manual, an HTML file beside the program or in the
+// installed data folder, in a window of its own; links within it work.
 class HelpWindow : public QDialog {
     Q_OBJECT
 public:
-    static constexpr const char* FileName = "feedrail-help.html";
-
     HelpWindow(std::string programDir, UserMessages& messages, QWidget* parent = nullptr);
 
     // Help > Index: the manual at its first topic.
