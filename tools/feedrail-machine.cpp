@@ -4,6 +4,7 @@
 // XOFF) or punches one, so that Feedrail can be tried and tested without a
 // machine.
 
+#include "about/VersionOption.h"
 #include "common/RegularFile.h"
 #include "machine/ControlPuncher.h"
 #include "machine/ControlReceiver.h"
@@ -200,6 +201,10 @@ int Receive(const feedrail::machine::MachineOptions& options, int fd, std::ofstr
 } // namespace
 
 int main(int argc, char** argv) {
+    if (feedrail::AsksForHelp(argc, argv)) {
+        std::cout << Usage;
+        return 0;
+    }
     feedrail::machine::MachineOptions options;
     try {
         options =

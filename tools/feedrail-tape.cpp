@@ -1,6 +1,7 @@
 // feedrail-tape: converts part-program text to tape images and back, with the
 // same tables and line handling as sending and receiving on the serial line.
 
+#include "about/VersionOption.h"
 #include "common/RegularFile.h"
 #include "transfer/TapeCode.h"
 #include "transfer/TapeImage.h"
@@ -117,6 +118,10 @@ bool WriteOutput(const std::string& path, const std::string& data) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (feedrail::AsksForHelp(argc, argv)) {
+        std::cout << Usage;
+        return 0;
+    }
     Request request;
     try {
         request = ParseArguments(std::vector<std::string>(argv + 1, argv + argc));

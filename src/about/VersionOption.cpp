@@ -7,9 +7,20 @@
 
 namespace feedrail {
 
+namespace {
+
+bool HasArgument(int argc, const char* const* argv, std::string_view wanted) {
+    return argc > 1 && std::find(argv + 1, argv + argc, wanted) != argv + argc;
+}
+
+} // namespace
+
 bool AsksForVersion(int argc, const char* const* argv) {
-    return argc > 1 &&
-           std::find(argv + 1, argv + argc, std::string_view("--version")) != argv + argc;
+    return HasArgument(argc, argv, "--version");
+}
+
+bool AsksForHelp(int argc, const char* const* argv) {
+    return HasArgument(argc, argv, "--help") || HasArgument(argc, argv, "-h");
 }
 
 int PrintVersion(std::ostream& out, std::string_view executable) {

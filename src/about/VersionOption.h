@@ -12,6 +12,18 @@ inline constexpr std::string_view RunningExecutable = "/proc/self/exe";
 // Whether the command line asks for the version: `feedrail --version`.
 bool AsksForVersion(int argc, const char* const* argv);
 
+// Whether the command line asks for help: `--help` or `-h`, as it does for
+// feedrail-tape and feedrail-machine too.
+bool AsksForHelp(int argc, const char* const* argv);
+
+// What `feedrail --help` prints.
+inline constexpr std::string_view ProgramUsage =
+    "usage: feedrail [--help] [--version] [Qt options such as -platform NAME]\n"
+    "Sends CNC part programs to machine tools over a serial line and collects\n"
+    "the programs they punch. Machine profiles are read from DNC.ini and the\n"
+    "utilities from DNCUtilities.ini beside the program, or from\n"
+    "~/.config/feedrail/ when the program's folder may not be written.\n";
+
 // Writes "Feedrail " and the version read from the file `executable`, and
 // gives the program's exit status.
 int PrintVersion(std::ostream& out, std::string_view executable = RunningExecutable);

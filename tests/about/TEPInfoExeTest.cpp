@@ -53,6 +53,26 @@ TEST(VersionOption, OnlyTheVersionOptionAsksForTheVersion) {
     }
 }
 
+// Each program prints its usage on standard output and ends well, without a
+// display or a port.
+TEST(VersionOption, EveryProgramTellsItsUsageOnHelp) {
+    for (const char* program : {FEEDRAIL_PROGRAM, FEEDRAIL_TAPE_TOOL, FEEDRAIL_MACHINE_TOOL}) {
+        for (const char* option : {"--help", "-h"}) {
+            const std::string command = std::string(program) + " " + option + " 2>/dev/null";
+            FILE* pipe = ::popen(command.c_str(), "r");
+            ASSERT_NE(pipe, nullptr);
+            std::string out;
+            char buffer[256];
+            while (const std::size_t got = std::fread(buffer, 1, sizeof buffer, pipe)) {
+                out.append(buffer, got);
+            }
+            const std::string name = std::filesystem::path(program).filename().string();
+            EXPECT_TRUE(out.starts_with("usage: " + name + " ")) << command << ": " << out;
+            EXPECT_EQ(::pclose(pipe), 0) << command;
+        }
+    }
+}
+
 const std::string& ProgramBytes() {
     static const std::string bytes = ReadFile(FEEDRAIL_PROGRAM);
     return bytes;

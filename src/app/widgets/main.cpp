@@ -14,6 +14,10 @@
 #include <iostream>
 
 int main(int argc, char** argv) {
+    if (feedrail::AsksForHelp(argc, argv)) {
+        std::cout << feedrail::ProgramUsage;
+        return 0;
+    }
     if (feedrail::AsksForVersion(argc, argv)) {
         return feedrail::PrintVersion(std::cout);
     }
