@@ -45,6 +45,8 @@ TEST(MachineOptionsTest, BadArgumentsAreRefusedWithAReason) {
         {{"--link", "a", "--buffer", "0"}, "--buffer needs a whole number above 0, not '0'"},
         {{"--link", "a", "--drain", "fast"}, "--drain needs a whole number above 0, not 'fast'"},
         {{"--link", "a", "--speed", "1"}, "unknown option '--speed'"},
+        {{"--link", "a", "--leader", "2147483647"}, "--leader is at most 10000, not '2147483647'"},
+        {{"--link", "a", "--trailer", "10001"}, "--trailer is at most 10000, not '10001'"},
         {{"--link", "a", "punch"}, "punch needs one program file"},
         {{"--link", "a", "send", "x"}, "unexpected 'send'"},
         {{"--link", "a", "punch", "x", "--punch-on-enter", "y"}, "--punch-on-enter is for receive"},

@@ -48,6 +48,19 @@ std::size_t Count(const std::string& option, const std::string& value) {
     return static_cast<std::size_t>(*number);
 }
 
+// Blank tape is made in memory before the punch starts; 10000 characters are
+// some 25 metres of tape, more than any reader needs to thread it.
+constexpr std::size_t MostBlankTape = 10000;
+
+std::size_t BlankTape(const std::string& option, const std::string& value) {
+    const std::size_t count = Count(option, value);
+    if (count > MostBlankTape) {
+        throw OptionError(option + " is at most " + std::to_string(MostBlankTape) + ", not '" +
+                          value + "'");
+    }
+    return count;
+}
+
 const std::map<std::string, std::int32_t> Codes{{"ascii", 1}, {"eia", 2}, {"iso", 3}};
 const std::map<std::string, std::int32_t> LineEnds{{"crlf", 0}, {"lfcrcr", 1}, {"lf", 2}};
 
@@ -81,9 +94,9 @@ void ApplyOption(const std::string& option, const std::string& value, MachineOpt
     } else if (option == "--raw") {
         options.rawFile = value;
     } else if (option == "--leader") {
-        options.puncher.leader = Count(option, value);
+        options.puncher.leader = BlankTape(option, value);
     } else if (option == "--trailer") {
-        options.puncher.trailer = Count(option, value);
+        options.puncher.trailer = BlankTape(option, value);
     } else if (option == "--punch-on-enter") {
         options.punchOnEnter = value;
     } else if (option == "--start-after") {
