@@ -32,7 +32,8 @@ constexpr int ExitAlarm = 3;
 constexpr auto LingerAfterPunch = std::chrono::seconds(1);
 
 constexpr const char* Usage =
-    "usage: feedrail-machine [receive | punch FILE] (--link PATH | --device PATH)\n"
+    "usage: feedrail-machine [receive | punch FILE | request O<number>]\n"
+    "         (--link PATH | --device PATH)\n"
     "         [--preset fanuc|haas|plain] [--code iso|eia|ascii] [--eob crlf|lfcrcr|lf]\n"
     "         [--handshake xonxoff|none] [--buffer N] [--drain CPS] [--xon-repeat MS]\n"
     "         [--overrun-limit N]"
@@ -161,6 +162,11 @@ int Receive(const feedrail::machine::MachineOptions& options, int fd, std::ofstr
     }
     bool watchingKey = punchProgram.has_value();
     std::optional<feedrail::machine::ControlPuncher> puncher;
+    // A request is punched once, after --start-after, as an operator would.
+    std::optional<Clock::time_point> requestAt;
+    if (!options.requestNumber.empty()) {
+        requestAt = Clock::now() + options.startAfter;
+    }
     feedrail::machine::ControlReceiver receiver(options.receiver);
     WriteAll(fd, receiver.Start(Clock::now()));
     int stored = 0;
@@ -170,6 +176,11 @@ int Receive(const feedrail::machine::MachineOptions& options, int fd, std::ofstr
         raw << incoming << std::flush;
         const Clock::time_point now = Clock::now();
         WriteAll(fd, receiver.Receive(incoming, now) + receiver.Tick(now));
+        if (requestAt && now >= *requestAt) {
+            requestAt.reset();
+            std::cout << "feedrail-machine: requesting " << options.requestNumber << std::endl;
+            puncher.emplace(options.puncher, "%\n" + options.requestNumber + " (REQUEST)\n%\n");
+        }
         if (puncher) {
             puncher->Receive(incoming);
             WriteAll(fd, puncher->Next(now));

@@ -137,6 +137,7 @@ void ReceiveTransfer::TakeCharacter(char character) {
         status_.ShowStatus("Finished Receiving");
         AddCollectedLine();
         state_.WaitingForRemoteStart = false;
+        Ended();
         buttons_.EnableButtons();
         return;
     case LeaderChar:
@@ -148,6 +149,7 @@ void ReceiveTransfer::TakeCharacter(char character) {
     if (state_.PercentSeen && character == '%') {
         AddCollectedLine();
         status_.ShowStatus("Finished Receiving");
+        Ended();
     }
     if (settings_.CommHandshake == HandshakeRtsCts && character == '%') {
         state_.PercentSeen = true;
@@ -188,6 +190,13 @@ void ReceiveTransfer::Progress(bool force) {
         lastProgress_ = now;
         status_.ShowProgress("Received " + std::to_string(linesReceived_) + " lines, " +
                              std::to_string(bytesReceived_) + " bytes");
+    }
+}
+
+// Only a receive's own program counts: DC4 also comes at the end of sends.
+void ReceiveTransfer::Ended() {
+    if (ended_ && state_.Receiving) {
+        ended_({{}, "receive", {}, linesReceived_, bytesReceived_, "completed"});
     }
 }
 

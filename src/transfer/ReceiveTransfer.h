@@ -4,10 +4,12 @@
 #include "profiles/ActiveSettings.h"
 #include "serial/TVaCustomComm.h"
 #include "transfer/SendTransfer.h"
+#include "transfer/TransferLog.h"
 
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <utility>
 
 namespace feedrail {
@@ -32,12 +34,15 @@ public:
     void ReceiveStart();
     void Comm1RxChar(int count);
     void Comm1Error(int errors);
+    // Called when DC4 or the closing "%" ends a received program.
+    void OnEnded(std::function<void(TransferRecord)> ended) { ended_ = std::move(ended); }
 
 private:
     void TakeCharacter(char character);
     void EndLine();
     void AddCollectedLine();
     void Progress(bool force);
+    void Ended();
 
     RunState& state_;
     const ActiveSettings& settings_;
@@ -50,6 +55,7 @@ private:
     std::uint64_t bytesReceived_ = 0;
     int linesReceived_ = 0;
     std::chrono::steady_clock::time_point lastProgress_{};
+    std::function<void(TransferRecord)> ended_;
 };
 
 } // namespace feedrail

@@ -75,8 +75,13 @@ void SendTransfer::SendStart() {
 
 void SendTransfer::SendProgram() {
     running_ = true;
+    bytesSent_ = 0;
     try {
         SendLines();
+    } catch (const std::exception& error) {
+        running_ = false;
+        Ended(error.what());
+        throw;
     } catch (...) {
         running_ = false;
         throw;
@@ -89,11 +94,13 @@ void SendTransfer::SendLines() {
     keys_.ForgetEscape();
     state_.TxEnabled = true;
     bool percentLineSent = false;
+    bool cancelled = false;
     const int lines = editor_.EditorLineCount();
     for (int line = 1; line <= lines; ++line) {
         if (LineStart() == Gate::Cancelled) {
             status_.ShowStatus("Sending Canceled");
             buttons_.EnableButtons();
+            cancelled = true;
             break;
         }
         editor_.HighlightEditorLine(line);
@@ -107,6 +114,7 @@ void SendTransfer::SendLines() {
         for (const char byte : bytes) {
             if (ByteGate() == Gate::Cancelled) {
                 status_.ShowStatus("Send Cancelled");
+                Ended("cancelled");
                 buttons_.EnableButtons();
                 return;
             }
@@ -121,7 +129,7 @@ void SendTransfer::SendLines() {
         percentLineSent = percentLineSent || text.find('%') != std::string::npos;
         Pause();
     }
-    Finish();
+    Finish(cancelled ? "cancelled" : "completed");
 }
 
 // CTS gates only a running send: during a receive TxEnabled keeps the
@@ -187,6 +195,7 @@ bool SendTransfer::HeldByMachine() {
 
 void SendTransfer::WriteByte(char byte) {
     port_.WriteBuf(&byte, 1);
+    ++bytesSent_;
 }
 
 // Esc ends the pause at once; the next line start then cancels the send.
@@ -203,7 +212,7 @@ void SendTransfer::Pause() {
     }
 }
 
-void SendTransfer::Finish() {
+void SendTransfer::Finish(const char* result) {
     if (leader_()) {
         for (const char byte : TapeTrailer()) {
             WriteByte(byte);
@@ -211,7 +220,14 @@ void SendTransfer::Finish() {
     }
     Progress(state_.LinesSent, editor_.EditorLineCount(), true);
     status_.ShowStatus("Finished Send");
+    Ended(result);
     buttons_.EnableButtons();
+}
+
+void SendTransfer::Ended(std::string result) {
+    if (ended_) {
+        ended_({{}, "send", state_.CurrentFile, state_.LinesSent, bytesSent_, std::move(result)});
+    }
 }
 
 void SendTransfer::Progress(int line, int lines, bool force) {

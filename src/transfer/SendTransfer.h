@@ -8,6 +8,7 @@
 #include "app/UiHandOver.h"
 #include "profiles/ActiveSettings.h"
 #include "serial/TVaCustomComm.h"
+#include "transfer/TransferLog.h"
 
 #include <chrono>
 #include <cstdint>
@@ -42,6 +43,8 @@ public:
 
     // Whether the send loop is running now.
     bool Running() const { return running_; }
+    // Called with each send's outcome when its loop ends.
+    void OnEnded(std::function<void(TransferRecord)> ended) { ended_ = std::move(ended); }
 
 private:
     enum class Gate { Open, Cancelled };
@@ -52,8 +55,10 @@ private:
     bool HeldByMachine();
     void WriteByte(char byte);
     void Pause();
-    void Finish();
+    // Ends the send the way it ended well; `result` goes to the transfer log.
+    void Finish(const char* result = "completed");
     void Progress(int line, int lines, bool force);
+    void Ended(std::string result);
 
     RunState& state_;
     const ActiveSettings& settings_;
@@ -66,6 +71,8 @@ private:
     std::function<bool()> leader_;
     std::chrono::steady_clock::time_point lastProgress_{};
     bool running_ = false;
+    std::uint64_t bytesSent_ = 0;
+    std::function<void(TransferRecord)> ended_;
 };
 
 } // namespace feedrail

@@ -2,6 +2,7 @@
 
 #include "profiles/WholeNumber.h"
 
+#include <algorithm>
 #include <limits>
 #include <map>
 
@@ -108,6 +109,34 @@ void ApplyOption(const std::string& option, const std::string& value, MachineOpt
     }
 }
 
+bool Given(const std::vector<std::pair<std::string, std::string>>& settings,
+           const std::string& option) {
+    return std::any_of(settings.begin(), settings.end(),
+                       [&](const auto& setting) { return setting.first == option; });
+}
+
+// A request is answered once Feedrail has found the program and reopened its
+// port, so the control asks again every second until the answer comes, and
+// is done after it unless told otherwise.
+void ApplyRequest(const std::vector<std::string>& words,
+                  const std::vector<std::pair<std::string, std::string>>& settings,
+                  MachineOptions& options) {
+    const std::string number = words.size() == 2 ? words[1] : "";
+    const bool numbered =
+        number.size() > 1 && (number[0] == 'O' || number[0] == 'o') &&
+        std::all_of(number.begin() + 1, number.end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (!numbered) {
+        throw OptionError("request needs one program number such as O1234");
+    }
+    options.requestNumber = "O" + number.substr(1);
+    if (!Given(settings, "--xon-repeat")) {
+        options.receiver.xonRepeat = 1s;
+    }
+    if (!Given(settings, "--programs")) {
+        options.programs = 1;
+    }
+}
+
 } // namespace
 
 MachineOptions ParseMachineOptions(const std::vector<std::string>& args) {
@@ -139,6 +168,8 @@ MachineOptions ParseMachineOptions(const std::vector<std::string>& args) {
         }
         options.punch = true;
         options.punchFile = words[1];
+    } else if (!words.empty() && words[0] == "request") {
+        ApplyRequest(words, settings, options);
     } else if (!words.empty() && !(words[0] == "receive" && words.size() == 1)) {
         throw OptionError("unexpected '" + words[0] + "'");
     }
@@ -156,6 +187,9 @@ std::string DescribeOptions(const MachineOptions& options) {
     static const char* codeNames[] = {"", "ASCII", "EIA", "ISO"};
     std::string text =
         options.punch ? "punching " + options.punchFile : "receiving into " + options.outFolder;
+    if (!options.requestNumber.empty()) {
+        text = "requesting " + options.requestNumber + ", " + text;
+    }
     text += ", " + std::string(codeNames[receiver.punchType]) + ", preset " + options.preset;
     text += receiver.xonXoff ? ", Xon/Xoff" : ", no handshake";
     if (!options.punch) {

@@ -15,6 +15,9 @@ namespace feedrail::machine {
 struct MachineOptions {
     bool punch = false;
     std::string punchFile;
+    // "O1234" for `request O1234`: a request punched first, then the answer
+    // received.
+    std::string requestNumber;
     // While receiving, each line typed on standard input punches this file,
     // as the operator's Punch key on the control would.
     std::string punchOnEnter;

@@ -44,19 +44,23 @@ void FileCommands::Get() {
         return;
     }
     const QString path = files.SelectedPath();
-    if (!mayDiscard_()) {
-        return;
+    if (mayDiscard_()) {
+        Load(path);
     }
+}
+
+bool FileCommands::Load(const QString& path) {
     state_.CurrentFile = LocalPath(path);
     const RegularFileRead file = ReadRegularFile(state_.CurrentFile);
     if (file.outcome != RegularFileRead::Read) {
         messages_.ShowError(QStringLiteral("Cannot load ") + path + QStringLiteral(": ") +
                             SystemReason(file.error));
-        return;
+        return false;
     }
     editor_.SetText(EditorText(file.content));
     state_.ReceivedUnsaved = false;
     controls_.Edit7->setText(FileNamePart(path));
+    return true;
 }
 
 bool FileCommands::AskSaveName() {

@@ -23,6 +23,8 @@ public:
                  std::function<bool()> mayDiscard);
 
     void Get();
+    // Loads the file into the editor, as Get does once it may; whether it could.
+    bool Load(const QString& path);
     // Asks for the file to save to; whether a name was chosen.
     bool AskSaveName();
     // Writes the editor to the chosen file.

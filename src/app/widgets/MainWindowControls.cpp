@@ -172,8 +172,12 @@ void MainWindowControls::BuildMenu(QMainWindow& window) {
     Renumber1->setObjectName(QStringLiteral("Renumber1"));
     PrintColumns1 = Utilities1->addAction(QStringLiteral("Print &Columns..."));
     PrintColumns1->setObjectName(QStringLiteral("PrintColumns1"));
-    Settings1 = menu->addAction(QStringLiteral("Settings"));
+    QMenu* settings = menu->addMenu(QStringLiteral("&Settings"));
+    settings->setObjectName(QStringLiteral("SettingsMenu"));
+    Settings1 = settings->addAction(QStringLiteral("&DNC Settings..."));
     Settings1->setObjectName(QStringLiteral("Settings1"));
+    Automation1 = settings->addAction(QStringLiteral("&Automation..."));
+    Automation1->setObjectName(QStringLiteral("Automation1"));
     QMenu* help = menu->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("Help1"));
     Index1 = help->addAction(QStringLiteral("Index"));

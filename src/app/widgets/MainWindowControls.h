@@ -47,6 +47,7 @@ struct MainWindowControls {
     QAction* Renumber1;
     QAction* PrintColumns1;
     QAction* Settings1;
+    QAction* Automation1;
     QAction* Index1;
     QAction* About1;
     // Glyphs of ClearButton: "Stop" and "Clear".

@@ -6,8 +6,11 @@
 #include "common/widgets/UserMessages.h"
 #include "filelist/widgets/FileListOperations.h"
 #include "filelist/widgets/TLsFileListView26.h"
+#include "profiles/AutomationSettings.h"
+#include "profiles/IniFile.h"
 #include "profiles/ProfileFile.h"
 #include "profiles/UtilityFile.h"
+#include "profiles/widgets/TAutomation.h"
 #include "profiles/widgets/TForm2.h"
 #include "serial/EVaCommError.h"
 #include "utilities/widgets/HelpWindow.h"
@@ -37,7 +40,16 @@ Tpunch_d::Tpunch_d(std::string programDir, UserMessages& messages, QWidget* pare
              [this] { return MayDiscardReceivedText(); }),
       printing_(
           runState_, messages_, [this] { return editor_.Text(); },
-          [this] { return SelectedPaneItem(); }, this) {
+          [this] { return SelectedPaneItem(); }, this),
+      automation_(runState_, activeSettings_, comm1_,
+                  {*this, [this] { controls_.LsFileListView261->Refresh(); },
+                   [this](const std::string& path) {
+                       Defer([this, path] {
+                           if (files_.Load(DisplayPath(path))) {
+                               SendButtonClick();
+                           }
+                       });
+                   }}) {
     runState_.ProgramDir = std::move(programDir);
     controls_.LsFileListView261->Operations().SetProfileFile(ProfilePath());
     setObjectName(QStringLiteral("punch_d"));
@@ -62,6 +74,7 @@ Tpunch_d::Tpunch_d(std::string programDir, UserMessages& messages, QWidget* pare
     Guard([this] { FormCreate(); });
     form2_ = new TForm2(*this, activeSettings_, ProfilePath(), messages_, this);
     connect(form2_, &QDialog::finished, this, [this] { Guard([this] { EnableButtons(); }); });
+    automationDialog_ = new TAutomation(*this, ProfilePath(), messages_, this);
     help_ = new HelpWindow(runState_.ProgramDir, messages_, this);
     controls_.LsFileListView261->SetMessages(&messages_);
     about_ = new TAbout(this);
@@ -101,6 +114,9 @@ void Tpunch_d::CommOpenTimer1Timer() {
         runState_.ReceivePending = false;
         receive_.ReceiveStart();
     }
+    if (WindowIdle()) {
+        automation_.Resume();
+    }
 }
 
 void Tpunch_d::DefaultDirectoryTimer1Timer() {
@@ -116,6 +132,7 @@ void Tpunch_d::ComboBox1Change() {
     // A send still waiting for the old machine's XON is over.
     runState_.WaitingForRemoteStart = false;
     ProfileFile(ProfilePath()).ReadSelectedProfile(TextBytes(CurrentMachine()), activeSettings_);
+    ConfigureAutomation();
     Arm(commOpenTimer1_);
     const QString defaultDir = DisplayPath(activeSettings_.DefaultDir);
     for (std::size_t i = 0; i < runState_.DirPaths.size(); ++i) {
@@ -209,6 +226,11 @@ void Tpunch_d::Settings1Click() {
     form2_->exec();
 }
 
+void Tpunch_d::Automation1Click() {
+    automationDialog_->exec();
+    ConfigureAutomation();
+}
+
 // Not modal, so that closing the window with the box open ends the program.
 void Tpunch_d::About1Click() {
     about_->show();
@@ -243,10 +265,12 @@ void Tpunch_d::PrintColumns1Click() {
 }
 
 void Tpunch_d::SendButtonClick() {
+    automation_.Pause();
     send_.SendButtonClick();
 }
 
 void Tpunch_d::ReceiveButtonClick() {
+    automation_.Pause();
     receive_.ReceiveButtonClick();
 }
 
@@ -267,6 +291,12 @@ void Tpunch_d::EnableButtons() {
         controls_.ClearButton->setIcon(controls_.Image2);
     }
     editor_.CaretToStart();
+    // Listening starts once the transfer that ended here has returned.
+    Defer([this] {
+        if (WindowIdle()) {
+            automation_.Resume();
+        }
+    });
 }
 
 void Tpunch_d::DisableButtons() {
@@ -378,6 +408,7 @@ void Tpunch_d::ConnectHandlers() {
     bind(controls_.ReceiveButton, &QPushButton::clicked, &Tpunch_d::ReceiveButtonClick);
     bind(controls_.CloseButton, &QPushButton::clicked, &Tpunch_d::CloseButtonClick);
     bind(controls_.Settings1, &QAction::triggered, &Tpunch_d::Settings1Click);
+    bind(controls_.Automation1, &QAction::triggered, &Tpunch_d::Automation1Click);
     bind(controls_.Renumber1, &QAction::triggered, &Tpunch_d::Renumber1Click);
     bind(controls_.SetupSheetButton, &QPushButton::clicked, &Tpunch_d::SetupSheetButtonClick);
     bind(controls_.Index1, &QAction::triggered, &Tpunch_d::Index1Click);
@@ -428,12 +459,29 @@ QString Tpunch_d::SelectedPaneItem() const {
     return files.SelectedCount() == 1 ? files.SelectedPath() : QString();
 }
 
+bool Tpunch_d::WindowIdle() const {
+    return controls_.SendButton->isEnabled();
+}
+
+void Tpunch_d::ConfigureAutomation() {
+    const std::string machine = TextBytes(CurrentMachine());
+    automation_.Pause();
+    automation_.Configure(machine, ReadAutomationSettings(IniFile(ProfilePath()), machine));
+    if (WindowIdle()) {
+        automation_.Resume();
+    }
+}
+
 std::string Tpunch_d::ProfilePath() const {
     return runState_.ProgramDir + std::string(ProfileFile::FileName);
 }
 
 void Tpunch_d::BindPortEvents() {
-    comm1_.OnRxChar = [this](TVaCustomComm&, int count) { receive_.Comm1RxChar(count); };
+    comm1_.OnRxChar = [this](TVaCustomComm&, int count) {
+        automation_.Listening() ? automation_.Comm1RxChar(count) : receive_.Comm1RxChar(count);
+    };
+    send_.OnEnded([this](TransferRecord record) { automation_.Log(std::move(record)); });
+    receive_.OnEnded([this](TransferRecord record) { automation_.Log(std::move(record)); });
     comm1_.OnError = [this](TVaCustomComm&, int errors) { receive_.Comm1Error(errors); };
     comm1_.OnCts = [this](TVaCustomComm&) { send_.Comm1Cts(); };
 }

@@ -15,6 +15,7 @@
 #include "profiles/UtilityCommand.h"
 #include "profiles/widgets/MachineListHost.h"
 #include "serial/TVaComm.h"
+#include "transfer/Automation.h"
 #include "transfer/ReceiveTransfer.h"
 #include "transfer/SendTransfer.h"
 #include "utilities/Renumbering.h"
@@ -31,6 +32,7 @@ namespace feedrail {
 
 class HelpWindow;
 class TAbout;
+class TAutomation;
 class TForm2;
 class UserMessages;
 
@@ -65,6 +67,7 @@ public:
     void CloseButtonClick();
     void CloseTimer1Timer();
     void Settings1Click();
+    void Automation1Click();
     void About1Click();
     void Renumber1Click();
     void UtilityClick(int number);
@@ -121,6 +124,7 @@ public:
     const MainWindowControls& Controls() const { return controls_; }
     const std::vector<UtilityCommand>& Utilities() const { return launcher_.Commands(); }
     const HelpWindow& Help() const { return *help_; }
+    const Automation& Unattended() const { return automation_; }
     QTimer& CommOpenTimer1() { return commOpenTimer1_; }
     QTimer& DefaultDirectoryTimer1() { return defaultDirectoryTimer1_; }
     QTimer& SaveTimer() { return saveTimer_; }
@@ -144,6 +148,10 @@ private:
     std::string ProfilePath() const;
     // The file pane's one selected item; empty without a selection.
     QString SelectedPaneItem() const;
+    // No transfer runs or waits: the buttons are enabled.
+    bool WindowIdle() const;
+    // The selected machine's unattended-DNC options, read afresh.
+    void ConfigureAutomation();
     static void Arm(QTimer& timer);
 
     RunState runState_;
@@ -161,12 +169,14 @@ private:
     UtilityLauncher launcher_;
     FileCommands files_;
     PrintCommands printing_;
+    Automation automation_;
     bool closeConfirmed_ = false;
     QTimer commOpenTimer1_;
     QTimer defaultDirectoryTimer1_;
     QTimer saveTimer_;
     QTimer closeTimer1_;
     TForm2* form2_ = nullptr;
+    TAutomation* automationDialog_ = nullptr;
     TAbout* about_ = nullptr;
     HelpWindow* help_ = nullptr;
 };

@@ -1,0 +1,101 @@
+#include "profiles/widgets/TAutomation.h"
+
+#include "common/widgets/TextBridge.h"
+#include "common/widgets/UserMessages.h"
+#include "profiles/IniFile.h"
+#include "profiles/ProfileFile.h"
+#include "profiles/widgets/MachineListHost.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace feedrail {
+
+TAutomation::TAutomation(MachineListHost& machines, std::string profilePath, UserMessages& messages,
+                         QWidget* parent)
+    : QDialog(parent), machines_(machines), profilePath_(std::move(profilePath)),
+      messages_(messages), machine_(new QLabel(this)),
+      autoReceive_(new QCheckBox(QStringLiteral("Auto Receive: save every program the machine "
+                                                "punches while the window is idle"),
+                                 this)),
+      receiveDir_(new QLineEdit(this)),
+      remoteRequest_(new QCheckBox(
+          QStringLiteral("Remote Request: send the program a request from the machine names"),
+          this)),
+      transferLog_(new QCheckBox(
+          QStringLiteral("Transfer Log: add every transfer to feedrail-transfers.log"), this)) {
+    setObjectName(QStringLiteral("Automation"));
+    setWindowTitle(QStringLiteral("Automation"));
+    machine_->setObjectName(QStringLiteral("MachineName"));
+    autoReceive_->setObjectName(QStringLiteral("AutoReceive"));
+    receiveDir_->setObjectName(QStringLiteral("ReceiveDir"));
+    receiveDir_->setPlaceholderText(QStringLiteral("the machine's folder"));
+    remoteRequest_->setObjectName(QStringLiteral("RemoteRequest"));
+    transferLog_->setObjectName(QStringLiteral("TransferLog"));
+
+    auto* folder = new QFormLayout;
+    folder->addRow(QStringLiteral("Machine:"), machine_);
+    folder->addRow(QStringLiteral("Receive folder:"), receiveDir_);
+    auto* buttons = new QDialogButtonBox(this);
+    QPushButton* save = buttons->addButton(QStringLiteral("Save"), QDialogButtonBox::AcceptRole);
+    save->setObjectName(QStringLiteral("SaveButton"));
+    QPushButton* cancel = buttons->addButton(QDialogButtonBox::Cancel);
+    cancel->setObjectName(QStringLiteral("CancelButton"));
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(folder);
+    for (QCheckBox* box : {autoReceive_, remoteRequest_, transferLog_}) {
+        layout->addWidget(box);
+    }
+    layout->addWidget(buttons);
+    connect(save, &QPushButton::clicked, this, &TAutomation::SaveClick);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void TAutomation::LoadSettings() {
+    const QString machine = machines_.CurrentMachine();
+    const AutomationSettings settings =
+        ReadAutomationSettings(IniFile(profilePath_), TextBytes(machine));
+    machine_->setText(machine);
+    autoReceive_->setChecked(settings.AutoReceive);
+    receiveDir_->setText(BytesText(settings.ReceiveDir));
+    remoteRequest_->setChecked(settings.RemoteRequest);
+    transferLog_->setChecked(settings.TransferLog);
+}
+
+// Without a machine there is no section to write: nothing is, and the
+// dialog says so rather than closing as if it had saved.
+void TAutomation::SaveClick() {
+    const std::string machine = TextBytes(machines_.CurrentMachine());
+    if (machine.empty()) {
+        messages_.ShowError(QStringLiteral("Add a machine in DNC Settings first"));
+        return;
+    }
+    try {
+        WriteAutomationSettings(IniFile(profilePath_), machine, Shown());
+    } catch (const std::exception& error) {
+        messages_.ShowError(QString::fromStdString(error.what()));
+        return;
+    }
+    accept();
+}
+
+void TAutomation::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    LoadSettings();
+}
+
+AutomationSettings TAutomation::Shown() const {
+    AutomationSettings settings;
+    settings.AutoReceive = autoReceive_->isChecked();
+    settings.ReceiveDir = WithTrailingSeparator(TextBytes(receiveDir_->text()));
+    settings.RemoteRequest = remoteRequest_->isChecked();
+    settings.TransferLog = transferLog_->isChecked();
+    return settings;
+}
+
+} // namespace feedrail

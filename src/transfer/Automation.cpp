@@ -1,0 +1,164 @@
+#include "transfer/Automation.h"
+
+#include "profiles/ProfileValues.h"
+#include "serial/EVaCommError.h"
+#include "transfer/ProgramFiles.h"
+#include "transfer/ReadySignal.h"
+#include "transfer/TapeCode.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace feedrail {
+namespace {
+
+constexpr int ReadChunk = 2048;
+
+std::string ProgramText(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines) {
+        text += line;
+        text += '\n';
+    }
+    return text;
+}
+
+} // namespace
+
+Automation::Automation(RunState& state, const ActiveSettings& settings, TVaCustomComm& port,
+                       AutomationHosts hosts, std::function<Clock::time_point()> now)
+    : state_(state), settings_(settings), port_(port), hosts_(std::move(hosts)),
+      now_(std::move(now)) {}
+
+void Automation::Configure(std::string machine, AutomationSettings settings) {
+    machine_ = std::move(machine);
+    automation_ = std::move(settings);
+}
+
+void Automation::Pause() {
+    paused_ = true;
+    collector_.Reset();
+}
+
+void Automation::Resume() {
+    if (!automation_.Listens() || !port_.Active()) {
+        return;
+    }
+    paused_ = false;
+    port_.SetDTR(true);
+    if (settings_.CommHandshake == HandshakeRtsCts) {
+        port_.SetRTS(true);
+        port_.SetRTSControl(rtsHandshake);
+    }
+    if (settings_.CommHandshake == HandshakeXonXoff) {
+        SignalReady(port_);
+    }
+}
+
+void Automation::Comm1RxChar(int count) {
+    char buffer[ReadChunk];
+    for (int left = count; left > 0 && Listening();) {
+        int read = 0;
+        try {
+            read = port_.ReadBuf(buffer, std::min(left, ReadChunk));
+        } catch (const EVaCommError&) {
+            hosts_.Status.ShowStatus("Error reading incoming data...");
+            return;
+        }
+        if (read <= 0) {
+            return;
+        }
+        left -= read;
+        for (int i = 0; i < read && Listening(); ++i) {
+            const auto character =
+                DecodeTapeByte(static_cast<unsigned char>(buffer[i]), settings_.PunchType);
+            if (!character) {
+                continue;
+            }
+            const bool started = !collector_.Collecting();
+            const auto program = collector_.Take(*character);
+            if (started && collector_.Collecting()) {
+                hosts_.Status.ShowStatus("Receiving Data");
+            }
+            if (program) {
+                ProgramArrived(*program);
+            }
+        }
+    }
+}
+
+void Automation::Log(TransferRecord record) {
+    if (!automation_.TransferLog) {
+        return;
+    }
+    record.Machine = machine_;
+    const std::string path = state_.ProgramDir + std::string(TransferLogName);
+    if (const int error = AppendTransferLog(path, TransferLogLine(record, now_()))) {
+        hosts_.Status.ShowStatus("Cannot write " + path + ": " + std::strerror(error));
+    }
+}
+
+void Automation::ProgramArrived(const std::vector<std::string>& lines) {
+    if (automation_.RemoteRequest) {
+        if (const auto number = RequestedNumber(lines)) {
+            Answer(*number);
+            return;
+        }
+    }
+    if (automation_.AutoReceive) {
+        File(lines);
+        return;
+    }
+    hosts_.Status.ShowStatus("Received program not kept: Auto Receive is off");
+}
+
+void Automation::Answer(const std::string& number) {
+    TransferRecord request{{}, "request", number, 0, 0, {}};
+    if (state_.ReceivedUnsaved) {
+        request.Result = "not answered: the received program is not saved";
+        hosts_.Status.ShowStatus("Request for " + number + " " + request.Result);
+        Log(request);
+        return;
+    }
+    const auto path = FindProgram(settings_.DefaultDir, number, settings_.DefaultExt);
+    if (!path) {
+        request.Result = "not found";
+        hosts_.Status.ShowStatus("Requested program " + number + " not found");
+        Log(request);
+        return;
+    }
+    request.Result = "sending " + *path;
+    Log(request);
+    Pause();
+    hosts_.SendFile(*path);
+}
+
+void Automation::File(const std::vector<std::string>& lines) {
+    const std::string name = ProgramNumber(lines).value_or(UnnumberedName(now_()));
+    const std::string text = ProgramText(lines);
+    const NewProgramFile saved = SaveNewProgram(ReceiveFolder(), name, settings_.DefaultExt, text);
+    TransferRecord record{{},          "receive",
+                          saved.path,  static_cast<std::int64_t>(lines.size()),
+                          text.size(), "completed"};
+    if (saved.error != 0) {
+        record.Result = std::strerror(saved.error);
+        hosts_.Status.ShowStatus("Cannot save " + saved.path + ": " + record.Result);
+    } else {
+        hosts_.Status.ShowStatus("Saved " + saved.path);
+        hosts_.RefreshFiles();
+    }
+    hosts_.Status.ShowProgress("Received " + std::to_string(lines.size()) + " lines, " +
+                               std::to_string(text.size()) + " bytes");
+    Log(record);
+}
+
+// The profile's receive folder, else the machine's folder, else the folder
+// of the profiles: a program that came is never dropped for want of one.
+std::string Automation::ReceiveFolder() const {
+    if (!automation_.ReceiveDir.empty()) {
+        return automation_.ReceiveDir;
+    }
+    return settings_.DefaultDir.empty() ? state_.ProgramDir : settings_.DefaultDir;
+}
+
+} // namespace feedrail

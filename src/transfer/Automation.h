@@ -1,0 +1,72 @@
+#pragma once
+
+#include "app/RunState.h"
+#include "app/StatusLine.h"
+#include "profiles/ActiveSettings.h"
+#include "profiles/AutomationSettings.h"
+#include "serial/TVaCustomComm.h"
+#include "transfer/ProgramCollector.h"
+#include "transfer/TransferLog.h"
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace feedrail {
+
+// What unattended DNC needs of the window.
+struct AutomationHosts {
+    StatusLine& Status;
+    // The file pane shows the folder afresh.
+    std::function<void()> RefreshFiles;
+    // Loads the file into the editor and sends it, as Get and Send do.
+    std::function<void(const std::string& path)> SendFile;
+};
+
+// Unattended DNC for the selected machine: while the window is idle it
+// listens as a receive does, files every program the machine punches under
+// its program number, answers a program request by sending that program,
+// and keeps the transfer log.
+class Automation {
+public:
+    using Clock = std::chrono::system_clock;
+
+    Automation(RunState& state, const ActiveSettings& settings, TVaCustomComm& port,
+               AutomationHosts hosts, std::function<Clock::time_point()> now = Clock::now);
+
+    // The selected machine and its options; listening waits for Resume.
+    void Configure(std::string machine, AutomationSettings settings);
+    const AutomationSettings& Settings() const { return automation_; }
+
+    // Whether the bytes the machine sends now are the automation's.
+    bool Listening() const { return automation_.Listens() && !paused_; }
+    // A manual transfer or a machine change takes the line; a program begun
+    // so far is dropped.
+    void Pause();
+    // The window is idle with the port open: listen as a receive does.
+    void Resume();
+    void Comm1RxChar(int count);
+
+    // Adds the transfer to the log when the machine keeps one.
+    void Log(TransferRecord record);
+
+private:
+    void ProgramArrived(const std::vector<std::string>& lines);
+    void Answer(const std::string& number);
+    void File(const std::vector<std::string>& lines);
+    std::string ReceiveFolder() const;
+
+    RunState& state_;
+    const ActiveSettings& settings_;
+    TVaCustomComm& port_;
+    AutomationHosts hosts_;
+    std::function<Clock::time_point()> now_;
+    std::string machine_;
+    AutomationSettings automation_;
+    bool paused_ = true;
+    ProgramCollector collector_;
+};
+
+} // namespace feedrail

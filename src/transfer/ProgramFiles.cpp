@@ -1,0 +1,193 @@
+#include "transfer/ProgramFiles.h"
+
+#include "common/FileDescriptor.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <ctime>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+
+namespace feedrail {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A program number stands within the first lines of a program; a search
+// reads no more of each file than this.
+constexpr std::size_t SearchedBytes = 65536;
+// Saving gives up after this many names taken.
+constexpr int MostSuffixes = 9999;
+
+bool Blank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+std::string_view Trimmed(std::string_view text) {
+    while (!text.empty() && Blank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && Blank(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+bool Digit(char c) {
+    return std::isdigit(static_cast<unsigned char>(c)) != 0;
+}
+
+// The program-number word at the start of `line` and what follows it.
+std::optional<std::pair<std::string, std::string_view>> SplitNumberLine(std::string_view line) {
+    line = Trimmed(line);
+    if (line.size() < 2 || (line[0] != 'O' && line[0] != 'o') || !Digit(line[1])) {
+        return std::nullopt;
+    }
+    std::size_t end = 1;
+    while (end < line.size() && Digit(line[end])) {
+        ++end;
+    }
+    return std::pair{"O" + std::string(line.substr(1, end - 1)), Trimmed(line.substr(end))};
+}
+
+bool Comment(std::string_view text) {
+    return text.empty() || (text.front() == '(' && text.back() == ')');
+}
+
+std::string Head(const std::string& path) {
+    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    std::string head(SearchedBytes, '\0');
+    ssize_t count = -1;
+    if (file.Valid()) {
+        count = ::read(file.Get(), head.data(), head.size());
+    }
+    head.resize(count > 0 ? static_cast<std::size_t>(count) : 0);
+    return head;
+}
+
+std::optional<std::string> FirstNumberOf(const std::string& text) {
+    std::string_view rest = text;
+    while (!rest.empty()) {
+        const std::size_t end = std::min(rest.find('\n'), rest.size());
+        std::string_view line = rest.substr(0, end);
+        if (line.ends_with('\r')) {
+            line.remove_suffix(1);
+        }
+        if (const auto number = ProgramNumberOfLine(line)) {
+            return number;
+        }
+        rest.remove_prefix(std::min(end + 1, rest.size()));
+    }
+    return std::nullopt;
+}
+
+int WriteNew(const std::string& path, std::string_view content) {
+    FileDescriptor file(
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666));
+    if (!file.Valid()) {
+        return errno;
+    }
+    while (!content.empty()) {
+        const ssize_t count = ::write(file.Get(), content.data(), content.size());
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count <= 0) {
+            const int error = count < 0 ? errno : EIO;
+            ::unlink(path.c_str());
+            return error;
+        }
+        content.remove_prefix(static_cast<std::size_t>(count));
+    }
+    if (::fsync(file.Get()) != 0) {
+        const int error = errno;
+        ::unlink(path.c_str());
+        return error;
+    }
+    return 0;
+}
+
+} // namespace
+
+std::optional<std::string> ProgramNumberOfLine(std::string_view line) {
+    if (const auto split = SplitNumberLine(line)) {
+        return split->first;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> ProgramNumber(const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) {
+        if (const auto number = ProgramNumberOfLine(line)) {
+            return number;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> RequestedNumber(const std::vector<std::string>& lines) {
+    std::optional<std::string> number;
+    for (const std::string& line : lines) {
+        const std::string_view text = Trimmed(line);
+        if (text.empty() || text == "%") {
+            continue;
+        }
+        const auto split = SplitNumberLine(text);
+        if (number || !split || !Comment(split->second)) {
+            return std::nullopt;
+        }
+        number = split->first;
+    }
+    return number;
+}
+
+std::string UnnumberedName(std::chrono::system_clock::time_point when) {
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
+    std::tm local{};
+    ::localtime_r(&seconds, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "received-%Y%m%d-%H%M%S", &local);
+    return text;
+}
+
+NewProgramFile SaveNewProgram(const std::string& folder, const std::string& name,
+                              const std::string& extension, std::string_view content) {
+    NewProgramFile saved;
+    for (int suffix = 1; suffix <= MostSuffixes; ++suffix) {
+        const std::string tail = suffix == 1 ? "" : "-" + std::to_string(suffix);
+        saved.path = folder + name + tail + extension;
+        saved.error = WriteNew(saved.path, content);
+        if (saved.error != EEXIST) {
+            return saved;
+        }
+    }
+    return saved;
+}
+
+std::optional<std::string> FindProgram(const std::string& folder, const std::string& number,
+                                       const std::string& extension) {
+    std::error_code error;
+    const std::string named = folder + number + extension;
+    if (fs::is_regular_file(named, error)) {
+        return named;
+    }
+    std::vector<std::string> files;
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        if (it->is_regular_file(error)) {
+            files.push_back(it->path().string());
+        }
+    }
+    std::sort(files.begin(), files.end());
+    for (const std::string& file : files) {
+        if (FirstNumberOf(Head(file)) == number) {
+            return file;
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace feedrail

@@ -1,0 +1,86 @@
+#include "app/widgets/Tpunch_d.h"
+#include "profiles/widgets/TAutomation.h"
+#include "support/TempFolder.h"
+#include "support/widgets/FakeMessages.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QTimer>
+#include <functional>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace feedrail {
+namespace {
+
+using test::FakeMessages;
+using test::ReadFile;
+using test::TempFolder;
+using test::WriteFile;
+
+class AutomationDialogTest : public ::testing::Test {
+protected:
+    void Start(const std::string& profiles) {
+        WriteFile(folder_.File("DNC.ini"), profiles);
+        window_ = std::make_unique<Tpunch_d>(folder_.Path() + "/", messages_);
+        dialog_ = window_->findChild<TAutomation*>(QStringLiteral("Automation"));
+        ASSERT_NE(dialog_, nullptr);
+    }
+
+    template <typename Widget> Widget& Find(const char* name) const {
+        auto* widget = dialog_->findChild<Widget*>(QLatin1String(name));
+        EXPECT_NE(widget, nullptr) << name;
+        return *widget;
+    }
+
+    // Settings > Automation..., where `edit` changes the controls the
+    // profile filled and Save is pressed.
+    void SaveThroughTheMenu(const std::function<void()>& edit) {
+        QTimer::singleShot(0, dialog_, [this, edit] {
+            edit();
+            dialog_->SaveClick();
+        });
+        window_->Automation1Click();
+    }
+
+    TempFolder folder_;
+    FakeMessages messages_;
+    std::unique_ptr<Tpunch_d> window_;
+    TAutomation* dialog_ = nullptr;
+};
+
+TEST_F(AutomationDialogTest, SaveWritesTheFourKeysAndTheWindowTakesThemAtOnce) {
+    const std::string before = "[Mill]\nCommPort=2\n; keep me\nZeta=1\n\n[Lathe]\nCommPort=3\n";
+    Start(before);
+    dialog_->LoadSettings();
+    for (const char* box : {"AutoReceive", "RemoteRequest", "TransferLog"}) {
+        EXPECT_FALSE(Find<QCheckBox>(box).isChecked()) << box << " is off when missing";
+    }
+    SaveThroughTheMenu([this] {
+        Find<QCheckBox>("AutoReceive").setChecked(true);
+        Find<QLineEdit>("ReceiveDir").setText(QStringLiteral("/srv/nc/in"));
+        Find<QCheckBox>("TransferLog").setChecked(true);
+    });
+
+    EXPECT_EQ(ReadFile(folder_.File("DNC.ini")),
+              "[Mill]\nCommPort=2\n; keep me\nZeta=1\nAutoReceive=1\nReceiveDir=/srv/nc/in/\n"
+              "RemoteRequest=0\nTransferLog=1\n\n[Lathe]\nCommPort=3\n");
+    const AutomationSettings& taken = window_->Unattended().Settings();
+    EXPECT_TRUE(taken.AutoReceive);
+    EXPECT_EQ(taken.ReceiveDir, "/srv/nc/in/");
+    EXPECT_FALSE(taken.RemoteRequest);
+    EXPECT_TRUE(taken.TransferLog);
+    EXPECT_TRUE(messages_.Errors.empty());
+}
+
+TEST_F(AutomationDialogTest, WithoutAMachineNothingIsWritten) {
+    Start("");
+    Find<QCheckBox>("AutoReceive").setChecked(true);
+    dialog_->SaveClick();
+    EXPECT_EQ(ReadFile(folder_.File("DNC.ini")), "");
+    EXPECT_EQ(messages_.Errors, QStringList{QStringLiteral("Add a machine in DNC Settings first")});
+    EXPECT_FALSE(window_->Unattended().Settings().AutoReceive);
+}
+
+} // namespace
+} // namespace feedrail
