@@ -163,10 +163,8 @@ int Receive(const feedrail::machine::MachineOptions& options, int fd, std::ofstr
     bool watchingKey = punchProgram.has_value();
     std::optional<feedrail::machine::ControlPuncher> puncher;
     // A request is punched once, after --start-after, as an operator would.
-    std::optional<Clock::time_point> requestAt;
-    if (!options.requestNumber.empty()) {
-        requestAt = Clock::now() + options.startAfter;
-    }
+    bool requestDue = !options.requestNumber.empty();
+    const Clock::time_point requestAt = Clock::now() + options.startAfter;
     feedrail::machine::ControlReceiver receiver(options.receiver);
     WriteAll(fd, receiver.Start(Clock::now()));
     int stored = 0;
@@ -176,8 +174,8 @@ int Receive(const feedrail::machine::MachineOptions& options, int fd, std::ofstr
         raw << incoming << std::flush;
         const Clock::time_point now = Clock::now();
         WriteAll(fd, receiver.Receive(incoming, now) + receiver.Tick(now));
-        if (requestAt && now >= *requestAt) {
-            requestAt.reset();
+        if (requestDue && now >= requestAt) {
+            requestDue = false;
             std::cout << "feedrail-machine: requesting " << options.requestNumber << std::endl;
             puncher.emplace(options.puncher, "%\n" + options.requestNumber + " (REQUEST)\n%\n");
         }

@@ -12,12 +12,15 @@
 #include "profiles/widgets/TForm2.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDeadlineTimer>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -104,6 +107,17 @@ int main(int argc, char** argv) {
     QApplication::processEvents();
     saved = window.Form2().grab().save(output + "/dnc-settings.png") && saved;
     window.Form2().hide();
+    auto* automation = window.findChild<QDialog*>(QStringLiteral("Automation"));
+    automation->show();
+    // As an operator would fill it in for a mill that files what it punches.
+    for (const char* box : {"AutoReceive", "RemoteRequest", "TransferLog"}) {
+        automation->findChild<QCheckBox*>(QLatin1String(box))->setChecked(true);
+    }
+    automation->findChild<QLineEdit*>(QStringLiteral("ReceiveDir"))
+        ->setText(QStringLiteral("/srv/nc/mill/received/"));
+    QApplication::processEvents();
+    saved = automation->grab().save(output + "/automation.png") && saved;
+    automation->hide();
     saved = ShootAboutBox(window, output + "/about.png") && saved;
 
     // Part way through a send the simulated control has started with its XON.

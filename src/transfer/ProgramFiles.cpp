@@ -170,6 +170,10 @@ NewProgramFile SaveNewProgram(const std::string& folder, const std::string& name
 
 std::optional<std::string> FindProgram(const std::string& folder, const std::string& number,
                                        const std::string& extension) {
+    // A machine without a folder has no programs to give.
+    if (folder.empty()) {
+        return std::nullopt;
+    }
     std::error_code error;
     const std::string named = folder + number + extension;
     if (fs::is_regular_file(named, error)) {

@@ -89,6 +89,7 @@ TEST(ProgramFilesTest, ARequestFindsTheProgramByNameElseByItsFirstNumberLine) {
     EXPECT_EQ(FindProgram(base, "O7", ".nc"), base + "a.nc");
     EXPECT_EQ(FindProgram(base, "O8", ".nc"), std::nullopt) << "a comment is no number line";
     EXPECT_EQ(FindProgram(base, "O9", ".nc"), std::nullopt) << "a folder is no program";
+    EXPECT_EQ(FindProgram("", "O5", ".nc"), std::nullopt) << "no folder, not the working one";
 }
 
 TEST(ProgramFilesTest, ALogRecordStaysOneLineOfFixedColumns) {
