@@ -10,7 +10,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-targets=(ini-document field-rules tape-code receive-transfer machine-options)
+targets=(ini-document field-rules tape-code receive-transfer machine-options punched-programs)
 
 usage() {
     echo "usage: $0 TARGET|all SECONDS   (TARGET: ${targets[*]})" >&2

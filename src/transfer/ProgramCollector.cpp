@@ -2,6 +2,8 @@
 
 #include "common/ControlChars.h"
 
+#include <algorithm>
+
 namespace feedrail {
 
 using namespace ControlChar;
@@ -41,12 +43,17 @@ void ProgramCollector::Reset() {
     lines_.clear();
 }
 
-std::vector<std::string> ProgramCollector::End() {
+// A DC2 and a DC4 with nothing but line breaks between them is no program.
+std::optional<std::vector<std::string>> ProgramCollector::End() {
     if (!line_.empty()) {
         lines_.push_back(std::move(line_));
     }
     std::vector<std::string> program = std::move(lines_);
     Reset();
+    if (std::all_of(program.begin(), program.end(),
+                    [](const std::string& line) { return line.empty(); })) {
+        return std::nullopt;
+    }
     return program;
 }
 

@@ -10,7 +10,8 @@ namespace feedrail {
 // Gathers one program at a time out of the characters a machine punches
 // (decoded, carriage returns already gone): a program starts at its first
 // "%" or at DC2 and ends at its second "%" or at DC4. Anything between
-// programs, blank tape and the flow-control characters are not part of it.
+// programs, blank tape and the flow-control characters are not part of it,
+// and a program of nothing but empty lines is none.
 class ProgramCollector {
 public:
     // Takes one character; gives the program's lines when it ended there.
@@ -22,7 +23,7 @@ public:
     void Reset();
 
 private:
-    std::vector<std::string> End();
+    std::optional<std::vector<std::string>> End();
 
     bool collecting_ = false;
     int percents_ = 0;

@@ -50,6 +50,7 @@ TEST(ProgramFilesTest, ACollectorCutsTheTapeIntoPrograms) {
         {"%\nO1\n%\n%\nO2\n%", {{"%", "O1", "%"}, {"%", "O2", "%"}}},
         {std::string("\0\0%\n\x11O1\x13\n%", 11), {{"%", "O1", "%"}}},
         {"%\nO1\n", {}},
+        {"\x12\n\n\x14\x12%\n%", {{"%", "%"}}},
     };
     for (const auto& c : cases) {
         ProgramCollector collector;
