@@ -1,6 +1,5 @@
 #include "transfer/Automation.h"
 
-#include "profiles/ProfileValues.h"
 #include "serial/EVaCommError.h"
 #include "transfer/ProgramFiles.h"
 #include "transfer/ReadySignal.h"
@@ -45,14 +44,7 @@ void Automation::Resume() {
         return;
     }
     paused_ = false;
-    port_.SetDTR(true);
-    if (settings_.CommHandshake == HandshakeRtsCts) {
-        port_.SetRTS(true);
-        port_.SetRTSControl(rtsHandshake);
-    }
-    if (settings_.CommHandshake == HandshakeXonXoff) {
-        SignalReady(port_);
-    }
+    SignalReceiveReady(port_, settings_.CommHandshake);
 }
 
 void Automation::Comm1RxChar(int count) {

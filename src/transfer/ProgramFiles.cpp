@@ -1,11 +1,11 @@
 #include "transfer/ProgramFiles.h"
 
 #include "common/FileDescriptor.h"
+#include "common/LocalTime.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <ctime>
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
@@ -146,12 +146,7 @@ std::optional<std::string> RequestedNumber(const std::vector<std::string>& lines
 }
 
 std::string UnnumberedName(std::chrono::system_clock::time_point when) {
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
-    std::tm local{};
-    ::localtime_r(&seconds, &local);
-    char text[32];
-    std::strftime(text, sizeof text, "received-%Y%m%d-%H%M%S", &local);
-    return text;
+    return LocalTimeText(when, "received-%Y%m%d-%H%M%S");
 }
 
 NewProgramFile SaveNewProgram(const std::string& folder, const std::string& name,

@@ -1,6 +1,7 @@
 #include "transfer/ReadySignal.h"
 
 #include "common/ControlChars.h"
+#include "profiles/ProfileValues.h"
 
 namespace feedrail {
 
@@ -10,6 +11,17 @@ void SignalReady(TVaCustomComm& port) {
     port.SetXon(true);
     for (int i = 0; i < 2; ++i) {
         port.WriteBuf(&ControlChar::Xon, 1);
+    }
+}
+
+void SignalReceiveReady(TVaCustomComm& port, std::int32_t handshake) {
+    port.SetDTR(true);
+    if (handshake == HandshakeRtsCts) {
+        port.SetRTS(true);
+        port.SetRTSControl(rtsHandshake);
+    }
+    if (handshake == HandshakeXonXoff) {
+        SignalReady(port);
     }
 }
 

@@ -58,14 +58,7 @@ void ReceiveTransfer::ReceiveStart() {
     bytesReceived_ = 0;
     linesReceived_ = 0;
     status_.ShowStatus("Waiting For Data");
-    port_.SetDTR(true);
-    if (settings_.CommHandshake == HandshakeRtsCts) {
-        port_.SetRTS(true);
-        port_.SetRTSControl(rtsHandshake);
-    }
-    if (settings_.CommHandshake == HandshakeXonXoff) {
-        SignalReady(port_);
-    }
+    SignalReceiveReady(port_, settings_.CommHandshake);
 }
 
 void ReceiveTransfer::Comm1RxChar(int count) {

@@ -1,10 +1,10 @@
 #include "transfer/TransferLog.h"
 
 #include "common/FileDescriptor.h"
+#include "common/LocalTime.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <ctime>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -19,22 +19,14 @@ std::string Field(std::string_view text) {
     return field;
 }
 
-std::string LocalTime(std::chrono::system_clock::time_point when) {
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
-    std::tm local{};
-    ::localtime_r(&seconds, &local);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-    return text;
-}
-
 } // namespace
 
 std::string TransferLogLine(const TransferRecord& record,
                             std::chrono::system_clock::time_point when) {
-    return LocalTime(when) + '\t' + Field(record.Machine) + '\t' + Field(record.Direction) + '\t' +
-           (record.File.empty() ? "-" : Field(record.File)) + '\t' + std::to_string(record.Lines) +
-           " lines\t" + std::to_string(record.Bytes) + " bytes\t" + Field(record.Result) + '\n';
+    return LocalTimeText(when, "%Y-%m-%d %H:%M:%S") + '\t' + Field(record.Machine) + '\t' +
+           Field(record.Direction) + '\t' + (record.File.empty() ? "-" : Field(record.File)) +
+           '\t' + std::to_string(record.Lines) + " lines\t" + std::to_string(record.Bytes) +
+           " bytes\t" + Field(record.Result) + '\n';
 }
 
 int AppendTransferLog(const std::string& path, std::string_view line) {
