@@ -5,6 +5,7 @@
 // machine.
 
 #include "about/VersionOption.h"
+#include "common/ControlChars.h"
 #include "common/RegularFile.h"
 #include "machine/ControlPuncher.h"
 #include "machine/ControlReceiver.h"
@@ -156,14 +157,18 @@ int Punch(const feedrail::machine::MachineOptions& options,
 }
 
 int Receive(const feedrail::machine::MachineOptions& options, int fd, std::ofstream& raw) {
+    const bool requesting = !options.requestNumber.empty();
     std::optional<std::string> punchProgram;
-    if (!options.punchOnEnter.empty() && !(punchProgram = LoadProgram(options.punchOnEnter))) {
+    if (requesting) {
+        punchProgram = "%\n" + options.requestNumber + " (REQUEST)\n%\n";
+    } else if (!options.punchOnEnter.empty() &&
+               !(punchProgram = LoadProgram(options.punchOnEnter))) {
         return ExitUsage;
     }
     bool watchingKey = punchProgram.has_value();
     std::optional<feedrail::machine::ControlPuncher> puncher;
-    // A request is punched once, after --start-after, as an operator would.
-    bool requestDue = !options.requestNumber.empty();
+    // A request is punched after --start-after, and again at each Enter.
+    bool requestDue = requesting;
     const Clock::time_point requestAt = Clock::now() + options.startAfter;
     feedrail::machine::ControlReceiver receiver(options.receiver);
     WriteAll(fd, receiver.Start(Clock::now()));
@@ -174,11 +179,6 @@ int Receive(const feedrail::machine::MachineOptions& options, int fd, std::ofstr
         raw << incoming << std::flush;
         const Clock::time_point now = Clock::now();
         WriteAll(fd, receiver.Receive(incoming, now) + receiver.Tick(now));
-        if (requestDue && now >= requestAt) {
-            requestDue = false;
-            std::cout << "feedrail-machine: requesting " << options.requestNumber << std::endl;
-            puncher.emplace(options.puncher, "%\n" + options.requestNumber + " (REQUEST)\n%\n");
-        }
         if (puncher) {
             puncher->Receive(incoming);
             WriteAll(fd, puncher->Next(now));
@@ -186,9 +186,17 @@ int Receive(const feedrail::machine::MachineOptions& options, int fd, std::ofstr
                 std::cout << "feedrail-machine: punched " << puncher->Tape().size() << " characters"
                           << std::endl;
                 puncher.reset();
+                // Having asked, the control switches to reading and says so once.
+                if (requesting && options.receiver.xonXoff) {
+                    WriteAll(fd, std::string(1, feedrail::ControlChar::Xon));
+                }
             }
-        } else if (PunchKeyPressed(watchingKey)) {
-            std::cout << "feedrail-machine: punching " << options.punchOnEnter << std::endl;
+        } else if ((requestDue && now >= requestAt) || PunchKeyPressed(watchingKey)) {
+            requestDue = false;
+            std::cout << "feedrail-machine: "
+                      << (requesting ? "requesting " + options.requestNumber
+                                     : "punching " + options.punchOnEnter)
+                      << std::endl;
             puncher.emplace(options.puncher, *punchProgram);
         }
         if (receiver.Alarm() && !alarmReported) {

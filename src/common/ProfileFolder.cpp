@@ -38,7 +38,9 @@ void CopyExamples(const std::string& examples, const std::string& folder) {
 
 std::string ChooseProfileFolder(std::string_view programDir, std::string_view configFolder) {
     const std::string program = WithSlash(programDir);
-    if (Exists(program + std::string(ExampleProfiles[0])) || ::access(program.c_str(), W_OK) == 0) {
+    // Without a home there is no configuration folder to fall back on.
+    if (Exists(program + std::string(ExampleProfiles[0])) || ::access(program.c_str(), W_OK) == 0 ||
+        configFolder.empty()) {
         return program;
     }
     const std::string config = WithSlash(configFolder);

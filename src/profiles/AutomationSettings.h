@@ -22,6 +22,8 @@ struct AutomationSettings {
 
     // Auto receive or remote request needs the line listened to when idle.
     bool Listens() const { return AutoReceive || RemoteRequest; }
+
+    bool operator==(const AutomationSettings&) const = default;
 };
 
 AutomationSettings ReadAutomationSettings(const IniFile& profiles, std::string_view machine);

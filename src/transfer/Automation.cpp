@@ -1,5 +1,6 @@
 #include "transfer/Automation.h"
 
+#include "common/ControlChars.h"
 #include "serial/EVaCommError.h"
 #include "transfer/ProgramFiles.h"
 #include "transfer/ReadySignal.h"
@@ -25,17 +26,26 @@ std::string ProgramText(const std::vector<std::string>& lines) {
 } // namespace
 
 Automation::Automation(RunState& state, const ActiveSettings& settings, TVaCustomComm& port,
-                       AutomationHosts hosts, std::function<Clock::time_point()> now)
-    : state_(state), settings_(settings), port_(port), hosts_(std::move(hosts)),
+                       SendTransfer& send, AutomationHosts hosts,
+                       std::function<Clock::time_point()> now)
+    : state_(state), settings_(settings), port_(port), send_(send), hosts_(std::move(hosts)),
       now_(std::move(now)) {}
 
-void Automation::Configure(std::string machine, AutomationSettings settings) {
+bool Automation::Configure(std::string machine, AutomationSettings settings) {
+    if (machine == machine_ && settings == automation_) {
+        return false;
+    }
     machine_ = std::move(machine);
     automation_ = std::move(settings);
+    return true;
 }
 
 void Automation::Pause() {
     paused_ = true;
+    if (collector_.Collecting()) {
+        hosts_.Status.ShowStatus("Auto Receive stopped in the middle of a program");
+        Log({{}, "receive", {}, static_cast<std::int64_t>(collector_.LineCount()), 0, "dropped"});
+    }
     collector_.Reset();
 }
 
@@ -49,7 +59,7 @@ void Automation::Resume() {
 
 void Automation::Comm1RxChar(int count) {
     char buffer[ReadChunk];
-    for (int left = count; left > 0 && Listening();) {
+    for (int left = count; left > 0;) {
         int read = 0;
         try {
             read = port_.ReadBuf(buffer, std::min(left, ReadChunk));
@@ -61,21 +71,30 @@ void Automation::Comm1RxChar(int count) {
             return;
         }
         left -= read;
-        for (int i = 0; i < read && Listening(); ++i) {
-            const auto character =
-                DecodeTapeByte(static_cast<unsigned char>(buffer[i]), settings_.PunchType);
-            if (!character) {
-                continue;
-            }
-            const bool started = !collector_.Collecting();
-            const auto program = collector_.Take(*character);
-            if (started && collector_.Collecting()) {
-                hosts_.Status.ShowStatus("Receiving Data");
-            }
-            if (program) {
-                ProgramArrived(*program);
+        for (int i = 0; i < read; ++i) {
+            if (const auto character =
+                    DecodeTapeByte(static_cast<unsigned char>(buffer[i]), settings_.PunchType)) {
+                Take(*character);
             }
         }
+    }
+}
+
+void Automation::Take(char character) {
+    // After a request only the machine's readiness for the answer counts.
+    if (!Listening()) {
+        if (character == ControlChar::Xon || character == ControlChar::Xoff) {
+            state_.XonState = character == ControlChar::Xon;
+        }
+        return;
+    }
+    const bool started = !collector_.Collecting();
+    const auto program = collector_.Take(character);
+    if (started && collector_.Collecting()) {
+        hosts_.Status.ShowStatus("Receiving Data");
+    }
+    if (program) {
+        ProgramArrived(*program);
     }
 }
 
@@ -122,21 +141,43 @@ void Automation::Answer(const std::string& number) {
     request.Result = "sending " + *path;
     Log(request);
     Pause();
-    hosts_.SendFile(*path);
+    state_.XonState = false;
+    // The port is not taken from under the receive that brought the request.
+    hosts_.Ui.Defer([this, file = *path] { SendAnswer(file); });
+}
+
+// The operator may have started a transfer, or received a program, since the
+// request came; then it goes unanswered and their work stands.
+void Automation::SendAnswer(const std::string& path) {
+    if (!hosts_.Idle()) {
+        return;
+    }
+    if (!state_.ReceivedUnsaved && hosts_.LoadFile(path)) {
+        send_.RequestedSend();
+    } else {
+        Resume();
+    }
 }
 
 void Automation::File(const std::vector<std::string>& lines) {
     const std::string name = ProgramNumber(lines).value_or(UnnumberedName(now_()));
     const std::string text = ProgramText(lines);
-    const NewProgramFile saved = SaveNewProgram(ReceiveFolder(), name, settings_.DefaultExt, text);
+    const std::string folder = ReceiveFolder();
+    NewProgramFile saved = SaveNewProgram(folder, name, settings_.DefaultExt, text);
+    std::string note;
+    // A program that came is kept even when its folder refuses it.
+    if (saved.error != 0 && folder != state_.ProgramDir) {
+        note = " (" + folder + ": " + std::strerror(saved.error) + ")";
+        saved = SaveNewProgram(state_.ProgramDir, name, settings_.DefaultExt, text);
+    }
     TransferRecord record{{},          "receive",
                           saved.path,  static_cast<std::int64_t>(lines.size()),
                           text.size(), "completed"};
     if (saved.error != 0) {
         record.Result = std::strerror(saved.error);
-        hosts_.Status.ShowStatus("Cannot save " + saved.path + ": " + record.Result);
+        hosts_.Status.ShowStatus("Cannot save " + saved.path + ": " + record.Result + note);
     } else {
-        hosts_.Status.ShowStatus("Saved " + saved.path);
+        hosts_.Status.ShowStatus("Saved " + saved.path + note);
         hosts_.RefreshFiles();
     }
     hosts_.Status.ShowProgress("Received " + std::to_string(lines.size()) + " lines, " +

@@ -2,10 +2,12 @@
 
 #include "app/RunState.h"
 #include "app/StatusLine.h"
+#include "app/UiHandOver.h"
 #include "profiles/ActiveSettings.h"
 #include "profiles/AutomationSettings.h"
 #include "serial/TVaCustomComm.h"
 #include "transfer/ProgramCollector.h"
+#include "transfer/SendTransfer.h"
 #include "transfer/TransferLog.h"
 
 #include <chrono>
@@ -19,10 +21,13 @@ namespace feedrail {
 // What unattended DNC needs of the window.
 struct AutomationHosts {
     StatusLine& Status;
+    UiHandOver& Ui;
     // The file pane shows the folder afresh.
     std::function<void()> RefreshFiles;
-    // Loads the file into the editor and sends it, as Get and Send do.
-    std::function<void(const std::string& path)> SendFile;
+    // Loads the file into the editor as Get does; whether it could.
+    std::function<bool(const std::string& path)> LoadFile;
+    // No transfer runs or waits.
+    std::function<bool()> Idle;
 };
 
 // Unattended DNC for the selected machine: while the window is idle it
@@ -34,16 +39,18 @@ public:
     using Clock = std::chrono::system_clock;
 
     Automation(RunState& state, const ActiveSettings& settings, TVaCustomComm& port,
-               AutomationHosts hosts, std::function<Clock::time_point()> now = Clock::now);
+               SendTransfer& send, AutomationHosts hosts,
+               std::function<Clock::time_point()> now = Clock::now);
 
-    // The selected machine and its options; listening waits for Resume.
-    void Configure(std::string machine, AutomationSettings settings);
+    // The selected machine and its options; whether they changed. Listening
+    // with new ones waits for Pause and Resume.
+    bool Configure(std::string machine, AutomationSettings settings);
     const AutomationSettings& Settings() const { return automation_; }
 
     // Whether the bytes the machine sends now are the automation's.
     bool Listening() const { return automation_.Listens() && !paused_; }
-    // A manual transfer or a machine change takes the line; a program begun
-    // so far is dropped.
+    // A manual transfer, a machine change or the settings dialog takes the
+    // line; a program begun so far is dropped, and logged as such.
     void Pause();
     // The window is idle with the port open: listen as a receive does.
     void Resume();
@@ -53,14 +60,17 @@ public:
     void Log(TransferRecord record);
 
 private:
+    void Take(char character);
     void ProgramArrived(const std::vector<std::string>& lines);
     void Answer(const std::string& number);
+    void SendAnswer(const std::string& path);
     void File(const std::vector<std::string>& lines);
     std::string ReceiveFolder() const;
 
     RunState& state_;
     const ActiveSettings& settings_;
     TVaCustomComm& port_;
+    SendTransfer& send_;
     AutomationHosts hosts_;
     std::function<Clock::time_point()> now_;
     std::string machine_;

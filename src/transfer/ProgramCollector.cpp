@@ -22,6 +22,7 @@ std::optional<std::vector<std::string>> ProgramCollector::Take(char character) {
         return std::nullopt;
     case Dc4:
         return End();
+    case '\r':
     case Nul:
     case Xon:
     case Xoff:

@@ -8,7 +8,8 @@
 namespace feedrail {
 
 // Gathers one program at a time out of the characters a machine punches
-// (decoded, carriage returns already gone): a program starts at its first
+// (decoded; carriage returns, which ISO's parity may let through, are no
+// part of a line): a program starts at its first
 // "%" or at DC2 and ends at its second "%" or at DC4. Anything between
 // programs, blank tape and the flow-control characters are not part of it,
 // and a program of nothing but empty lines is none.

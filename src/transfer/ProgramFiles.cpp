@@ -19,12 +19,14 @@ namespace fs = std::filesystem;
 
 // A program number stands within the first lines of a program; a search
 // reads no more of each file than this.
-constexpr std::size_t SearchedBytes = 65536;
+constexpr std::size_t SearchedBytes = 4096;
+// The most digits a program number has.
+constexpr std::size_t MostDigits = 16;
 // Saving gives up after this many names taken.
 constexpr int MostSuffixes = 9999;
 
 bool Blank(char c) {
-    return c == ' ' || c == '\t';
+    return c == ' ' || c == '\t' || c == '\r';
 }
 
 std::string_view Trimmed(std::string_view text) {
@@ -50,6 +52,11 @@ std::optional<std::pair<std::string, std::string_view>> SplitNumberLine(std::str
     std::size_t end = 1;
     while (end < line.size() && Digit(line[end])) {
         ++end;
+    }
+    // A number that long is no program number a control gives, and would
+    // not fit a file name.
+    if (end - 1 > MostDigits) {
+        return std::nullopt;
     }
     return std::pair{"O" + std::string(line.substr(1, end - 1)), Trimmed(line.substr(end))};
 }

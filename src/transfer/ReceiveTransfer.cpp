@@ -55,6 +55,7 @@ void ReceiveTransfer::ReceiveStart() {
     state_.ReceiveOff = false;
     state_.TxEnabled = false;
     state_.Receiving = true;
+    running_ = true;
     bytesReceived_ = 0;
     linesReceived_ = 0;
     status_.ShowStatus("Waiting For Data");
@@ -186,11 +187,13 @@ void ReceiveTransfer::Progress(bool force) {
     }
 }
 
-// Only a receive's own program counts: DC4 also comes at the end of sends.
+// Only a running receive's own program counts, once: DC4 also comes at the
+// end of sends, and after the closing "%" of an RTS/CTS receive.
 void ReceiveTransfer::Ended() {
-    if (ended_ && state_.Receiving) {
+    if (ended_ && Running()) {
         ended_({{}, "receive", {}, linesReceived_, bytesReceived_, "completed"});
     }
+    running_ = false;
 }
 
 } // namespace feedrail

@@ -34,6 +34,9 @@ public:
     void ReceiveStart();
     void Comm1RxChar(int count);
     void Comm1Error(int errors);
+    // A receive has started and neither DC4 nor its closing "%", a send nor
+    // Stop has ended it.
+    bool Running() const { return running_ && !state_.ReceiveOff; }
     // Called when DC4 or the closing "%" ends a received program.
     void OnEnded(std::function<void(TransferRecord)> ended) { ended_ = std::move(ended); }
 
@@ -56,6 +59,7 @@ private:
     int linesReceived_ = 0;
     std::chrono::steady_clock::time_point lastProgress_{};
     std::function<void(TransferRecord)> ended_;
+    bool running_ = false;
 };
 
 } // namespace feedrail

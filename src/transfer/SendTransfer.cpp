@@ -36,6 +36,22 @@ void SendTransfer::SendButtonClick() {
     buttons_.ShowStopButton();
 }
 
+void SendTransfer::RequestedSend() {
+    state_.CancelRequested = false;
+    state_.ReceiveOff = true;
+    state_.Receiving = false;
+    buttons_.DisableButtons();
+    buttons_.ShowStopButton();
+    const bool machineReady = state_.XonState;
+    SendStart();
+    if (state_.WaitingForRemoteStart && machineReady) {
+        state_.WaitingForRemoteStart = false;
+        state_.XonState = true;
+        buttons_.DisableClearButton();
+        ui_.Defer([this] { SendProgram(); });
+    }
+}
+
 void SendTransfer::SendStart() {
     const std::int32_t handshake = settings_.CommHandshake;
     state_.SendingWithXonXoff = handshake == HandshakeXonXoff;

@@ -36,6 +36,9 @@ public:
                  const SendHosts& hosts);
 
     void SendButtonClick();
+    // Sends the editor's program to a machine that asked for it, on the port
+    // as it is open: an XON the machine sent since its request starts it.
+    void RequestedSend();
     // Runs when the port has been reopened for a requested send.
     void SendStart();
     void SendProgram();

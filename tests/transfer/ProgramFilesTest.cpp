@@ -30,6 +30,7 @@ TEST(ProgramFilesTest, ProgramNumbersAndRequests) {
         {{"%", "OPEN", "G0", "%"}, std::nullopt, std::nullopt},
         {{"%", "%"}, std::nullopt, std::nullopt},
         {{"%", "O1", "O2", "%"}, "O1", std::nullopt},
+        {{"%", "O" + std::string(17, '1'), "%"}, std::nullopt, std::nullopt},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(ProgramNumber(c.program), c.number) << c.program[1];
@@ -50,6 +51,7 @@ TEST(ProgramFilesTest, ACollectorCutsTheTapeIntoPrograms) {
         {"%\nO1\n%\n%\nO2\n%", {{"%", "O1", "%"}, {"%", "O2", "%"}}},
         {std::string("\0\0%\n\x11O1\x13\n%", 11), {{"%", "O1", "%"}}},
         {"%\nO1\n", {}},
+        {"\x12%\n\r\rO1 (ISO LF CR CR)\n\r\r%", {{"%", "O1 (ISO LF CR CR)", "%"}}},
         {"\x12\n\n\x14\x12%\n%", {{"%", "%"}}},
     };
     for (const auto& c : cases) {

@@ -115,9 +115,8 @@ bool Given(const std::vector<std::pair<std::string, std::string>>& settings,
                        [&](const auto& setting) { return setting.first == option; });
 }
 
-// A request is answered once Feedrail has found the program and reopened its
-// port, so the control asks again every second until the answer comes, and
-// is done after it unless told otherwise.
+// A control that asked for a program is done once the answer has come,
+// unless told otherwise.
 void ApplyRequest(const std::vector<std::string>& words,
                   const std::vector<std::pair<std::string, std::string>>& settings,
                   MachineOptions& options) {
@@ -129,9 +128,6 @@ void ApplyRequest(const std::vector<std::string>& words,
         throw OptionError("request needs one program number such as O1234");
     }
     options.requestNumber = "O" + number.substr(1);
-    if (!Given(settings, "--xon-repeat")) {
-        options.receiver.xonRepeat = 1s;
-    }
     if (!Given(settings, "--programs")) {
         options.programs = 1;
     }
@@ -173,7 +169,7 @@ MachineOptions ParseMachineOptions(const std::vector<std::string>& args) {
     } else if (!words.empty() && !(words[0] == "receive" && words.size() == 1)) {
         throw OptionError("unexpected '" + words[0] + "'");
     }
-    if (options.punch && !options.punchOnEnter.empty()) {
+    if ((options.punch || !options.requestNumber.empty()) && !options.punchOnEnter.empty()) {
         throw OptionError("--punch-on-enter is for receive");
     }
     if (options.linkPath.empty() == options.devicePath.empty()) {

@@ -41,15 +41,10 @@ Tpunch_d::Tpunch_d(std::string programDir, UserMessages& messages, QWidget* pare
       printing_(
           runState_, messages_, [this] { return editor_.Text(); },
           [this] { return SelectedPaneItem(); }, this),
-      automation_(runState_, activeSettings_, comm1_,
-                  {*this, [this] { controls_.LsFileListView261->Refresh(); },
-                   [this](const std::string& path) {
-                       Defer([this, path] {
-                           if (files_.Load(DisplayPath(path))) {
-                               SendButtonClick();
-                           }
-                       });
-                   }}) {
+      automation_(runState_, activeSettings_, comm1_, send_,
+                  {*this, *this, [this] { controls_.LsFileListView261->Refresh(); },
+                   [this](const std::string& path) { return files_.Load(DisplayPath(path)); },
+                   [this] { return WindowIdle(); }}) {
     runState_.ProgramDir = std::move(programDir);
     controls_.LsFileListView261->Operations().SetProfileFile(ProfilePath());
     setObjectName(QStringLiteral("punch_d"));
@@ -132,6 +127,7 @@ void Tpunch_d::ComboBox1Change() {
     // A send still waiting for the old machine's XON is over.
     runState_.WaitingForRemoteStart = false;
     ProfileFile(ProfilePath()).ReadSelectedProfile(TextBytes(CurrentMachine()), activeSettings_);
+    automation_.Pause();
     ConfigureAutomation();
     Arm(commOpenTimer1_);
     const QString defaultDir = DisplayPath(activeSettings_.DefaultDir);
@@ -223,6 +219,7 @@ void Tpunch_d::CloseTimer1Timer() {
 }
 
 void Tpunch_d::Settings1Click() {
+    automation_.Pause();
     form2_->exec();
 }
 
@@ -316,7 +313,9 @@ void Tpunch_d::ApplyPortSettings() {
         SetHandshakeLines(activeSettings_.CommHandshake, comm1_);
     } catch (const EVaCommError& error) {
         ShowStatus(QString::fromStdString(error.what()));
-        if (!error.Advice().empty()) {
+        // Once a session is enough: the port opens again at every selection.
+        if (!error.Advice().empty() && error.Advice() != shownAdvice_) {
+            shownAdvice_ = error.Advice();
             messages_.ShowError(QString::fromLocal8Bit(error.Advice()));
         }
     }
@@ -331,6 +330,7 @@ QString Tpunch_d::CurrentMachine() const {
 void Tpunch_d::AddMachine(const QString& name) {
     controls_.ComboBox1->addItem(name);
     controls_.ComboBox1->setCurrentIndex(controls_.ComboBox1->count() - 1);
+    ConfigureAutomation();
 }
 
 void Tpunch_d::keyPressEvent(QKeyEvent* event) {
@@ -460,15 +460,16 @@ QString Tpunch_d::SelectedPaneItem() const {
 }
 
 bool Tpunch_d::WindowIdle() const {
-    return controls_.SendButton->isEnabled();
+    return controls_.SendButton->isEnabled() && !receive_.Running();
 }
 
 void Tpunch_d::ConfigureAutomation() {
     const std::string machine = TextBytes(CurrentMachine());
-    automation_.Pause();
-    automation_.Configure(machine, ReadAutomationSettings(IniFile(ProfilePath()), machine));
-    if (WindowIdle()) {
-        automation_.Resume();
+    if (automation_.Configure(machine, ReadAutomationSettings(IniFile(ProfilePath()), machine))) {
+        automation_.Pause();
+        if (WindowIdle()) {
+            automation_.Resume();
+        }
     }
 }
 

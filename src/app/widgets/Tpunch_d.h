@@ -171,6 +171,7 @@ private:
     PrintCommands printing_;
     Automation automation_;
     bool closeConfirmed_ = false;
+    std::string shownAdvice_;
     QTimer commOpenTimer1_;
     QTimer defaultDirectoryTimer1_;
     QTimer saveTimer_;

@@ -21,9 +21,16 @@ protected:
         std::filesystem::create_directories(received_);
     }
 
-    std::string Profile(const std::string& options) const {
-        return "CommHandshake=0\nPunchType=1\nDefaultDir=" + programs_ + "/\n" + options +
+    std::string Profile(const std::string& options, const std::string& format = "PunchType=1\n") {
+        return "CommHandshake=0\n" + format + "DefaultDir=" + programs_ + "/\n" + options +
                "TransferLog=1\n";
+    }
+
+    // The window, once it listens: after the start-up machine selection has
+    // opened the port a second time.
+    void StartListening(const std::string& profile) {
+        StartWindow(profile);
+        ASSERT_TRUE(PumpUntil([&] { return window_->Unattended().Listening(); }, 5s));
     }
 
     std::vector<std::string> LogLines() const {
@@ -49,30 +56,44 @@ const std::string Bracket = "%\nO1000 (BRACKET)\nG0 X1\nM30\n%\n";
 const std::string Flange = "%\n(FLANGE)\nO1001\nG1 Y2 F100\n%\n";
 
 // The control's operator presses Punch twice; an O1000.nc of earlier is kept.
+// ISO's carriage returns come with their parity bit and are no part of a line.
 TEST_F(AutomationEndToEndTest, TwoProgramsPunchedInARowAreFiledWithoutOverwritingAny) {
-    WriteFile(received_ + "/O1000.nc", "an older O1000\n");
     WriteFile(machineFolder_.File("punch.nc"), Bracket);
-    const auto machine = StartMachine(
-        {"--punch-on-enter", machineFolder_.File("punch.nc"), "--code", "ascii", "--cps", "2000"});
-    StartWindow(Profile("AutoReceive=1\nReceiveDir=" + received_ + "\n"));
+    const struct {
+        const char* code;
+        const char* eob;
+        const char* format;
+    } cases[] = {{"ascii", "crlf", "PunchType=1\nEOB=0\n"},
+                 {"iso", "lfcrcr", "PunchType=3\nEOB=1\n"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.code);
+        const std::string folder = received_ + "/" + c.code;
+        std::filesystem::create_directories(folder);
+        std::filesystem::remove(folder_.File("feedrail-transfers.log"));
+        WriteFile(folder + "/O1000.nc", "an older O1000\n");
+        const auto machine = StartMachine({"--punch-on-enter", machineFolder_.File("punch.nc"),
+                                           "--code", c.code, "--eob", c.eob, "--cps", "2000"});
+        StartListening(Profile("AutoReceive=1\nReceiveDir=" + folder + "\n", c.format));
 
-    std::vector<std::string> expected;
-    for (const std::string name : {"O1000-2.nc", "O1000-3.nc"}) {
-        const std::string path = received_ + "/" + name;
-        machine->Type("\n");
-        EXPECT_TRUE(
-            PumpUntil([&] { return Status() == QString::fromStdString("Saved " + path); }, 10s))
-            << Status().toStdString();
-        EXPECT_EQ(ReadFile(path), Bracket);
-        expected.push_back("Mill\treceive\t" + path + "\t5 lines\t30 bytes\tcompleted");
-    }
-    EXPECT_EQ(ReadFile(received_ + "/O1000.nc"), "an older O1000\n");
-    EXPECT_EQ(window_->Editor().Text(), "") << "the editor is the operator's";
-    const std::vector<std::string> log = LogLines();
-    ASSERT_EQ(log.size(), expected.size()) << ReadFile(folder_.File("feedrail-transfers.log"));
-    for (std::size_t i = 0; i < log.size(); ++i) {
-        EXPECT_EQ(WithoutTime(log[i]), expected[i]);
-        EXPECT_NE(WithoutTime(log[i]), log[i]) << "each line starts with its date and time";
+        std::vector<std::string> expected;
+        for (const std::string name : {"O1000-2.nc", "O1000-3.nc"}) {
+            const std::string path = folder + "/" + name;
+            machine->Type("\n");
+            EXPECT_TRUE(
+                PumpUntil([&] { return Status() == QString::fromStdString("Saved " + path); }, 10s))
+                << Status().toStdString();
+            EXPECT_EQ(ReadFile(path), Bracket);
+            expected.push_back("Mill\treceive\t" + path + "\t5 lines\t30 bytes\tcompleted");
+        }
+        EXPECT_EQ(ReadFile(folder + "/O1000.nc"), "an older O1000\n");
+        EXPECT_EQ(window_->Editor().Text(), "") << "the editor is the operator's";
+        const std::vector<std::string> log = LogLines();
+        ASSERT_EQ(log.size(), expected.size()) << ReadFile(folder_.File("feedrail-transfers.log"));
+        for (std::size_t i = 0; i < log.size(); ++i) {
+            EXPECT_EQ(WithoutTime(log[i]), expected[i]);
+            EXPECT_NE(WithoutTime(log[i]), log[i]) << "each line starts with its date and time";
+        }
+        window_.reset();
     }
 }
 
@@ -82,7 +103,7 @@ TEST_F(AutomationEndToEndTest, AManualReceiveComesFirstAndFilingResumesAfterIt) 
     WriteFile(machineFolder_.File("punch.nc"), Bracket);
     const auto machine = StartMachine(
         {"--punch-on-enter", machineFolder_.File("punch.nc"), "--code", "ascii", "--cps", "2000"});
-    StartWindow(Profile("AutoReceive=1\nReceiveDir=" + received_ + "\n"));
+    StartListening(Profile("AutoReceive=1\nReceiveDir=" + received_ + "\n"));
     Receive(*window_);
     machine->Type("\n");
     EXPECT_TRUE(PumpUntil([&] { return Status() == "Finished Receiving"; }, 10s));
@@ -111,8 +132,9 @@ TEST_F(AutomationEndToEndTest, ARequestIsAnsweredWithThatProgramByteForByte) {
         SCOPED_TRACE(c.number);
         std::filesystem::remove(folder_.File("feedrail-transfers.log"));
         const auto machine = StartMachine(
-            {"request", c.number, "--code", "ascii", "--start-after", "2000", "--cps", "2000"});
-        StartWindow(Profile("RemoteRequest=1\n"));
+            {"request", c.number, "--code", "ascii", "--start-after", "600000", "--cps", "2000"});
+        StartListening(Profile("RemoteRequest=1\n"));
+        machine->Type("\n");
         EXPECT_TRUE(PumpUntil([&] { return machine->Wait(0ms).has_value(); }, 20s));
         EXPECT_EQ(machine->Wait(0ms), 0) << machine->Output();
         const std::string program = ReadFile(programs_ + "/" + c.file);
@@ -132,8 +154,9 @@ TEST_F(AutomationEndToEndTest, ARequestIsAnsweredWithThatProgramByteForByte) {
 TEST_F(AutomationEndToEndTest, ARequestForAMissingProgramSendsNothing) {
     WriteFile(programs_ + "/O1000.nc", Bracket);
     const auto machine = StartMachine(
-        {"request", "O4711", "--code", "ascii", "--start-after", "2000", "--cps", "2000"});
-    StartWindow(Profile("RemoteRequest=1\n"));
+        {"request", "O4711", "--code", "ascii", "--start-after", "600000", "--cps", "2000"});
+    StartListening(Profile("RemoteRequest=1\n"));
+    machine->Type("\n");
     EXPECT_TRUE(PumpUntil([&] { return Status() == "Requested program O4711 not found"; }, 10s))
         << Status().toStdString();
     PumpUntil([] { return false; }, 1500ms);
