@@ -25,10 +25,7 @@ SendTransfer::SendTransfer(RunState& state, const ActiveSettings& settings, TVaC
       leader_(hosts.Leader) {}
 
 void SendTransfer::SendButtonClick() {
-    state_.CancelRequested = false;
-    state_.ReceiveOff = true;
-    state_.Receiving = false;
-    buttons_.DisableButtons();
+    Request();
     port_.Close();
     port_.SetMonitorEvents(port_.MonitorEvents().Include(ceRxFlag).Include(ceRxChar));
     state_.SendPending = true;
@@ -37,10 +34,7 @@ void SendTransfer::SendButtonClick() {
 }
 
 void SendTransfer::RequestedSend() {
-    state_.CancelRequested = false;
-    state_.ReceiveOff = true;
-    state_.Receiving = false;
-    buttons_.DisableButtons();
+    Request();
     buttons_.ShowStopButton();
     const bool machineReady = state_.XonState;
     SendStart();
@@ -50,6 +44,13 @@ void SendTransfer::RequestedSend() {
         buttons_.DisableClearButton();
         ui_.Defer([this] { SendProgram(); });
     }
+}
+
+void SendTransfer::Request() {
+    state_.CancelRequested = false;
+    state_.ReceiveOff = true;
+    state_.Receiving = false;
+    buttons_.DisableButtons();
 }
 
 void SendTransfer::SendStart() {

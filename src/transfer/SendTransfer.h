@@ -52,6 +52,9 @@ public:
 private:
     enum class Gate { Open, Cancelled };
 
+    // What every send request does first.
+    void Request();
+
     void SendLines();
     Gate LineStart();
     Gate ByteGate();
