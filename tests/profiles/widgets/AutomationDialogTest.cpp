@@ -39,6 +39,11 @@ protected:
         QTimer::singleShot(0, dialog_, [this, edit] {
             edit();
             dialog_->SaveClick();
+            // A Save that did not close the dialog fails the test, not hangs it.
+            if (dialog_->isVisible()) {
+                ADD_FAILURE() << "Save left the dialog open";
+                dialog_->reject();
+            }
         });
         window_->Automation1Click();
     }
