@@ -1,18 +1,14 @@
 #include "transfer/Automation.h"
 
 #include "common/ControlChars.h"
-#include "serial/EVaCommError.h"
+#include "transfer/ArrivedCharacters.h"
 #include "transfer/ProgramFiles.h"
 #include "transfer/ReadySignal.h"
-#include "transfer/TapeCode.h"
 
-#include <algorithm>
 #include <cstring>
 
 namespace feedrail {
 namespace {
-
-constexpr int ReadChunk = 2048;
 
 std::string ProgramText(const std::vector<std::string>& lines) {
     std::string text;
@@ -58,25 +54,10 @@ void Automation::Resume() {
 }
 
 void Automation::Comm1RxChar(int count) {
-    char buffer[ReadChunk];
-    for (int left = count; left > 0;) {
-        int read = 0;
-        try {
-            read = port_.ReadBuf(buffer, std::min(left, ReadChunk));
-        } catch (const EVaCommError&) {
-            hosts_.Status.ShowStatus("Error reading incoming data...");
-            return;
-        }
-        if (read <= 0) {
-            return;
-        }
-        left -= read;
-        for (int i = 0; i < read; ++i) {
-            if (const auto character =
-                    DecodeTapeByte(static_cast<unsigned char>(buffer[i]), settings_.PunchType)) {
-                Take(*character);
-            }
-        }
+    if (!ReadArrivedCharacters(
+            port_, count, settings_.PunchType, [](int) {},
+            [this](char character) { Take(character); })) {
+        hosts_.Status.ShowStatus("Error reading incoming data...");
     }
 }
 

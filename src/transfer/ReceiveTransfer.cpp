@@ -2,13 +2,11 @@
 
 #include "common/ControlChars.h"
 #include "profiles/ProfileValues.h"
-#include "serial/EVaCommError.h"
+#include "transfer/ArrivedCharacters.h"
 #include "transfer/LineErrorMessages.h"
 #include "transfer/ReadySignal.h"
 #include "transfer/TapeCode.h"
 #include "transfer/TapeLine.h"
-
-#include <algorithm>
 
 namespace feedrail {
 namespace {
@@ -16,7 +14,6 @@ namespace {
 using namespace std::chrono_literals;
 
 using namespace ControlChar;
-constexpr int ReadChunk = 2048;
 constexpr auto ProgressInterval = 250ms;
 
 } // namespace
@@ -66,31 +63,17 @@ void ReceiveTransfer::Comm1RxChar(int count) {
     if (state_.ReceiveOff) {
         return;
     }
-    // Everything queued when the event came, in chunks that fit the buffer,
-    // in the order it arrived.
-    char buffer[ReadChunk + 1];
-    int left = count;
-    while (left > 0) {
-        int read = 0;
-        try {
-            read = port_.ReadBuf(buffer, std::min(left, ReadChunk));
-        } catch (const EVaCommError&) {
-            status_.ShowStatus("Error reading incoming data...");
-            return;
-        }
-        if (read <= 0) {
-            break;
-        }
-        left -= read;
-        if (state_.Receiving) {
-            bytesReceived_ += static_cast<std::uint64_t>(read);
-        }
-        for (int i = 0; i < read; ++i) {
-            if (const auto character =
-                    DecodeTapeByte(static_cast<unsigned char>(buffer[i]), settings_.PunchType)) {
-                TakeCharacter(*character);
+    const bool read = ReadArrivedCharacters(
+        port_, count, settings_.PunchType,
+        [this](int bytes) {
+            if (state_.Receiving) {
+                bytesReceived_ += static_cast<std::uint64_t>(bytes);
             }
-        }
+        },
+        [this](char character) { TakeCharacter(character); });
+    if (!read) {
+        status_.ShowStatus("Error reading incoming data...");
+        return;
     }
     Progress(false);
 }

@@ -1,5 +1,6 @@
 #include "app/widgets/MainWindowControls.h"
 
+#include "common/widgets/DesignFont.h"
 #include "filelist/widgets/TLsFileListView26.h"
 
 #include <QBoxLayout>
@@ -63,9 +64,7 @@ QHBoxLayout* Row(std::initializer_list<QWidget*> widgets) {
 } // namespace
 
 MainWindowControls::MainWindowControls(QMainWindow& window) {
-    QFont designFont = window.font();
-    designFont.setPointSize(8);
-    window.setFont(designFont);
+    UseDesignFont(window);
     auto* client = Named(new QWidget(&window), "Client");
     client->setMinimumSize(ClientWidth, ClientHeight);
     window.setCentralWidget(client);

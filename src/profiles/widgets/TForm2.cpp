@@ -1,5 +1,6 @@
 #include "profiles/widgets/TForm2.h"
 
+#include "common/widgets/DesignFont.h"
 #include "common/widgets/TextBridge.h"
 #include "common/widgets/UserMessages.h"
 #include "profiles/ActiveSettings.h"
@@ -73,9 +74,7 @@ TForm2::TForm2(MachineListHost& machines, ActiveSettings& settings, std::string 
       profilePath_(std::move(profilePath)), messages_(messages) {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("DNC Settings"));
-    QFont designFont = font();
-    designFont.setPointSize(8);
-    setFont(designFont);
+    UseDesignFont(*this);
     setFixedSize(375, 336);
 
     auto* top = new QFrame(this);

@@ -1,5 +1,6 @@
 #include "profiles/widgets/TForm3.h"
 
+#include "common/widgets/DesignFont.h"
 #include "profiles/widgets/MachineListHost.h"
 
 #include <QLabel>
@@ -12,9 +13,7 @@ TForm3::TForm3(MachineListHost& machines, QWidget* parent)
     : QDialog(parent), machines_(machines), nameField_(new QLineEdit(this)) {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("Add Machine"));
-    QFont designFont = font();
-    designFont.setPointSize(8);
-    setFont(designFont);
+    UseDesignFont(*this);
     setFixedSize(187, 109);
     auto* label = new QLabel(QStringLiteral("Machine Name:"), this);
     label->move(32, 12);

@@ -1,5 +1,7 @@
 #include "utilities/widgets/TPrint_Columns.h"
 
+#include "common/widgets/DesignFont.h"
+
 #include <QButtonGroup>
 #include <QFrame>
 #include <QLabel>
@@ -25,9 +27,7 @@ TPrint_Columns::TPrint_Columns(PrintInColumns print, QWidget* parent)
     : QDialog(parent), print_(std::move(print)), buttons_(new QButtonGroup(this)) {
     setObjectName(QStringLiteral("Print_Columns"));
     setWindowTitle(QStringLiteral("Print Columns"));
-    QFont designFont = font();
-    designFont.setPointSize(8);
-    setFont(designFont);
+    UseDesignFont(*this);
     setFixedSize(199, 137);
     auto* panel = new QFrame(this);
     panel->setObjectName(QStringLiteral("Panel1"));

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "serial/EVaCommError.h"
+#include "serial/TVaCustomComm.h"
+#include "transfer/TapeCode.h"
+
+#include <algorithm>
+#include <cstdint>
+
+namespace feedrail {
+
+// Reads everything an RxChar event announced, in chunks that fit the buffer
+// and in the order it arrived: each chunk's size goes to `chunk`, each
+// character its tape code decodes to `take`. False when the port failed.
+// A template, so that the per-byte call is inlined into the receive path.
+template <typename Chunk, typename Take>
+bool ReadArrivedCharacters(TVaCustomComm& port, int count, std::int32_t punchType, Chunk chunk,
+                           Take take) {
+    constexpr int ReadChunk = 2048;
+    char buffer[ReadChunk];
+    for (int left = count; left > 0;) {
+        int read = 0;
+        try {
+            read = port.ReadBuf(buffer, std::min(left, ReadChunk));
+        } catch (const EVaCommError&) {
+            return false;
+        }
+        if (read <= 0) {
+            return true;
+        }
+        left -= read;
+        chunk(read);
+        for (int i = 0; i < read; ++i) {
+            if (const auto character =
+                    DecodeTapeByte(static_cast<unsigned char>(buffer[i]), punchType)) {
+                take(*character);
+            }
+        }
+    }
+    return true;
+}
+
+} // namespace feedrail
