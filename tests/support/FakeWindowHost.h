@@ -42,7 +42,10 @@ public:
     void Defer(std::function<void()> work) override { Deferred.push_back(std::move(work)); }
     std::string GetEditorLine(int line) const override { return Lines.at(line - 1); }
     void SetEditorLines(int first, const std::vector<std::string>& lines) override;
-    void BeginUndoStep() override { ++UndoStepsOpen; }
+    void BeginUndoStep() override {
+        ++UndoStepsOpen;
+        ++UndoStepsBegun;
+    }
     void EndUndoStep() override { --UndoStepsOpen; }
     int EditorLineCount() const override { return static_cast<int>(Lines.size()); }
     void HighlightEditorLine(int line) override { Highlighted.push_back(line); }
@@ -75,6 +78,7 @@ public:
     int Polls = 0;
     int EscapesForgotten = 0;
     int UndoStepsOpen = 0;
+    int UndoStepsBegun = 0;
 
 private:
     QueueHandOver& handOver_;

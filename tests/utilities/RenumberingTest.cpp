@@ -33,6 +33,7 @@ TEST(RenumberingTest, OnlyRebuiltLinesTakeANumberAndASecondRunChangesNothing) {
         EXPECT_EQ(host.Lines, c.result);
         EXPECT_FALSE(state.CancelRequested);
         EXPECT_EQ(host.UndoStepsOpen, 0);
+        EXPECT_EQ(host.UndoStepsBegun, 1) << "one Ctrl+Z takes the whole run back";
         renumbering.Renumber();
         EXPECT_EQ(host.Lines, c.result) << "a second run changed the program";
     }

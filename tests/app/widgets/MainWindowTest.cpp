@@ -1,3 +1,4 @@
+#include "about/widgets/TAbout.h"
 #include "app/widgets/Tpunch_d.h"
 #include "filelist/widgets/TLsFileListView26.h"
 #include "profiles/widgets/TForm2.h"
@@ -376,6 +377,7 @@ TEST_F(MainWindowTest, ClosingTheWindowWithTheAboutBoxOpenEndsTheProgram) {
     Start("[M]\nCommPort=200\n");
     window_->show();
     window_->Controls().About1->trigger();
+    ASSERT_TRUE(window_->findChild<TAbout*>()->isVisible());
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "the about box blocks the window";
     window_->close();
     EXPECT_FALSE(window_->isVisible());

@@ -47,6 +47,7 @@ TEST(FileListDialogsTest, SendToAnyFolderOffersTheFolderAndBrowse) {
     }
     buttons.sort();
     EXPECT_EQ(buttons, (QStringList{"Browse", "Cancel", "OK"}));
+    EXPECT_EQ(dialog.Folder(), "/nc/");
     dialog.findChild<QLineEdit*>("Path")->setText("/srv/programs");
     EXPECT_EQ(dialog.Folder(), "/srv/programs");
 }
