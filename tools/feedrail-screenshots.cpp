@@ -8,6 +8,7 @@
 #include "about/widgets/TBUAppearingLabel.h"
 #include "app/widgets/Tpunch_d.h"
 #include "common/widgets/DialogMessages.h"
+#include "common/widgets/TextBridge.h"
 #include "filelist/widgets/TLsFileListView26.h"
 #include "profiles/widgets/TForm2.h"
 
@@ -65,7 +66,7 @@ void Load(feedrail::Tpunch_d& window, const QString& folder, const QString& name
 bool ShootAboutBox(QWidget& window, const QString& path) {
     feedrail::TAbout about(&window);
     const QString program = QApplication::applicationDirPath() + "/../src/feedrail";
-    about.EPInfoExe1().ExeName = QFile::encodeName(program).toStdString();
+    about.EPInfoExe1().ExeName = feedrail::LocalPath(program);
     about.show();
     const feedrail::TBUAppearingLabel& version = about.BUAppearingLabel2();
     PumpUntil([&] { return version.isVisible() && version.x() < 125; }, 10000);

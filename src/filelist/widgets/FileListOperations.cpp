@@ -211,8 +211,7 @@ void FileListOperations::ClipboardAsContents() {
         ShowFailures({FromCore(OperationError("read", LocalPath(path), file.error))});
         return;
     }
-    QApplication::clipboard()->setText(
-        QString::fromLatin1(file.content.data(), static_cast<qsizetype>(file.content.size())));
+    QApplication::clipboard()->setText(BytesText(file.content));
 }
 
 void FileListOperations::ClipboardAsFileName() {

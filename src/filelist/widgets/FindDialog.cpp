@@ -1,11 +1,11 @@
 #include "filelist/widgets/FindDialog.h"
 
+#include "common/widgets/BusyCursor.h"
 #include "common/widgets/TextBridge.h"
 #include "filelist/FileFind.h"
 
 #include <QDialogButtonBox>
 #include <QGridLayout>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -43,7 +43,7 @@ void FindDialog::SetFolder(const QString& folder) {
 }
 
 void FindDialog::Search() {
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    const BusyCursor busy;
     matches_->clear();
     const FileMask mask(LocalPath(pattern_->text()));
     for (const std::string& path : FindFiles(LocalPath(folder_), mask)) {
@@ -52,7 +52,6 @@ void FindDialog::Search() {
     if (matches_->count() > 0) {
         matches_->setCurrentRow(0);
     }
-    QGuiApplication::restoreOverrideCursor();
 }
 
 void FindDialog::OpenCurrent() {

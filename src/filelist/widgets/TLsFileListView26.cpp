@@ -1,6 +1,7 @@
 #include "filelist/widgets/TLsFileListView26.h"
 
 #include "common/ProgramDirectory.h"
+#include "common/widgets/BusyCursor.h"
 #include "common/widgets/TextBridge.h"
 #include "filelist/FolderListing.h"
 #include "filelist/FolderPath.h"
@@ -61,15 +62,6 @@ QString TypeName(const QMimeDatabase& types, const QFileInfo& info) {
     return info.suffix().isEmpty() ? QStringLiteral("File")
                                    : info.suffix().toUpper() + QStringLiteral(" File");
 }
-
-// The busy cursor for as long as a fill runs.
-class BusyCursor {
-public:
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-};
 
 } // namespace
 

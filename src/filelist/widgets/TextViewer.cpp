@@ -1,8 +1,8 @@
 #include "filelist/widgets/TextViewer.h"
 
 #include "common/RegularFile.h"
+#include "common/widgets/TextBridge.h"
 
-#include <QFile>
 #include <QFontDatabase>
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
@@ -10,12 +10,11 @@
 namespace feedrail {
 
 bool TextViewer::Show(const QString& path, QWidget* parent) {
-    const RegularFileRead file = ReadRegularFile(QFile::encodeName(path).toStdString());
+    const RegularFileRead file = ReadRegularFile(LocalPath(path));
     if (file.outcome != RegularFileRead::Read) {
         return false;
     }
-    const QString text =
-        QString::fromLatin1(file.content.data(), static_cast<qsizetype>(file.content.size()));
+    const QString text = BytesText(file.content);
     auto* viewer = new TextViewer(path, text, parent);
     viewer->show();
     return true;

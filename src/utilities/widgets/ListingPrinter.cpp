@@ -1,5 +1,7 @@
 #include "utilities/widgets/ListingPrinter.h"
 
+#include "common/widgets/BusyCursor.h"
+#include "common/widgets/TextBridge.h"
 #include "common/widgets/UserMessages.h"
 #include "utilities/ListingFile.h"
 #include "utilities/ListingLayout.h"
@@ -7,9 +9,7 @@
 
 #include <QCursor>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QLocale>
 #include <QPainter>
 #include <QPdfWriter>
@@ -22,14 +22,6 @@
 
 namespace feedrail {
 namespace {
-
-class BusyCursor {
-public:
-    BusyCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-    ~BusyCursor() { QGuiApplication::restoreOverrideCursor(); }
-};
 
 std::runtime_error Failure(const QString& reason) {
     return std::runtime_error(reason.toStdString());
@@ -105,7 +97,7 @@ void ListingPrinter::PrintListing(const QString& path, int columns) {
 }
 
 std::optional<QString> ListingPrinter::Print(const QString& path, int columns) {
-    ListingFile file(QFile::encodeName(path).toStdString());
+    ListingFile file(LocalPath(path));
     const QPrinterInfo printer = destination_.Printer();
     if (printer.isNull()) {
         return SaveAsPdf(path, file, columns);
@@ -128,8 +120,7 @@ void ListingPrinter::PrintOn(const QPrinterInfo& info, const QString& path, List
 
 QString ListingPrinter::SaveAsPdf(const QString& path, ListingFile& file, int columns) {
     std::error_code error;
-    std::filesystem::create_directories(QFile::encodeName(destination_.PdfFolder).toStdString(),
-                                        error);
+    std::filesystem::create_directories(LocalPath(destination_.PdfFolder), error);
     if (error) {
         throw Failure(destination_.PdfFolder + QStringLiteral(": ") +
                       QString::fromStdString(error.message()));

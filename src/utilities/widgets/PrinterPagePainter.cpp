@@ -1,6 +1,7 @@
 #include "utilities/widgets/PrinterPagePainter.h"
 
-#include <QFile>
+#include "common/widgets/TextBridge.h"
+
 #include <QPagedPaintDevice>
 #include <QPainter>
 
@@ -17,11 +18,11 @@ void PrinterPagePainter::SetFontSize(int points) {
 }
 
 void PrinterPagePainter::DrawText(int x, int y, const std::string& text) {
-    DrawAt(x, y, QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+    DrawAt(x, y, BytesText(text));
 }
 
 void PrinterPagePainter::DrawFileName(int x, int y, const std::string& name) {
-    DrawAt(x, y, QFile::decodeName(QByteArray::fromStdString(name)));
+    DrawAt(x, y, DisplayPath(name));
 }
 
 void PrinterPagePainter::DrawLine(int x1, int y1, int x2, int y2) {

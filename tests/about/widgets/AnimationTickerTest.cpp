@@ -1,6 +1,6 @@
 #include "about/widgets/AnimationTicker.h"
 
-#include "about/widgets/PumpEvents.h"
+#include "support/widgets/PumpEvents.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include "about/widgets/TAbout.h"
 
-#include "about/widgets/PumpEvents.h"
 #include "about/widgets/TBUAppearingLabel.h"
 #include "about/widgets/TBUStarfield.h"
+#include "support/widgets/PumpEvents.h"
 
 #include <QElapsedTimer>
 #include <QTimer>

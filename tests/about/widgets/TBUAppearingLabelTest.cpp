@@ -1,6 +1,6 @@
 #include "about/widgets/TBUAppearingLabel.h"
 
-#include "about/widgets/PumpEvents.h"
+#include "support/widgets/PumpEvents.h"
 
 #include <QWidget>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "about/widgets/TBUStarfield.h"
 
-#include "about/widgets/PumpEvents.h"
+#include "support/widgets/PumpEvents.h"
 
 #include <QImage>
 #include <gtest/gtest.h>

@@ -8,6 +8,7 @@ namespace feedrail {
 namespace {
 
 using namespace std::chrono_literals;
+using test::PumpUntil;
 using test::ReadFile;
 using test::WriteFile;
 
@@ -159,7 +160,7 @@ TEST_F(AutomationEndToEndTest, ARequestForAMissingProgramSendsNothing) {
     machine->Type("\n");
     EXPECT_TRUE(PumpUntil([&] { return Status() == "Requested program O4711 not found"; }, 10s))
         << Status().toStdString();
-    PumpUntil([] { return false; }, 1500ms);
+    test::PumpFor(1500);
     EXPECT_EQ(Raw().find_first_not_of("\x11"), std::string::npos)
         << "only the XON of a listening receive reaches the control";
     const std::vector<std::string> log = LogLines();

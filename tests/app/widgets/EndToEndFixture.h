@@ -4,6 +4,7 @@
 #include "support/MachineProcess.h"
 #include "support/TempFolder.h"
 #include "support/widgets/FakeMessages.h"
+#include "support/widgets/PumpEvents.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -39,18 +40,6 @@ protected:
     }
 
     QString Status() const { return StatusOf(*window_); }
-
-    static bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (!done()) {
-            if (std::chrono::steady_clock::now() > deadline) {
-                return false;
-            }
-            QApplication::processEvents();
-            std::this_thread::sleep_for(1ms);
-        }
-        return true;
-    }
 
     // Sends the editor's program and waits for the send to end.
     void Send(const std::string& program, const QString& endStatus = "Finished Send") {

@@ -25,6 +25,7 @@ namespace {
 using namespace std::chrono_literals;
 using test::FakeMessages;
 using test::MachineProcess;
+using test::PumpUntil;
 using test::ReadFile;
 using test::TempFolder;
 using test::WriteFile;

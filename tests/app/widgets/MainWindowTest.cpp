@@ -6,6 +6,7 @@
 #include "support/PseudoTerminal.h"
 #include "support/TempFolder.h"
 #include "support/widgets/FakeMessages.h"
+#include "support/widgets/PumpEvents.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -27,6 +28,7 @@ namespace feedrail {
 namespace {
 
 using test::FakeMessages;
+using test::PumpFor;
 using test::ReadFile;
 using test::TempFolder;
 using test::WriteFile;
@@ -37,14 +39,6 @@ QStringList Items(const QComboBox& list) {
         items << list.itemText(i);
     }
     return items;
-}
-
-void PumpFor(int milliseconds) {
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < milliseconds) {
-        QApplication::processEvents();
-    }
 }
 
 // The real main window, offscreen, on a program folder of its own.

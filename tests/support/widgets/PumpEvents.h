@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QThread>
+#include <chrono>
 #include <functional>
 
 namespace feedrail::test {
@@ -15,6 +16,10 @@ inline bool PumpUntil(const std::function<bool()>& done, int milliseconds) {
         QThread::msleep(1);
     }
     return done();
+}
+
+inline bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+    return PumpUntil(done, static_cast<int>(timeout.count()));
 }
 
 inline void PumpFor(int milliseconds) {
