@@ -1,6 +1,7 @@
 #include "transfer/Automation.h"
 
 #include "common/ControlChars.h"
+#include "profiles/ProfileValues.h"
 #include "transfer/ArrivedCharacters.h"
 #include "transfer/ProgramFiles.h"
 #include "transfer/ReadySignal.h"
@@ -38,6 +39,7 @@ bool Automation::Configure(std::string machine, AutomationSettings settings) {
 
 void Automation::Pause() {
     paused_ = true;
+    answerPending_ = false;
     if (collector_.Collecting()) {
         hosts_.Status.ShowStatus("Auto Receive stopped in the middle of a program");
         Log({{}, "receive", {}, static_cast<std::int64_t>(collector_.LineCount()), 0, "dropped"});
@@ -46,7 +48,7 @@ void Automation::Pause() {
 }
 
 void Automation::Resume() {
-    if (!automation_.Listens() || !port_.Active()) {
+    if (!automation_.Listens() || !port_.Active() || !hosts_.Idle()) {
         return;
     }
     paused_ = false;
@@ -62,11 +64,16 @@ void Automation::Comm1RxChar(int count) {
 }
 
 void Automation::Take(char character) {
-    // After a request only the machine's readiness for the answer counts.
-    if (!Listening()) {
-        if (character == ControlChar::Xon || character == ControlChar::Xoff) {
-            state_.XonState = character == ControlChar::Xon;
+    // After a request under Xon/Xoff only the machine's XON counts: the rest
+    // of its tape (the DC4 that ends a punch) must not reach the send.
+    if (answerPending_) {
+        if (character == ControlChar::Xon) {
+            answerPending_ = false;
+            hosts_.Ui.Defer([this] { SendAnswer(); });
         }
+        return;
+    }
+    if (!Listening()) {
         return;
     }
     const bool started = !collector_.Collecting();
@@ -122,18 +129,23 @@ void Automation::Answer(const std::string& number) {
     request.Result = "sending " + *path;
     Log(request);
     Pause();
-    state_.XonState = false;
+    answerPath_ = *path;
+    if (settings_.CommHandshake == HandshakeXonXoff) {
+        answerPending_ = true;
+        hosts_.Status.ShowStatus("Waiting for Remote Start");
+        return;
+    }
     // The port is not taken from under the receive that brought the request.
-    hosts_.Ui.Defer([this, file = *path] { SendAnswer(file); });
+    hosts_.Ui.Defer([this] { SendAnswer(); });
 }
 
 // The operator may have started a transfer, or received a program, since the
 // request came; then it goes unanswered and their work stands.
-void Automation::SendAnswer(const std::string& path) {
+void Automation::SendAnswer() {
     if (!hosts_.Idle()) {
         return;
     }
-    if (!state_.ReceivedUnsaved && hosts_.LoadFile(path)) {
+    if (!state_.ReceivedUnsaved && hosts_.LoadFile(answerPath_)) {
         send_.RequestedSend();
     } else {
         Resume();

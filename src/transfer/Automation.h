@@ -47,12 +47,15 @@ public:
     bool Configure(std::string machine, AutomationSettings settings);
     const AutomationSettings& Settings() const { return automation_; }
 
-    // Whether the bytes the machine sends now are the automation's.
+    // Whether programs the machine punches now are the automation's.
     bool Listening() const { return automation_.Listens() && !paused_; }
+    // Whether the bytes that come now are the automation's: also between a
+    // request and the machine's XON that starts its answer.
+    bool Reading() const { return Listening() || answerPending_; }
     // A manual transfer, a machine change or the settings dialog takes the
     // line; a program begun so far is dropped, and logged as such.
     void Pause();
-    // The window is idle with the port open: listen as a receive does.
+    // Listens as a receive does, once the window is idle with the port open.
     void Resume();
     void Comm1RxChar(int count);
 
@@ -63,7 +66,7 @@ private:
     void Take(char character);
     void ProgramArrived(const std::vector<std::string>& lines);
     void Answer(const std::string& number);
-    void SendAnswer(const std::string& path);
+    void SendAnswer();
     void File(const std::vector<std::string>& lines);
     std::string ReceiveFolder() const;
 
@@ -76,6 +79,9 @@ private:
     std::string machine_;
     AutomationSettings automation_;
     bool paused_ = true;
+    // A request under Xon/Xoff waits for the machine's XON to be answered.
+    bool answerPending_ = false;
+    std::string answerPath_;
     ProgramCollector collector_;
 };
 

@@ -96,11 +96,7 @@ void ReceiveTransfer::TakeCharacter(char character) {
         status_.ShowStatus("xon");
         state_.XonState = true;
         if (state_.WaitingForRemoteStart) {
-            state_.WaitingForRemoteStart = false;
-            buttons_.DisableClearButton();
-            // The send runs once this handler has returned, so that the
-            // machine's later XOFF and XON reach it while it runs.
-            ui_.Defer([this] { send_.SendProgram(); });
+            send_.MachineReady();
         }
         return;
     case Dc2:

@@ -36,14 +36,19 @@ void SendTransfer::SendButtonClick() {
 void SendTransfer::RequestedSend() {
     Request();
     buttons_.ShowStopButton();
-    const bool machineReady = state_.XonState;
     SendStart();
-    if (state_.WaitingForRemoteStart && machineReady) {
-        state_.WaitingForRemoteStart = false;
+    if (state_.WaitingForRemoteStart) {
         state_.XonState = true;
-        buttons_.DisableClearButton();
-        ui_.Defer([this] { SendProgram(); });
+        MachineReady();
     }
+}
+
+void SendTransfer::MachineReady() {
+    state_.WaitingForRemoteStart = false;
+    buttons_.DisableClearButton();
+    // The send runs once the handler that saw the XON has returned, so that
+    // the machine's later XOFF and XON reach it while it runs.
+    ui_.Defer([this] { SendProgram(); });
 }
 
 void SendTransfer::Request() {

@@ -36,12 +36,14 @@ public:
                  const SendHosts& hosts);
 
     void SendButtonClick();
-    // Sends the editor's program to a machine that asked for it, on the port
-    // as it is open: an XON the machine sent since its request starts it.
+    // Sends the editor's program to a machine that asked for it and, under
+    // Xon/Xoff, has sent its XON since: on the port as it is open, at once.
     void RequestedSend();
     // Runs when the port has been reopened for a requested send.
     void SendStart();
     void SendProgram();
+    // The machine's XON has come for a send that waits for it.
+    void MachineReady();
     void Comm1Cts();
 
     // Whether the send loop is running now.

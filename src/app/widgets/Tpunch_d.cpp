@@ -109,9 +109,7 @@ void Tpunch_d::CommOpenTimer1Timer() {
         runState_.ReceivePending = false;
         receive_.ReceiveStart();
     }
-    if (WindowIdle()) {
-        automation_.Resume();
-    }
+    automation_.Resume();
 }
 
 void Tpunch_d::DefaultDirectoryTimer1Timer() {
@@ -289,11 +287,7 @@ void Tpunch_d::EnableButtons() {
     }
     editor_.CaretToStart();
     // Listening starts once the transfer that ended here has returned.
-    Defer([this] {
-        if (WindowIdle()) {
-            automation_.Resume();
-        }
-    });
+    Defer([this] { automation_.Resume(); });
 }
 
 void Tpunch_d::DisableButtons() {
@@ -467,9 +461,7 @@ void Tpunch_d::ConfigureAutomation() {
     const std::string machine = TextBytes(CurrentMachine());
     if (automation_.Configure(machine, ReadAutomationSettings(IniFile(ProfilePath()), machine))) {
         automation_.Pause();
-        if (WindowIdle()) {
-            automation_.Resume();
-        }
+        automation_.Resume();
     }
 }
 
@@ -479,7 +471,7 @@ std::string Tpunch_d::ProfilePath() const {
 
 void Tpunch_d::BindPortEvents() {
     comm1_.OnRxChar = [this](TVaCustomComm&, int count) {
-        automation_.Listening() ? automation_.Comm1RxChar(count) : receive_.Comm1RxChar(count);
+        automation_.Reading() ? automation_.Comm1RxChar(count) : receive_.Comm1RxChar(count);
     };
     send_.OnEnded([this](TransferRecord record) { automation_.Log(std::move(record)); });
     receive_.OnEnded([this](TransferRecord record) { automation_.Log(std::move(record)); });
