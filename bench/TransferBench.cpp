@@ -4,9 +4,9 @@
 // at exactly the line's pace.
 
 #include "app/PortSetup.h"
-#include "app/RunState.h"
 #include "profiles/ActiveSettings.h"
 #include "serial/TVaComm.h"
+#include "session/RunState.h"
 #include "support/FakeWindowHost.h"
 #include "support/PseudoTerminal.h"
 #include "support/QueueHandOver.h"
@@ -93,7 +93,7 @@ struct Station {
     feedrail::TVaComm comm{handOver};
     feedrail::RunState state;
     feedrail::ActiveSettings settings;
-    feedrail::test::FakeWindowHost host{handOver};
+    feedrail::test::FakeWindowHost host{handOver, state};
     feedrail::SendTransfer send{state, settings, comm, host.ForSend()};
     feedrail::ReceiveTransfer receive{state, settings, comm, host.ForReceive(), send};
 };
@@ -154,6 +154,7 @@ Figures MeasureSend(feedrail::TVaBaudrate baudrate, std::size_t bytes, double re
     Reader reader(pty, wire, readerRate);
     const double cpuStart = CpuSeconds(RUSAGE_SELF);
     const auto start = Clock::now();
+    station.host.Session.RequestSend(false);
     station.send.SendStart();
     const double lineSeconds = reader.Seconds();
     const Figures figures{std::chrono::duration<double>(Clock::now() - start).count(),

@@ -46,6 +46,9 @@ public:
     void SetXon(bool value);
     std::uint32_t GetModemStatus();
     bool GetModemState(int index);
+    // The modem lines a handshake reads: the machine's RTS and DTR.
+    bool Cts() { return GetModemState(1); }
+    bool Dsr() { return GetModemState(2); }
 
     // The device path: DeviceName with PortNum in place of its "%d".
     std::string GetDeviceName() const;

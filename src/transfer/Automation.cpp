@@ -26,7 +26,9 @@ Automation::Automation(RunState& state, const ActiveSettings& settings, TVaCusto
                        SendTransfer& send, AutomationHosts hosts,
                        std::function<Clock::time_point()> now)
     : state_(state), settings_(settings), port_(port), send_(send), hosts_(std::move(hosts)),
-      now_(std::move(now)) {}
+      now_(std::move(now)) {
+    hosts_.Session.OnChange([this] { SessionChanged(); });
+}
 
 bool Automation::Configure(std::string machine, AutomationSettings settings) {
     if (machine == machine_ && settings == automation_) {
@@ -40,6 +42,7 @@ bool Automation::Configure(std::string machine, AutomationSettings settings) {
 void Automation::Pause() {
     paused_ = true;
     answerPending_ = false;
+    answerHeld_ = false;
     if (collector_.Collecting()) {
         hosts_.Status.ShowStatus("Auto Receive stopped in the middle of a program");
         Log({{}, "receive", {}, static_cast<std::int64_t>(collector_.LineCount()), 0, "dropped"});
@@ -48,11 +51,36 @@ void Automation::Pause() {
 }
 
 void Automation::Resume() {
-    if (!automation_.Listens() || !port_.Active() || !hosts_.Idle()) {
+    if (!automation_.Listens() || !port_.Active() ||
+        hosts_.Session.Phase() != TransferPhase::Idle) {
         return;
     }
     paused_ = false;
     SignalReceiveReady(port_, settings_.CommHandshake);
+}
+
+// Listening starts once the transfer that ended has returned; an answer held
+// back by busy work goes out when the work ends.
+void Automation::SessionChanged() {
+    const TransferSession& session = hosts_.Session;
+    if (session.Phase() != TransferPhase::Idle) {
+        if (!paused_ || answerPending_ || answerHeld_) {
+            Pause();
+        }
+        return;
+    }
+    if (answerHeld_ && session.Idle()) {
+        answerHeld_ = false;
+        hosts_.Ui.Defer([this] { SendAnswer(); });
+    } else if (paused_ && !answerPending_ && !answerHeld_ && !resumeDeferred_) {
+        resumeDeferred_ = true;
+        hosts_.Ui.Defer([this] {
+            resumeDeferred_ = false;
+            if (paused_ && !answerPending_ && !answerHeld_) {
+                Resume();
+            }
+        });
+    }
 }
 
 void Automation::Comm1RxChar(int count) {
@@ -65,13 +93,19 @@ void Automation::Comm1RxChar(int count) {
 
 void Automation::Take(char character) {
     // After a request under Xon/Xoff only the machine's XON counts: the rest
-    // of its tape (the DC4 that ends a punch) must not reach the send.
+    // of its tape (the DC4 that ends a punch) must not reach the send. A new
+    // punch instead of the XON means the machine has given up waiting.
     if (answerPending_) {
         if (character == ControlChar::Xon) {
             answerPending_ = false;
             hosts_.Ui.Defer([this] { SendAnswer(); });
+            return;
         }
-        return;
+        if (character != ControlChar::Dc2 && character != '%') {
+            return;
+        }
+        NotAnswered("abandoned: the machine punched again instead of sending XON");
+        paused_ = false;
     }
     if (!Listening()) {
         return;
@@ -112,44 +146,64 @@ void Automation::ProgramArrived(const std::vector<std::string>& lines) {
 }
 
 void Automation::Answer(const std::string& number) {
-    TransferRecord request{{}, "request", number, 0, 0, {}};
-    if (state_.ReceivedUnsaved) {
-        request.Result = "not answered: the received program is not saved";
-        hosts_.Status.ShowStatus("Request for " + number + " " + request.Result);
-        Log(request);
+    answerNumber_ = number;
+    if (EditorHoldsWork()) {
+        NotAnswered("not answered: the program in the editor is not saved");
         return;
     }
     const auto path = FindProgram(settings_.DefaultDir, number, settings_.DefaultExt);
     if (!path) {
-        request.Result = "not found";
+        Log({{}, "request", number, 0, 0, "not found"});
         hosts_.Status.ShowStatus("Requested program " + number + " not found");
-        Log(request);
         return;
     }
-    request.Result = "sending " + *path;
-    Log(request);
+    Log({{}, "request", number, 0, 0, "sending " + *path});
     Pause();
     answerPath_ = *path;
     if (settings_.CommHandshake == HandshakeXonXoff) {
         answerPending_ = true;
         hosts_.Status.ShowStatus("Waiting for Remote Start");
+        const unsigned wait = ++answerWait_;
+        hosts_.Ui.After(AnswerXonTimeout, [this, wait] {
+            if (answerPending_ && wait == answerWait_) {
+                answerPending_ = false;
+                NotAnswered("abandoned: no XON from the machine within 60 s");
+                Resume();
+            }
+        });
         return;
     }
     // The port is not taken from under the receive that brought the request.
     hosts_.Ui.Defer([this] { SendAnswer(); });
 }
 
-// The operator may have started a transfer, or received a program, since the
-// request came; then it goes unanswered and their work stands.
+// Busy work holds the answer back until it ends; a transfer the operator
+// started since, or work in the editor, leaves the request unanswered.
 void Automation::SendAnswer() {
-    if (!hosts_.Idle()) {
+    const TransferSession& session = hosts_.Session;
+    if (session.Phase() == TransferPhase::Idle && session.Busy()) {
+        answerHeld_ = true;
         return;
     }
-    if (!state_.ReceivedUnsaved && hosts_.LoadFile(answerPath_)) {
-        send_.RequestedSend();
-    } else {
-        Resume();
+    if (!session.Idle()) {
+        return;
     }
+    if (EditorHoldsWork()) {
+        NotAnswered("not answered: the program in the editor is not saved");
+    } else if (hosts_.LoadFile(answerPath_) && send_.RequestedSend()) {
+        return;
+    }
+    Resume();
+}
+
+void Automation::NotAnswered(const std::string& reason) {
+    answerPending_ = false;
+    hosts_.Status.ShowStatus("Request for " + answerNumber_ + " " + reason);
+    Log({{}, "request", answerNumber_, 0, 0, reason});
+}
+
+bool Automation::EditorHoldsWork() const {
+    return state_.ReceivedUnsaved || hosts_.Editor.EditorModified();
 }
 
 void Automation::File(const std::vector<std::string>& lines) {

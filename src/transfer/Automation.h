@@ -1,11 +1,13 @@
 #pragma once
 
-#include "app/RunState.h"
-#include "app/StatusLine.h"
-#include "app/UiHandOver.h"
 #include "profiles/ActiveSettings.h"
 #include "profiles/AutomationSettings.h"
 #include "serial/TVaCustomComm.h"
+#include "session/EditorLines.h"
+#include "session/RunState.h"
+#include "session/StatusLine.h"
+#include "session/TransferSession.h"
+#include "session/UiHandOver.h"
 #include "transfer/ProgramCollector.h"
 #include "transfer/SendTransfer.h"
 #include "transfer/TransferLog.h"
@@ -22,18 +24,19 @@ namespace feedrail {
 struct AutomationHosts {
     StatusLine& Status;
     UiHandOver& Ui;
+    TransferSession& Session;
+    EditorLines& Editor;
     // The file pane shows the folder afresh.
     std::function<void()> RefreshFiles;
     // Loads the file into the editor as Get does; whether it could.
     std::function<bool(const std::string& path)> LoadFile;
-    // No transfer runs or waits.
-    std::function<bool()> Idle;
 };
 
-// Unattended DNC for the selected machine: while the window is idle it
+// Unattended DNC for the selected machine: while the session is idle it
 // listens as a receive does, files every program the machine punches under
 // its program number, answers a program request by sending that program,
-// and keeps the transfer log.
+// and keeps the transfer log. It follows the session: leaving Idle pauses
+// it, coming back resumes it, and busy work holds an answer back.
 class Automation {
 public:
     using Clock = std::chrono::system_clock;
@@ -55,18 +58,26 @@ public:
     // A manual transfer, a machine change or the settings dialog takes the
     // line; a program begun so far is dropped, and logged as such.
     void Pause();
-    // Listens as a receive does, once the window is idle with the port open.
+    // Listens as a receive does, once the session is idle with the port open.
     void Resume();
     void Comm1RxChar(int count);
+
+    // How long an answer under Xon/Xoff waits for the machine's XON.
+    static constexpr std::chrono::seconds AnswerXonTimeout{60};
 
     // Adds the transfer to the log when the machine keeps one.
     void Log(TransferRecord record);
 
 private:
+    void SessionChanged();
     void Take(char character);
     void ProgramArrived(const std::vector<std::string>& lines);
     void Answer(const std::string& number);
     void SendAnswer();
+    // The request goes unanswered; `reason` goes to the status line and log.
+    void NotAnswered(const std::string& reason);
+    // Unsaved work in the editor: a request must not replace it.
+    bool EditorHoldsWork() const;
     void File(const std::vector<std::string>& lines);
     std::string ReceiveFolder() const;
 
@@ -79,8 +90,15 @@ private:
     std::string machine_;
     AutomationSettings automation_;
     bool paused_ = true;
+    bool resumeDeferred_ = false;
     // A request under Xon/Xoff waits for the machine's XON to be answered.
     bool answerPending_ = false;
+    // Each wait for an XON has its own number, so that the time-out of an
+    // earlier one ends nothing.
+    unsigned answerWait_ = 0;
+    // An answer waits for busy work to end.
+    bool answerHeld_ = false;
+    std::string answerNumber_;
     std::string answerPath_;
     ProgramCollector collector_;
 };

@@ -20,16 +20,15 @@ constexpr auto ProgressInterval = 250ms;
 
 ReceiveTransfer::ReceiveTransfer(RunState& state, const ActiveSettings& settings,
                                  TVaCustomComm& port, const ReceiveHosts& hosts, SendTransfer& send)
-    : state_(state), settings_(settings), port_(port), status_(hosts.Status),
-      buttons_(hosts.ButtonRow), editor_(hosts.Editor), ui_(hosts.Ui), send_(send) {}
+    : state_(state), settings_(settings), port_(port), status_(hosts.Status), editor_(hosts.Editor),
+      ui_(hosts.Ui), session_(hosts.Session), send_(send) {}
 
 void ReceiveTransfer::ReceiveButtonClick() {
+    if (!session_.RequestReceive()) {
+        return;
+    }
     state_.ReceivedLines = 1;
     state_.PercentSeen = false;
-    // A send still waiting for the machine's XON ends here: that XON must
-    // not send the lines received so far back to the machine.
-    state_.WaitingForRemoteStart = false;
-    state_.ReceiveOff = true;
     state_.FirstLinePending = true;
     state_.ReceiveLine.clear();
     editor_.ClearEditorAndFileName();
@@ -40,18 +39,12 @@ void ReceiveTransfer::ReceiveButtonClick() {
     if (settings_.CommHandshake == HandshakeDtr) {
         port_.SetDTRControl(dtrEnable);
     }
-    state_.ReceivePending = true;
     ui_.ArmCommOpenTimer();
-    buttons_.DisableButtons();
-    if (buttons_.ClearButtonReadsClear()) {
-        buttons_.ShowStopButton();
-    }
 }
 
 void ReceiveTransfer::ReceiveStart() {
-    state_.ReceiveOff = false;
+    session_.ReceiveRuns();
     state_.TxEnabled = false;
-    state_.Receiving = true;
     running_ = true;
     bytesReceived_ = 0;
     linesReceived_ = 0;
@@ -59,8 +52,10 @@ void ReceiveTransfer::ReceiveStart() {
     SignalReceiveReady(port_, settings_.CommHandshake);
 }
 
+// Outside a transfer nothing the machine sends reaches the editor or the
+// status line: the outcome of the last transfer stays readable.
 void ReceiveTransfer::Comm1RxChar(int count) {
-    if (state_.ReceiveOff) {
+    if (state_.ReceiveOff || !session_.Transferring()) {
         return;
     }
     const bool read = ReadArrivedCharacters(
@@ -70,12 +65,42 @@ void ReceiveTransfer::Comm1RxChar(int count) {
                 bytesReceived_ += static_cast<std::uint64_t>(bytes);
             }
         },
-        [this](char character) { TakeCharacter(character); });
+        [this](char character) {
+            // What follows the end of a tape in the same batch is no part of it.
+            if (session_.Sending()) {
+                SendControl(character);
+            } else if (session_.Receiving()) {
+                TakeCharacter(character);
+            }
+        });
     if (!read) {
         status_.ShowStatus("Error reading incoming data...");
         return;
     }
     Progress(false);
+}
+
+// During a send only the machine's XON and XOFF count: text never joins the
+// program in the editor, and a DC4 ends only a send that still waits for the
+// machine's XON.
+void ReceiveTransfer::SendControl(char character) {
+    if (character == Xon) {
+        const bool paused = !state_.XonState;
+        state_.XonState = true;
+        if (session_.Phase() == TransferPhase::WaitingForRemoteStart) {
+            status_.ShowStatus("xon");
+            send_.MachineReady();
+        } else if (paused && send_.Running()) {
+            send_.MachineResumed();
+        }
+    } else if (character == Xoff) {
+        state_.XonState = false;
+        if (send_.Running()) {
+            send_.MachinePaused();
+        }
+    } else if (character == Dc4 && session_.Phase() == TransferPhase::WaitingForRemoteStart) {
+        send_.MachineDeclined();
+    }
 }
 
 void ReceiveTransfer::Comm1Error(int errors) {
@@ -95,23 +120,18 @@ void ReceiveTransfer::TakeCharacter(char character) {
     case Xon:
         status_.ShowStatus("xon");
         state_.XonState = true;
-        if (state_.WaitingForRemoteStart) {
-            send_.MachineReady();
-        }
         return;
     case Dc2:
         status_.ShowStatus("Receiving Data");
         return;
     case Xoff:
         state_.XonState = false;
-        status_.ShowStatus(state_.SendingWithXonXoff ? "Finished Sending" : "Finished Receiving");
+        status_.ShowStatus("Finished Receiving");
         return;
     case Dc4:
         status_.ShowStatus("Finished Receiving");
         AddCollectedLine();
-        state_.WaitingForRemoteStart = false;
         Ended();
-        buttons_.EnableButtons();
         return;
     case LeaderChar:
         break;
@@ -123,6 +143,7 @@ void ReceiveTransfer::TakeCharacter(char character) {
         AddCollectedLine();
         status_.ShowStatus("Finished Receiving");
         Ended();
+        return;
     }
     if (settings_.CommHandshake == HandshakeRtsCts && character == '%') {
         state_.PercentSeen = true;
@@ -152,27 +173,37 @@ void ReceiveTransfer::AddCollectedLine() {
     Progress(true);
 }
 
-// Bytes that come during a send are the machine's control characters, not a
-// program: the progress text keeps showing the send.
 void ReceiveTransfer::Progress(bool force) {
     if (!state_.Receiving) {
         return;
     }
     const auto now = std::chrono::steady_clock::now();
     if (force || now - lastProgress_ >= ProgressInterval) {
-        lastProgress_ = now;
-        status_.ShowProgress("Received " + std::to_string(linesReceived_) + " lines, " +
-                             std::to_string(bytesReceived_) + " bytes");
+        ShowProgress();
+    } else if (!progressHeld_) {
+        progressHeld_ = true;
+        ui_.After(ProgressInterval, [this] {
+            if (progressHeld_ && !session_.Sending()) {
+                ShowProgress();
+            }
+        });
     }
 }
 
-// Only a running receive's own program counts, once: DC4 also comes at the
-// end of sends, and after the closing "%" of an RTS/CTS receive.
+void ReceiveTransfer::ShowProgress() {
+    progressHeld_ = false;
+    lastProgress_ = std::chrono::steady_clock::now();
+    status_.ShowProgress("Received " + std::to_string(linesReceived_) + " lines, " +
+                         std::to_string(bytesReceived_) + " bytes");
+}
+
+// Only a running receive's own program counts, once.
 void ReceiveTransfer::Ended() {
     if (ended_ && Running()) {
         ended_({{}, "receive", {}, linesReceived_, bytesReceived_, "completed"});
     }
     running_ = false;
+    session_.TransferEnded();
 }
 
 } // namespace feedrail

@@ -1,8 +1,9 @@
 #pragma once
 
-#include "app/RunState.h"
 #include "profiles/ActiveSettings.h"
 #include "serial/TVaCustomComm.h"
+#include "session/RunState.h"
+#include "session/TransferSession.h"
 #include "transfer/SendTransfer.h"
 #include "transfer/TransferLog.h"
 
@@ -17,9 +18,9 @@ namespace feedrail {
 // What a receive needs of the window.
 struct ReceiveHosts {
     StatusLine& Status;
-    Buttons& ButtonRow;
     EditorLines& Editor;
     UiHandOver& Ui;
+    TransferSession& Session;
 };
 
 // Receiving a program the machine punches, and the machine's control
@@ -44,22 +45,26 @@ private:
     void TakeCharacter(char character);
     void EndLine();
     void AddCollectedLine();
+    void SendControl(char character);
     void Progress(bool force);
+    void ShowProgress();
     void Ended();
 
     RunState& state_;
     const ActiveSettings& settings_;
     TVaCustomComm& port_;
     StatusLine& status_;
-    Buttons& buttons_;
     EditorLines& editor_;
     UiHandOver& ui_;
+    TransferSession& session_;
     SendTransfer& send_;
     std::uint64_t bytesReceived_ = 0;
     int linesReceived_ = 0;
     std::chrono::steady_clock::time_point lastProgress_{};
     std::function<void(TransferRecord)> ended_;
     bool running_ = false;
+    // A progress text held back by the limit is shown when the limit ends.
+    bool progressHeld_ = false;
 };
 
 } // namespace feedrail

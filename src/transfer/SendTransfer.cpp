@@ -1,7 +1,7 @@
 #include "transfer/SendTransfer.h"
 
+#include "profiles/LinePause.h"
 #include "profiles/ProfileValues.h"
-#include "transfer/LinePause.h"
 #include "transfer/ReadySignal.h"
 #include "transfer/TapeCode.h"
 #include "transfer/TapeLine.h"
@@ -20,42 +20,49 @@ constexpr auto ProgressInterval = 250ms;
 
 SendTransfer::SendTransfer(RunState& state, const ActiveSettings& settings, TVaCustomComm& port,
                            const SendHosts& hosts)
-    : state_(state), settings_(settings), port_(port), status_(hosts.Status),
-      buttons_(hosts.ButtonRow), keys_(hosts.Keys), editor_(hosts.Editor), ui_(hosts.Ui),
-      leader_(hosts.Leader) {}
+    : state_(state), settings_(settings), port_(port), status_(hosts.Status), keys_(hosts.Keys),
+      editor_(hosts.Editor), ui_(hosts.Ui), session_(hosts.Session), leader_(hosts.Leader) {}
 
 void SendTransfer::SendButtonClick() {
-    Request();
+    if (!session_.RequestSend(true)) {
+        return;
+    }
     port_.Close();
     port_.SetMonitorEvents(port_.MonitorEvents().Include(ceRxFlag).Include(ceRxChar));
-    state_.SendPending = true;
     ui_.ArmCommOpenTimer();
-    buttons_.ShowStopButton();
 }
 
-void SendTransfer::RequestedSend() {
-    Request();
-    buttons_.ShowStopButton();
+bool SendTransfer::RequestedSend() {
+    if (!session_.RequestSend(false)) {
+        return false;
+    }
     SendStart();
-    if (state_.WaitingForRemoteStart) {
+    if (session_.Phase() == TransferPhase::WaitingForRemoteStart) {
         state_.XonState = true;
         MachineReady();
     }
+    return true;
 }
 
 void SendTransfer::MachineReady() {
-    state_.WaitingForRemoteStart = false;
-    buttons_.DisableClearButton();
+    session_.SendRuns();
     // The send runs once the handler that saw the XON has returned, so that
     // the machine's later XOFF and XON reach it while it runs.
     ui_.Defer([this] { SendProgram(); });
 }
 
-void SendTransfer::Request() {
-    state_.CancelRequested = false;
-    state_.ReceiveOff = true;
-    state_.Receiving = false;
-    buttons_.DisableButtons();
+void SendTransfer::MachinePaused() {
+    status_.ShowStatus("Paused by the machine (XOFF)");
+}
+
+void SendTransfer::MachineResumed() {
+    status_.ShowStatus("Sending Data - press esc to cancel");
+}
+
+void SendTransfer::MachineDeclined() {
+    status_.ShowStatus("Send Cancelled");
+    Ended("cancelled: the machine sent DC4");
+    session_.TransferEnded();
 }
 
 void SendTransfer::SendStart() {
@@ -71,25 +78,27 @@ void SendTransfer::SendStart() {
     switch (handshake) {
     case HandshakeRtsCts:
         state_.XonState = true;
-        state_.WaitingForRemoteStart = false;
         state_.TxEnabled = false;
         status_.ShowStatus("Waiting for Remote Start-press esc to cancel");
         state_.FirstCtsCheck = true;
+        session_.SendRuns();
         SendProgram();
         break;
     case HandshakeXonXoff:
         state_.XonState = false;
-        state_.WaitingForRemoteStart = true;
         state_.ReceiveOff = false;
+        session_.WaitForMachine();
         SignalReady(port_);
         break;
     case HandshakeDtr:
         port_.SetDTRControl(dtrEnable);
         state_.XonState = true;
+        session_.SendRuns();
         SendProgram();
         break;
     default:
         state_.XonState = true;
+        session_.SendRuns();
         SendProgram();
         break;
     }
@@ -103,9 +112,11 @@ void SendTransfer::SendProgram() {
     } catch (const std::exception& error) {
         running_ = false;
         Ended(error.what());
+        session_.TransferEnded();
         throw;
     } catch (...) {
         running_ = false;
+        session_.TransferEnded();
         throw;
     }
     running_ = false;
@@ -121,7 +132,6 @@ void SendTransfer::SendLines() {
     for (int line = 1; line <= lines; ++line) {
         if (LineStart() == Gate::Cancelled) {
             status_.ShowStatus("Sending Canceled");
-            buttons_.EnableButtons();
             cancelled = true;
             break;
         }
@@ -135,9 +145,7 @@ void SendTransfer::SendLines() {
         Progress(line, lines, false);
         for (const char byte : bytes) {
             if (ByteGate() == Gate::Cancelled) {
-                status_.ShowStatus("Send Cancelled");
-                Ended("cancelled");
-                buttons_.EnableButtons();
+                Cancelled();
                 return;
             }
             if (state_.TxEnabled) {
@@ -149,6 +157,7 @@ void SendTransfer::SendLines() {
             }
         }
         percentLineSent = percentLineSent || text.find('%') != std::string::npos;
+        // Esc during the pause cancels the send at the next line start.
         Pause();
     }
     Finish(cancelled ? "cancelled" : "completed");
@@ -158,54 +167,52 @@ void SendTransfer::SendLines() {
 // received lines flowing into the editor.
 void SendTransfer::Comm1Cts() {
     if (settings_.CommHandshake == HandshakeRtsCts && running_) {
-        state_.TxEnabled = port_.GetModemState(1);
+        state_.TxEnabled = port_.Cts();
     }
 }
 
-SendTransfer::Gate SendTransfer::LineStart() {
+SendTransfer::Gate SendTransfer::WaitUntil(const std::function<bool()>& ready) {
     for (;;) {
         if (state_.CancelRequested || keys_.EscapePressed()) {
             state_.CancelRequested = true;
             return Gate::Cancelled;
         }
-        if (settings_.CommHandshake != HandshakeXonXoff || state_.XonState) {
+        if (ready()) {
             return Gate::Open;
         }
         keys_.Idle(WaitSlice);
     }
 }
 
+SendTransfer::Gate SendTransfer::LineStart() {
+    return WaitUntil(
+        [this] { return settings_.CommHandshake != HandshakeXonXoff || state_.XonState; });
+}
+
 // Waits until the byte may go: the machine's flow control, and the first
-// byte's fresh look at CTS. Esc ends the wait.
+// byte's fresh look at CTS.
 SendTransfer::Gate SendTransfer::ByteGate() {
-    for (;;) {
-        if (state_.CancelRequested || keys_.EscapePressed()) {
-            state_.CancelRequested = true;
-            return Gate::Cancelled;
-        }
+    return WaitUntil([this] {
         if (HeldByMachine()) {
-            keys_.Idle(WaitSlice);
-            continue;
+            return false;
         }
         if (state_.FirstCtsCheck) {
             state_.FirstCtsCheck = false;
-            state_.TxEnabled = port_.GetModemState(1);
-            if (!state_.TxEnabled) {
-                continue;
-            }
+            state_.TxEnabled = port_.Cts();
+            return state_.TxEnabled;
         }
-        return Gate::Open;
-    }
+        return true;
+    });
 }
 
 bool SendTransfer::HeldByMachine() {
     switch (settings_.CommHandshake) {
     case HandshakeRtsCts:
-        state_.TxEnabled = port_.GetModemState(1);
+        state_.TxEnabled = port_.Cts();
         return !state_.TxEnabled;
     case HandshakeDtr:
         // The machine's DTR, our DSR, says whether it takes data.
-        return !port_.GetModemState(2);
+        return !port_.Dsr();
     case HandshakeXonXoff:
         // The machine's XOFF stops the send before the next byte, not only at
         // the next line: controls allow only a few characters after it.
@@ -220,17 +227,11 @@ void SendTransfer::WriteByte(char byte) {
     ++bytesSent_;
 }
 
-// Esc ends the pause at once; the next line start then cancels the send.
 void SendTransfer::Pause() {
     const auto pause = LinePause(settings_.PunchWait);
-    const auto start = std::chrono::steady_clock::now();
-    for (auto elapsed = 0ns; elapsed < pause; elapsed = std::chrono::steady_clock::now() - start) {
-        if (keys_.EscapePressed()) {
-            state_.CancelRequested = true;
-            return;
-        }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(pause - elapsed);
-        keys_.Idle(std::min<std::chrono::milliseconds>(left, 10ms));
+    if (pause > 0ns) {
+        const auto end = std::chrono::steady_clock::now() + pause;
+        WaitUntil([end] { return std::chrono::steady_clock::now() >= end; });
     }
 }
 
@@ -243,7 +244,16 @@ void SendTransfer::Finish(const char* result) {
     Progress(state_.LinesSent, editor_.EditorLineCount(), true);
     status_.ShowStatus("Finished Send");
     Ended(result);
-    buttons_.EnableButtons();
+    session_.TransferEnded();
+}
+
+void SendTransfer::Cancelled() {
+    if (port_.Active()) {
+        port_.PurgeWrite();
+    }
+    status_.ShowStatus("Send Cancelled");
+    Ended("cancelled");
+    session_.TransferEnded();
 }
 
 void SendTransfer::Ended(std::string result) {

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "app/Buttons.h"
-#include "app/EditorLines.h"
-#include "app/KeyPoll.h"
-#include "app/RunState.h"
-#include "app/StatusLine.h"
-#include "app/UiHandOver.h"
 #include "profiles/ActiveSettings.h"
 #include "serial/TVaCustomComm.h"
+#include "session/EditorLines.h"
+#include "session/KeyPoll.h"
+#include "session/RunState.h"
+#include "session/StatusLine.h"
+#include "session/TransferSession.h"
+#include "session/UiHandOver.h"
 #include "transfer/TransferLog.h"
 
 #include <chrono>
@@ -20,10 +20,10 @@ namespace feedrail {
 // What a send needs of the window.
 struct SendHosts {
     StatusLine& Status;
-    Buttons& ButtonRow;
     KeyPoll& Keys;
     EditorLines& Editor;
     UiHandOver& Ui;
+    TransferSession& Session;
     // The leader switch in effect.
     std::function<bool()> Leader;
 };
@@ -38,12 +38,18 @@ public:
     void SendButtonClick();
     // Sends the editor's program to a machine that asked for it and, under
     // Xon/Xoff, has sent its XON since: on the port as it is open, at once.
-    void RequestedSend();
+    // False when the session refuses it.
+    bool RequestedSend();
     // Runs when the port has been reopened for a requested send.
     void SendStart();
     void SendProgram();
     // The machine's XON has come for a send that waits for it.
     void MachineReady();
+    // The machine's XOFF and XON while the send runs.
+    void MachinePaused();
+    void MachineResumed();
+    // The machine's DC4 ends a send that waits for its XON.
+    void MachineDeclined();
     void Comm1Cts();
 
     // Whether the send loop is running now.
@@ -54,10 +60,10 @@ public:
 private:
     enum class Gate { Open, Cancelled };
 
-    // What every send request does first.
-    void Request();
-
     void SendLines();
+    // Polls Esc and lets the window breathe until `ready` says the send may go
+    // on; Esc or a cancel ends the wait.
+    Gate WaitUntil(const std::function<bool()>& ready);
     Gate LineStart();
     Gate ByteGate();
     bool HeldByMachine();
@@ -65,6 +71,9 @@ private:
     void Pause();
     // Ends the send the way it ended well; `result` goes to the transfer log.
     void Finish(const char* result = "completed");
+    // A send cancelled in the middle of a line: what the driver still holds
+    // never reaches the machine.
+    void Cancelled();
     void Progress(int line, int lines, bool force);
     void Ended(std::string result);
 
@@ -72,10 +81,10 @@ private:
     const ActiveSettings& settings_;
     TVaCustomComm& port_;
     StatusLine& status_;
-    Buttons& buttons_;
     KeyPoll& keys_;
     EditorLines& editor_;
     UiHandOver& ui_;
+    TransferSession& session_;
     std::function<bool()> leader_;
     std::chrono::steady_clock::time_point lastProgress_{};
     bool running_ = false;

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/EditorLines.h"
-#include "app/KeyPoll.h"
-#include "app/RunState.h"
+#include "session/EditorLines.h"
+#include "session/KeyPoll.h"
+#include "session/RunState.h"
 
 #include <chrono>
 #include <string>

@@ -5,10 +5,10 @@
 
 #include "FuzzCheck.h"
 #include "app/PortSetup.h"
-#include "app/RunState.h"
 #include "common/ControlChars.h"
 #include "profiles/ActiveSettings.h"
 #include "profiles/ProfileValues.h"
+#include "session/RunState.h"
 #include "support/FakeWindowHost.h"
 #include "support/NullModemComm.h"
 #include "support/QueueHandOver.h"
@@ -37,7 +37,7 @@ struct ReceiveRig {
     ActiveSettings settings;
     test::QueueHandOver handOver;
     test::NullModemComm comm{handOver};
-    test::FakeWindowHost host{handOver};
+    test::FakeWindowHost host{handOver, state};
     SendTransfer send{state, settings, comm, host.ForSend()};
     ReceiveTransfer receive{state, settings, comm, host.ForReceive(), send};
 };

@@ -135,12 +135,12 @@ TEST_F(CommEventsTest, ClosingFromOnCtsStillFiresTheLaterEventsOfThatResult) {
     bool dsrSeenOpen = true;
     comm_.OnCts = [&](TVaCustomComm& sender) {
         log_.push_back("Cts");
-        ctsSeenOpen = sender.GetModemState(1);
+        ctsSeenOpen = sender.Cts();
         sender.Close();
     };
     comm_.OnDsr = [&](TVaCustomComm& sender) {
         log_.push_back("Dsr");
-        dsrSeenOpen = sender.GetModemState(2);
+        dsrSeenOpen = sender.Dsr();
     };
     comm_.Open();
     HoldEventThread();

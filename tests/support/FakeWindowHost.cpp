@@ -5,12 +5,6 @@
 
 namespace feedrail::test {
 
-void FakeWindowHost::EnableButtons() {
-    ButtonsEnabled = true;
-    ClearButtonEnabled = true;
-    ClearCaption = "Clear";
-}
-
 bool FakeWindowHost::EscapePressed() {
     ++Polls;
     handOver_.RunPending();

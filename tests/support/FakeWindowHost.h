@@ -1,10 +1,10 @@
 #pragma once
 
-#include "app/Buttons.h"
-#include "app/EditorLines.h"
-#include "app/KeyPoll.h"
-#include "app/StatusLine.h"
-#include "app/UiHandOver.h"
+#include "session/EditorLines.h"
+#include "session/KeyPoll.h"
+#include "session/StatusLine.h"
+#include "session/TransferSession.h"
+#include "session/UiHandOver.h"
 #include "support/QueueHandOver.h"
 #include "transfer/ReceiveTransfer.h"
 #include "transfer/SendTransfer.h"
@@ -17,29 +17,25 @@
 namespace feedrail::test {
 
 // The main window as its features see it, for tests: an editor of lines,
-// recorded status texts and button states, and a key poll that runs the
-// serial hand-overs and asks the test whether Esc is pressed now.
-class FakeWindowHost : public StatusLine,
-                       public Buttons,
-                       public KeyPoll,
-                       public EditorLines,
-                       public UiHandOver {
+// recorded status texts, the session of `state`, and a key poll that runs
+// the serial hand-overs and asks the test whether Esc is pressed now.
+class FakeWindowHost : public StatusLine, public KeyPoll, public EditorLines, public UiHandOver {
 public:
-    explicit FakeWindowHost(QueueHandOver& handOver) : handOver_(handOver) {}
+    FakeWindowHost(QueueHandOver& handOver, RunState& state)
+        : Session(state), handOver_(handOver) {}
 
     void ShowStatus(const std::string& text) override { Statuses.push_back(text); }
     void ShowProgress(const std::string& text) override { Progress.push_back(text); }
-    void EnableButtons() override;
-    void DisableButtons() override { ButtonsEnabled = false; }
-    void ShowStopButton() override { ClearCaption = "Stop"; }
-    bool ClearButtonReadsClear() const override { return ClearCaption == "Clear"; }
-    void DisableClearButton() override { ClearButtonEnabled = false; }
     void ClearEditorAndFileName() override { Lines.clear(); }
+    bool EditorModified() const override { return Modified; }
     void ArmCommOpenTimer() override { ++TimerArmed; }
     bool EscapePressed() override;
     void Idle(std::chrono::milliseconds time) override;
     void ForgetEscape() override { ++EscapesForgotten; }
     void Defer(std::function<void()> work) override { Deferred.push_back(std::move(work)); }
+    void After(std::chrono::milliseconds time, std::function<void()> work) override {
+        Timed.emplace_back(time, std::move(work));
+    }
     std::string GetEditorLine(int line) const override { return Lines.at(line - 1); }
     void SetEditorLines(int first, const std::vector<std::string>& lines) override;
     void BeginUndoStep() override {
@@ -53,9 +49,16 @@ public:
 
     // This fake as each transfer's hosts.
     SendHosts ForSend() {
-        return {*this, *this, *this, *this, *this, [this] { return LeaderOn; }};
+        return {.Status = *this,
+                .Keys = *this,
+                .Editor = *this,
+                .Ui = *this,
+                .Session = Session,
+                .Leader = [this] { return LeaderOn; }};
     }
-    ReceiveHosts ForReceive() { return {*this, *this, *this, *this}; }
+    ReceiveHosts ForReceive() {
+        return {.Status = *this, .Editor = *this, .Ui = *this, .Session = Session};
+    }
 
     // Runs the work deferred until after a handler, as the event loop would.
     void RunDeferred();
@@ -70,9 +73,10 @@ public:
     std::vector<std::string> Progress;
     std::vector<int> Highlighted;
     std::deque<std::function<void()>> Deferred;
-    std::string ClearCaption = "Clear";
-    bool ButtonsEnabled = true;
-    bool ClearButtonEnabled = true;
+    // Work for later, with the time it waits for; the test runs it.
+    std::vector<std::pair<std::chrono::milliseconds, std::function<void()>>> Timed;
+    TransferSession Session;
+    bool Modified = false;
     bool LeaderOn = false;
     int TimerArmed = 0;
     int Polls = 0;

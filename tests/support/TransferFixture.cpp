@@ -23,6 +23,11 @@ void TransferFixture::OpenFor(std::int32_t handshake) {
     SetHandshakeLines(handshake, comm_);
 }
 
+void TransferFixture::StartSend() {
+    ASSERT_TRUE(host_.Session.RequestSend(false));
+    send_.SendStart();
+}
+
 void TransferFixture::MachineSends(const std::string& bytes) {
     std::size_t written = 0;
     comm_.Machine().Write(bytes.data(), bytes.size(), 1000, written);

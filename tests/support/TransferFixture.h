@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/PortSetup.h"
-#include "app/RunState.h"
+#include "session/RunState.h"
 #include "support/FakeWindowHost.h"
 #include "support/NullModemComm.h"
 #include "support/QueueHandOver.h"
@@ -21,6 +21,8 @@ protected:
 
     // Opens the port for a handshake, as the port-open tick does.
     void OpenFor(std::int32_t handshake);
+    // Requests a send and starts it on the open port, as the tick does.
+    void StartSend();
     void MachineSends(const std::string& bytes);
     // What left the port so far.
     std::string Wire() const { return comm_.Device().Written(); }
@@ -33,7 +35,7 @@ protected:
     ActiveSettings settings_;
     QueueHandOver handOver_;
     NullModemComm comm_{handOver_};
-    FakeWindowHost host_{handOver_};
+    FakeWindowHost host_{handOver_, state_};
     SendTransfer send_{state_, settings_, comm_, host_.ForSend()};
     ReceiveTransfer receive_{state_, settings_, comm_, host_.ForReceive(), send_};
 };

@@ -41,8 +41,8 @@ TEST_F(ReceiveTransferTest, APunchedProgramArrivesLineByLine) {
         SCOPED_TRACE(c.name);
         test::QueueHandOver handOver;
         test::NullModemComm comm(handOver);
-        test::FakeWindowHost host(handOver);
         RunState state;
+        test::FakeWindowHost host(handOver, state);
         host.ReceivedLines = &state.ReceivedLines;
         ActiveSettings settings;
         settings.PunchType = c.punchType;
@@ -59,7 +59,7 @@ TEST_F(ReceiveTransferTest, APunchedProgramArrivesLineByLine) {
         comm.Machine().Write(c.tape.data(), c.tape.size(), 1000, written);
         handOver.RunUntil([&] { return host.Statuses.back() == "Finished Receiving"; });
         EXPECT_EQ(host.Lines, c.lines);
-        EXPECT_TRUE(host.ButtonsEnabled);
+        EXPECT_EQ(host.Session.Phase(), TransferPhase::Idle);
         EXPECT_TRUE(state.ReceivedUnsaved);
     }
 }
@@ -72,8 +72,7 @@ TEST_F(ReceiveTransferTest, TheRequestEmptiesTheEditorAndLocksTheButtons) {
     EXPECT_TRUE(state_.ReceivePending);
     EXPECT_TRUE(state_.ReceiveOff);
     EXPECT_FALSE(state_.TxEnabled);
-    EXPECT_FALSE(host_.ButtonsEnabled);
-    EXPECT_EQ(host_.ClearCaption, "Stop");
+    EXPECT_EQ(host_.Session.Phase(), TransferPhase::ReceiveRequested);
     EXPECT_EQ(comm_.DTRControl(), dtrEnable);
 }
 
@@ -101,14 +100,14 @@ TEST_F(ReceiveTransferTest, LargeBatchesAndLongLinesArriveWhole) {
     EXPECT_EQ(host_.Lines, std::vector<std::string>{longLine});
 }
 
-TEST_F(ReceiveTransferTest, TheClosingPercentUnderRtsCtsAddsTheLineOnce) {
+// The closing "%" ends the receive: what follows it is no part of the program.
+TEST_F(ReceiveTransferTest, TheClosingPercentUnderRtsCtsEndsTheReceive) {
     StartReceive(4);
     MachineSends("%\nG1\n%\n");
     Deliver();
-    // The line break after the closing % does not add "%" a second time.
-    EXPECT_EQ(host_.Lines, (std::vector<std::string>{"%", "G1", "%", ""}));
+    EXPECT_EQ(host_.Lines, (std::vector<std::string>{"%", "G1", "%"}));
     EXPECT_TRUE(Showed("Finished Receiving"));
-    EXPECT_FALSE(host_.ButtonsEnabled) << "the controls stay locked until Stop";
+    EXPECT_EQ(host_.Session.Phase(), TransferPhase::Idle);
 }
 
 TEST_F(ReceiveTransferTest, TheMachineRaisingItsRtsDuringAnRtsCtsReceiveKeepsEveryLine) {
@@ -118,7 +117,7 @@ TEST_F(ReceiveTransferTest, TheMachineRaisingItsRtsDuringAnRtsCtsReceiveKeepsEve
     Deliver();
     MachineSends("%\nG1\n%\n");
     Deliver();
-    EXPECT_EQ(host_.Lines, (std::vector<std::string>{"%", "G1", "%", ""}));
+    EXPECT_EQ(host_.Lines, (std::vector<std::string>{"%", "G1", "%"}));
 }
 
 TEST_F(ReceiveTransferTest, PercentSignsAreTextWithoutRtsCts) {
@@ -138,10 +137,11 @@ TEST_F(ReceiveTransferTest, ControlCharactersShowTheirStatus) {
     Deliver();
     EXPECT_EQ(host_.Statuses.back(), "Finished Receiving");
     EXPECT_FALSE(state_.XonState);
+    // A flag left by an earlier send does not make a receive claim a send.
     state_.SendingWithXonXoff = true;
     MachineSends("\x11\x13");
     Deliver();
-    EXPECT_EQ(host_.Statuses.back(), "Finished Sending");
+    EXPECT_EQ(host_.Statuses.back(), "Finished Receiving");
 }
 
 TEST_F(ReceiveTransferTest, IgnoredWhileReceiveIsOff) {

@@ -65,8 +65,8 @@ TEST_F(SendTransferTest, EveryByteOnTheWireIsTheTapeCodesOwn) {
         SCOPED_TRACE(c.name);
         test::QueueHandOver handOver;
         test::NullModemComm comm(handOver);
-        test::FakeWindowHost host(handOver);
         RunState state;
+        test::FakeWindowHost host(handOver, state);
         ActiveSettings settings;
         settings.PunchType = c.punchType;
         settings.EOB = c.eob;
@@ -79,24 +79,23 @@ TEST_F(SendTransferTest, EveryByteOnTheWireIsTheTapeCodesOwn) {
         comm.SetDTRControl(dtrDisable);
         comm.Open();
         SetHandshakeLines(c.handshake, comm);
+        host.Session.RequestSend(false);
         send.SendStart();
         EXPECT_EQ(comm.Device().Written(), c.wire);
         EXPECT_EQ(host.Statuses.back(), "Finished Send");
-        EXPECT_TRUE(host.ButtonsEnabled);
+        EXPECT_EQ(host.Session.Phase(), TransferPhase::Idle);
     }
 }
 
 TEST_F(SendTransferTest, TheRequestClosesThePortAndWaitsForTheTimer) {
     OpenFor(1);
-    host_.ClearCaption = "Clear";
     state_.CancelRequested = true;
     send_.SendButtonClick();
     EXPECT_FALSE(comm_.Active());
     EXPECT_TRUE(state_.SendPending);
     EXPECT_FALSE(state_.CancelRequested);
     EXPECT_TRUE(state_.ReceiveOff);
-    EXPECT_FALSE(host_.ButtonsEnabled);
-    EXPECT_EQ(host_.ClearCaption, "Stop");
+    EXPECT_EQ(host_.Session.Phase(), TransferPhase::SendRequested);
     EXPECT_EQ(host_.TimerArmed, 1);
 }
 
@@ -105,7 +104,7 @@ TEST_F(SendTransferTest, TheRequestClosesThePortAndWaitsForTheTimer) {
 TEST_F(SendTransferTest, TheMachinesXonStartsTheSendAndItsXoffPausesItMidLine) {
     Program({"%", "N10 G01 X100.0 Y200.0 F300.0", "N20 X0", "%"});
     OpenFor(0);
-    send_.SendStart();
+    StartSend();
     EXPECT_EQ(Wire(), "\x11\x11");
     EXPECT_EQ(LastStatus(), "Waiting for Remote Start");
     EXPECT_TRUE(state_.WaitingForRemoteStart);
@@ -113,7 +112,7 @@ TEST_F(SendTransferTest, TheMachinesXonStartsTheSendAndItsXoffPausesItMidLine) {
     MachineSends("\x11");
     handOver_.RunUntil([&] { return !host_.Deferred.empty(); });
     EXPECT_FALSE(state_.WaitingForRemoteStart);
-    EXPECT_FALSE(host_.ClearButtonEnabled);
+    EXPECT_EQ(host_.Session.Phase(), TransferPhase::Sending) << "Stop stays at hand";
     EXPECT_TRUE(Showed("xon"));
 
     std::size_t atXoff = 0;
@@ -132,7 +131,13 @@ TEST_F(SendTransferTest, TheMachinesXonStartsTheSendAndItsXoffPausesItMidLine) {
     host_.RunDeferred();
     EXPECT_EQ(pollsHeld, 50);
     EXPECT_EQ(Wire(), "\x11\x11%\r\nN10 G01 X100.0 Y200.0 F300.0\r\nN20 X0\r\n%");
-    EXPECT_TRUE(Showed("Finished Sending"));
+    EXPECT_TRUE(Showed("Paused by the machine (XOFF)"));
+    EXPECT_FALSE(Showed("Finished Sending"));
+    EXPECT_EQ(LastStatus(), "Finished Send");
+
+    // The control keeps asking after the end: the outcome stays readable.
+    MachineSends("\x11\x13\x11");
+    Deliver();
     EXPECT_EQ(LastStatus(), "Finished Send");
 }
 
@@ -141,7 +146,7 @@ TEST_F(SendTransferTest, EscBetweenLinesStillSendsTheTrailer) {
     host_.LeaderOn = true;
     OpenFor(1);
     host_.OnPoll = [&] { return Wire() == "%\r\nG1\r\n"; };
-    send_.SendStart();
+    StartSend();
     EXPECT_EQ(Wire(), "%\r\nG1\r\n" + Trailer);
     EXPECT_TRUE(Showed("Sending Canceled"));
     EXPECT_EQ(LastStatus(), "Finished Send");
@@ -153,17 +158,17 @@ TEST_F(SendTransferTest, EscMidLineEndsAtOnceWithoutTrailer) {
     host_.LeaderOn = true;
     OpenFor(1);
     host_.OnPoll = [&] { return Wire() == "%\r\nG01"; };
-    send_.SendStart();
+    StartSend();
     EXPECT_EQ(Wire(), "%\r\nG01");
     EXPECT_EQ(LastStatus(), "Send Cancelled");
-    EXPECT_TRUE(host_.ButtonsEnabled);
+    EXPECT_EQ(host_.Session.Phase(), TransferPhase::Idle);
 }
 
 TEST_F(SendTransferTest, RtsCtsWritesNothingWhileCtsIsOff) {
     Program({"%", "G1", "%"});
     OpenFor(4);
     host_.OnPoll = [&] { return host_.Polls > 100; };
-    send_.SendStart();
+    StartSend();
     EXPECT_EQ(Wire(), "");
     EXPECT_TRUE(Showed("Waiting for Remote Start-press esc to cancel"));
     EXPECT_EQ(LastStatus(), "Send Cancelled");
@@ -184,7 +189,7 @@ TEST_F(SendTransferTest, RtsCtsSendsWhileCtsIsOnAndWaitsWhenItDrops) {
         }
         return false;
     };
-    send_.SendStart();
+    StartSend();
     EXPECT_EQ(heldPolls, 30);
     EXPECT_EQ(Wire(), "%\r\nG01 X10\r\nG02 Y20\r\n%");
     EXPECT_EQ(LastStatus(), "Finished Send");
@@ -200,7 +205,7 @@ TEST_F(SendTransferTest, DtrHandshakeSendsWhileTheMachinesDtrIsOn) {
         }
         return false;
     };
-    send_.SendStart();
+    StartSend();
     EXPECT_EQ(Wire(), "%\r\nG1\r\n%");
     EXPECT_EQ(LastStatus(), "Finished Send");
     EXPECT_EQ(comm_.DTRControl(), dtrEnable);
@@ -212,7 +217,7 @@ TEST_F(SendTransferTest, EscDuringALinePauseEndsThePauseAndTheSendAtOnce) {
     OpenFor(1);
     host_.OnPoll = [&] { return Wire() == "%\r\n"; };
     const auto start = std::chrono::steady_clock::now();
-    send_.SendStart();
+    StartSend();
     EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
     EXPECT_EQ(Wire(), "%\r\n");
     EXPECT_TRUE(Showed("Sending Canceled"));
@@ -222,7 +227,7 @@ TEST_F(SendTransferTest, EscDuringALinePauseEndsThePauseAndTheSendAtOnce) {
 TEST_F(SendTransferTest, ProgressCountsTheLinesSent) {
     Program({"%", "G1", "%"});
     OpenFor(1);
-    send_.SendStart();
+    StartSend();
     ASSERT_FALSE(host_.Progress.empty());
     EXPECT_EQ(host_.Progress.front(), "Sent 1 of 3 lines");
     EXPECT_EQ(host_.Progress.back(), "Sent 3 of 3 lines");
@@ -231,7 +236,7 @@ TEST_F(SendTransferTest, ProgressCountsTheLinesSent) {
 TEST_F(SendTransferTest, AfterASendTheMachinesRepeatedXonLeavesTheSendsProgress) {
     Program({"%", "G1", "%"});
     OpenFor(0);
-    send_.SendStart();
+    StartSend();
     MachineSends("\x11");
     Deliver();
     host_.RunDeferred();
@@ -243,21 +248,28 @@ TEST_F(SendTransferTest, AfterASendTheMachinesRepeatedXonLeavesTheSendsProgress)
     EXPECT_EQ(host_.Progress.back(), "Sent 3 of 3 lines");
 }
 
-// Left waiting, the machine's next XON would send the editor's lines, by then
-// perhaps a program just received, back to the machine.
-TEST_F(SendTransferTest, AReceiveRequestEndsAWaitForTheMachinesXon) {
+// A receive cannot start under a waiting send, whose XON would send the
+// received lines back to the machine; Stop ends the wait for good.
+TEST_F(SendTransferTest, AReceiveRequestWaitsForStopWhileASendWaitsForTheMachinesXon) {
     Program({"%", "G1", "%"});
     OpenFor(0);
-    send_.SendStart();
+    StartSend();
     ASSERT_TRUE(state_.WaitingForRemoteStart);
     receive_.ReceiveButtonClick();
+    EXPECT_EQ(host_.Session.Phase(), TransferPhase::WaitingForRemoteStart);
+    EXPECT_EQ(host_.Lines.size(), 3U) << "the editor stays";
+    host_.Session.RequestStop();
     EXPECT_FALSE(state_.WaitingForRemoteStart);
+    MachineSends("\x11");
+    Deliver();
+    host_.RunDeferred();
+    EXPECT_EQ(Wire(), "\x11\x11");
 }
 
 TEST_F(SendTransferTest, TheMachinesDc4EndsAWaitForItsXon) {
     Program({"%", "G1", "%"});
     OpenFor(0);
-    send_.SendStart();
+    StartSend();
     MachineSends("\x14");
     Deliver();
     EXPECT_FALSE(state_.WaitingForRemoteStart);
@@ -265,6 +277,52 @@ TEST_F(SendTransferTest, TheMachinesDc4EndsAWaitForItsXon) {
     Deliver();
     host_.RunDeferred();
     EXPECT_EQ(Wire(), "\x11\x11") << "the XON after DC4 started the send";
+}
+
+// Held by the machine's XOFF under the driver's Xon/Xoff, a cancelled send
+// leaves nothing queued to go out at the machine's next XON.
+TEST_F(SendTransferTest, ACancelledSendLeavesNothingQueuedInTheDriver) {
+    Program({"%", "G01 X10 Y20 Z30", "%"});
+    OpenFor(2);
+    int queued = 0;
+    host_.OnPoll = [&] {
+        if (Wire() == "\x11\x11%\r\n" && queued == 0) {
+            MachineSends("\x13");
+        }
+        return Wire() == "\x11\x11%\r\n" && ++queued == 6;
+    };
+    StartSend();
+    ASSERT_EQ(LastStatus(), "Send Cancelled");
+    MachineSends("\x11");
+    Deliver();
+    EXPECT_EQ(Wire(), "\x11\x11%\r\n") << "queued bytes reached the machine after the cancel";
+}
+
+// What the control sends during a send is never part of the program, and its
+// DC4 does not make the window look idle while the send runs.
+TEST_F(SendTransferTest, TextAndDc4FromTheMachineDuringASendChangeNothing) {
+    Program({"%", "G1", "G2", "%"});
+    OpenFor(0);
+    StartSend();
+    MachineSends("\x11");
+    handOver_.RunUntil([&] { return !host_.Deferred.empty(); });
+    bool junkSent = false;
+    host_.OnPoll = [&] {
+        if (!junkSent && Wire() == "\x11\x11%\r\n") {
+            junkSent = true;
+            MachineSends("\x13JUNK FROM CONTROL\r\n\x14");
+            handOver_.RunUntil([&] { return !state_.XonState; });
+            Deliver();
+            EXPECT_EQ(host_.Session.Phase(), TransferPhase::Sending);
+            EXPECT_FALSE(Showed("Finished Receiving"));
+            MachineSends("\x11");
+        }
+        return false;
+    };
+    host_.RunDeferred();
+    EXPECT_EQ(Wire(), "\x11\x11%\r\nG1\r\nG2\r\n%");
+    EXPECT_EQ(host_.Lines, (std::vector<std::string>{"%", "G1", "G2", "%"}));
+    EXPECT_EQ(LastStatus(), "Finished Send");
 }
 
 } // namespace

@@ -45,6 +45,7 @@ TEST_F(TransferLinesTest, EachStartLeavesTheLinesItsHandshakeNeeds) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
+        host_.Session.RequestStop();
         comm_.Close();
         comm_.Reconnect();
         comm_.SetFlowControl(fcNone);
@@ -57,12 +58,12 @@ TEST_F(TransferLinesTest, EachStartLeavesTheLinesItsHandshakeNeeds) {
         if (row.start == Start::Send) {
             send_.SendButtonClick();
             OpenFor(row.handshake);
-            state_.SendPending = false;
+            host_.Session.PortOpened();
             send_.SendStart();
         } else {
             receive_.ReceiveButtonClick();
             OpenFor(row.handshake);
-            state_.ReceivePending = false;
+            host_.Session.PortOpened();
             receive_.ReceiveStart();
         }
         EXPECT_EQ(MachineSees(), std::make_pair(row.dtr, row.rts)) << "(DSR, CTS) at the machine";

@@ -24,8 +24,8 @@ TEST(RenumberingTest, OnlyRebuiltLinesTakeANumberAndASecondRunChangesNothing) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         test::QueueHandOver handOver;
-        test::FakeWindowHost host(handOver);
         RunState state;
+        test::FakeWindowHost host(handOver, state);
         state.CancelRequested = true;
         Renumbering renumbering(state, host, host);
         host.Lines = c.lines;

@@ -92,6 +92,7 @@ void FileCommands::Save() {
     }
     controls_.Edit7->setText(FileNamePart(saveTarget_));
     state_.ReceivedUnsaved = false;
+    editor_.MarkSaved();
     status_.ShowStatus("File Saved");
 }
 

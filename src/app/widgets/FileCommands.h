@@ -1,10 +1,10 @@
 #pragma once
 
-#include "app/RunState.h"
-#include "app/StatusLine.h"
 #include "app/widgets/MainWindowControls.h"
 #include "app/widgets/MemoEditor.h"
 #include "profiles/ActiveSettings.h"
+#include "session/RunState.h"
+#include "session/StatusLine.h"
 
 #include <QString>
 #include <functional>

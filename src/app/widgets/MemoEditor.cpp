@@ -2,6 +2,7 @@
 
 #include "common/widgets/TextBridge.h"
 
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -41,6 +42,10 @@ void MemoEditor::HighlightEditorLine(int line) {
     memo_.setTextCursor(cursor);
     memo_.ensureCursorVisible();
     memo_.horizontalScrollBar()->setValue(0);
+}
+
+void MemoEditor::AppendReceivedLine(const std::string& text) {
+    AppendReceivedLine(text, receivedLines_);
 }
 
 void MemoEditor::AppendReceivedLine(const std::string& text, int receivedLines) {
@@ -110,12 +115,28 @@ std::string MemoEditor::Text() const {
 
 void MemoEditor::SetText(const std::string& text) {
     memo_.setPlainText(BytesText(text));
+    MarkSaved();
 }
 
 void MemoEditor::CutAll() {
     memo_.selectAll();
     memo_.cut();
     memo_.clear();
+    MarkSaved();
+}
+
+void MemoEditor::ClearEditorAndFileName() {
+    fileName_.clear();
+    memo_.clear();
+    MarkSaved();
+}
+
+bool MemoEditor::EditorModified() const {
+    return memo_.document()->isModified();
+}
+
+void MemoEditor::MarkSaved() {
+    memo_.document()->setModified(false);
 }
 
 void MemoEditor::CaretToStart() {

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "session/EditorLines.h"
+
 #include <QString>
 #include <string>
 #include <vector>
 
+class QLineEdit;
 class QPlainTextEdit;
 
 namespace feedrail {
@@ -12,25 +15,34 @@ namespace feedrail {
 // passes through byte for byte (Latin-1), so no byte of a part program is
 // changed on its way through the editor. Every line added ends with a line
 // break, so the editor's last line is empty and not counted.
-class MemoEditor {
+class MemoEditor : public EditorLines {
 public:
-    explicit MemoEditor(QPlainTextEdit& memo) : memo_(memo) {}
+    // `fileName` is the box that names the editor's file; `receivedLines`
+    // the receive's line counter, for the tidy-up of its first lines.
+    MemoEditor(QPlainTextEdit& memo, QLineEdit& fileName, const int& receivedLines)
+        : memo_(memo), fileName_(fileName), receivedLines_(receivedLines) {}
 
-    std::string GetEditorLine(int line) const;
+    std::string GetEditorLine(int line) const override;
     void SetEditorLine(int line, const std::string& text);
-    int EditorLineCount() const;
-    void HighlightEditorLine(int line);
+    int EditorLineCount() const override;
+    void HighlightEditorLine(int line) override;
+    void AppendReceivedLine(const std::string& text) override;
     // Adds a line at the end; while `receivedLines` is below 4, an empty line
     // at that number is then removed (it came from the first line ends of a
     // receive).
     void AppendReceivedLine(const std::string& text, int receivedLines);
     // Replaces the lines from `first` on, one for one.
-    void SetEditorLines(int first, const std::vector<std::string>& lines);
+    void SetEditorLines(int first, const std::vector<std::string>& lines) override;
     // Groups the changes made until EndUndoStep into one undo step.
-    void BeginUndoStep();
-    void EndUndoStep();
+    void BeginUndoStep() override;
+    void EndUndoStep() override;
+    void ClearEditorAndFileName() override;
+    bool EditorModified() const override;
+    // The text is what its file holds now.
+    void MarkSaved();
 
     std::string Text() const;
+    // Loads a file's text: nothing in it is modified yet.
     void SetText(const std::string& text);
     // Cuts the whole text to the clipboard and empties the editor.
     void CutAll();
@@ -41,6 +53,8 @@ private:
     void RemoveLine(int line);
 
     QPlainTextEdit& memo_;
+    QLineEdit& fileName_;
+    const int& receivedLines_;
     bool undoStepOpen_ = false;
     bool undoStepStarted_ = false;
 };

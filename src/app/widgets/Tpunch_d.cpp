@@ -28,23 +28,34 @@
 
 namespace feedrail {
 Tpunch_d::Tpunch_d(std::string programDir, UserMessages& messages, QWidget* parent)
-    : QMainWindow(parent), messages_(messages), controls_(*this), editor_(*controls_.Memo1),
+    : QMainWindow(parent), messages_(messages), controls_(*this),
+      editor_(*controls_.Memo1, *controls_.Edit7, runState_.ReceivedLines),
       handOver_([this](std::exception_ptr error) { ShowError(error); }),
-      comm1_(handOver_, programDir),
-      send_(runState_, activeSettings_, comm1_,
-            {*this, *this, *this, *this, *this, [this] { return form2_->Leader(); }}),
-      receive_(runState_, activeSettings_, comm1_, {*this, *this, *this, *this}, send_),
-      inputBlocker_(*this), renumbering_(runState_, *this, *this),
+      comm1_(handOver_, programDir), send_(runState_, activeSettings_, comm1_,
+                                           {.Status = *this,
+                                            .Keys = *this,
+                                            .Editor = editor_,
+                                            .Ui = *this,
+                                            .Session = session_,
+                                            .Leader = [this] { return form2_->Leader(); }}),
+      receive_(runState_, activeSettings_, comm1_,
+               {.Status = *this, .Editor = editor_, .Ui = *this, .Session = session_}, send_),
+      inputBlocker_(*this), renumbering_(runState_, editor_, *this),
       launcher_(runState_, messages_, [this] { return SelectedPaneItem(); }),
       files_(runState_, activeSettings_, messages_, controls_, editor_, *this,
              [this] { return MayDiscardReceivedText(); }),
       printing_(
           runState_, messages_, [this] { return editor_.Text(); },
           [this] { return SelectedPaneItem(); }, this),
-      automation_(runState_, activeSettings_, comm1_, send_,
-                  {*this, *this, [this] { controls_.LsFileListView261->Refresh(); },
-                   [this](const std::string& path) { return files_.Load(DisplayPath(path)); },
-                   [this] { return WindowIdle(); }}) {
+      automation_(
+          runState_, activeSettings_, comm1_, send_,
+          {.Status = *this,
+           .Ui = *this,
+           .Session = session_,
+           .Editor = editor_,
+           .RefreshFiles = [this] { controls_.LsFileListView261->Refresh(); },
+           .LoadFile =
+               [this](const std::string& path) { return files_.Load(DisplayPath(path)); }}) {
     runState_.ProgramDir = std::move(programDir);
     controls_.LsFileListView261->Operations().SetProfileFile(ProfilePath());
     setObjectName(QStringLiteral("punch_d"));
@@ -68,11 +79,12 @@ Tpunch_d::Tpunch_d(std::string programDir, UserMessages& messages, QWidget* pare
     ConnectHandlers();
     Guard([this] { FormCreate(); });
     form2_ = new TForm2(*this, activeSettings_, ProfilePath(), messages_, this);
-    connect(form2_, &QDialog::finished, this, [this] { Guard([this] { EnableButtons(); }); });
     automationDialog_ = new TAutomation(*this, ProfilePath(), messages_, this);
     help_ = new HelpWindow(runState_.ProgramDir, messages_, this);
     controls_.LsFileListView261->SetMessages(&messages_);
     about_ = new TAbout(this);
+    session_.OnChange([this] { DrawControls(); });
+    DrawControls();
 }
 
 Tpunch_d::~Tpunch_d() = default;
@@ -100,16 +112,16 @@ void Tpunch_d::CommOpenTimer1Timer() {
         return;
     }
     ApplyPortSettings();
-    if (runState_.SendPending) {
-        runState_.SendPending = false;
+    switch (session_.PortOpened()) {
+    case TransferSession::Pending::Send:
         send_.SendStart();
-    } else if (runState_.StopPending) {
-        runState_.StopPending = false;
-    } else if (runState_.ReceivePending) {
-        runState_.ReceivePending = false;
+        break;
+    case TransferSession::Pending::Receive:
         receive_.ReceiveStart();
+        break;
+    case TransferSession::Pending::None:
+        break;
     }
-    automation_.Resume();
 }
 
 void Tpunch_d::DefaultDirectoryTimer1Timer() {
@@ -119,13 +131,13 @@ void Tpunch_d::DefaultDirectoryTimer1Timer() {
 }
 
 void Tpunch_d::ComboBox1Change() {
+    if (!session_.SelectMachine()) {
+        return;
+    }
     comm1_.PurgeRead();
     comm1_.PurgeWrite();
     comm1_.Close();
-    // A send still waiting for the old machine's XON is over.
-    runState_.WaitingForRemoteStart = false;
     ProfileFile(ProfilePath()).ReadSelectedProfile(TextBytes(CurrentMachine()), activeSettings_);
-    automation_.Pause();
     ConfigureAutomation();
     Arm(commOpenTimer1_);
     const QString defaultDir = DisplayPath(activeSettings_.DefaultDir);
@@ -161,13 +173,15 @@ void Tpunch_d::LsFileListView261Change() {
 }
 
 void Tpunch_d::GetButtonClick() {
-    files_.Get();
+    Perform(Command::EditProgram, [this] { files_.Get(); });
 }
 
 void Tpunch_d::SaveButtonClick() {
-    if (files_.AskSaveName()) {
-        Arm(saveTimer_);
-    }
+    Perform(Command::EditProgram, [this] {
+        if (files_.AskSaveName()) {
+            Arm(saveTimer_);
+        }
+    });
 }
 
 void Tpunch_d::SaveTimerTimer() {
@@ -176,24 +190,7 @@ void Tpunch_d::SaveTimerTimer() {
 }
 
 void Tpunch_d::ClearButtonClick() {
-    runState_.ReceivedLines = 1;
-    runState_.ReceiveOff = true;
-    // A send that still waits for the machine's XON is over too.
-    runState_.WaitingForRemoteStart = false;
-    if (ClearButtonReadsClear()) {
-        editor_.CutAll();
-        runState_.ReceivedUnsaved = false;
-        runState_.CurrentFile.clear();
-        controls_.Edit7->clear();
-    }
-    try {
-        comm1_.Close();
-    } catch (const EVaCommError&) {
-        // The port is closed either way, and it reopens in a moment.
-    }
-    runState_.StopPending = true;
-    Arm(commOpenTimer1_);
-    EnableButtons();
+    ClearOrStop(session_.RequestStop());
 }
 
 void Tpunch_d::CloseButtonClick() {
@@ -202,11 +199,8 @@ void Tpunch_d::CloseButtonClick() {
     }
     closeConfirmed_ = true;
     ShowStatus(QStringLiteral("Closing Feedrail"));
-    runState_.Closing = true;
-    runState_.CancelRequested = true;
-    ClearButtonClick();
-    runState_.TxEnabled = true;
-    runState_.ReceiveOff = true;
+    ClearOrStop(session_.RequestStop());
+    session_.Close();
     Arm(closeTimer1_);
     comm1_.Close();
 }
@@ -216,56 +210,61 @@ void Tpunch_d::CloseTimer1Timer() {
     close();
 }
 
+// Saving the settings puts them in force at once, as selecting the machine
+// does.
 void Tpunch_d::Settings1Click() {
-    automation_.Pause();
-    form2_->exec();
+    Perform(Command::Dialog, [this] {
+        if (form2_->exec() == QDialog::Accepted) {
+            ComboBox1Change();
+        }
+    });
 }
 
 void Tpunch_d::Automation1Click() {
-    automationDialog_->exec();
-    ConfigureAutomation();
+    Perform(Command::Dialog, [this] {
+        automationDialog_->exec();
+        ConfigureAutomation();
+    });
 }
 
 // Not modal, so that closing the window with the box open ends the program.
 void Tpunch_d::About1Click() {
-    about_->show();
+    Perform(Command::Glance, [this] { about_->show(); });
 }
 
 void Tpunch_d::Renumber1Click() {
-    renumbering_.Renumber();
+    Perform(Command::EditProgram, [this] { renumbering_.Renumber(); });
 }
 
 void Tpunch_d::UtilityClick(int number) {
-    launcher_.Run(number);
+    Perform(Command::Glance, [this, number] { launcher_.Run(number); });
 }
 
 void Tpunch_d::SetupSheetButtonClick() {
-    launcher_.SetupSheet();
+    Perform(Command::Glance, [this] { launcher_.SetupSheet(); });
 }
 
 void Tpunch_d::Index1Click() {
-    help_->ShowIndex();
+    Perform(Command::Glance, [this] { help_->ShowIndex(); });
 }
 
 void Tpunch_d::PrintWindowButtonClick() {
-    printing_.PrintWindowButtonClick();
+    Perform(Command::EditProgram, [this] { printing_.PrintWindowButtonClick(); });
 }
 
 void Tpunch_d::BitBtn3Click() {
-    printing_.BitBtn3Click();
+    Perform(Command::Dialog, [this] { printing_.BitBtn3Click(); });
 }
 
 void Tpunch_d::PrintColumns1Click() {
-    printing_.PrintColumns1Click();
+    Perform(Command::Dialog, [this] { printing_.PrintColumns1Click(); });
 }
 
 void Tpunch_d::SendButtonClick() {
-    automation_.Pause();
     send_.SendButtonClick();
 }
 
 void Tpunch_d::ReceiveButtonClick() {
-    automation_.Pause();
     receive_.ReceiveButtonClick();
 }
 
@@ -275,19 +274,11 @@ void Tpunch_d::ShowStatus(const QString& text) {
 }
 
 void Tpunch_d::EnableButtons() {
-    // Back to idle: no send waits for the machine's XON any more.
-    runState_.WaitingForRemoteStart = false;
     for (QPushButton* button : {controls_.SendButton, controls_.ReceiveButton, controls_.SaveButton,
                                 controls_.PrintWindowButton, controls_.ClearButton}) {
         button->setEnabled(true);
     }
-    if (controls_.ClearButton->text() == QLatin1String("Stop")) {
-        controls_.ClearButton->setText(QStringLiteral("Clear"));
-        controls_.ClearButton->setIcon(controls_.Image2);
-    }
     editor_.CaretToStart();
-    // Listening starts once the transfer that ended here has returned.
-    Defer([this] { automation_.Resume(); });
 }
 
 void Tpunch_d::DisableButtons() {
@@ -295,6 +286,71 @@ void Tpunch_d::DisableButtons() {
                                 controls_.PrintWindowButton}) {
         button->setEnabled(false);
     }
+}
+
+void Tpunch_d::DrawControls() {
+    const bool transfer = session_.Transferring();
+    if (transfer != drawnTransfer_) {
+        drawnTransfer_ = transfer;
+        transfer ? DisableButtons() : EnableButtons();
+        controls_.ClearButton->setText(transfer ? QStringLiteral("Stop") : QStringLiteral("Clear"));
+        controls_.ClearButton->setIcon(transfer ? controls_.Image1 : controls_.Image2);
+    }
+    const auto allow = [this](Command command, std::initializer_list<QObject*> controls) {
+        for (QObject* control : controls) {
+            control->setProperty("enabled", session_.Allows(command));
+        }
+    };
+    allow(Command::EditProgram, {controls_.GetButton, controls_.Renumber1});
+    allow(Command::Dialog,
+          {controls_.BitBtn3, controls_.PrintColumns1, controls_.Settings1, controls_.Automation1});
+    allow(Command::Glance, {controls_.SetupSheetButton, controls_.Index1, controls_.About1});
+    allow(Command::SelectMachine, {controls_.ComboBox1});
+    for (QAction* action : controls_.Utilities1->actions()) {
+        if (action != controls_.Renumber1 && action != controls_.PrintColumns1) {
+            allow(Command::Glance, {action});
+        }
+    }
+}
+
+void Tpunch_d::Perform(Command command, const std::function<void()>& work) {
+    if (!session_.Allows(command)) {
+        // A running send keeps its own status text.
+        if (session_.Phase() != TransferPhase::Sending) {
+            ShowStatus(session_.WhyRefused(command));
+        }
+        return;
+    }
+    const TransferSession::BusyScope busy(session_);
+    work();
+}
+
+void Tpunch_d::ClearOrStop(TransferSession::StopAction action) {
+    using StopAction = TransferSession::StopAction;
+    if (action == StopAction::Clear) {
+        editor_.CutAll();
+        runState_.ReceivedUnsaved = false;
+        runState_.CurrentFile.clear();
+        controls_.Edit7->clear();
+    }
+    if (action == StopAction::Clear || action == StopAction::EndTransfer) {
+        try {
+            comm1_.Close();
+        } catch (const EVaCommError&) {
+            // The port is closed either way, and it reopens in a moment.
+        }
+        Arm(commOpenTimer1_);
+    }
+}
+
+void Tpunch_d::EscapeClose() {
+    const bool working = session_.Transferring() || automation_.Reading();
+    if (working && !messages_.Confirm(QStringLiteral(
+                       "A transfer runs or waits, or Feedrail listens to the machine.\n"
+                       "Stop it and close Feedrail?"))) {
+        return;
+    }
+    CloseButtonClick();
 }
 
 void Tpunch_d::ApplyPortSettings() {
@@ -332,7 +388,7 @@ void Tpunch_d::keyPressEvent(QKeyEvent* event) {
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
     auto* button = qobject_cast<QAbstractButton*>(focusWidget());
     if (event->key() == Qt::Key_Escape && !inEditor) {
-        Guard([this] { CloseButtonClick(); });
+        Guard([this] { EscapeClose(); });
     } else if (enter && button != nullptr) {
         button->animateClick();
     } else if (enter && !inEditor && focusWidget() != controls_.LsFileListView261) {
@@ -453,10 +509,6 @@ QString Tpunch_d::SelectedPaneItem() const {
     return files.SelectedCount() == 1 ? files.SelectedPath() : QString();
 }
 
-bool Tpunch_d::WindowIdle() const {
-    return controls_.SendButton->isEnabled() && !receive_.Running();
-}
-
 void Tpunch_d::ConfigureAutomation() {
     const std::string machine = TextBytes(CurrentMachine());
     if (automation_.Configure(machine, ReadAutomationSettings(IniFile(ProfilePath()), machine))) {
@@ -488,24 +540,6 @@ void Tpunch_d::ShowProgress(const std::string& text) {
     controls_.StaticText1->repaint();
 }
 
-void Tpunch_d::ShowStopButton() {
-    controls_.ClearButton->setText(QStringLiteral("Stop"));
-    controls_.ClearButton->setIcon(controls_.Image1);
-}
-
-bool Tpunch_d::ClearButtonReadsClear() const {
-    return controls_.ClearButton->text() == QLatin1String("Clear");
-}
-
-void Tpunch_d::DisableClearButton() {
-    controls_.ClearButton->setEnabled(false);
-}
-
-void Tpunch_d::ClearEditorAndFileName() {
-    controls_.Edit7->clear();
-    controls_.Memo1->clear();
-}
-
 void Tpunch_d::ArmCommOpenTimer() {
     Arm(commOpenTimer1_);
 }
@@ -528,36 +562,15 @@ void Tpunch_d::Defer(std::function<void()> work) {
     QTimer::singleShot(0, this, [this, work = std::move(work)] { Guard(work); });
 }
 
-std::string Tpunch_d::GetEditorLine(int line) const {
-    return editor_.GetEditorLine(line);
-}
-
-void Tpunch_d::SetEditorLines(int first, const std::vector<std::string>& lines) {
-    editor_.SetEditorLines(first, lines);
-}
-
-void Tpunch_d::BeginUndoStep() {
-    editor_.BeginUndoStep();
-}
-
-void Tpunch_d::EndUndoStep() {
-    editor_.EndUndoStep();
-}
-
-int Tpunch_d::EditorLineCount() const {
-    return editor_.EditorLineCount();
-}
-
-void Tpunch_d::HighlightEditorLine(int line) {
-    editor_.HighlightEditorLine(line);
-}
-
-void Tpunch_d::AppendReceivedLine(const std::string& text) {
-    editor_.AppendReceivedLine(text, runState_.ReceivedLines);
+void Tpunch_d::After(std::chrono::milliseconds time, std::function<void()> work) {
+    QTimer::singleShot(time, this, [this, work = std::move(work)] { Guard(work); });
 }
 
 void Tpunch_d::ProcessEventsBlockingInput() {
     handOver_.RunPending();
+    // Stop stays at hand while a send runs, and only then.
+    inputBlocker_.LetClicksThrough(
+        session_.Phase() == TransferPhase::Sending ? controls_.ClearButton : nullptr);
     QCoreApplication::instance()->installEventFilter(&inputBlocker_);
     QCoreApplication::processEvents();
     QCoreApplication::instance()->removeEventFilter(&inputBlocker_);

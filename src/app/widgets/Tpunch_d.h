@@ -1,11 +1,5 @@
 #pragma once
 
-#include "app/Buttons.h"
-#include "app/EditorLines.h"
-#include "app/KeyPoll.h"
-#include "app/RunState.h"
-#include "app/StatusLine.h"
-#include "app/UiHandOver.h"
 #include "app/widgets/FileCommands.h"
 #include "app/widgets/MainWindowControls.h"
 #include "app/widgets/MemoEditor.h"
@@ -15,6 +9,11 @@
 #include "profiles/UtilityCommand.h"
 #include "profiles/widgets/MachineListHost.h"
 #include "serial/TVaComm.h"
+#include "session/KeyPoll.h"
+#include "session/RunState.h"
+#include "session/StatusLine.h"
+#include "session/TransferSession.h"
+#include "session/UiHandOver.h"
 #include "transfer/Automation.h"
 #include "transfer/ReceiveTransfer.h"
 #include "transfer/SendTransfer.h"
@@ -39,12 +38,12 @@ class UserMessages;
 // The main window: machine selection, the port and its timed reopening, the
 // status line, the file pane and the editor window. Its handlers carry the
 // design names; each runs through one guard that shows errors escaping it.
+// What it is doing is its TransferSession's phase: the controls are drawn
+// from it, and every command asks it first.
 class Tpunch_d : public QMainWindow,
                  public MachineListHost,
                  public StatusLine,
-                 public Buttons,
                  public KeyPoll,
-                 public EditorLines,
                  public UiHandOver {
     Q_OBJECT
 public:
@@ -80,33 +79,19 @@ public:
     void ReceiveButtonClick();
 
     void ShowStatus(const QString& text);
-    void EnableButtons() override;
-    void DisableButtons() override;
     void ApplyPortSettings();
 
     // StatusLine
     void ShowStatus(const std::string& text) override;
     void ShowProgress(const std::string& text) override;
-    // Buttons
-    void ShowStopButton() override;
-    bool ClearButtonReadsClear() const override;
-    void DisableClearButton() override;
     // UiHandOver
     void ArmCommOpenTimer() override;
     void Defer(std::function<void()> work) override;
+    void After(std::chrono::milliseconds time, std::function<void()> work) override;
     // KeyPoll
     bool EscapePressed() override;
     void Idle(std::chrono::milliseconds time) override;
     void ForgetEscape() override;
-    // EditorLines
-    void ClearEditorAndFileName() override;
-    std::string GetEditorLine(int line) const override;
-    void SetEditorLines(int first, const std::vector<std::string>& lines) override;
-    void BeginUndoStep() override;
-    void EndUndoStep() override;
-    int EditorLineCount() const override;
-    void HighlightEditorLine(int line) override;
-    void AppendReceivedLine(const std::string& text) override;
 
     // Runs a handler; an error escaping it is shown: a serial port error as
     // "Async32 error: " and its message once the port has first been set up,
@@ -117,6 +102,7 @@ public:
     void AddMachine(const QString& name) override;
 
     RunState& State() { return runState_; }
+    const TransferSession& Session() const { return session_; }
     ActiveSettings& Settings() { return activeSettings_; }
     TVaComm& Comm1() { return comm1_; }
     MemoEditor& Editor() { return editor_; }
@@ -135,6 +121,19 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // The idle and transfer states of the buttons.
+    void EnableButtons();
+    void DisableButtons();
+    // Draws every control from the session's phase.
+    void DrawControls();
+    // Runs a command the session allows now, as busy work; otherwise the
+    // status line says why not.
+    void Perform(Command command, const std::function<void()>& work);
+    // What Clear or Stop leaves to the window.
+    void ClearOrStop(TransferSession::StopAction action);
+    // Esc outside the editor closes the window, after a question while a
+    // transfer or unattended work would end with it.
+    void EscapeClose();
     void ShowError(std::exception_ptr error);
     void ConnectHandlers();
     void FillMachineList();
@@ -148,14 +147,14 @@ private:
     std::string ProfilePath() const;
     // The file pane's one selected item; empty without a selection.
     QString SelectedPaneItem() const;
-    // No transfer runs or waits: the buttons are enabled.
-    bool WindowIdle() const;
     // The selected machine's unattended-DNC options, read afresh.
     void ConfigureAutomation();
     static void Arm(QTimer& timer);
 
     RunState runState_;
     ActiveSettings activeSettings_;
+    TransferSession session_{runState_};
+    bool drawnTransfer_ = false;
     UserMessages& messages_;
     bool errorHookInstalled_ = false;
     MainWindowControls controls_;

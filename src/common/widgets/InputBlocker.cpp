@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QWidget>
 #include <QWindow>
 #include <utility>
@@ -25,15 +26,29 @@ bool InputBlocker::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::KeyRelease:
     case QEvent::ShortcutOverride:
     case QEvent::Shortcut:
+        return true;
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:
     case QEvent::MouseButtonDblClick:
     case QEvent::Wheel:
     case QEvent::ContextMenu:
-        return true;
+        return !ForClickable(watched, event);
     default:
         return QObject::eventFilter(watched, event);
     }
+}
+
+// A click reaches the window's handle before the button under it.
+bool InputBlocker::ForClickable(QObject* watched, QEvent* event) const {
+    if (clickable_ == nullptr) {
+        return false;
+    }
+    if (watched == clickable_) {
+        return true;
+    }
+    const auto* mouse = dynamic_cast<QMouseEvent*>(event);
+    return mouse != nullptr && qobject_cast<QWindow*>(watched) != nullptr &&
+           window_.childAt(mouse->position().toPoint()) == clickable_;
 }
 
 bool InputBlocker::Blocks(QObject* watched) const {

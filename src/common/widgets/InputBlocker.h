@@ -17,14 +17,19 @@ public:
 
     // Whether Esc was pressed since the last call.
     bool TakeEscape();
+    // Lets the clicks on `button` through (none with nullptr); its keys stay
+    // blocked, and an Esc there is remembered as anywhere else.
+    void LetClicksThrough(QWidget* button) { clickable_ = button; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     bool Blocks(QObject* watched) const;
+    bool ForClickable(QObject* watched, QEvent* event) const;
 
     QWidget& window_;
+    QWidget* clickable_ = nullptr;
     bool escapePressed_ = false;
 };
 

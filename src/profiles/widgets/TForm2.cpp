@@ -6,13 +6,13 @@
 #include "profiles/ActiveSettings.h"
 #include "profiles/ConversionError.h"
 #include "profiles/IniFile.h"
+#include "profiles/LinePause.h"
 #include "profiles/ProfileDefaults.h"
 #include "profiles/ProfileFile.h"
 #include "profiles/ProfileValues.h"
 #include "profiles/WholeNumber.h"
 #include "profiles/widgets/MachineListHost.h"
 #include "profiles/widgets/TForm3.h"
-#include "transfer/LinePause.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>

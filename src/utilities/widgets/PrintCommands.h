@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/RunState.h"
+#include "session/RunState.h"
 #include "utilities/widgets/ListingPrinter.h"
 #include "utilities/widgets/TPrint_Columns.h"
 

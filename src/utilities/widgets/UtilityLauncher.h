@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/RunState.h"
 #include "profiles/UtilityCommand.h"
+#include "session/RunState.h"
 #include "utilities/widgets/TBUExecute.h"
 
 #include <QString>

@@ -155,10 +155,10 @@ TEST_F(MainWindowTest, ClearEmptiesTheEditorAndStopKeepsIt) {
     Controls().Edit7->setText("part.nc");
     window_->State().CurrentFile = "/nc/part.nc";
 
-    // Stop, as a running transfer shows it.
-    window_->DisableButtons();
-    Controls().ClearButton->setText("Stop");
+    // Stop of a requested send.
+    window_->SendButtonClick();
     EXPECT_FALSE(Controls().SendButton->isEnabled());
+    EXPECT_EQ(Controls().ClearButton->text(), "Stop");
     window_->ClearButtonClick();
     EXPECT_EQ(window_->Editor().Text(), "%\nG1\n%\n");
     EXPECT_EQ(Controls().ClearButton->text(), "Clear");

@@ -1,5 +1,6 @@
 #include "app/widgets/MemoEditor.h"
 
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <gtest/gtest.h>
@@ -10,7 +11,9 @@ namespace {
 class MemoEditorTest : public ::testing::Test {
 protected:
     QPlainTextEdit memo_;
-    MemoEditor editor_{memo_};
+    QLineEdit fileName_;
+    int receivedLines_ = 0;
+    MemoEditor editor_{memo_, fileName_, receivedLines_};
 };
 
 TEST_F(MemoEditorTest, LinesAreNumberedFromOneAndAnEmptyLastLineIsNotCounted) {

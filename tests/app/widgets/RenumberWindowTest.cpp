@@ -77,14 +77,14 @@ TEST_F(RenumberWindowTest, EscStopsARenumberingAfterTheCurrentLineAndOneUndoTake
     // Lines 3 on are the blocks: a run of renumbered ones, then the old ones.
     int renumbered = 0;
     while (renumbered < blocks &&
-           Window().GetEditorLine(renumbered + 3) ==
+           Window().Editor().GetEditorLine(renumbered + 3) ==
                "N" + std::to_string((renumbered + 1) * 10) + " G1 X" + std::to_string(renumbered)) {
         ++renumbered;
     }
     EXPECT_GT(renumbered, 0);
     EXPECT_LT(renumbered, blocks) << "Esc did not stop the renumbering";
     for (int i = renumbered; i < blocks; i += 997) {
-        EXPECT_EQ(Window().GetEditorLine(i + 3),
+        EXPECT_EQ(Window().Editor().GetEditorLine(i + 3),
                   "N" + std::to_string(i + 1) + " G1 X" + std::to_string(i));
     }
     EXPECT_TRUE(Window().State().CancelRequested);

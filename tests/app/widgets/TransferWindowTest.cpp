@@ -1,14 +1,18 @@
 #include "app/widgets/Tpunch_d.h"
+#include "filelist/widgets/TLsFileListView26.h"
 #include "profiles/widgets/TForm2.h"
 #include "support/PseudoTerminal.h"
 #include "support/TempFolder.h"
 #include "support/widgets/FakeMessages.h"
+#include "support/widgets/PumpEvents.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTimer>
 #include <filesystem>
@@ -19,7 +23,9 @@
 namespace feedrail {
 namespace {
 
+using namespace std::chrono_literals;
 using test::FakeMessages;
+using test::PumpUntil;
 using test::TempFolder;
 using test::WriteFile;
 
@@ -80,7 +86,7 @@ TEST_F(TransferWindowTest, StopEndsAWaitForTheMachinesXon) {
 
 TEST_F(TransferWindowTest, ClosingAsksBeforeAnUnsavedReceivedProgramIsLost) {
     window_->State().ReceivedLines = 1;
-    window_->AppendReceivedLine("O1000");
+    window_->Editor().AppendReceivedLine("O1000");
     window_->State().ReceivedUnsaved = true;
     messages_.ConfirmAnswer = false;
     window_->CloseButtonClick();
@@ -141,24 +147,83 @@ TEST_F(TransferWindowTest, AnotherWindowKeepsItsKeysWhileTheKeyPollRuns) {
     EXPECT_EQ(box.text(), "a") << "a message box raised during a send could not be answered";
 }
 
-TEST_F(TransferWindowTest, EveryWayBackToIdleEndsAWaitForTheMachinesXon) {
-    const struct {
-        const char* name;
-        std::function<void()> end;
-    } cases[] = {
-        {"the settings dialog closes", [this] { window_->Form2().reject(); }},
-        {"another machine is chosen",
-         [this] {
-             window_->Controls().ComboBox1->setCurrentIndex(1);
-             window_->ComboBox1Change();
-         }},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        window_->State().WaitingForRemoteStart = true;
-        c.end();
-        EXPECT_FALSE(window_->State().WaitingForRemoteStart);
+// The commands a send shuts out, as an open menu or another window would
+// run them; none may change the program or the line under the send.
+void ExpectEveryCommandRefused(Tpunch_d& window, const std::string& program) {
+    const auto& controls = window.Controls();
+    for (const QObject* control : std::initializer_list<const QObject*>{
+             controls.Renumber1, controls.Settings1, controls.PrintColumns1, controls.About1,
+             controls.GetButton, controls.ComboBox1}) {
+        EXPECT_FALSE(control->property("enabled").toBool()) << control->objectName().toStdString();
     }
+    window.Renumber1Click();
+    window.About1Click();
+    window.PrintWindowButtonClick();
+    window.GetButtonClick();
+    EXPECT_EQ(window.Editor().Text(), program) << "a command ran during the send";
+}
+
+// The control's XON starts the send, its XOFF holds it: meanwhile no command
+// but Stop may run, and Stop, clicked, stays at hand and cancels the send.
+TEST_F(TransferWindowTest, DuringASendOnlyStopRuns) {
+    StartOnPty("CommHandshake=0\n");
+    const std::string program = "%\nG1 X1\nG1 X2\n%\n";
+    Send(program);
+    ASSERT_EQ(window_->Session().Phase(), TransferPhase::WaitingForRemoteStart);
+    ExpectEveryCommandRefused(*window_, program);
+    EXPECT_EQ(pty_.ReadAll(100ms), "\x11\x11");
+
+    bool held = false;
+    pty_.Write("\x11\x13");
+    QTimer::singleShot(300, window_.get(), [&] {
+        held = window_->Session().Phase() == TransferPhase::Sending;
+        ExpectEveryCommandRefused(*window_, program);
+        QPushButton* stop = window_->Controls().ClearButton;
+        EXPECT_TRUE(stop->isEnabled());
+        EXPECT_EQ(stop->text(), "Stop");
+        for (const auto type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+            QApplication::postEvent(stop, new QMouseEvent(type, QPointF(5, 5), QPointF(5, 5),
+                                                          Qt::LeftButton, Qt::LeftButton,
+                                                          Qt::NoModifier));
+        }
+    });
+    EXPECT_TRUE(PumpUntil([&] { return window_->Session().Phase() == TransferPhase::Idle; }, 5s));
+    EXPECT_TRUE(held);
+    EXPECT_EQ(window_->Controls().Label3->text(), "Finished Send");
+    pty_.Write("\x11");
+    EXPECT_EQ(pty_.ReadAll(300ms), "") << "bytes went out after the cancel";
+}
+
+TEST_F(TransferWindowTest, GetIsRefusedWhileAReceiveRunsOrWaits) {
+    WriteFile(folder_.File("O1000.nc"), "%\nO1000\n%\n");
+    TLsFileListView26& files = *window_->Controls().LsFileListView261;
+    files.SetDirectory(QString::fromStdString(folder_.Path()));
+    files.setCurrentItem(files.findItems("O1000.nc", Qt::MatchExactly).front());
+    window_->ReceiveButtonClick();
+    window_->Editor().AppendReceivedLine("O2000");
+    window_->GetButtonClick();
+    EXPECT_EQ(window_->Editor().Text(), "O2000\n");
+    EXPECT_EQ(window_->Controls().Edit7->text(), "");
+    EXPECT_EQ(window_->Controls().Label3->text(), "Not while receiving: press Stop first");
+    EXPECT_FALSE(window_->Controls().GetButton->isEnabled());
+}
+
+// Esc still closes the window, but asks first while a transfer waits; No
+// leaves everything as it was.
+TEST_F(TransferWindowTest, EscDuringAReceiveAsksBeforeClosing) {
+    window_->show();
+    window_->ReceiveButtonClick();
+    messages_.ConfirmAnswer = false;
+    PostKey(window_->Controls().SendButton, Qt::Key_Escape);
+    PumpUntil([&] { return !messages_.Questions.isEmpty(); }, 2s);
+    EXPECT_EQ(messages_.Questions.size(), 1);
+    EXPECT_FALSE(window_->CloseTimer1().isActive());
+    EXPECT_EQ(window_->Session().Phase(), TransferPhase::ReceiveRequested);
+
+    messages_.ConfirmAnswer = true;
+    PostKey(window_->Controls().SendButton, Qt::Key_Escape);
+    EXPECT_TRUE(PumpUntil([&] { return window_->CloseTimer1().isActive(); }, 2s));
+    EXPECT_EQ(window_->Session().Phase(), TransferPhase::Closing);
 }
 
 } // namespace

@@ -174,12 +174,15 @@ TEST_F(SettingsDialogTest, ACharDelayThatIsNoNumberIsRefusedBeforeAnythingIsWrit
     Dialog().reject();
 }
 
-TEST_F(SettingsDialogTest, ClosingTheDialogRestoresTheButtons) {
+// The buttons follow the transfer, not the dialog: a receive goes on with
+// Send locked and Stop at hand.
+TEST_F(SettingsDialogTest, ClosingTheDialogDuringAReceiveKeepsTheReceivesButtons) {
     Start("[Mill]\n");
-    window_->DisableButtons();
+    window_->ReceiveButtonClick();
     Dialog().open();
     Dialog().reject();
-    EXPECT_TRUE(window_->Controls().SendButton->isEnabled());
+    EXPECT_FALSE(window_->Controls().SendButton->isEnabled());
+    EXPECT_EQ(window_->Controls().ClearButton->text(), "Stop");
 }
 
 TEST_F(SettingsDialogTest, AddMachineAppendsAndSelectsWithoutSelectingTheMachine) {

@@ -23,6 +23,9 @@ public:
     virtual void AppendReceivedLine(const std::string& text) = 0;
     // Empties the editor and the file-name box for a receive.
     virtual void ClearEditorAndFileName() = 0;
+    // The text differs from what was loaded or saved last: typed, renumbered
+    // or received.
+    virtual bool EditorModified() const = 0;
 };
 
 } // namespace feedrail

@@ -1,4 +1,4 @@
-#include "transfer/LinePause.h"
+#include "profiles/LinePause.h"
 
 #include <cmath>
 #include <cstdio>

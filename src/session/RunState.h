@@ -5,7 +5,9 @@
 
 namespace feedrail {
 
-// The run-time state the main window shares with the transfers.
+// The run-time state the main window shares with the transfers. The request
+// flags, WaitingForRemoteStart, Receiving and Closing change only through
+// TransferSession, in step with its phase.
 struct RunState {
     std::string ProgramDir;
     std::vector<std::string> DirPaths;

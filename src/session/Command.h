@@ -1,0 +1,21 @@
+#pragma once
+
+namespace feedrail {
+
+// What an operator's command does, as far as the session is concerned.
+enum class Command {
+    Send,
+    Receive,
+    // Another machine: the port closes and reopens with its settings.
+    SelectMachine,
+    // Works on the editor's program: Get, Save, Renumber, Print Window.
+    EditProgram,
+    // A modal dialog or a printout that leaves the editor alone: DNC Settings,
+    // Automation, Print Columns, Print File.
+    Dialog,
+    // Shows or starts something beside the window: About, Help, the setup
+    // sheet and the utilities.
+    Glance,
+};
+
+} // namespace feedrail
