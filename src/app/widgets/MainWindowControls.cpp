@@ -171,7 +171,7 @@ void MainWindowControls::BuildMenu(QMainWindow& window) {
     Renumber1->setObjectName(QStringLiteral("Renumber1"));
     PrintColumns1 = Utilities1->addAction(QStringLiteral("Print &Columns..."));
     PrintColumns1->setObjectName(QStringLiteral("PrintColumns1"));
-    QMenu* settings = menu->addMenu(QStringLiteral("&Settings"));
+    QMenu* settings = menu->addMenu(QStringLiteral("Se&ttings"));
     settings->setObjectName(QStringLiteral("SettingsMenu"));
     Settings1 = settings->addAction(QStringLiteral("&DNC Settings..."));
     Settings1->setObjectName(QStringLiteral("Settings1"));

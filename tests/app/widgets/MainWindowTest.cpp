@@ -18,9 +18,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <filesystem>
+#include <map>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -434,6 +436,45 @@ TEST_F(MainWindowTest, TheWindowShowsItsColumnsAtTheDesignSizeAndGrowsThePaneAnd
     EXPECT_GT(files.height(), pane.height());
     EXPECT_GT(Controls().Memo1->width(), editor.width());
     EXPECT_GT(Controls().Memo1->height(), editor.height());
+}
+
+// Alt and a letter reach one control: no two buttons or menus of the window
+// share a mnemonic, nor two items of one menu.
+TEST_F(MainWindowTest, NoTwoMnemonicsOfTheWindowCollide) {
+    WriteFile(folder_.File("DNCUtilities.ini"), "[Utilities]\nUtility1=&Setup,true,0\n");
+    Start("[M]\nCommPort=200\n");
+    const auto mnemonic = [](const QString& text) {
+        const int at = QString(text).replace(QLatin1String("&&"), QLatin1String("__")).indexOf('&');
+        return at >= 0 && at + 1 < text.size() ? text[at + 1].toLower() : QChar();
+    };
+    const auto expectUnique = [&](const QStringList& texts, const QString& where) {
+        std::map<QChar, QString> seen;
+        for (const QString& text : texts) {
+            const QChar letter = mnemonic(text);
+            if (!letter.isNull()) {
+                EXPECT_EQ(seen.count(letter), 0U) << where.toStdString() << ": " << text.toStdString()
+                                                  << " and " << seen[letter].toStdString();
+                seen[letter] = text;
+            }
+        }
+    };
+    QStringList window;
+    for (const QAbstractButton* button : window_->findChildren<QAbstractButton*>()) {
+        if (button->window() == window_.get()) {
+            window << button->text();
+        }
+    }
+    for (const QAction* menu : window_->menuBar()->actions()) {
+        window << menu->text();
+    }
+    expectUnique(window, "the window");
+    for (const QMenu* menu : window_->menuBar()->findChildren<QMenu*>()) {
+        QStringList items;
+        for (const QAction* item : menu->actions()) {
+            items << item->text();
+        }
+        expectUnique(items, menu->title());
+    }
 }
 
 } // namespace

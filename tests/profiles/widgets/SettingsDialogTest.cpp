@@ -8,7 +8,9 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QLabel>
 #include <QRadioButton>
+#include <QTimer>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -215,6 +217,23 @@ TEST_F(SettingsDialogTest, AddMachineAppendsAndSelectsWithoutSelectingTheMachine
               profiles + "[Haas VF2]\nCommBaudRate=2400\nCommPort=2\nPunchType=1\n"
                          "CommHandshake=0\nCommParity=N\nCommDataBits=8\nCommStopBits=1\n"
                          "EOB=0\nPunchWait=0\nLeader=0\nDefaultDir=\n");
+}
+
+// Saved settings are in force at once: the port reopens with them and the
+// summary shows them, as after selecting the machine.
+TEST_F(SettingsDialogTest, SavingPutsTheSettingsInForceAtOnce) {
+    Start("[Mill]\nCommPort=200\nCommBaudRate=4800\n");
+    window_->CommOpenTimer1Timer();
+    QTimer::singleShot(0, &Dialog(), [this] {
+        Find<QRadioButton>("BaudRate9600").setChecked(true);
+        Dialog().SaveClick();
+    });
+    window_->Settings1Click();
+    ASSERT_TRUE(window_->CommOpenTimer1().isActive()) << "the port is not reopened";
+    window_->CommOpenTimer1Timer();
+    EXPECT_EQ(window_->Comm1().Baudrate(), br9600);
+    EXPECT_TRUE(window_->Controls().StaticText1->text().startsWith("9600 Baud"))
+        << window_->Controls().StaticText1->text().toStdString();
 }
 
 } // namespace
