@@ -30,6 +30,7 @@ protected:
     void Deliver();
     // Whether the status line ever read `status`.
     bool Showed(const std::string& status) const;
+    const std::string& LastStatus() const { return host_.Statuses.back(); }
 
     RunState state_;
     ActiveSettings settings_;

@@ -181,5 +181,17 @@ TEST_F(ReceiveTransferTest, ProgressCountsLinesAndBytes) {
     EXPECT_EQ(host_.Progress.back(), "Received 3 lines, 6 bytes");
 }
 
+// Progress is limited in rate, yet ends on the last bytes that came.
+TEST_F(ReceiveTransferTest, TheProgressShowsTheLastBytesThatCame) {
+    StartReceive(1);
+    MachineSends("G1\n");
+    Deliver();
+    MachineSends("G2\n");
+    Deliver();
+    ASSERT_EQ(host_.Timed.size(), 1U);
+    host_.Timed[0].second();
+    EXPECT_EQ(host_.Progress.back(), "Received 2 lines, 6 bytes");
+}
+
 } // namespace
 } // namespace feedrail

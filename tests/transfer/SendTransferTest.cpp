@@ -15,7 +15,6 @@ const std::string Trailer = std::string(20, '\0') + "\x14";
 class SendTransferTest : public test::TransferFixture {
 protected:
     void Program(std::vector<std::string> lines) { host_.Lines = std::move(lines); }
-    const std::string& LastStatus() const { return host_.Statuses.back(); }
 };
 
 TEST_F(SendTransferTest, EveryByteOnTheWireIsTheTapeCodesOwn) {
