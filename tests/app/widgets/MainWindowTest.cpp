@@ -22,8 +22,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <filesystem>
-#include <map>
 #include <gtest/gtest.h>
+#include <map>
 #include <memory>
 
 namespace feedrail {
@@ -452,8 +452,9 @@ TEST_F(MainWindowTest, NoTwoMnemonicsOfTheWindowCollide) {
         for (const QString& text : texts) {
             const QChar letter = mnemonic(text);
             if (!letter.isNull()) {
-                EXPECT_EQ(seen.count(letter), 0U) << where.toStdString() << ": " << text.toStdString()
-                                                  << " and " << seen[letter].toStdString();
+                EXPECT_EQ(seen.count(letter), 0U)
+                    << where.toStdString() << ": " << text.toStdString() << " and "
+                    << seen[letter].toStdString();
                 seen[letter] = text;
             }
         }

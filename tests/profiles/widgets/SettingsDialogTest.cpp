@@ -6,9 +6,9 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QLabel>
 #include <QRadioButton>
 #include <QTimer>
 #include <gtest/gtest.h>
