@@ -226,5 +226,33 @@ TEST_F(TransferWindowTest, EscDuringAReceiveAsksBeforeClosing) {
     EXPECT_EQ(window_->Session().Phase(), TransferPhase::Closing);
 }
 
+// A request that comes in the middle of a renumbering never swaps the program
+// under it: the renumbered program is unsaved work, so nothing is sent.
+TEST_F(TransferWindowTest, ARequestDuringARenumberingLeavesItsProgramAlone) {
+    WriteFile(folder_.File("O1000.nc"), "%\nO1000\nG1\n%\n");
+    StartOnPty("CommHandshake=1\nRemoteRequest=1\nTransferLog=1\nDefaultDir=" + folder_.Path() +
+               "/\n");
+    ASSERT_TRUE(PumpUntil([&] { return window_->Unattended().Listening(); }, 5s));
+    pty_.ReadAll(100ms);
+    std::string program = "%\n";
+    for (int i = 0; i < 50000; ++i) {
+        program += "G1 X" + std::to_string(i) + "\n";
+    }
+    window_->Editor().SetText(program + "%\n");
+    bool requested = false;
+    QTimer::singleShot(20, window_.get(), [&] {
+        requested = true;
+        pty_.Write("\x12%\nO1000\n%\n\x14");
+    });
+    window_->Renumber1Click();
+    EXPECT_TRUE(requested) << "the renumbering ended before the request came";
+    test::PumpFor(500);
+    EXPECT_EQ(window_->Editor().GetEditorLine(2), "N10 G1 X0");
+    EXPECT_EQ(window_->Editor().GetEditorLine(50001), "N500000 G1 X49999");
+    EXPECT_EQ(pty_.ReadAll(200ms), "") << "the request was answered";
+    EXPECT_NE(test::ReadFile(folder_.File("feedrail-transfers.log")).find("not answered"),
+              std::string::npos);
+}
+
 } // namespace
 } // namespace feedrail
