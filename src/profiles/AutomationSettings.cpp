@@ -3,7 +3,17 @@
 #include "profiles/IniFile.h"
 #include "profiles/ProfileFile.h"
 
+#include <charconv>
+
 namespace feedrail {
+
+std::string ReceiveFolderOf(const std::string& receiveDir, const std::string& defaultDir,
+                            const std::string& otherwise) {
+    if (!receiveDir.empty() && receiveDir.front() == '/') {
+        return receiveDir;
+    }
+    return (defaultDir.empty() ? otherwise : defaultDir) + receiveDir;
+}
 
 AutomationSettings ReadAutomationSettings(const IniFile& profiles, std::string_view machine) {
     AutomationSettings settings;
@@ -12,6 +22,12 @@ AutomationSettings ReadAutomationSettings(const IniFile& profiles, std::string_v
     settings.ReceiveDir = WithTrailingSeparator(folder);
     settings.RemoteRequest = profiles.ReadBool(machine, "RemoteRequest", false);
     settings.TransferLog = profiles.ReadBool(machine, "TransferLog", false);
+    const std::string most = profiles.ReadString(machine, "MaxProgramBytes", "");
+    std::uint64_t bytes = 0;
+    const auto [end, error] = std::from_chars(most.data(), most.data() + most.size(), bytes);
+    if (error == std::errc() && end == most.data() + most.size() && bytes > 0) {
+        settings.MaxProgramBytes = bytes;
+    }
     return settings;
 }
 

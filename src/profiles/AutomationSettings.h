@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -19,6 +20,9 @@ struct AutomationSettings {
     bool RemoteRequest = false;
     // Every transfer adds a line to feedrail-transfers.log.
     bool TransferLog = false;
+    // A program longer than this is ended and kept as incomplete: a line
+    // that never stops cannot fill the disk.
+    std::uint64_t MaxProgramBytes = std::uint64_t{256} << 20;
 
     // Auto receive or remote request needs the line listened to when idle.
     bool Listens() const { return AutoReceive || RemoteRequest; }
@@ -26,8 +30,15 @@ struct AutomationSettings {
     bool operator==(const AutomationSettings&) const = default;
 };
 
+// Where programs are received: `receiveDir` as it is when absolute, within
+// the machine's `defaultDir` when relative (or empty), within `otherwise`
+// when the machine has no folder either.
+std::string ReceiveFolderOf(const std::string& receiveDir, const std::string& defaultDir,
+                            const std::string& otherwise);
+
 AutomationSettings ReadAutomationSettings(const IniFile& profiles, std::string_view machine);
-// Writes the four keys; raises IniWriteError, as every profile write does.
+// Writes the four keys of the Automation dialog (MaxProgramBytes is set by
+// hand); raises IniWriteError, as every profile write does.
 void WriteAutomationSettings(const IniFile& profiles, std::string_view machine,
                              const AutomationSettings& settings);
 

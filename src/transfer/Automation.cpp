@@ -9,24 +9,14 @@
 #include <cstring>
 
 namespace feedrail {
-namespace {
-
-std::string ProgramText(const std::vector<std::string>& lines) {
-    std::string text;
-    for (const std::string& line : lines) {
-        text += line;
-        text += '\n';
-    }
-    return text;
-}
-
-} // namespace
 
 Automation::Automation(RunState& state, const ActiveSettings& settings, TVaCustomComm& port,
                        SendTransfer& send, AutomationHosts hosts,
                        std::function<Clock::time_point()> now)
     : state_(state), settings_(settings), port_(port), send_(send), hosts_(std::move(hosts)),
-      now_(std::move(now)) {
+      now_(std::move(now)),
+      filer_([this](FiledProgram program) { Filed(std::move(program)); }, now_),
+      collector_(filer_, automation_.MaxProgramBytes) {
     hosts_.Session.OnChange([this] { SessionChanged(); });
 }
 
@@ -43,11 +33,8 @@ void Automation::Pause() {
     paused_ = true;
     answerPending_ = false;
     answerHeld_ = false;
-    if (collector_.Collecting()) {
-        hosts_.Status.ShowStatus("Auto Receive stopped in the middle of a program");
-        Log({{}, "receive", {}, static_cast<std::int64_t>(collector_.LineCount()), 0, "dropped"});
-    }
-    collector_.Reset();
+    // A program cut short here is kept as incomplete.
+    collector_.Interrupt();
 }
 
 void Automation::Resume() {
@@ -56,6 +43,9 @@ void Automation::Resume() {
         return;
     }
     paused_ = false;
+    filer_.SetPlaces({ReceiveFolder(), state_.ProgramDir, LastResortFolder()}, settings_.DefaultExt,
+                     automation_.AutoReceive, automation_.RemoteRequest);
+    collector_.SetMostBytes(automation_.MaxProgramBytes);
     SignalReceiveReady(port_, settings_.CommHandshake);
 }
 
@@ -111,38 +101,72 @@ void Automation::Take(char character) {
         return;
     }
     const bool started = !collector_.Collecting();
-    const auto program = collector_.Take(character);
+    collector_.Take(character);
     if (started && collector_.Collecting()) {
         hosts_.Status.ShowStatus("Receiving Data");
     }
-    if (program) {
-        ProgramArrived(*program);
-    }
 }
 
-void Automation::Log(TransferRecord record) {
+bool Automation::Log(TransferRecord record) {
     if (!automation_.TransferLog) {
-        return;
+        return true;
     }
     record.Machine = machine_;
     const std::string path = state_.ProgramDir + std::string(TransferLogName);
     if (const int error = AppendTransferLog(path, TransferLogLine(record, now_()))) {
         hosts_.Status.ShowStatus("Cannot write " + path + ": " + std::strerror(error));
+        return false;
     }
+    return true;
 }
 
-void Automation::ProgramArrived(const std::vector<std::string>& lines) {
-    if (automation_.RemoteRequest) {
-        if (const auto number = RequestedNumber(lines)) {
-            Answer(*number);
-            return;
-        }
-    }
-    if (automation_.AutoReceive) {
-        File(lines);
+void Automation::Filed(FiledProgram program) {
+    if (program.Request) {
+        Answer(*program.Request);
         return;
     }
-    hosts_.Status.ShowStatus("Received program not kept: Auto Receive is off");
+    if (!automation_.AutoReceive) {
+        hosts_.Status.ShowStatus("Received program not kept: Auto Receive is off");
+        return;
+    }
+    std::string places;
+    for (const std::string& refusal : program.Refused) {
+        places += (places.empty() ? "" : "; ") + refusal;
+    }
+    TransferRecord record{{},
+                          "receive",
+                          program.Path,
+                          static_cast<std::int64_t>(program.Lines),
+                          program.Bytes,
+                          "completed"};
+    if (program.Ending == ProgramSink::Ending::Interrupted) {
+        record.Result = "incomplete";
+    } else if (program.Ending == ProgramSink::Ending::TooLong) {
+        record.Result = "incomplete: longer than MaxProgramBytes (" +
+                        std::to_string(automation_.MaxProgramBytes) + " bytes)";
+    }
+    const std::string incomplete =
+        program.Ending == ProgramSink::Ending::Complete ? "" : " (incomplete)";
+    hosts_.Status.ShowProgress("Received " + std::to_string(program.Lines) + " lines, " +
+                               std::to_string(program.Bytes) + " bytes");
+    if (program.Path.empty()) {
+        record.Result = "not saved: " + places;
+        // The log's own trouble never hides that the program was not saved.
+        Log(record);
+        hosts_.Status.ShowStatus("Cannot save the received program: " + places);
+        hosts_.ShowError("The program the machine punched could not be saved anywhere.\n"
+                         "Places tried:\n" +
+                         places);
+        return;
+    }
+    if (!places.empty()) {
+        record.Result += " (not in " + places + ")";
+    }
+    const bool logged = Log(record);
+    hosts_.Status.ShowStatus("Saved " + program.Path + incomplete +
+                             (places.empty() ? "" : " (" + places + ")") +
+                             (logged ? "" : "; the transfer log could not be written"));
+    hosts_.RefreshFiles();
 }
 
 void Automation::Answer(const std::string& number) {
@@ -206,39 +230,11 @@ bool Automation::EditorHoldsWork() const {
     return state_.ReceivedUnsaved || hosts_.Editor.EditorModified();
 }
 
-void Automation::File(const std::vector<std::string>& lines) {
-    const std::string name = ProgramNumber(lines).value_or(UnnumberedName(now_()));
-    const std::string text = ProgramText(lines);
-    const std::string folder = ReceiveFolder();
-    NewProgramFile saved = SaveNewProgram(folder, name, settings_.DefaultExt, text);
-    std::string note;
-    // A program that came is kept even when its folder refuses it.
-    if (saved.error != 0 && folder != state_.ProgramDir) {
-        note = " (" + folder + ": " + std::strerror(saved.error) + ")";
-        saved = SaveNewProgram(state_.ProgramDir, name, settings_.DefaultExt, text);
-    }
-    TransferRecord record{{},          "receive",
-                          saved.path,  static_cast<std::int64_t>(lines.size()),
-                          text.size(), "completed"};
-    if (saved.error != 0) {
-        record.Result = std::strerror(saved.error);
-        hosts_.Status.ShowStatus("Cannot save " + saved.path + ": " + record.Result + note);
-    } else {
-        hosts_.Status.ShowStatus("Saved " + saved.path + note);
-        hosts_.RefreshFiles();
-    }
-    hosts_.Status.ShowProgress("Received " + std::to_string(lines.size()) + " lines, " +
-                               std::to_string(text.size()) + " bytes");
-    Log(record);
-}
-
-// The profile's receive folder, else the machine's folder, else the folder
-// of the profiles: a program that came is never dropped for want of one.
+// The profile's receive folder (a relative one within the machine's folder),
+// else the machine's folder, else the folder of the profiles: a program that
+// came is never dropped for want of one.
 std::string Automation::ReceiveFolder() const {
-    if (!automation_.ReceiveDir.empty()) {
-        return automation_.ReceiveDir;
-    }
-    return settings_.DefaultDir.empty() ? state_.ProgramDir : settings_.DefaultDir;
+    return ReceiveFolderOf(automation_.ReceiveDir, settings_.DefaultDir, state_.ProgramDir);
 }
 
 } // namespace feedrail

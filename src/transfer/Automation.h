@@ -9,6 +9,7 @@
 #include "session/TransferSession.h"
 #include "session/UiHandOver.h"
 #include "transfer/ProgramCollector.h"
+#include "transfer/ProgramFiler.h"
 #include "transfer/SendTransfer.h"
 #include "transfer/TransferLog.h"
 
@@ -30,6 +31,8 @@ struct AutomationHosts {
     std::function<void()> RefreshFiles;
     // Loads the file into the editor as Get does; whether it could.
     std::function<bool(const std::string& path)> LoadFile;
+    // An error box: a program that no place would take.
+    std::function<void(const std::string& text)> ShowError;
 };
 
 // Unattended DNC for the selected machine: while the session is idle it
@@ -66,19 +69,19 @@ public:
     static constexpr std::chrono::seconds AnswerXonTimeout{60};
 
     // Adds the transfer to the log when the machine keeps one.
-    void Log(TransferRecord record);
+    // Whether it could (the status line says why not).
+    bool Log(TransferRecord record);
 
 private:
     void SessionChanged();
     void Take(char character);
-    void ProgramArrived(const std::vector<std::string>& lines);
+    void Filed(FiledProgram program);
     void Answer(const std::string& number);
     void SendAnswer();
     // The request goes unanswered; `reason` goes to the status line and log.
     void NotAnswered(const std::string& reason);
     // Unsaved work in the editor: a request must not replace it.
     bool EditorHoldsWork() const;
-    void File(const std::vector<std::string>& lines);
     std::string ReceiveFolder() const;
 
     RunState& state_;
@@ -100,6 +103,7 @@ private:
     bool answerHeld_ = false;
     std::string answerNumber_;
     std::string answerPath_;
+    ProgramFiler filer_;
     ProgramCollector collector_;
 };
 

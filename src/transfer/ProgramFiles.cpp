@@ -46,7 +46,9 @@ bool Digit(char c) {
 // The program-number word at the start of `line` and what follows it.
 std::optional<std::pair<std::string, std::string_view>> SplitNumberLine(std::string_view line) {
     line = Trimmed(line);
-    if (line.size() < 2 || (line[0] != 'O' && line[0] != 'o') || !Digit(line[1])) {
+    // ISO controls may write ":" for the letter O.
+    if (line.size() < 2 || (line[0] != 'O' && line[0] != 'o' && line[0] != ':') ||
+        !Digit(line[1])) {
         return std::nullopt;
     }
     std::size_t end = 1;
@@ -170,6 +172,46 @@ NewProgramFile SaveNewProgram(const std::string& folder, const std::string& name
     return saved;
 }
 
+bool SameProgramNumber(std::string_view a, std::string_view b) {
+    const auto digits = [](std::string_view number) {
+        number.remove_prefix(1);
+        while (number.size() > 1 && number.front() == '0') {
+            number.remove_prefix(1);
+        }
+        return number;
+    };
+    return a.size() > 1 && b.size() > 1 && digits(a) == digits(b);
+}
+
+NewProgramFile MoveNewProgram(const std::string& file, const std::string& folder,
+                              const std::string& name, const std::string& extension) {
+    NewProgramFile moved;
+    for (int suffix = 1; suffix <= MostSuffixes; ++suffix) {
+        const std::string tail = suffix == 1 ? "" : "-" + std::to_string(suffix);
+        moved.path = folder + name + tail + extension;
+        // A second name for the file never replaces one that is there.
+        if (::link(file.c_str(), moved.path.c_str()) == 0) {
+            ::unlink(file.c_str());
+            moved.error = 0;
+            return moved;
+        }
+        moved.error = errno;
+        if (moved.error == EEXIST) {
+            continue;
+        }
+        // File systems without hard links: a rename, once the name is free.
+        std::error_code error;
+        if (moved.error == EPERM || moved.error == ENOTSUP || moved.error == ENOSYS) {
+            if (fs::exists(moved.path, error)) {
+                continue;
+            }
+            moved.error = ::rename(file.c_str(), moved.path.c_str()) == 0 ? 0 : errno;
+        }
+        return moved;
+    }
+    return moved;
+}
+
 std::optional<std::string> FindProgram(const std::string& folder, const std::string& number,
                                        const std::string& extension) {
     // A machine without a folder has no programs to give.
@@ -188,8 +230,20 @@ std::optional<std::string> FindProgram(const std::string& folder, const std::str
         }
     }
     std::sort(files.begin(), files.end());
+    // O0012.nc answers a request for O12, and O12.nc one for O0012.
     for (const std::string& file : files) {
-        if (FirstNumberOf(Head(file)) == number) {
+        const std::string name = fs::path(file).filename().string();
+        if (name.ends_with(extension)) {
+            const std::string stem = name.substr(0, name.size() - extension.size());
+            const auto named = ProgramNumberOfLine(stem);
+            if (named && *named == stem && SameProgramNumber(stem, number)) {
+                return file;
+            }
+        }
+    }
+    for (const std::string& file : files) {
+        const auto first = FirstNumberOf(Head(file));
+        if (first && SameProgramNumber(*first, number)) {
             return file;
         }
     }

@@ -30,9 +30,18 @@ struct NewProgramFile {
 NewProgramFile SaveNewProgram(const std::string& folder, const std::string& name,
                               const std::string& extension, std::string_view content);
 
+// Moves the finished `file` to `folder` + `name` + `extension` in the same
+// way, without ever replacing a file; `file` is gone when it succeeds.
+NewProgramFile MoveNewProgram(const std::string& file, const std::string& folder,
+                              const std::string& name, const std::string& extension);
+
+// Whether two program numbers ("O12", "O0012") are one: leading zeros do not
+// count.
+bool SameProgramNumber(std::string_view a, std::string_view b);
+
 // The program a request for `number` means, in `folder`: the file named
-// `number` + `extension`, else the first file by name whose first
-// program-number line is `number`.
+// `number` + `extension`, else the first file by name whose name is the same
+// number, else the first whose first program-number line is that number.
 std::optional<std::string> FindProgram(const std::string& folder, const std::string& number,
                                        const std::string& extension);
 

@@ -52,10 +52,11 @@ void ReceiveTransfer::ReceiveStart() {
     SignalReceiveReady(port_, settings_.CommHandshake);
 }
 
-// Outside a transfer nothing the machine sends reaches the editor or the
-// status line: the outcome of the last transfer stays readable.
+// Outside a transfer what the machine sends is read and dropped: it reaches
+// neither the editor nor the status line, where the outcome of the last
+// transfer stays readable.
 void ReceiveTransfer::Comm1RxChar(int count) {
-    if (state_.ReceiveOff || !session_.Transferring()) {
+    if (state_.ReceiveOff) {
         return;
     }
     const bool read = ReadArrivedCharacters(

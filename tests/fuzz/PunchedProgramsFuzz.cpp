@@ -29,12 +29,35 @@ bool NameSafe(const std::string& number) {
     return true;
 }
 
-void CheckProgram(const std::vector<std::string>& program) {
-    const auto number = feedrail::ProgramNumber(program);
-    Require(!number || NameSafe(*number), "a program number is an O and digits");
-    const auto request = feedrail::RequestedNumber(program);
-    Require(!request || request == number, "a request asks for its own program number");
-}
+// Checks each program as it ends, and counts what it holds.
+class CheckedPrograms : public feedrail::ProgramSink {
+public:
+    void ProgramBegins() override { program_.clear(); }
+    void ProgramText(std::string_view text) override {
+        program_ += text;
+        Kept += text.size();
+    }
+    void ProgramEnds(Ending) override {
+        std::vector<std::string> lines;
+        std::size_t start = 0;
+        while (start < program_.size()) {
+            const std::size_t end = std::min(program_.find('\n', start), program_.size());
+            lines.push_back(program_.substr(start, end - start));
+            start = end + 1;
+        }
+        const auto number = feedrail::ProgramNumber(lines);
+        Require(!number || NameSafe(*number), "a program number is an O and digits");
+        const auto request = feedrail::RequestedNumber(lines);
+        Require(!request || request == number, "a request asks for its own program number");
+        Require(program_.size() <= MostBytes, "no program grows past the most bytes");
+    }
+
+    static constexpr std::uint64_t MostBytes = 4096;
+    std::size_t Kept = 0;
+
+private:
+    std::string program_;
+};
 
 } // namespace
 
@@ -43,22 +66,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     const std::int32_t punchType = 1 + data[0] % 3;
-    feedrail::ProgramCollector collector;
-    std::size_t kept = 0;
+    CheckedPrograms programs;
+    feedrail::ProgramCollector collector(programs, CheckedPrograms::MostBytes);
+    std::size_t taken = 0;
     for (std::size_t i = 1; i < size; ++i) {
         const auto character = feedrail::DecodeTapeByte(data[i], punchType);
         if (!character) {
             continue;
         }
-        if (const auto program = collector.Take(*character)) {
-            // Lines and the line breaks between them, each from a byte punched.
-            kept += program->size() - 1;
-            for (const std::string& line : *program) {
-                kept += line.size();
-            }
-            CheckProgram(*program);
-        }
+        ++taken;
+        collector.Take(*character);
+        // Each byte kept comes from a character punched; a line's end may be
+        // added to a line that DC2 or DC4 cut short.
+        Require(programs.Kept <= 2 * taken, "programs hold no more than was punched");
     }
-    Require(kept <= size, "programs hold no more than was punched");
     return 0;
 }

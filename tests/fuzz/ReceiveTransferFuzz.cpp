@@ -1,7 +1,7 @@
 // A machine punches arbitrary bytes through the null-modem pair into a
 // receive, in any tape code and handshake: nothing crashes, every byte is
 // read, the editor never holds more than the bytes could make, and each line
-// that a line break ended is there, in order.
+// that a line break ended before the end of the tape is there, in order.
 
 #include "FuzzCheck.h"
 #include "app/PortSetup.h"
@@ -98,9 +98,9 @@ bool IsSignal(char c) {
     return c == Nul || c == Xon || c == Dc2 || c == Xoff;
 }
 
-// The non-empty lines that a line break ends. DC4 ends a program and under
-// RTS/CTS every "%" after the first does too: the line before it is never
-// one a line break ended.
+// The non-empty lines that a line break ends before the receive ends: at DC4,
+// and under RTS/CTS at the "%" after the first. What follows the end is no
+// part of the program.
 std::vector<std::string> BrokenLines(std::string_view characters, std::int32_t handshake) {
     std::vector<std::string> lines;
     std::string line;
@@ -112,7 +112,7 @@ std::vector<std::string> BrokenLines(std::string_view characters, std::int32_t h
             }
             line.clear();
         } else if (c == ControlChar::Dc4 || (c == '%' && percentSeen)) {
-            line.clear();
+            break;
         } else if (!IsSignal(c)) {
             line += c;
         }

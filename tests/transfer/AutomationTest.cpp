@@ -50,18 +50,21 @@ protected:
 
     test::TempFolder folder_;
     int loads_ = 0;
-    Automation automation_{state_, settings_, comm_, send_,
-                           AutomationHosts{.Status = host_,
-                                           .Ui = host_,
-                                           .Session = host_.Session,
-                                           .Editor = host_,
-                                           .RefreshFiles = [] {},
-                                           .LoadFile =
-                                               [this](const std::string&) {
-                                                   ++loads_;
-                                                   host_.Lines = {"%", "O1000", "G1", "%"};
-                                                   return true;
-                                               }}};
+    std::vector<std::string> errors_;
+    Automation automation_{
+        state_, settings_, comm_, send_,
+        AutomationHosts{.Status = host_,
+                        .Ui = host_,
+                        .Session = host_.Session,
+                        .Editor = host_,
+                        .RefreshFiles = [] {},
+                        .LoadFile =
+                            [this](const std::string&) {
+                                ++loads_;
+                                host_.Lines = {"%", "O1000", "G1", "%"};
+                                return true;
+                            },
+                        .ShowError = [this](const std::string& text) { errors_.push_back(text); }}};
 };
 
 // A renumbering, a printout or a dialog holds the answer back until it ends:
@@ -125,6 +128,76 @@ TEST_F(AutomationTest, AnAnswerWhoseXonNeverComesIsAbandoned) {
         std::filesystem::create_directory(folder);
         std::filesystem::remove(folder_.File("feedrail-transfers.log"));
     }
+}
+
+// The receive folder first (a relative one within the machine's folder),
+// then the program's folder, then the user's data folder: a program is
+// never lost for want of a place, and when no place takes it an error box
+// names them all. The log's own trouble never hides that.
+TEST_F(AutomationTest, AProgramGoesToTheFirstPlaceThatTakesIt) {
+    const std::string data = folder_.File("data");
+    ::setenv("XDG_DATA_HOME", data.c_str(), 1);
+    std::filesystem::create_directory(folder_.File("in"));
+    WriteFile(folder_.File("plain-file"), "");
+    const struct {
+        const char* what;
+        std::string receiveDir;
+        std::string programDir;
+        std::string dataHome;
+        std::string saved;
+    } cases[] = {
+        {"a relative receive folder", "in/", folder_.File("gone/"), data, folder_.File("in/O7.nc")},
+        {"the program's folder", "missing/", folder_.Path() + "/", data, folder_.File("O7.nc")},
+        {"the data folder", "missing/", folder_.File("gone/"), data,
+         data + "/feedrail/received/O7.nc"},
+        {"nowhere", "missing/", folder_.File("gone/"), folder_.File("plain-file"), ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ::setenv("XDG_DATA_HOME", c.dataHome.c_str(), 1);
+        state_.ProgramDir = c.programDir;
+        errors_.clear();
+        comm_.Close();
+        comm_.Reconnect();
+        host_.Session.RequestStop();
+        Listen(1, true, c.receiveDir);
+        Punch("\x12%\nO7\nG1\n%\n\x14");
+        if (!c.saved.empty()) {
+            EXPECT_EQ(ReadFile(c.saved), "%\nO7\nG1\n%\n");
+            EXPECT_EQ(LastStatus().rfind("Saved " + c.saved, 0), 0U) << LastStatus();
+            EXPECT_TRUE(errors_.empty());
+            std::filesystem::remove(c.saved);
+        } else {
+            ASSERT_EQ(errors_.size(), 1U);
+            for (const std::string& place :
+                 {folder_.File("missing/"), folder_.File("gone/"), c.dataHome}) {
+                EXPECT_NE(errors_[0].find(place), std::string::npos) << place;
+            }
+            EXPECT_EQ(LastStatus().rfind("Cannot save the received program: ", 0), 0U)
+                << LastStatus();
+        }
+    }
+    ::unsetenv("XDG_DATA_HOME");
+}
+
+// A punch stopped part way and begun again keeps both: the fragment as an
+// incomplete file, the whole program under its number.
+TEST_F(AutomationTest, AnInterruptedPunchIsKeptBesideTheWholeOne) {
+    Listen(1, true, "in/");
+    std::filesystem::create_directory(folder_.File("in"));
+    Punch("\x12%\nO5001 (PART A)\nG0 X1");
+    Punch("\x12%\nO5001 (PART A)\nG0 X1\nM30\n%\n\x14");
+    EXPECT_EQ(ReadFile(folder_.File("in/O5001.nc")), "%\nO5001 (PART A)\nG0 X1\nM30\n%\n");
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder_.File("in"))) {
+        names.push_back(entry.path().filename().string());
+    }
+    ASSERT_EQ(names.size(), 2U) << "a hidden or a %-only file was left";
+    const std::string fragment = names[0] == "O5001.nc" ? names[1] : names[0];
+    EXPECT_EQ(fragment.rfind("O5001-incomplete-", 0), 0U) << fragment;
+    EXPECT_EQ(ReadFile(folder_.File("in/" + fragment)), "%\nO5001 (PART A)\nG0 X1");
+    EXPECT_NE(Log().find("\tincomplete\n"), std::string::npos) << Log();
+    EXPECT_NE(Log().find("\tcompleted\n"), std::string::npos) << Log();
 }
 
 } // namespace

@@ -31,6 +31,7 @@ TEST(ProgramFilesTest, ProgramNumbersAndRequests) {
         {{"%", "%"}, std::nullopt, std::nullopt},
         {{"%", "O1", "O2", "%"}, "O1", std::nullopt},
         {{"%", "O" + std::string(17, '1'), "%"}, std::nullopt, std::nullopt},
+        {{"%", ":0001", "%"}, "O0001", "O0001"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(ProgramNumber(c.program), c.number) << c.program[1];
@@ -38,32 +39,83 @@ TEST(ProgramFilesTest, ProgramNumbersAndRequests) {
     }
 }
 
-// What a machine punches, cut into programs: from the first "%" or DC2 to
-// the second "%" or DC4; what lies between programs is not kept.
+// A sink that keeps what a collector hands it.
+class ProgramsKept : public ProgramSink {
+public:
+    void ProgramBegins() override { Programs.emplace_back(); }
+    void ProgramText(std::string_view text) override { Programs.back() += text; }
+    void ProgramEnds(Ending ending) override {
+        const char* marks[] = {"", " [interrupted]", " [too long]"};
+        Programs.back() += marks[static_cast<int>(ending)];
+        ++Ended;
+    }
+
+    std::vector<std::string> Programs;
+    std::size_t Ended = 0;
+};
+
+// What a machine punches, cut into programs by the record rules of tape.
 TEST(ProgramFilesTest, ACollectorCutsTheTapeIntoPrograms) {
     const struct {
+        const char* what;
         std::string tape;
-        std::vector<Lines> programs;
+        Lines programs;
+        std::uint64_t mostBytes = 1000;
     } cases[] = {
-        {"noise\n%\nO1\n%\nafter\n", {{"%", "O1", "%"}}},
-        {"\x12%\nO1\nG0\x14", {{"%", "O1", "G0"}}},
-        {"\x12O1\nG0\n\x14", {{"O1", "G0"}}},
-        {"%\nO1\n%\n%\nO2\n%", {{"%", "O1", "%"}, {"%", "O2", "%"}}},
-        {std::string("\0\0%\n\x11O1\x13\n%", 11), {{"%", "O1", "%"}}},
-        {"%\nO1\n", {}},
-        {"\x12%\n\r\rO1 (ISO LF CR CR)\n\r\r%", {{"%", "O1 (ISO LF CR CR)", "%"}}},
-        {"\x12\n\n\x14\x12%\n%", {{"%", "%"}}},
+        {"noise before and after", "noise\n%\nO1\n%\nafter\n", {"O1\n"}},
+        {"DC2 to DC4", "\x12%\nO1\nG0\x14", {"O1\nG0\n"}},
+        {"DC2 without %", "\x12O1\nG0\n\x14", {"O1\nG0\n"}},
+        {"two tapes", "%\nO1\n%\n%\nO2\n%\n", {"O1\n", "O2\n"}},
+        {"blank tape and flow control", std::string("\0\0%\n\x11O1\x13\n%\n", 12), {"O1\n"}},
+        {"no end yet", "%\nO1\n", {}},
+        {"ISO's carriage returns",
+         "\x12%\n\r\rO1 (ISO LF CR CR)\n\r\r%\n",
+         {"O1 (ISO LF CR CR)\n"}},
+        {"a lone % makes nothing", "\x12\n\n\x14\x12%\n%\n\x14", {}},
+        {"an interrupted punch, then the whole one",
+         "\x12%\nO5001 (PART A)\nG0 X1\x12%\nO5001 (PART A)\nG0 X1\nM30\n%\n\x14",
+         {"O5001 (PART A)\nG0 X1 [interrupted]", "O5001 (PART A)\nG0 X1\nM30\n"}},
+        {"% inside a line is text",
+         "%\nO5100 (SPINDLE 80% LOAD)\nG1\n%\n",
+         {"O5100 (SPINDLE 80% LOAD)\nG1\n"}},
+        {"punch all",
+         "%\nO0001\nG1\nM30\nO0002\nG2\nM99\n%\n",
+         {"O0001\nG1\nM30\n", "O0002\nG2\nM99\n"}},
+        {"% A % B %", "%\nO1\nG1\n%\nO2\nG2\n%\n", {"O1\nG1\n", "O2\nG2\n"}},
+        {"ISO's colon", "%\n:0001\nG1\n:0002\n%\n", {":0001\nG1\n", ":0002\n"}},
+        {"a comment before the number", "%\n(FLANGE)\nO1001\nG1\n%\n", {"(FLANGE)\nO1001\nG1\n"}},
+        {"empty lines inside stay, around go", "%\n\n\nO1\n\nG1\n\n%\n", {"O1\n\nG1\n"}},
+        {"too long, then the next program",
+         "%\nO1\nG1 X1234567890\nG2\n%\nO2\n%\n",
+         {"O1\n [too long]", "O2\n"},
+         10},
     };
     for (const auto& c : cases) {
-        ProgramCollector collector;
-        std::vector<Lines> programs;
+        ProgramsKept kept;
+        ProgramCollector collector(kept, c.mostBytes);
         for (const char character : c.tape) {
-            if (auto program = collector.Take(character)) {
-                programs.push_back(std::move(*program));
-            }
+            collector.Take(character);
         }
-        EXPECT_EQ(programs, c.programs) << c.tape;
+        kept.Programs.resize(kept.Ended);
+        EXPECT_EQ(kept.Programs, c.programs) << c.what;
     }
+}
+
+// A flood of line feeds or a line that never ends is never held whole.
+TEST(ProgramFilesTest, ACollectorHoldsNoMoreThanAPartOfALine) {
+    ProgramsKept kept;
+    ProgramCollector collector(kept, 1 << 30);
+    for (const char character : std::string("\x12%\nO1 ")) {
+        collector.Take(character);
+    }
+    for (int i = 0; i < 3 * static_cast<int>(ProgramCollector::PartBytes); ++i) {
+        collector.Take('X');
+    }
+    ASSERT_EQ(kept.Programs.size(), 1U);
+    EXPECT_GE(kept.Programs[0].size(), 2 * ProgramCollector::PartBytes)
+        << "the line's parts were not handed on";
+    collector.Take('\x14');
+    EXPECT_EQ(kept.Programs[0], "O1 " + std::string(3 * ProgramCollector::PartBytes, 'X') + "\n");
 }
 
 TEST(ProgramFilesTest, SavingNeverReplacesAFile) {
@@ -93,6 +145,15 @@ TEST(ProgramFilesTest, ARequestFindsTheProgramByNameElseByItsFirstNumberLine) {
     EXPECT_EQ(FindProgram(base, "O8", ".nc"), std::nullopt) << "a comment is no number line";
     EXPECT_EQ(FindProgram(base, "O9", ".nc"), std::nullopt) << "a folder is no program";
     EXPECT_EQ(FindProgram("", "O5", ".nc"), std::nullopt) << "no folder, not the working one";
+
+    // Program numbers are numbers: leading zeros do not count.
+    WriteFile(base + "O0012.nc", "%\nO0012\n%\n");
+    WriteFile(base + "c.nc", "%\n:0034\n%\n");
+    WriteFile(base + "O56.nc", "%\nO56\n%\n");
+    EXPECT_EQ(FindProgram(base, "O12", ".nc"), base + "O0012.nc");
+    EXPECT_EQ(FindProgram(base, "O034", ".nc"), base + "c.nc");
+    EXPECT_EQ(FindProgram(base, "O0056", ".nc"), base + "O56.nc");
+    EXPECT_EQ(FindProgram(base, "O120", ".nc"), std::nullopt);
 }
 
 TEST(ProgramFilesTest, ALogRecordStaysOneLineOfFixedColumns) {

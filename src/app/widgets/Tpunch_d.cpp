@@ -54,8 +54,11 @@ Tpunch_d::Tpunch_d(std::string programDir, UserMessages& messages, QWidget* pare
            .Session = session_,
            .Editor = editor_,
            .RefreshFiles = [this] { controls_.LsFileListView261->Refresh(); },
-           .LoadFile =
-               [this](const std::string& path) { return files_.Load(DisplayPath(path)); }}) {
+           .LoadFile = [this](const std::string& path) { return files_.Load(DisplayPath(path)); },
+           .ShowError =
+               [this](const std::string& text) {
+                   messages_.ShowError(QString::fromStdString(text));
+               }}) {
     runState_.ProgramDir = std::move(programDir);
     controls_.LsFileListView261->Operations().SetProfileFile(ProfilePath());
     setObjectName(QStringLiteral("punch_d"));

@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <filesystem>
 
 namespace feedrail {
 
@@ -75,6 +76,9 @@ void TAutomation::SaveClick() {
         messages_.ShowError(QStringLiteral("Add a machine in DNC Settings first"));
         return;
     }
+    if (!OfferMissingFolder(machine)) {
+        return;
+    }
     try {
         WriteAutomationSettings(IniFile(profilePath_), machine, Shown());
     } catch (const std::exception& error) {
@@ -82,6 +86,31 @@ void TAutomation::SaveClick() {
         return;
     }
     accept();
+}
+
+// A receive folder that is not there is made on request; declined, the
+// settings are saved as they are and programs go to the next place.
+bool TAutomation::OfferMissingFolder(const std::string& machine) {
+    const AutomationSettings shown = Shown();
+    if (!shown.AutoReceive || shown.ReceiveDir.empty()) {
+        return true;
+    }
+    const IniFile profiles(profilePath_);
+    const std::string folder = ReceiveFolderOf(
+        shown.ReceiveDir, WithTrailingSeparator(profiles.ReadString(machine, "DefaultDir", "")),
+        profilePath_.substr(0, profilePath_.rfind('/') + 1));
+    std::error_code error;
+    if (std::filesystem::is_directory(folder, error) ||
+        !messages_.Confirm(QStringLiteral("The receive folder %1 does not exist. Make it?")
+                               .arg(DisplayPath(folder)))) {
+        return true;
+    }
+    if (!std::filesystem::create_directories(folder, error) && error) {
+        messages_.ShowError(QStringLiteral("Cannot make %1: %2")
+                                .arg(DisplayPath(folder), SystemReason(error.value())));
+        return false;
+    }
+    return true;
 }
 
 void TAutomation::showEvent(QShowEvent* event) {

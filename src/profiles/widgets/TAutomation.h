@@ -32,6 +32,8 @@ protected:
 
 private:
     AutomationSettings Shown() const;
+    // Whether saving may go on after the question about a missing folder.
+    bool OfferMissingFolder(const std::string& machine);
 
     MachineListHost& machines_;
     std::string profilePath_;

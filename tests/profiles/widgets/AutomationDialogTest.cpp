@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QTimer>
+#include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
@@ -61,11 +62,14 @@ TEST_F(AutomationDialogTest, SaveWritesTheFourKeysAndTheWindowTakesThemAtOnce) {
     for (const char* box : {"AutoReceive", "RemoteRequest", "TransferLog"}) {
         EXPECT_FALSE(Find<QCheckBox>(box).isChecked()) << box << " is off when missing";
     }
+    messages_.ConfirmAnswer = false;
     SaveThroughTheMenu([this] {
         Find<QCheckBox>("AutoReceive").setChecked(true);
         Find<QLineEdit>("ReceiveDir").setText(QStringLiteral("/srv/nc/in"));
         Find<QCheckBox>("TransferLog").setChecked(true);
     });
+    EXPECT_EQ(messages_.Questions,
+              QStringList{"The receive folder /srv/nc/in/ does not exist. Make it?"});
 
     EXPECT_EQ(ReadFile(folder_.File("DNC.ini")),
               "[Mill]\nCommPort=2\n; keep me\nZeta=1\nAutoReceive=1\nReceiveDir=/srv/nc/in/\n"
@@ -85,6 +89,18 @@ TEST_F(AutomationDialogTest, WithoutAMachineNothingIsWritten) {
     EXPECT_EQ(ReadFile(folder_.File("DNC.ini")), "");
     EXPECT_EQ(messages_.Errors, QStringList{QStringLiteral("Add a machine in DNC Settings first")});
     EXPECT_FALSE(window_->Unattended().Settings().AutoReceive);
+}
+
+// A relative receive folder lies in the machine's folder; one that is not
+// there is made when the operator says so.
+TEST_F(AutomationDialogTest, AMissingReceiveFolderIsMadeOnRequest) {
+    Start("[Mill]\nDefaultDir=" + folder_.Path() + "\n");
+    SaveThroughTheMenu([this] {
+        Find<QCheckBox>("AutoReceive").setChecked(true);
+        Find<QLineEdit>("ReceiveDir").setText(QStringLiteral("in/new"));
+    });
+    EXPECT_EQ(messages_.Questions.size(), 1);
+    EXPECT_TRUE(std::filesystem::is_directory(folder_.File("in/new")));
 }
 
 } // namespace
