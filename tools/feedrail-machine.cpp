@@ -206,8 +206,15 @@ int Receive(const feedrail::machine::MachineOptions& options, int fd, std::ofstr
         }
         for (const std::string& program : receiver.TakePrograms()) {
             const auto path = ProgramPath(options.outFolder, program, ++stored);
-            std::ofstream(path, std::ios::binary) << program;
-            std::cout << "feedrail-machine: stored " << path.string() << std::endl;
+            std::ofstream file(path, std::ios::binary);
+            file << program;
+            file.close();
+            if (file) {
+                std::cout << "feedrail-machine: stored " << path.string() << std::endl;
+            } else {
+                std::cerr << "feedrail-machine: cannot store " << path.string() << ": "
+                          << std::strerror(errno) << std::endl;
+            }
         }
     }
     std::cout << "feedrail-machine: at most " << receiver.MostAfterXoff()
@@ -232,8 +239,16 @@ int main(int argc, char** argv) {
     }
     struct sigaction action {};
     action.sa_handler = RequestStop;
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
+    // Each way of being ended removes the link, as Ctrl+C does.
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        ::sigaction(signal, &action, nullptr);
+    }
+    std::error_code error;
+    if (!options.punch && !std::filesystem::is_directory(options.outFolder, error)) {
+        std::cerr << "feedrail-machine: the --out folder " << options.outFolder
+                  << " does not exist\n";
+        return ExitUsage;
+    }
     try {
         auto line = options.linkPath.empty()
                         ? feedrail::machine::MachineLine::OpenDevice(options.devicePath)

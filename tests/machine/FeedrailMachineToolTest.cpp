@@ -5,7 +5,9 @@
 #include "transfer/TapeCode.h"
 #include "transfer/TapeImage.h"
 
+#include <csignal>
 #include <fcntl.h>
+#include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -93,6 +95,21 @@ TEST_F(FeedrailMachineToolTest, StoresAProgramInEachTapeCodeExactly) {
     }
 }
 
+// A folder gone while it runs: it says the program was not stored.
+TEST_F(FeedrailMachineToolTest, SaysStoredOnlyWhenItStored) {
+    const std::string out = folder_.File("out");
+    std::filesystem::create_directory(out);
+    MachineProcess machine({"--link", Link(), "--out", out, "--programs", "1"},
+                           output_.File("machine.log"), Link());
+    const FileDescriptor line = OpenLink(Link());
+    std::filesystem::remove(out);
+    WriteToLine(line.Get(), EncodeProgramText(Program, PunchAscii, EobLf, false));
+    EXPECT_EQ(machine.Wait(5s), 0) << machine.Output();
+    EXPECT_EQ(machine.Output().find("stored"), std::string::npos) << machine.Output();
+    EXPECT_NE(machine.Output().find("cannot store " + out + "/O1234.nc"), std::string::npos)
+        << machine.Output();
+}
+
 TEST_F(FeedrailMachineToolTest, XoffAndXonFollowTheBuffer) {
     const auto machine = Start({"--buffer", "40", "--drain", "100"});
     const FileDescriptor line = OpenLink(Link());
@@ -175,6 +192,8 @@ TEST_F(FeedrailMachineToolTest, BadArgumentsEndWithStatus2) {
         {{"--code", "baudot"}, "unknown value 'baudot' for --code"},
         {{"punch", "/nonexistent/O1.nc"}, "cannot read '/nonexistent/O1.nc'"},
         {{"--link", "/nonexistent/com2"}, "cannot link /nonexistent/com2"},
+        {{"--out", "/nonexistent/programs"},
+         "the --out folder /nonexistent/programs does not exist"},
     };
     for (const auto& c : cases) {
         std::vector<std::string> args = c.args;
@@ -184,6 +203,19 @@ TEST_F(FeedrailMachineToolTest, BadArgumentsEndWithStatus2) {
         MachineProcess machine(args, output_.File("machine.log"));
         EXPECT_EQ(machine.Wait(5s), 2) << c.message;
         EXPECT_NE(machine.Output().find(c.message), std::string::npos) << machine.Output();
+    }
+}
+
+// Ended by its terminal closing or by a service manager, it leaves no link
+// behind, as after Ctrl+C.
+TEST_F(FeedrailMachineToolTest, EveryWayOfEndingRemovesTheLink) {
+    for (const int signal : {SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        MachineProcess machine({"--link", Link()}, output_.File("machine.log"), Link());
+        ASSERT_TRUE(std::filesystem::is_symlink(Link()));
+        machine.Signal(signal);
+        EXPECT_EQ(machine.Wait(5s), 0) << machine.Output();
+        EXPECT_FALSE(std::filesystem::is_symlink(Link()));
     }
 }
 

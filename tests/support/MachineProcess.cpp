@@ -82,10 +82,14 @@ std::optional<int> MachineProcess::Wait(std::chrono::milliseconds timeout) {
 }
 
 std::optional<int> MachineProcess::Interrupt() {
-    if (!status_) {
-        ::kill(pid_, SIGINT);
-    }
+    Signal(SIGINT);
     return Wait(5s);
+}
+
+void MachineProcess::Signal(int signal) const {
+    if (!status_) {
+        ::kill(pid_, signal);
+    }
 }
 
 void MachineProcess::Type(const std::string& text) const {

@@ -27,6 +27,7 @@ public:
     std::optional<int> Wait(std::chrono::milliseconds timeout);
     // Asks it to end as Ctrl+C does and returns its exit status.
     std::optional<int> Interrupt();
+    void Signal(int signal) const;
     std::string Output() const;
     // Types `text` on its standard input.
     void Type(const std::string& text) const;
