@@ -6,6 +6,7 @@
 #include "serial/device/PosixSerialDevice.h"
 
 #include <cerrno>
+#include <utility>
 
 namespace feedrail {
 
@@ -104,6 +105,9 @@ void TVaCustomComm::GetComStat(ComStat& stat) {
     if (const int error = device_->ClearError(errors, stat)) {
         throw EVaCommError::WithCode(CommErrorText::Statistics, error);
     }
+    // The device clears its errors as it reports the queues: they are kept
+    // for the error event that comes with them.
+    unreportedErrors_ |= errors;
 }
 
 void TVaCustomComm::PurgeRead() {
@@ -157,6 +161,10 @@ bool TVaCustomComm::GetModemState(int index) {
     return (GetModemStatus() & lineBits[index - 1]) != 0;
 }
 
+std::string TVaCustomComm::DevicePath() const {
+    return ResolveDevicePath(GetDeviceName(), programDir_);
+}
+
 std::string TVaCustomComm::GetDeviceName() const {
     std::string name = deviceName_;
     const std::size_t at = name.find("%d");
@@ -187,7 +195,7 @@ std::uint32_t TVaCustomComm::SettingsFlags() const {
 }
 
 std::shared_ptr<SerialDevice> TVaCustomComm::OpenDevice() {
-    const std::string path = ResolveDevicePath(GetDeviceName(), programDir_);
+    const std::string path = DevicePath();
     int error = 0;
     std::shared_ptr<SerialDevice> device = PosixSerialDevice::Open(path, error);
     if (!device && (error == EACCES || error == EPERM)) {
@@ -220,6 +228,7 @@ void TVaCustomComm::HandleCommEvent(std::uint32_t mask) {
                 throw EVaCommError::WithCode(CommErrorText::Statistics, error);
             }
         }
+        errors |= std::exchange(unreportedErrors_, 0);
     }
     if ((mask & EV_ERR) != 0 && OnError) {
         OnError(*this, static_cast<int>(errors));

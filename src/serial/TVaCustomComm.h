@@ -52,6 +52,8 @@ public:
 
     // The device path: DeviceName with PortNum in place of its "%d".
     std::string GetDeviceName() const;
+    // The file the port opens: a com<N> link beside the program, or a device.
+    std::string DevicePath() const;
 
     bool AutoOpen() const { return autoOpen_; }
     void SetAutoOpen(bool value) { autoOpen_ = value; }
@@ -143,6 +145,8 @@ private:
 
     EventHandOver& handOver_;
     std::string programDir_;
+    // Errors a queue count cleared before their event was handled.
+    std::uint32_t unreportedErrors_ = 0;
     std::recursive_mutex lock_;
     std::shared_ptr<SerialDevice> device_;
     std::shared_ptr<TVaCommThread> thread_;

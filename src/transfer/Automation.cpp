@@ -120,6 +120,17 @@ bool Automation::Log(TransferRecord record) {
     return true;
 }
 
+void Automation::LineLost(const std::string& path) {
+    if (automation_.Listens()) {
+        Pause();
+        Log({{}, "line", path, 0, 0, "lost"});
+    }
+}
+
+void Automation::LineBack(const std::string& path) {
+    Log({{}, "line", path, 0, 0, "back"});
+}
+
 void Automation::Filed(FiledProgram program) {
     if (program.Request) {
         Answer(*program.Request);

@@ -71,6 +71,9 @@ public:
     // Adds the transfer to the log when the machine keeps one.
     // Whether it could (the status line says why not).
     bool Log(TransferRecord record);
+    // The device at `path` went, or came back: the log says so.
+    void LineLost(const std::string& path);
+    void LineBack(const std::string& path);
 
 private:
     void SessionChanged();

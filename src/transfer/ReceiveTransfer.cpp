@@ -198,6 +198,21 @@ void ReceiveTransfer::ShowProgress() {
                          std::to_string(bytesReceived_) + " bytes");
 }
 
+void ReceiveTransfer::LineLost() {
+    if (!session_.Receiving()) {
+        return;
+    }
+    if (!state_.ReceiveLine.empty()) {
+        AddCollectedLine();
+    }
+    ShowProgress();
+    if (ended_ && running_) {
+        ended_({{}, "receive", {}, linesReceived_, bytesReceived_, "line lost"});
+    }
+    running_ = false;
+    session_.TransferEnded();
+}
+
 // Only a running receive's own program counts, once.
 void ReceiveTransfer::Ended() {
     if (ended_ && Running()) {

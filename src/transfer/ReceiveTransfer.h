@@ -35,6 +35,9 @@ public:
     void ReceiveStart();
     void Comm1RxChar(int count);
     void Comm1Error(int errors);
+    // The device went: a receive ends with every line that came, the one
+    // begun included.
+    void LineLost();
     // A receive has started and neither DC4 nor its closing "%", a send nor
     // Stop has ended it.
     bool Running() const { return running_ && !state_.ReceiveOff; }

@@ -6,6 +6,8 @@
 #include "transfer/TapeCode.h"
 #include "transfer/TapeLine.h"
 
+#include <utility>
+
 namespace feedrail {
 namespace {
 
@@ -63,6 +65,19 @@ void SendTransfer::MachineDeclined() {
     status_.ShowStatus("Send Cancelled");
     Ended("cancelled: the machine sent DC4");
     session_.TransferEnded();
+}
+
+void SendTransfer::LineLost(std::string status) {
+    if (!session_.Sending()) {
+        return;
+    }
+    lostStatus_ = std::move(status);
+    if (running_) {
+        // The loop ends at its next look.
+        state_.CancelRequested = true;
+        return;
+    }
+    Cancelled();
 }
 
 void SendTransfer::SendStart() {
@@ -131,6 +146,11 @@ void SendTransfer::SendLines() {
     const int lines = editor_.EditorLineCount();
     for (int line = 1; line <= lines; ++line) {
         if (LineStart() == Gate::Cancelled) {
+            // A line gone takes no trailer.
+            if (!lostStatus_.empty()) {
+                Cancelled();
+                return;
+            }
             status_.ShowStatus("Sending Canceled");
             cancelled = true;
             break;
@@ -248,11 +268,12 @@ void SendTransfer::Finish(const char* result) {
 }
 
 void SendTransfer::Cancelled() {
-    if (port_.Active()) {
+    if (port_.Active() && lostStatus_.empty()) {
         port_.PurgeWrite();
     }
-    status_.ShowStatus("Send Cancelled");
-    Ended("cancelled");
+    const bool lost = !lostStatus_.empty();
+    status_.ShowStatus(lost ? std::exchange(lostStatus_, {}) : "Send Cancelled");
+    Ended(lost ? "line lost" : "cancelled");
     session_.TransferEnded();
 }
 

@@ -50,6 +50,8 @@ public:
     void MachineResumed();
     // The machine's DC4 ends a send that waits for its XON.
     void MachineDeclined();
+    // The device went: the send ends at once, `status` saying why.
+    void LineLost(std::string status);
     void Comm1Cts();
 
     // Whether the send loop is running now.
@@ -90,6 +92,8 @@ private:
     bool running_ = false;
     std::uint64_t bytesSent_ = 0;
     std::function<void(TransferRecord)> ended_;
+    // Set when the device went in the middle of the send.
+    std::string lostStatus_;
 };
 
 } // namespace feedrail

@@ -24,6 +24,8 @@ public:
     std::string Read(std::size_t count, std::chrono::milliseconds timeout) const;
     // Everything that arrives within `timeout`.
     std::string ReadAll(std::chrono::milliseconds timeout) const;
+    // Closes the master side: the machine at the other end is gone.
+    void HangUp() { master_.Reset(); }
 
 private:
     FileDescriptor master_;

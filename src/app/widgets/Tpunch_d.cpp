@@ -13,6 +13,7 @@
 #include "profiles/widgets/TAutomation.h"
 #include "profiles/widgets/TForm2.h"
 #include "serial/EVaCommError.h"
+#include "serial/device/DevicePath.h"
 #include "utilities/widgets/HelpWindow.h"
 
 #include <QAbstractButton>
@@ -58,7 +59,12 @@ Tpunch_d::Tpunch_d(std::string programDir, UserMessages& messages, QWidget* pare
            .ShowError =
                [this](const std::string& text) {
                    messages_.ShowError(QString::fromStdString(text));
-               }}) {
+               }}),
+      lineLoss_(comm1_, send_, receive_, automation_,
+                {.Status = *this, .Ui = *this, .Session = session_, .ReopenPort = [this] {
+                     ApplyPortSettings();
+                     session_.PortOpened();
+                 }}) {
     runState_.ProgramDir = std::move(programDir);
     controls_.LsFileListView261->Operations().SetProfileFile(ProfilePath());
     setObjectName(QStringLiteral("punch_d"));
@@ -366,6 +372,12 @@ void Tpunch_d::ApplyPortSettings() {
         SetHandshakeLines(activeSettings_.CommHandshake, comm1_);
     } catch (const EVaCommError& error) {
         ShowStatus(QString::fromStdString(error.what()));
+        const std::string path = comm1_.DevicePath();
+        if (DanglingLink(path)) {
+            ShowStatus(BytesText(comm1_.DeviceName()).toUpper() + QStringLiteral(": the link ") +
+                       DisplayPath(path) + QStringLiteral(" points to ") +
+                       DisplayPath(LinkTarget(path)) + QStringLiteral(", which is not there"));
+        }
         // Once a session is enough: the port opens again at every selection.
         if (!error.Advice().empty() && error.Advice() != shownAdvice_) {
             shownAdvice_ = error.Advice();
@@ -530,7 +542,7 @@ void Tpunch_d::BindPortEvents() {
     };
     send_.OnEnded([this](TransferRecord record) { automation_.Log(std::move(record)); });
     receive_.OnEnded([this](TransferRecord record) { automation_.Log(std::move(record)); });
-    comm1_.OnError = [this](TVaCustomComm&, int errors) { receive_.Comm1Error(errors); };
+    comm1_.OnError = [this](TVaCustomComm&, int errors) { lineLoss_.Comm1Error(errors); };
     comm1_.OnCts = [this](TVaCustomComm&) { send_.Comm1Cts(); };
 }
 

@@ -15,6 +15,7 @@
 #include "session/TransferSession.h"
 #include "session/UiHandOver.h"
 #include "transfer/Automation.h"
+#include "transfer/LineLoss.h"
 #include "transfer/ReceiveTransfer.h"
 #include "transfer/SendTransfer.h"
 #include "utilities/Renumbering.h"
@@ -169,6 +170,7 @@ private:
     FileCommands files_;
     PrintCommands printing_;
     Automation automation_;
+    LineLoss lineLoss_;
     bool closeConfirmed_ = false;
     std::string shownAdvice_;
     QTimer commOpenTimer1_;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace feedrail {
 namespace {
@@ -38,6 +39,22 @@ std::string ResolveDevicePath(std::string_view name, std::string_view programDir
         return link;
     }
     return "/dev/ttyS" + std::to_string(number - 1);
+}
+
+std::string LinkTarget(const std::string& path) {
+    std::string target(4096, '\0');
+    const ssize_t length = ::readlink(path.c_str(), target.data(), target.size());
+    if (length <= 0) {
+        return path;
+    }
+    target.resize(static_cast<std::size_t>(length));
+    return target;
+}
+
+bool DanglingLink(const std::string& path) {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode) &&
+           ::stat(path.c_str(), &info) != 0;
 }
 
 } // namespace feedrail

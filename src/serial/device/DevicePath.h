@@ -11,4 +11,9 @@ namespace feedrail {
 // Any other name is a path and is used unchanged.
 std::string ResolveDevicePath(std::string_view name, std::string_view programDir);
 
+// What the link at `path` points to; `path` itself when it is no link.
+std::string LinkTarget(const std::string& path);
+// Whether `path` is a link to nothing.
+bool DanglingLink(const std::string& path);
+
 } // namespace feedrail

@@ -271,16 +271,18 @@ int PosixSerialDevice::Purge(std::uint32_t flags) {
     if (closed_) {
         return EBADF;
     }
+    // The driver's queues of a device that has gone hold nothing anyone will
+    // see, and flushing them fails: the port closes without an error.
     if ((flags & (PurgeFlag::PURGE_TXABORT | PurgeFlag::PURGE_TXCLEAR)) != 0) {
         pending_.clear();
         pacing_.Clear(Clock::now());
-        if (::tcflush(fd_.Get(), TCOFLUSH) != 0) {
+        if (!hungUp_ && ::tcflush(fd_.Get(), TCOFLUSH) != 0) {
             return errno;
         }
     }
     if ((flags & (PurgeFlag::PURGE_RXABORT | PurgeFlag::PURGE_RXCLEAR)) != 0) {
         input_.clear();
-        if (::tcflush(fd_.Get(), TCIFLUSH) != 0) {
+        if (!hungUp_ && ::tcflush(fd_.Get(), TCIFLUSH) != 0) {
             return errno;
         }
         Wake();
@@ -368,8 +370,23 @@ void PosixSerialDevice::LineLoop() {
         const int input = !hungUp_ && input_.size() < inputLimit_ ? fd_.Get() : -1;
         const Clock::duration limit = WaitLimit(now);
         lock.unlock();
-        WaitForActivity(wake_.Get(), input, limit);
+        const short happened = WaitForActivity(wake_.Get(), input, limit);
         lock.lock();
+        // A hung-up terminal reads 0 bytes rather than failing: only poll
+        // tells that the other side has gone. What came before is kept.
+        if ((happened & (POLLHUP | POLLERR | POLLNVAL)) != 0 && !closed_) {
+            DrainInput();
+            MarkHungUp();
+        }
+    }
+}
+
+void PosixSerialDevice::MarkHungUp() {
+    if (!hungUp_) {
+        hungUp_ = true;
+        errors_ |= CommErrorBit::CE_HANGUP;
+        events_ |= EV_ERR;
+        changed_.notify_all();
     }
 }
 
@@ -394,7 +411,7 @@ void PosixSerialDevice::DrainInput() {
         const ssize_t count = ::read(fd_.Get(), buffer.data(), room);
         if (count < 0 && errno == EIO) {
             // The other side of a pseudo-terminal has gone.
-            hungUp_ = true;
+            MarkHungUp();
         }
         if (count <= 0) {
             break;
@@ -488,7 +505,7 @@ int PosixSerialDevice::PushPending(Clock::time_point now) {
 
 void PosixSerialDevice::PollLineChanges() {
     constexpr std::uint32_t lineEvents = EV_CTS | EV_DSR | EV_RLSD | EV_RING;
-    if (!modemLinesKnown_ || (eventMask_ & lineEvents) == 0) {
+    if (hungUp_ || !modemLinesKnown_ || (eventMask_ & lineEvents) == 0) {
         return;
     }
     int lines = 0;
@@ -504,7 +521,7 @@ void PosixSerialDevice::PollLineChanges() {
 }
 
 void PosixSerialDevice::PollErrorCounters() {
-    if (!countersKnown_ || closed_) {
+    if (!countersKnown_ || closed_ || hungUp_) {
         return;
     }
     serial_icounter_struct counters{};
@@ -538,6 +555,10 @@ void PosixSerialDevice::CheckTxEmpty(Clock::time_point now) {
 
 PosixSerialDevice::Clock::duration PosixSerialDevice::WaitLimit(Clock::time_point now) {
     Clock::duration limit = Clock::duration::max();
+    // Nothing of a device that has gone is worth a look until it is closed.
+    if (hungUp_) {
+        return limit;
+    }
     constexpr std::uint32_t polled = EV_CTS | EV_DSR | EV_RLSD | EV_RING | EV_ERR | EV_BREAK;
     if ((eventMask_ & polled) != 0 && (modemLinesKnown_ || countersKnown_)) {
         limit = LinePollInterval;
@@ -578,7 +599,7 @@ void PosixSerialDevice::Wake() {
     [[maybe_unused]] const ssize_t ignored = ::write(wake_.Get(), &one, sizeof one);
 }
 
-void PosixSerialDevice::WaitForActivity(int wakeFd, int inputFd, Clock::duration limit) {
+short PosixSerialDevice::WaitForActivity(int wakeFd, int inputFd, Clock::duration limit) {
     std::array<pollfd, 2> fds{{{wakeFd, POLLIN, 0}, {inputFd, POLLIN, 0}}};
     timespec timeout{};
     const timespec* timeoutPointer = nullptr;
@@ -588,11 +609,12 @@ void PosixSerialDevice::WaitForActivity(int wakeFd, int inputFd, Clock::duration
         timeout.tv_nsec = static_cast<long>(ns % 1'000'000'000);
         timeoutPointer = &timeout;
     }
-    ::ppoll(fds.data(), fds.size(), timeoutPointer, nullptr);
+    const int ready = ::ppoll(fds.data(), fds.size(), timeoutPointer, nullptr);
     if (wakeFd >= 0) {
         std::uint64_t count = 0;
         [[maybe_unused]] const ssize_t ignored = ::read(wakeFd, &count, sizeof count);
     }
+    return ready > 0 && inputFd >= 0 ? fds[1].revents : 0;
 }
 
 } // namespace feedrail

@@ -80,7 +80,10 @@ private:
 
     // Waits, with mutex_ released, until a descriptor is readable or `limit`
     // (Clock::duration::max(): none) has passed.
-    static void WaitForActivity(int wakeFd, int inputFd, Clock::duration limit);
+    // The events of the input descriptor, 0 when it had none.
+    static short WaitForActivity(int wakeFd, int inputFd, Clock::duration limit);
+    // The device has gone: reported once as CE_HANGUP, and no longer polled.
+    void MarkHungUp();
 
     mutable std::mutex mutex_;
     std::condition_variable changed_;

@@ -33,6 +33,8 @@ inline constexpr std::uint32_t CE_IOE = 0x0400;
 inline constexpr std::uint32_t CE_DNS = 0x0800;
 inline constexpr std::uint32_t CE_OOP = 0x1000;
 inline constexpr std::uint32_t CE_MODE = 0x8000;
+// Ours, not a platform flag: the device has gone (hung up, unplugged).
+inline constexpr std::uint32_t CE_HANGUP = 0x10000;
 } // namespace CommErrorBit
 
 // Modem status bits, as returned by SerialDevice::GetModemStatus.

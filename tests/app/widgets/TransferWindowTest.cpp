@@ -254,5 +254,67 @@ TEST_F(TransferWindowTest, ARequestDuringARenumberingLeavesItsProgramAlone) {
               std::string::npos);
 }
 
+// The machine's end of the line goes (a USB adapter pulled, the control
+// switched off) in the middle of a receive: what came stays in the editor,
+// the line begun included, and the window is idle again.
+TEST_F(TransferWindowTest, AReceiveWhoseLineGoesKeepsWhatCame) {
+    StartOnPty("CommHandshake=1\n");
+    window_->ReceiveButtonClick();
+    window_->CommOpenTimer1Timer();
+    pty_.Write("%\nG1\nG2");
+    ASSERT_TRUE(PumpUntil([&] { return window_->Editor().Text() == "%\nG1\n"; }, 3s));
+    pty_.HangUp();
+    ASSERT_TRUE(PumpUntil([&] { return window_->Session().Phase() == TransferPhase::Idle; }, 3s));
+    EXPECT_EQ(window_->Editor().Text(), "%\nG1\nG2\n");
+    EXPECT_EQ(window_->Controls().Label3->text().toStdString(),
+              "The port " + pty_.SlavePath() + " (COM2) is gone: unplugged or switched off?");
+    EXPECT_TRUE(window_->Controls().SendButton->isEnabled());
+    EXPECT_TRUE(window_->Controls().SaveButton->isEnabled());
+    EXPECT_EQ(window_->Controls().ClearButton->text(), "Clear");
+    EXPECT_TRUE(messages_.Messages.isEmpty()) << messages_.Messages.join("; ").toStdString();
+    EXPECT_FALSE(window_->Comm1().Active());
+}
+
+// With Auto Receive on, the port is tried again until the device is back,
+// and the log records the loss and the return.
+TEST_F(TransferWindowTest, AutoReceiveReopensAPortThatCameBack) {
+    StartOnPty("CommHandshake=1\nAutoReceive=1\nTransferLog=1\n");
+    ASSERT_TRUE(PumpUntil([&] { return window_->Unattended().Listening(); }, 5s));
+    pty_.HangUp();
+    ASSERT_TRUE(PumpUntil([&] { return !window_->Comm1().Active(); }, 3s));
+    test::PumpFor(2500);
+    EXPECT_FALSE(window_->Comm1().Active()) << "a port without its device opened";
+    test::PseudoTerminal back;
+    std::filesystem::remove(folder_.File("com2"));
+    std::filesystem::create_symlink(back.SlavePath(), folder_.File("com2"));
+    ASSERT_TRUE(PumpUntil([&] { return window_->Unattended().Listening(); }, 5s));
+    back.Write("\x12%\nO77\nG1\n%\n\x14");
+    EXPECT_TRUE(PumpUntil([&] { return std::filesystem::exists(folder_.File("O77.nc")); }, 3s));
+    const std::string log = test::ReadFile(folder_.File("feedrail-transfers.log"));
+    EXPECT_NE(log.find("\tline\t" + folder_.File("com2") + "\t0 lines\t0 bytes\tlost\n"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("\tback\n"), std::string::npos) << log;
+}
+
+// The line goes in the middle of a send: the window returns to idle with the
+// program still in the editor, under every handshake.
+TEST_F(TransferWindowTest, ASendWhoseLineGoesReturnsToIdle) {
+    StartOnPty("CommHandshake=0\n");
+    std::string program;
+    for (int i = 0; i < 20000; ++i) {
+        program += "G1 X" + std::to_string(i) + "\n";
+    }
+    window_->Editor().SetText(program);
+    window_->SendButtonClick();
+    window_->CommOpenTimer1Timer();
+    QTimer::singleShot(100, window_.get(), [&] { pty_.HangUp(); });
+    pty_.Write("\x11");
+    ASSERT_TRUE(PumpUntil([&] { return window_->Session().Phase() == TransferPhase::Idle; }, 10s));
+    EXPECT_EQ(window_->Editor().Text(), program);
+    EXPECT_TRUE(window_->Controls().SendButton->isEnabled());
+    EXPECT_EQ(window_->Controls().ClearButton->text(), "Clear");
+}
+
 } // namespace
 } // namespace feedrail

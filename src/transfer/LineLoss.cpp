@@ -1,0 +1,74 @@
+#include "transfer/LineLoss.h"
+
+#include "serial/EVaCommError.h"
+#include "serial/device/DevicePath.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace feedrail {
+
+LineLoss::LineLoss(TVaCustomComm& port, SendTransfer& send, ReceiveTransfer& receive,
+                   Automation& automation, LineLossHosts hosts)
+    : port_(port), send_(send), receive_(receive), automation_(automation),
+      hosts_(std::move(hosts)) {}
+
+void LineLoss::Comm1Error(int errors) {
+    const auto flags = static_cast<std::uint32_t>(errors);
+    if ((flags & ~CommErrorBit::CE_HANGUP) != 0) {
+        receive_.Comm1Error(static_cast<int>(flags & ~CommErrorBit::CE_HANGUP));
+    }
+    if ((flags & CommErrorBit::CE_HANGUP) != 0) {
+        LineLost();
+    }
+}
+
+std::string LineLoss::PortName() const {
+    std::string name = port_.GetDeviceName();
+    std::transform(name.begin(), name.end(), name.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return name;
+}
+
+void LineLoss::LineLost() {
+    lostPath_ = port_.DevicePath();
+    lostText_ = "The port " + LinkTarget(lostPath_) + " (" + PortName() +
+                ") is gone: unplugged or switched off?";
+    receive_.LineLost();
+    send_.LineLost(lostText_);
+    automation_.LineLost(lostPath_);
+    try {
+        port_.Close();
+    } catch (const EVaCommError&) {
+        // The device is gone; its descriptor is closed either way.
+    }
+    hosts_.Status.ShowStatus(lostText_);
+    if (automation_.Settings().Listens() && !retrying_) {
+        retrying_ = true;
+        hosts_.Ui.After(RetryInterval, [this] { Retry(); });
+    }
+}
+
+// An operator's transfer or another machine opens the port itself; the
+// retries then stop.
+void LineLoss::Retry() {
+    retrying_ = false;
+    const TransferPhase phase = hosts_.Session.Phase();
+    if (port_.Active() || (phase != TransferPhase::Idle && phase != TransferPhase::Starting) ||
+        !automation_.Settings().Listens()) {
+        return;
+    }
+    hosts_.ReopenPort();
+    if (port_.Active()) {
+        automation_.LineBack(lostPath_);
+        hosts_.Status.ShowStatus("The port " + LinkTarget(lostPath_) + " (" + PortName() +
+                                 ") is back");
+        return;
+    }
+    hosts_.Status.ShowStatus(lostText_ + " Trying again every " +
+                             std::to_string(RetryInterval.count()) + " seconds.");
+    retrying_ = true;
+    hosts_.Ui.After(RetryInterval, [this] { Retry(); });
+}
+
+} // namespace feedrail

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "serial/TVaCustomComm.h"
+#include "session/StatusLine.h"
+#include "session/TransferSession.h"
+#include "session/UiHandOver.h"
+#include "transfer/Automation.h"
+#include "transfer/ReceiveTransfer.h"
+#include "transfer/SendTransfer.h"
+
+#include <chrono>
+#include <functional>
+#include <string>
+
+namespace feedrail {
+
+// What the line loss needs of the window.
+struct LineLossHosts {
+    StatusLine& Status;
+    UiHandOver& Ui;
+    TransferSession& Session;
+    // Opens the port with the machine's settings, as the port-open tick does.
+    std::function<void()> ReopenPort;
+};
+
+// The port's error event: line errors go to the receive; a device that has
+// gone (a USB adapter pulled, a control switched off, a simulated one ended)
+// ends the transfer without losing what came, closes the port and says so in
+// the operator's words. While Auto Receive or Remote Request is on, the port
+// is tried again every few seconds until the device is back.
+class LineLoss {
+public:
+    LineLoss(TVaCustomComm& port, SendTransfer& send, ReceiveTransfer& receive,
+             Automation& automation, LineLossHosts hosts);
+
+    void Comm1Error(int errors);
+
+    static constexpr std::chrono::seconds RetryInterval{2};
+
+private:
+    void LineLost();
+    void Retry();
+    std::string PortName() const;
+
+    TVaCustomComm& port_;
+    SendTransfer& send_;
+    ReceiveTransfer& receive_;
+    Automation& automation_;
+    LineLossHosts hosts_;
+    bool retrying_ = false;
+    std::string lostPath_;
+    std::string lostText_;
+};
+
+} // namespace feedrail
