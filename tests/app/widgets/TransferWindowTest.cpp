@@ -316,5 +316,15 @@ TEST_F(TransferWindowTest, ASendWhoseLineGoesReturnsToIdle) {
     EXPECT_EQ(window_->Controls().ClearButton->text(), "Clear");
 }
 
+// A com link left pointing at a device that is gone says where it points.
+TEST_F(TransferWindowTest, AComLinkToNothingSaysWhereItPoints) {
+    std::filesystem::create_symlink("/dev/pts/gone", folder_.File("com2"));
+    Start("CommPort=2\n");
+    window_->CommOpenTimer1Timer();
+    EXPECT_EQ(window_->Controls().Label3->text().toStdString(),
+              "COM2: the link " + folder_.File("com2") +
+                  " points to /dev/pts/gone, which is not there");
+}
+
 } // namespace
 } // namespace feedrail
