@@ -49,15 +49,18 @@ void FileCommands::Get() {
     }
 }
 
+// The loaded file's name changes only with its program: a failed load
+// leaves both as they were.
 bool FileCommands::Load(const QString& path) {
-    state_.CurrentFile = LocalPath(path);
-    const RegularFileRead file = ReadRegularFile(state_.CurrentFile);
+    const std::string local = LocalPath(path);
+    const RegularFileRead file = ReadRegularFile(local);
     if (file.outcome != RegularFileRead::Read) {
         messages_.ShowError(QStringLiteral("Cannot load ") + path + QStringLiteral(": ") +
                             SystemReason(file.error));
         return false;
     }
     editor_.SetText(EditorText(file.content));
+    state_.CurrentFile = local;
     state_.ReceivedUnsaved = false;
     controls_.Edit7->setText(FileNamePart(path));
     return true;

@@ -592,8 +592,11 @@ void Tpunch_d::ProcessEventsBlockingInput() {
 }
 
 bool Tpunch_d::MayDiscardReceivedText() {
-    return !runState_.ReceivedUnsaved ||
-           messages_.Confirm(QStringLiteral("Discard the received program?"));
+    if (runState_.ReceivedUnsaved) {
+        return messages_.Confirm(QStringLiteral("Discard the received program?"));
+    }
+    return !editor_.EditorModified() ||
+           messages_.Confirm(QStringLiteral("Discard the changes to the program in the editor?"));
 }
 
 void Tpunch_d::Arm(QTimer& timer) {

@@ -229,6 +229,8 @@ TEST_F(MainWindowTest, GetLoadsTheSelectedFileAndReportsFailures) {
                                     "Cannot load " + folder_.File("sub") + ": Is a directory")});
     EXPECT_EQ(window_->Editor().Text(), "%\nO1000\nG0 X1\n%\n");
     EXPECT_EQ(Controls().Edit7->text(), "O1000.nc");
+    EXPECT_EQ(window_->State().CurrentFile, folder_.File("O1000.nc"))
+        << "a send would log the file that failed to load";
 }
 
 TEST_F(MainWindowTest, SaveWritesTheEditorAfterTheDialogAndReportsFailures) {
@@ -476,6 +478,25 @@ TEST_F(MainWindowTest, NoTwoMnemonicsOfTheWindowCollide) {
         }
         expectUnique(items, menu->title());
     }
+}
+
+// Typed or renumbered changes are not thrown away by Get without a question.
+TEST_F(MainWindowTest, GetAsksBeforeUnsavedEditsAreReplaced) {
+    WriteFile(folder_.File("O1000.nc"), "%\nO1000\n%\n");
+    Start("[M]\nCommPort=200\n");
+    TLsFileListView26& files = *Controls().LsFileListView261;
+    files.SetDirectory(QString::fromStdString(folder_.Path()));
+    files.setCurrentItem(files.findItems("O1000.nc", Qt::MatchExactly).front());
+    window_->Editor().SetText("%\nO2000\n%\n");
+    Controls().Memo1->appendPlainText("G1 X5");
+    messages_.ConfirmAnswer = false;
+    window_->GetButtonClick();
+    EXPECT_EQ(messages_.Questions,
+              QStringList{"Discard the changes to the program in the editor?"});
+    EXPECT_EQ(window_->Editor().Text(), "%\nO2000\n%\n\nG1 X5");
+    messages_.ConfirmAnswer = true;
+    window_->GetButtonClick();
+    EXPECT_EQ(window_->Editor().Text(), "%\nO1000\n%\n");
 }
 
 } // namespace
