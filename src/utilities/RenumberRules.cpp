@@ -97,9 +97,11 @@ RenumberedLine RenumberLine(std::string_view line, std::uint64_t number) {
         tail.insert(0, block.substr(RenumberBlockLength));
         block.resize(RenumberBlockLength);
     }
+    // The comment follows the whole block: put before a kept tail it would
+    // land inside the address word the 100 characters cut.
     const AddressSplit split = SplitAtAddress('N', block);
     return {RenumberedLine::Rebuilt,
-            split.Before + "N" + std::to_string(number) + " " + split.Rest + comment + tail};
+            split.Before + "N" + std::to_string(number) + " " + split.Rest + tail + comment};
 }
 
 } // namespace feedrail

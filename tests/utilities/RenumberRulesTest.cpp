@@ -34,6 +34,8 @@ TEST(RenumberRulesTest, EachLineIsLeftAloneOrRebuiltWithItsNumber) {
     using Outcome = RenumberedLine::Outcome;
     const std::string longComment = "(" + std::string(120, 'C') + ")";
     const std::string hundred = std::string(99, 'X') + "Y";
+    const std::string toolComment = "(T1 D10 " + std::string(66, 'D') + " BT40)";
+    const std::string codes = "G00 X123.456 Y78.901 Z5.000 M08 S12000";
     const struct {
         std::string line;
         Outcome what;
@@ -67,6 +69,7 @@ TEST(RenumberRulesTest, EachLineIsLeftAloneOrRebuiltWithItsNumber) {
         {"N5 G1 " + longComment, Outcome::Rebuilt, "N10 G1 " + longComment},
         {hundred + "N7 TAIL", Outcome::Rebuilt, "N10 " + hundred + "N7 TAIL"},
         {"/" + std::string(99, 'M'), Outcome::Rebuilt, "/N10 " + std::string(99, 'M')},
+        {toolComment + " " + codes, Outcome::Rebuilt, "N10 " + codes + toolComment},
     };
     for (const auto& c : cases) {
         const RenumberedLine result = RenumberLine(c.line, 10);
