@@ -5,9 +5,11 @@
 #include "common/widgets/TextBridge.h"
 #include "common/widgets/UserMessages.h"
 #include "filelist/widgets/TLsFileListView26.h"
+#include "transfer/ProgramFiles.h"
 
 #include <QFileInfo>
 #include <QLineEdit>
+#include <algorithm>
 
 namespace feedrail {
 namespace {
@@ -66,12 +68,28 @@ bool FileCommands::Load(const QString& path) {
     return true;
 }
 
+// The first lines of the editor, where a program number stands.
+std::vector<std::string> FileCommands::EditorProgramLines() const {
+    std::vector<std::string> lines;
+    const int count = std::min(editor_.EditorLineCount(), 20);
+    for (int line = 1; line <= count; ++line) {
+        lines.push_back(editor_.GetEditorLine(line));
+    }
+    return lines;
+}
+
 bool FileCommands::AskSaveName() {
     state_.TxEnabled = true;
     state_.ReceiveOff = true;
     SaveRequest request;
     request.folder = controls_.LsFileListView261->Directory();
     request.proposedName = controls_.Edit7->text();
+    // A received program has no file yet: its number names one.
+    if (request.proposedName.isEmpty()) {
+        if (const auto number = ProgramNumber(EditorProgramLines())) {
+            request.proposedName = BytesText(*number + settings_.DefaultExt);
+        }
+    }
     request.filters = {
         QStringLiteral("CNC files (*.%1)").arg(BytesText(settings_.DefaultFileFilter)),
         QStringLiteral("All files (*.*)")};
@@ -96,6 +114,7 @@ void FileCommands::Save() {
     controls_.Edit7->setText(FileNamePart(saveTarget_));
     state_.ReceivedUnsaved = false;
     editor_.MarkSaved();
+    controls_.LsFileListView261->Refresh();
     status_.ShowStatus("File Saved");
 }
 

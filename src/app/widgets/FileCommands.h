@@ -8,6 +8,8 @@
 
 #include <QString>
 #include <functional>
+#include <string>
+#include <vector>
 
 namespace feedrail {
 
@@ -31,6 +33,8 @@ public:
     void Save();
 
 private:
+    std::vector<std::string> EditorProgramLines() const;
+
     RunState& state_;
     const ActiveSettings& settings_;
     UserMessages& messages_;

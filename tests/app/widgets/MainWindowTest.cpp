@@ -499,5 +499,22 @@ TEST_F(MainWindowTest, GetAsksBeforeUnsavedEditsAreReplaced) {
     EXPECT_EQ(window_->Editor().Text(), "%\nO1000\n%\n");
 }
 
+// A received program is offered its program number as a name, and the pane
+// shows the file once it is saved.
+TEST_F(MainWindowTest, SavingAReceivedProgramProposesItsNumberAndListsIt) {
+    Start("[M]\nCommPort=200\nDefaultExt=.nc\n");
+    TLsFileListView26& files = *Controls().LsFileListView261;
+    files.SetDirectory(QString::fromStdString(folder_.Path()));
+    window_->State().ReceivedLines = 4;
+    for (const char* line : {"%", "(PART)", "O2000", "G1", "%"}) {
+        window_->Editor().AppendReceivedLine(line);
+    }
+    messages_.SaveAnswer = QString::fromStdString(folder_.File("O2000.nc"));
+    window_->SaveButtonClick();
+    EXPECT_EQ(messages_.LastSaveRequest.proposedName, "O2000.nc");
+    window_->SaveTimerTimer();
+    EXPECT_EQ(files.findItems("O2000.nc", Qt::MatchExactly).size(), 1);
+}
+
 } // namespace
 } // namespace feedrail
