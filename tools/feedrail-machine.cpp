@@ -226,8 +226,7 @@ int Receive(const feedrail::machine::MachineOptions& options, int fd, std::ofstr
 
 int main(int argc, char** argv) {
     if (feedrail::AsksForHelp(argc, argv)) {
-        std::cout << Usage;
-        return 0;
+        return feedrail::PrintUsage(std::cout, Usage);
     }
     feedrail::machine::MachineOptions options;
     try {

@@ -119,8 +119,7 @@ bool WriteOutput(const std::string& path, const std::string& data) {
 
 int main(int argc, char** argv) {
     if (feedrail::AsksForHelp(argc, argv)) {
-        std::cout << Usage;
-        return 0;
+        return feedrail::PrintUsage(std::cout, Usage);
     }
     Request request;
     try {

@@ -27,7 +27,12 @@ int PrintVersion(std::ostream& out, std::string_view executable) {
     TEPInfoExe info;
     info.ExeName = executable;
     info.Read();
-    out << "Feedrail " << info.FileVersion << '\n';
+    out << "Feedrail " << info.FileVersion << '\n' << std::flush;
+    return out ? 0 : 1;
+}
+
+int PrintUsage(std::ostream& out, std::string_view usage) {
+    out << usage << std::flush;
     return out ? 0 : 1;
 }
 

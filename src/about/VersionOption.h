@@ -24,6 +24,10 @@ inline constexpr std::string_view ProgramUsage =
     "utilities from DNCUtilities.ini beside the program, or from\n"
     "~/.config/feedrail/ when the program's folder may not be written.\n";
 
+// Writes a program's usage and gives its exit status: not 0 when the text
+// could not be written (a full disk, a closed pipe).
+int PrintUsage(std::ostream& out, std::string_view usage);
+
 // Writes "Feedrail " and the version read from the file `executable`, and
 // gives the program's exit status.
 int PrintVersion(std::ostream& out, std::string_view executable = RunningExecutable);

@@ -4,11 +4,13 @@
 #include "support/TempFolder.h"
 
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
 #include <random>
 #include <sstream>
+#include <sys/wait.h>
 
 namespace feedrail {
 namespace {
@@ -70,6 +72,18 @@ TEST(VersionOption, EveryProgramTellsItsUsageOnHelp) {
             EXPECT_TRUE(out.starts_with("usage: " + name + " ")) << command << ": " << out;
             EXPECT_EQ(::pclose(pipe), 0) << command;
         }
+    }
+}
+
+// Usage or version that cannot be written is a failure, not a success.
+TEST(VersionOption, OutputThatCannotBeWrittenFails) {
+    const std::vector<std::string> commands = {std::string(FEEDRAIL_PROGRAM) + " --version",
+                                               std::string(FEEDRAIL_PROGRAM) + " --help",
+                                               std::string(FEEDRAIL_TAPE_TOOL) + " --help",
+                                               std::string(FEEDRAIL_MACHINE_TOOL) + " --help"};
+    for (const std::string& command : commands) {
+        const int status = std::system((command + " >/dev/full 2>/dev/null").c_str());
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 0) << command;
     }
 }
 

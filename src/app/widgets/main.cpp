@@ -15,8 +15,7 @@
 
 int main(int argc, char** argv) {
     if (feedrail::AsksForHelp(argc, argv)) {
-        std::cout << feedrail::ProgramUsage;
-        return 0;
+        return feedrail::PrintUsage(std::cout, feedrail::ProgramUsage);
     }
     if (feedrail::AsksForVersion(argc, argv)) {
         return feedrail::PrintVersion(std::cout);
