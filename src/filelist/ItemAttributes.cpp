@@ -3,6 +3,7 @@
 #include "filelist/ItemNames.h"
 #include "filelist/OperationError.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <filesystem>
@@ -28,9 +29,10 @@ std::string NameOf(const std::string& path) {
     return std::filesystem::path(path).filename().string();
 }
 
-// The name a change of hidden gives: one leading "." more or less.
+// The name a change of hidden gives: one leading "." more, or none left (a
+// name with two is as hidden as one with one).
 std::string HiddenName(const std::string& name, bool hidden) {
-    return hidden ? "." + name : name.substr(1);
+    return hidden ? "." + name : name.substr(std::min(name.find_first_not_of('.'), name.size()));
 }
 
 } // namespace

@@ -85,5 +85,19 @@ TEST(FileListItemAttributesTest, AFolderCanBeHiddenAndMadeReadOnly) {
     ::chmod(change.Path.c_str(), 0755);
 }
 
+// Shown again means no leading dot at all; a name that is taken is refused.
+TEST(FileListItemAttributesTest, ShowingRemovesEveryLeadingDot) {
+    TempFolder folder;
+    WriteFile(folder.File("..O4000.nc"), "twice hidden");
+    AttributeChange change = ChangeAttributes(folder.File("..O4000.nc"), {false, false});
+    EXPECT_EQ(change.Error, "");
+    EXPECT_EQ(change.Path, folder.File("O4000.nc"));
+    EXPECT_EQ(ReadFile(folder.File("O4000.nc")), "twice hidden");
+    WriteFile(folder.File("..O4000.nc"), "another");
+    change = ChangeAttributes(folder.File("..O4000.nc"), {false, false});
+    EXPECT_NE(change.Error, "");
+    EXPECT_EQ(ReadFile(folder.File("O4000.nc")), "twice hidden");
+}
+
 } // namespace
 } // namespace feedrail
