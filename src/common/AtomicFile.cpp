@@ -33,9 +33,10 @@ FileDescriptor CreateTemporary(const std::string& target, std::string& name) {
     static std::atomic<unsigned> counter{0};
     const std::filesystem::path targetPath(target);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        name = (targetPath.parent_path() /
-                ("." + targetPath.filename().string() + "." + std::to_string(::getpid()) + "." +
-                 std::to_string(counter++) + ".tmp"))
+        // Short, whatever the target's name: a name near the longest a folder
+        // takes would not leave room for more.
+        name = (targetPath.parent_path() / (".feedrail-" + std::to_string(::getpid()) + "." +
+                                            std::to_string(counter++) + ".tmp"))
                    .string();
         FileDescriptor file(
             ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666));

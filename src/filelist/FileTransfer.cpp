@@ -48,9 +48,10 @@ FileDescriptor CreateTemporary(const std::string& target, std::string& name) {
     static std::atomic<unsigned> counter{0};
     const std::filesystem::path path(target);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        name = PathIn(path.parent_path().string(), "." + path.filename().string() + ".part-" +
-                                                       std::to_string(::getpid()) + "-" +
-                                                       std::to_string(counter++));
+        // Short, whatever the target's name: a name near the longest a folder
+        // takes would not leave room for more.
+        name = PathIn(path.parent_path().string(), ".feedrail-part-" + std::to_string(::getpid()) +
+                                                       "-" + std::to_string(counter++));
         FileDescriptor file(
             ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0600));
         if (file.Valid() || errno != EEXIST) {

@@ -115,5 +115,15 @@ TEST(AtomicFileTest, ANewFileIsCreated) {
     EXPECT_EQ(FolderEntries(folder.Path()), std::vector<std::string>{"part.nc"});
 }
 
+// A name near the longest a folder takes leaves no room for a longer
+// temporary name.
+TEST(AtomicFileTest, AFileWithALongNameIsReplaced) {
+    TempFolder folder;
+    const std::string path = folder.File(std::string(250, 'L') + ".nc");
+    EXPECT_EQ(ReplaceFileContent(path, "old\n"), 0);
+    EXPECT_EQ(ReplaceFileContent(path, "new\n"), 0);
+    EXPECT_EQ(ReadFile(path), "new\n");
+}
+
 } // namespace
 } // namespace feedrail

@@ -82,6 +82,13 @@ TEST_F(FileListTransferTest, CopyAndMoveIntoAnotherFolderLoseAndDoubleNothing) {
     EXPECT_TRUE(questions_.empty());
 }
 
+TEST_F(FileListTransferTest, AFileWithALongNameIsCopied) {
+    const std::string name = std::string(250, 'L') + ".nc";
+    WriteFile(From() + "/" + name, "long\n");
+    EXPECT_EQ(Transfer({name}, To(), PasteMode::Copy), std::vector<std::string>{});
+    EXPECT_EQ(ReadFile(To() + "/" + name), "long\n");
+}
+
 TEST_F(FileListTransferTest, WithinItsOwnFolderACopyIsNamedCopyOfAndAMoveStays) {
     EXPECT_EQ(Transfer({"O1000.nc", "O1000.nc"}, From(), PasteMode::Copy),
               std::vector<std::string>{});
