@@ -27,6 +27,9 @@ int WriteAll(int fd, std::string_view data) {
     return 0;
 }
 
+// As many links as the system follows before it calls them a loop.
+constexpr int MostLinkHops = 40;
+
 // Creates a new temporary file beside the target. Its mode follows the
 // umask, like any new file.
 FileDescriptor CreateTemporary(const std::string& target, std::string& name) {
@@ -117,7 +120,20 @@ std::string ResolvedWriteTarget(const std::string& path) {
     if (::realpath(path.c_str(), resolved) != nullptr) {
         return resolved;
     }
-    return path;
+    // A link to a file not there yet names the file to write; the link stays.
+    std::filesystem::path current(path);
+    for (int hops = 0; hops < MostLinkHops; ++hops) {
+        std::error_code error;
+        if (!std::filesystem::is_symlink(current, error)) {
+            return current.string();
+        }
+        const std::filesystem::path target = std::filesystem::read_symlink(current, error);
+        if (error) {
+            return current.string();
+        }
+        current = target.is_absolute() ? target : current.parent_path() / target;
+    }
+    return current.string();
 }
 
 std::string FolderOf(const std::string& path) {
@@ -127,6 +143,11 @@ std::string FolderOf(const std::string& path) {
 
 int ReplaceFileContent(const std::string& target, std::string_view content) {
     struct stat info {};
+    // Still a link after ResolvedWriteTarget: links that go round in a loop.
+    if (::lstat(target.c_str(), &info) == 0 && S_ISLNK(info.st_mode) &&
+        ::stat(target.c_str(), &info) != 0) {
+        return ELOOP;
+    }
     const bool exists = ::stat(target.c_str(), &info) == 0;
     if (exists) {
         if (const int error = CheckReplaceable(target, info)) {

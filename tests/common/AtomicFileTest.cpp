@@ -125,5 +125,20 @@ TEST(AtomicFileTest, AFileWithALongNameIsReplaced) {
     EXPECT_EQ(ReadFile(path), "new\n");
 }
 
+// Saving onto a link to a file not there yet writes that file and keeps the
+// link; links in a loop are an error that changes nothing.
+TEST(AtomicFileTest, ALinkToNothingIsWrittenThroughAndALoopRefused) {
+    TempFolder folder;
+    std::filesystem::create_symlink("real.nc", folder.File("part.nc"));
+    EXPECT_EQ(ReplaceFileContent(ResolvedWriteTarget(folder.File("part.nc")), "G1\n"), 0);
+    EXPECT_EQ(ReadFile(folder.File("real.nc")), "G1\n");
+    EXPECT_TRUE(std::filesystem::is_symlink(folder.File("part.nc")));
+    std::filesystem::create_symlink("b.nc", folder.File("a.nc"));
+    std::filesystem::create_symlink("a.nc", folder.File("b.nc"));
+    EXPECT_EQ(ReplaceFileContent(ResolvedWriteTarget(folder.File("a.nc")), "G2\n"), ELOOP);
+    EXPECT_TRUE(std::filesystem::is_symlink(folder.File("a.nc")));
+    EXPECT_TRUE(std::filesystem::is_symlink(folder.File("b.nc")));
+}
+
 } // namespace
 } // namespace feedrail
