@@ -34,13 +34,22 @@ void CopyExamples(const std::string& examples, const std::string& folder) {
     }
 }
 
+// Installed programs live here; what the user sets is never written beside
+// them, also when root (who may write anywhere) runs them.
+bool SystemFolder(const std::string& folder) {
+    return folder.starts_with("/usr/") || folder.starts_with("/opt/") || folder == "/bin/" ||
+           folder == "/sbin/";
+}
+
 } // namespace
 
 std::string ChooseProfileFolder(std::string_view programDir, std::string_view configFolder) {
     const std::string program = WithSlash(programDir);
     // Without a home there is no configuration folder to fall back on.
-    if (Exists(program + std::string(ExampleProfiles[0])) || ::access(program.c_str(), W_OK) == 0 ||
-        configFolder.empty()) {
+    const bool ownFolder =
+        !SystemFolder(program) &&
+        (Exists(program + std::string(ExampleProfiles[0])) || ::access(program.c_str(), W_OK) == 0);
+    if (ownFolder || configFolder.empty()) {
         return program;
     }
     const std::string config = WithSlash(configFolder);

@@ -8,7 +8,8 @@ namespace feedrail {
 // The files the operator's settings make: DNC.ini, DNCUtilities.ini, the port
 // links com<N> and temp.nc. They live in the program's own folder when it
 // already holds DNC.ini or the user may write it (a build, a copy on a USB
-// stick); an installed program in a system folder keeps them in
+// stick); an installed program (in a folder the user may not write, or in
+// /usr, /opt or /bin, also when root runs it) keeps them in
 // `configFolder` instead, created when missing and given copies of the
 // example profiles the first time. The result ends in "/".
 std::string ChooseProfileFolder(std::string_view programDir, std::string_view configFolder);

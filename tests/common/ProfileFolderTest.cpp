@@ -84,6 +84,15 @@ TEST(ProfileFolderTest, AProgramTheUserMayNotWriteKeepsItsProfilesInTheConfigFol
     }
 }
 
+// Root may write /usr/bin, yet an installed program never keeps its profiles
+// there.
+TEST(ProfileFolderTest, AProgramInASystemFolderUsesTheConfigFolderAlsoForRoot) {
+    TempFolder home;
+    for (const char* bin : {"/usr/bin", "/usr/local/bin/", "/opt/feedrail/bin"}) {
+        EXPECT_EQ(ChooseProfileFolder(bin, home.File("config")), home.File("config") + "/") << bin;
+    }
+}
+
 TEST(ProfileFolderTest, TheManualBesideTheProgramComesBeforeTheInstalledOne) {
     EXPECT_EQ(InstalledDataFolder("/usr/bin/"), "/usr/share/feedrail/");
     Layout layout;
