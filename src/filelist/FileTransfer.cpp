@@ -26,6 +26,9 @@ struct Destination {
     std::string Failure(const std::string& source, int error) const {
         return OperationError(Verb, source + " to " + Folder, error);
     }
+    std::string Failure(const std::string& source, const std::string& reason) const {
+        return "Cannot " + Verb + " " + source + " to " + Folder + ": " + reason;
+    }
 };
 
 std::string NameOf(const std::string& path) {
@@ -86,9 +89,14 @@ int CopyContent(int from, int to) {
 // The copy keeps the source's mode and times; it counts as written only once
 // it is on the disk and closed.
 int FillCopy(const std::string& source, const struct stat& info, FileDescriptor& copy) {
-    FileDescriptor from(::open(source.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC));
-    if (!from.Valid()) {
+    // Without blocking: a pipe put in the file's place since would hang here.
+    FileDescriptor from(::open(source.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK));
+    struct stat opened {};
+    if (!from.Valid() || ::fstat(from.Get(), &opened) != 0) {
         return errno;
+    }
+    if (!S_ISREG(opened.st_mode)) {
+        return EINVAL;
     }
     if (const int error = CopyContent(from.Get(), copy.Get())) {
         return error;
@@ -163,11 +171,20 @@ std::string FileTransfer::TransferOne(const std::string& source, const std::stri
     if (S_ISDIR(from.st_mode)) {
         return destination.Failure(source, EISDIR);
     }
+    // A pipe would hang the copy, a device such as /dev/zero fill the disk.
+    if (!S_ISREG(from.st_mode)) {
+        return destination.Failure(source, "not a regular file (a pipe, a socket or a device)");
+    }
     struct stat to {};
     if (::stat(destination.Path.c_str(), &to) == 0) {
         if (to.st_dev == from.st_dev && to.st_ino == from.st_ino) {
-            if (!copy) {
+            // Moved onto itself in its own folder it stays; onto a link to it
+            // elsewhere nothing could happen, and the operator is told.
+            if (!copy && destination.Path == source) {
                 return {};
+            }
+            if (!copy) {
+                return destination.Failure(source, "source and target are the same file");
             }
             destination.Path = FreeCopyName(folder, NameOf(source));
         } else if (S_ISDIR(to.st_mode)) {

@@ -156,5 +156,27 @@ TEST_F(FileListTransferTest, AMoveAcrossFileSystemsCopiesThenRemovesTheSource) {
     EXPECT_EQ(Contents(From()), Names{"O2000.nc"});
 }
 
+// Only files and folders are pasted: a pipe would hang the window, a device
+// such as /dev/zero fill the disk.
+TEST_F(FileListTransferTest, APipeOrADeviceIsRefusedWithAMessage) {
+    ASSERT_EQ(::mkfifo((From() + "/pipe.nc").c_str(), 0600), 0);
+    const std::vector<std::string> failures = Transfer({"pipe.nc"}, To(), PasteMode::Copy);
+    ASSERT_EQ(failures.size(), 1U);
+    EXPECT_NE(failures[0].find("not a regular file"), std::string::npos) << failures[0];
+    FileTransfer transfer([](const std::string&) { return true; });
+    EXPECT_EQ(transfer.Transfer({"/dev/zero"}, To(), PasteMode::Copy).size(), 1U);
+    EXPECT_FALSE(std::filesystem::exists(To() + "/zero"));
+}
+
+// Moved onto a link to itself, a file cannot go anywhere: the operator is told.
+TEST_F(FileListTransferTest, MovingOntoALinkToTheSameFileSaysSo) {
+    std::filesystem::create_symlink(From() + "/O1000.nc", To() + "/O1000.nc");
+    const std::vector<std::string> failures = Transfer({"O1000.nc"}, To(), PasteMode::Move);
+    ASSERT_EQ(failures.size(), 1U);
+    EXPECT_NE(failures[0].find("source and target are the same file"), std::string::npos)
+        << failures[0];
+    EXPECT_EQ(ReadFile(From() + "/O1000.nc"), "%\nO1000\n%\n");
+}
+
 } // namespace
 } // namespace feedrail
