@@ -2,7 +2,7 @@
 # Installs what is needed, builds Feedrail and starts it. The first time, the
 # example profiles are put beside the program, with the mill's folder pointed
 # at a copy of the example programs. Unless a com2 link to a real port is
-# there, a simulated Fanuc-style control answers on com2: it stores what
+# there, a simulated Haas-style control answers on com2: it stores what
 # Feedrail sends it and punches O2000.nc back when Enter is pressed in this
 # terminal. Closing Feedrail ends the simulated control; Ctrl+C ends it alone.
 set -euo pipefail
@@ -32,7 +32,8 @@ mkdir -p "$received"
         [ -L "$program_dir/com2" ] && break
         sleep 0.1
     done
-    "$program_dir/feedrail" || true
+    # A session of its own: Ctrl+C in this terminal ends the control alone.
+    setsid --wait "$program_dir/feedrail" || true
     kill -INT $$ 2>/dev/null || true
 ) &
 echo "Simulated control on com2. Press Enter here to have it punch O2000.nc to Feedrail."

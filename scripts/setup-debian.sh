@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Feedrail needs to build and test, and any
-# further packages named as arguments. Fast when they are all there already:
-# apt runs only for what is missing.
+# Installs the Debian packages Feedrail needs to build, and any further
+# packages named as arguments (the tests name theirs). Fast when they are all
+# there already: apt runs only for what is missing.
 set -euo pipefail
 
-packages=(g++ cmake ninja-build libgtest-dev qt6-base-dev qt6-qpa-plugins fonts-liberation poppler-utils "$@")
+packages=(g++ cmake ninja-build qt6-base-dev qt6-qpa-plugins fonts-liberation "$@")
 
 missing=()
 for package in "${packages[@]}"; do

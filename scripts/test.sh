@@ -13,7 +13,8 @@ case "$mode" in
     *) echo "usage: $0 [plain|sanitize|thread]" >&2; exit 2 ;;
 esac
 
-scripts/setup-debian.sh
+# GoogleTest, and poppler's tools to read the listings' PDF files back.
+scripts/setup-debian.sh libgtest-dev poppler-utils
 cmake --preset "$mode"
 cmake --build --preset "$mode" --parallel
 ctest --preset "$mode" --parallel "$(nproc)"
