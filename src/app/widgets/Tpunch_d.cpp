@@ -19,6 +19,7 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -157,12 +158,21 @@ void Tpunch_d::ComboBox1Change() {
             break;
         }
     }
-    controls_.LsFileListView261->SetDirectory(defaultDir);
+    ShowMachineFolder(defaultDir);
     // Without any machine there is no section to store a profile in.
     if (controls_.ComboBox1->count() > 0) {
         form2_->LoadSettings();
         form2_->StoreSettings();
     }
+}
+
+void Tpunch_d::ShowMachineFolder(const QString& folder) {
+    if (folder.isEmpty() || QFileInfo(folder).isDir()) {
+        controls_.LsFileListView261->SetDirectory(folder);
+        return;
+    }
+    controls_.LsFileListView261->ShowMissingFolder(folder);
+    ShowStatus(QStringLiteral("The folder %1 of %2 does not exist").arg(folder, CurrentMachine()));
 }
 
 void Tpunch_d::ComboBox2Change() {

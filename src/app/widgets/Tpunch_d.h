@@ -138,6 +138,9 @@ private:
     void ShowError(std::exception_ptr error);
     void ConnectHandlers();
     void FillMachineList();
+    // The machine's folder in the file pane, or an empty pane naming it when
+    // it is not there.
+    void ShowMachineFolder(const QString& folder);
     void FillDirectoryShortcuts();
     void AddUtilities();
     void BindPortEvents();

@@ -135,6 +135,11 @@ void TLsFileListView26::SetDirectory(const QString& directory) {
     }
 }
 
+void TLsFileListView26::ShowMissingFolder(const QString& folder) {
+    directory_ = WithSlash(QDir::cleanPath(folder));
+    Fill({});
+}
+
 void TLsFileListView26::SetMask(const QString& mask) {
     if (mask != mask_) {
         mask_ = mask;

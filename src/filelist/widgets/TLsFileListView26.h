@@ -31,6 +31,9 @@ public:
     explicit TLsFileListView26(QWidget* parent = nullptr);
     ~TLsFileListView26() override;
 
+    // Shows `folder`, which is not there, as an empty folder: the files of
+    // the folder before must not pass for its programs.
+    void ShowMissingFolder(const QString& folder);
     QString Directory() const { return directory_; }
     // A folder that does not exist, or the one already shown, leaves the
     // list as it is.

@@ -516,5 +516,23 @@ TEST_F(MainWindowTest, SavingAReceivedProgramProposesItsNumberAndListsIt) {
     EXPECT_EQ(files.findItems("O2000.nc", Qt::MatchExactly).size(), 1);
 }
 
+// A machine whose folder is not there never shows the files of the machine
+// before: the pane is empty and names the missing folder.
+TEST_F(MainWindowTest, AMachineWhoseFolderIsMissingShowsNoOtherMachinesFiles) {
+    std::filesystem::create_directory(folder_.File("mill"));
+    WriteFile(folder_.File("mill/O1000.nc"), "%\nO1000\n%\n");
+    Start("[Mill]\nCommPort=200\nDefaultDir=" + folder_.File("mill") + "\n[Lathe]\nCommPort=200\n" +
+          "DefaultDir=" + folder_.File("lathe") + "\n");
+    window_->ComboBox1Change();
+    ASSERT_EQ(Controls().LsFileListView261->topLevelItemCount(), 1);
+    Controls().ComboBox1->setCurrentIndex(1);
+    window_->ComboBox1Change();
+    EXPECT_EQ(Controls().LsFileListView261->topLevelItemCount(), 0);
+    EXPECT_EQ(window_->windowTitle(),
+              QString::fromStdString("Feedrail [" + folder_.File("lathe") + "/]"));
+    EXPECT_EQ(Status().toStdString(),
+              "The folder " + folder_.File("lathe") + "/ of Lathe does not exist");
+}
+
 } // namespace
 } // namespace feedrail
