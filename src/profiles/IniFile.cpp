@@ -8,6 +8,7 @@
 #include "profiles/WholeNumber.h"
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <utility>
@@ -56,18 +57,23 @@ void IniFile::WriteString(std::string_view section, std::string_view key,
     // changes made at the same moment both end up in the file.
     FileDescriptor folder(::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!folder.Valid() || ::flock(folder.Get(), LOCK_EX) != 0) {
-        throw IniWriteError(path_);
+        throw IniWriteError(path_, std::strerror(errno));
     }
     const RegularFileRead file = ReadRegularFile(target);
     if (file.outcome == RegularFileRead::Failed) {
-        throw IniWriteError(path_);
+        throw IniWriteError(path_, std::strerror(file.error));
     }
     IniDocument document = IniDocument::Parse(file.content);
-    if (!document.SetValue(section, key, value)) {
-        throw IniWriteError(path_);
+    // A value as it stands is not written again: a profile that may not be
+    // written still serves every machine selection.
+    if (document.Value(section, key) == value) {
+        return;
     }
-    if (ReplaceFileContent(target, document.Serialize()) != 0) {
-        throw IniWriteError(path_);
+    if (!document.SetValue(section, key, value)) {
+        throw IniWriteError(path_, "a value is one line of at most 2047 characters");
+    }
+    if (const int error = ReplaceFileContent(target, document.Serialize())) {
+        throw IniWriteError(path_, std::strerror(error));
     }
 }
 

@@ -163,17 +163,29 @@ TEST(IniFileTest, BadFilesGiveDefaultsWithoutCrashingOrHanging) {
     EXPECT_EQ(longLine.ReadInteger("M", "B", 5), 2);
 }
 
+// Machine selection writes the profile back: a read-only profile whose values
+// stand as they are is no error.
+TEST(IniFileTest, AValueAsItStandsIsNotWrittenAgain) {
+    TempFolder folder;
+    WriteFile(folder.File("DNC.ini"), "[M]\nA=1\n");
+    ::chmod(folder.File("DNC.ini").c_str(), 0444);
+    EXPECT_NO_THROW(IniFile(folder.File("DNC.ini")).WriteString("M", "A", "1"));
+    EXPECT_THROW(IniFile(folder.File("DNC.ini")).WriteString("M", "B", "1"), IniWriteError);
+    EXPECT_EQ(ReadFile(folder.File("DNC.ini")), "[M]\nA=1\n");
+}
+
 TEST(IniFileTest, AFailedWriteRaisesUnableToWriteAndLeavesNoTrace) {
     TempFolder folder;
     std::filesystem::create_directory(folder.File("folder.ini"));
     const struct {
         std::string path;
         std::string value;
+        std::string reason;
     } cases[] = {
-        {folder.File("folder.ini"), "1"},
-        {folder.File("missing/DNC.ini"), "1"},
-        {folder.File("DNC.ini"), "two\nlines"},
-        {folder.File("readonly.ini"), "1"},
+        {folder.File("folder.ini"), "1", "Is a directory"},
+        {folder.File("missing/DNC.ini"), "1", "No such file or directory"},
+        {folder.File("DNC.ini"), "two\nlines", "a value is one line of at most 2047 characters"},
+        {folder.File("readonly.ini"), "2", "Permission denied"},
     };
     WriteFile(folder.File("DNC.ini"), "[M]\nA=1\n");
     WriteFile(folder.File("readonly.ini"), "[M]\nA=1\n");
@@ -183,7 +195,7 @@ TEST(IniFileTest, AFailedWriteRaisesUnableToWriteAndLeavesNoTrace) {
             IniFile(c.path).WriteString("M", "A", c.value);
             ADD_FAILURE() << "no error for " << c.path;
         } catch (const IniWriteError& error) {
-            EXPECT_EQ(std::string(error.what()), "Unable to write to " + c.path);
+            EXPECT_EQ(std::string(error.what()), "Unable to write to " + c.path + ": " + c.reason);
         }
     }
     EXPECT_EQ(ReadFile(folder.File("DNC.ini")), "[M]\nA=1\n");
