@@ -7,6 +7,7 @@
 #include "filelist/widgets/TLsFileListView26.h"
 #include "transfer/ProgramFiles.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <algorithm>
@@ -45,10 +46,28 @@ void FileCommands::Get() {
         messages_.ShowMessage(QStringLiteral("No File Selected"));
         return;
     }
-    const QString path = files.SelectedPath();
+    Get(files.SelectedPath());
+}
+
+void FileCommands::Get(const QString& path) {
     if (mayDiscard_()) {
         Load(path);
     }
+}
+
+bool FileCommands::IsPartProgram(const QString& path) const {
+    const QString name = QFileInfo(path).fileName();
+    QStringList patterns{QStringLiteral("*.nc")};
+    const QString extension = BytesText(settings_.DefaultExt);
+    if (!extension.isEmpty()) {
+        patterns << QStringLiteral("*") + extension;
+    }
+    // "*" filters nothing: that alone makes no file a program.
+    const QString filter = BytesText(settings_.DefaultFileFilter);
+    if (!filter.isEmpty() && filter != QLatin1String("*")) {
+        patterns << QStringLiteral("*.") + filter;
+    }
+    return QDir::match(patterns, name);
 }
 
 // The loaded file's name changes only with its program: a failed load

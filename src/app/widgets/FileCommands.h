@@ -25,6 +25,12 @@ public:
                  std::function<bool()> mayDiscard);
 
     void Get();
+    // Get of `path`: asks before unsaved work is replaced, then loads it.
+    void Get(const QString& path);
+    // Whether the file pane's double-click or Enter loads `path` as Get
+    // does: it has the machine's file filter, the extension of its
+    // profile, or ".nc".
+    bool IsPartProgram(const QString& path) const;
     // Loads the file into the editor, as Get does once it may; whether it could.
     bool Load(const QString& path);
     // Asks for the file to save to; whether a name was chosen.

@@ -92,6 +92,13 @@ Tpunch_d::Tpunch_d(std::string programDir, UserMessages& messages, QWidget* pare
     automationDialog_ = new TAutomation(*this, ProfilePath(), messages_, this);
     help_ = new HelpWindow(runState_.ProgramDir, messages_, this);
     controls_.LsFileListView261->SetMessages(&messages_);
+    controls_.LsFileListView261->SetProgramOpener([this](const QString& path) {
+        if (!files_.IsPartProgram(path)) {
+            return false;
+        }
+        Perform(Command::EditProgram, [this, path] { files_.Get(path); });
+        return true;
+    });
     about_ = new TAbout(this);
     session_.OnChange([this] { DrawControls(); });
     DrawControls();

@@ -252,6 +252,9 @@ void TLsFileListView26::Open() {
         OpenDrive(path);
         break;
     case RowKind::File:
+        if (programOpener_ && programOpener_(path)) {
+            break;
+        }
         if (!desktop_->OpenWithDesktop(path)) {
             messages_->ShowError(QStringLiteral("ERROR - Can't Open file  ") + path);
         }

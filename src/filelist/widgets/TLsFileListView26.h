@@ -11,6 +11,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTreeWidget>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -76,9 +77,14 @@ public:
     void SelectPath(const QString& path);
 
     void OneLevelUp();
-    // A folder or drive becomes the directory; a file goes to the desktop's
-    // program for it.
+    // A folder or drive becomes the directory; a file goes to the opener of
+    // part programs when it takes it, else to the desktop's program for it.
     void Open();
+    // Takes a file that is a part program (and does with it what Get does);
+    // whether it did.
+    void SetProgramOpener(std::function<bool(const QString& path)> opener) {
+        programOpener_ = std::move(opener);
+    }
     void Refresh();
     // As a click on the column's header.
     void SortByColumn(int column);
@@ -125,6 +131,7 @@ private:
     DesktopDialogs ownDesktop_;
     UserMessages* messages_;
     FileListDesktop* desktop_;
+    std::function<bool(const QString& path)> programOpener_;
     FileListMenu menu_;
     std::unique_ptr<FileListOperations> operations_;
 };

@@ -534,5 +534,23 @@ TEST_F(MainWindowTest, AMachineWhoseFolderIsMissingShowsNoOtherMachinesFiles) {
               "The folder " + folder_.File("lathe") + "/ of Lathe does not exist");
 }
 
+// Double-click or Enter on a part program loads it as Get does: ".nc", the
+// profile's extension and its file filter make a part program.
+TEST_F(MainWindowTest, OpeningAPartProgramInThePaneLoadsIt) {
+    for (const char* name : {"O1000.nc", "O2000.tap", "O3000.min"}) {
+        WriteFile(folder_.File(name), std::string("%\n") + name + "\n%\n");
+    }
+    Start("[M]\nCommPort=200\nDefaultExt=.tap\nDefaultFileFilter=min\n");
+    TLsFileListView26& files = *Controls().LsFileListView261;
+    files.SetDirectory(QString::fromStdString(folder_.Path()));
+    for (const char* name : {"O1000.nc", "O2000.tap", "O3000.min"}) {
+        files.setCurrentItem(files.findItems(name, Qt::MatchExactly).front());
+        files.Open();
+        EXPECT_EQ(window_->Editor().Text(), std::string("%\n") + name + "\n%\n");
+        EXPECT_EQ(Controls().Edit7->text().toStdString(), name);
+    }
+    EXPECT_TRUE(messages_.Errors.isEmpty()) << messages_.Errors.join("; ").toStdString();
+}
+
 } // namespace
 } // namespace feedrail
