@@ -206,6 +206,7 @@ std::shared_ptr<SerialDevice> TVaCustomComm::OpenDevice() {
         throw EVaCommError::WithPort(
             error == ENOENT ? CommErrorText::InvalidPort : CommErrorText::CantOpen, portNum_);
     }
+    opened_ = {path, LinkTarget(path)};
     return device;
 }
 

@@ -54,6 +54,13 @@ public:
     std::string GetDeviceName() const;
     // The file the port opens: a com<N> link beside the program, or a device.
     std::string DevicePath() const;
+    // What the last open opened: the path, and the device a link led to then
+    // (the link may be gone by the time the device is).
+    struct OpenedDevice {
+        std::string Path;
+        std::string Device;
+    };
+    const OpenedDevice& Opened() const { return opened_; }
 
     bool AutoOpen() const { return autoOpen_; }
     void SetAutoOpen(bool value) { autoOpen_ = value; }
@@ -145,6 +152,7 @@ private:
 
     EventHandOver& handOver_;
     std::string programDir_;
+    OpenedDevice opened_;
     // Errors a queue count cleared before their event was handled.
     std::uint32_t unreportedErrors_ = 0;
     std::recursive_mutex lock_;

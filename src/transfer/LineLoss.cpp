@@ -1,7 +1,6 @@
 #include "transfer/LineLoss.h"
 
 #include "serial/EVaCommError.h"
-#include "serial/device/DevicePath.h"
 
 #include <algorithm>
 #include <cctype>
@@ -31,9 +30,10 @@ std::string LineLoss::PortName() const {
 }
 
 void LineLoss::LineLost() {
-    lostPath_ = port_.DevicePath();
-    lostText_ = "The port " + LinkTarget(lostPath_) + " (" + PortName() +
-                ") is gone: unplugged or switched off?";
+    lostPath_ = port_.Opened().Path;
+    lostDevice_ = port_.Opened().Device;
+    lostText_ =
+        "The port " + lostDevice_ + " (" + PortName() + ") is gone: unplugged or switched off?";
     receive_.LineLost();
     send_.LineLost(lostText_);
     automation_.LineLost(lostPath_);
@@ -61,7 +61,7 @@ void LineLoss::Retry() {
     hosts_.ReopenPort();
     if (port_.Active()) {
         automation_.LineBack(lostPath_);
-        hosts_.Status.ShowStatus("The port " + LinkTarget(lostPath_) + " (" + PortName() +
+        hosts_.Status.ShowStatus("The port " + port_.Opened().Device + " (" + PortName() +
                                  ") is back");
         return;
     }

@@ -49,6 +49,7 @@ private:
     LineLossHosts hosts_;
     bool retrying_ = false;
     std::string lostPath_;
+    std::string lostDevice_;
     std::string lostText_;
 };
 

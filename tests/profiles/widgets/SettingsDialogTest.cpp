@@ -129,8 +129,9 @@ TEST_F(SettingsDialogTest, ALoadAndStorePassGivesBackTheProfileItRead) {
     } cases[] = {
         {"code-page name and folder", "Fr\xE4se", profile("[Fr\xE4se]", "DefaultDir=/nc/M\xFChle/"),
          profile("[Fr\xE4se]", "DefaultDir=/nc/M\xFChle/"), "/nc/M\xFChle/"},
+        // A value that reads as it would be written is left as it stands.
         {"quoted folder", "Mill", profile("[Mill]", "DefaultDir=\"/home/op/NC Programs/\""),
-         profile("[Mill]", "DefaultDir=/home/op/NC Programs/"), "/home/op/NC Programs/"},
+         profile("[Mill]", "DefaultDir=\"/home/op/NC Programs/\""), "/home/op/NC Programs/"},
         {"brackets in the name", "Lathe [2]", profile("[Lathe [2]]", "DefaultDir=/nc/"),
          profile("[Lathe [2]]", "DefaultDir=/nc/"), "/nc/"},
     };
