@@ -32,6 +32,8 @@ void ReceiveTransfer::ReceiveButtonClick() {
     state_.FirstLinePending = true;
     state_.ReceiveLine.clear();
     editor_.ClearEditorAndFileName();
+    // The editor no longer holds the file loaded before.
+    state_.CurrentFile.clear();
     state_.ReceivedUnsaved = false;
     state_.TxEnabled = false;
     port_.Close();

@@ -131,6 +131,7 @@ void FileCommands::Save() {
         return;
     }
     controls_.Edit7->setText(FileNamePart(saveTarget_));
+    state_.CurrentFile = LocalPath(saveTarget_);
     state_.ReceivedUnsaved = false;
     editor_.MarkSaved();
     controls_.LsFileListView261->Refresh();

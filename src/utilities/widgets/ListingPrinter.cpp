@@ -29,6 +29,24 @@ std::runtime_error Failure(const QString& reason) {
 
 // The paper a printer of the user's country would hold, with the margins a
 // printer cannot print on, so that the PDF looks like the printed page.
+// The listings this program writes carry its name as their creator.
+bool WrittenByUs(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    const QByteArray content = file.readAll();
+    const QByteArray creator = QByteArrayLiteral("/Creator ");
+    for (qsizetype at = content.indexOf(creator); at >= 0; at = content.indexOf(creator, at + 1)) {
+        const QByteArray value = content.mid(at + creator.size(), 40);
+        if (value.startsWith("(Feedrail)") ||
+            value.startsWith(QByteArray("(\xfe\xff\0F\0e\0e\0d\0r\0a\0i\0l)", 20))) {
+            return true;
+        }
+    }
+    return false;
+}
+
 QPageLayout PdfPageLayout() {
     const bool letter = QLocale().measurementSystem() == QLocale::ImperialUSSystem;
     constexpr qreal MarginMm = 5;
@@ -77,13 +95,13 @@ ListingDestination ListingDestination::System() {
     return {printer, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)};
 }
 
-void ListingPrinter::PrintListing(const QString& path, int columns) {
+void ListingPrinter::PrintListing(const QString& path, int columns, const QString& name) {
     std::optional<QString> pdf;
     std::optional<QString> failure;
     {
         const BusyCursor busy;
         try {
-            pdf = Print(path, columns);
+            pdf = Print(path, columns, name.isEmpty() ? QFileInfo(path).completeBaseName() : name);
         } catch (const std::exception& error) {
             failure = QString::fromStdString(error.what());
         }
@@ -96,11 +114,12 @@ void ListingPrinter::PrintListing(const QString& path, int columns) {
     }
 }
 
-std::optional<QString> ListingPrinter::Print(const QString& path, int columns) {
+std::optional<QString> ListingPrinter::Print(const QString& path, int columns,
+                                             const QString& name) {
     ListingFile file(LocalPath(path));
     const QPrinterInfo printer = destination_.Printer();
     if (printer.isNull()) {
-        return SaveAsPdf(path, file, columns);
+        return SaveAsPdf(path, file, columns, name);
     }
     PrintOn(printer, path, file, columns);
     return std::nullopt;
@@ -118,16 +137,31 @@ void ListingPrinter::PrintOn(const QPrinterInfo& info, const QString& path, List
     }
 }
 
-QString ListingPrinter::SaveAsPdf(const QString& path, ListingFile& file, int columns) {
+QString ListingPrinter::PdfTarget(const QString& name) const {
+    const QDir folder(destination_.PdfFolder);
+    for (int suffix = 1;; ++suffix) {
+        const QString target =
+            folder.filePath(name + (suffix == 1 ? QString() : QStringLiteral("-%1").arg(suffix)) +
+                            QStringLiteral(".pdf"));
+        const QFileInfo info(target);
+        if (!info.exists() && !info.isSymLink()) {
+            return target;
+        }
+        if (info.isFile() && !info.isSymLink() && WrittenByUs(target)) {
+            return target;
+        }
+    }
+}
+
+QString ListingPrinter::SaveAsPdf(const QString& path, ListingFile& file, int columns,
+                                  const QString& name) {
     std::error_code error;
     std::filesystem::create_directories(LocalPath(destination_.PdfFolder), error);
     if (error) {
         throw Failure(destination_.PdfFolder + QStringLiteral(": ") +
                       QString::fromStdString(error.message()));
     }
-    const QString target =
-        QDir(destination_.PdfFolder)
-            .filePath(QFileInfo(path).completeBaseName() + QStringLiteral(".pdf"));
+    const QString target = PdfTarget(name);
     QSaveFile pdf(target);
     if (!pdf.open(QIODevice::WriteOnly)) {
         throw Failure(target + QStringLiteral(": ") + pdf.errorString());

@@ -51,9 +51,13 @@ void PrintCommands::PrintColumns1Click() {
     printColumns_->open();
 }
 
+// The editor's listing is named after the program loaded in it.
 void PrintCommands::Print(const QString& path, int columns) {
     state_.CancelRequested = false;
-    printer_.PrintListing(path, columns);
+    const bool editor = path == lastWindowPrintFile_ && !state_.CurrentFile.empty();
+    printer_.PrintListing(path, columns,
+                          editor ? QFileInfo(DisplayPath(state_.CurrentFile)).completeBaseName()
+                                 : QString());
 }
 
 } // namespace feedrail

@@ -1,5 +1,6 @@
 #include "utilities/widgets/PrintCommands.h"
 
+#include "common/widgets/TextBridge.h"
 #include "support/TempFolder.h"
 #include "support/widgets/FakeMessages.h"
 
@@ -223,6 +224,28 @@ TEST_F(PrintCommandsTest, AWindowFileRemovedSincePrintWindowIsReportedMissing) {
     EXPECT_EQ(messages_.Errors, QStringList{"Cannot print " + Commands().LastWindowPrintFile() +
                                             ": No such file or directory"});
     EXPECT_TRUE(messages_.Messages.isEmpty());
+}
+
+// A PDF of the user's own is never replaced by a listing, even one of the
+// same name; a listing of ours is. Print Window's listing is named after the
+// program loaded in the editor.
+TEST_F(PrintCommandsTest, AListingNeverReplacesAFileOfTheUsersOwn) {
+    std::filesystem::create_directories(LocalPath(documents_));
+    WriteFile(LocalPath(Pdf("BRACKET.pdf")), "%PDF-1.4 a drawing of the bracket");
+    WriteFile(folder_.File("BRACKET.nc"), "%\nO1000\n%\n");
+    selected_ = Q(folder_.File("BRACKET.nc"));
+    Commands().BitBtn3Click();
+    Commands().BitBtn3Click();
+    EXPECT_EQ(ReadFile(LocalPath(Pdf("BRACKET.pdf"))), "%PDF-1.4 a drawing of the bracket");
+    EXPECT_EQ(messages_.Messages, QStringList({"Listing saved as " + Pdf("BRACKET-2.pdf"),
+                                               "Listing saved as " + Pdf("BRACKET-2.pdf")}));
+    EXPECT_FALSE(std::filesystem::exists(LocalPath(Pdf("BRACKET-3.pdf"))));
+
+    messages_.Messages.clear();
+    state_.CurrentFile = folder_.File("BRACKET.nc");
+    editorText_ = "%\nO1000\n%";
+    Commands().PrintWindowButtonClick();
+    EXPECT_EQ(messages_.Messages, QStringList{"Listing saved as " + Pdf("BRACKET-2.pdf")});
 }
 
 } // namespace
