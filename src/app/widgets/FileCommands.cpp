@@ -46,17 +46,19 @@ void FileCommands::Get() {
         messages_.ShowMessage(QStringLiteral("No File Selected"));
         return;
     }
-    Get(files.SelectedPath());
+    // The row's own bytes: a name that is not UTF-8 would decode and encode
+    // again into another file's name.
+    Get(files.CurrentRow()->Path);
 }
 
-void FileCommands::Get(const QString& path) {
+void FileCommands::Get(const std::string& path) {
     if (mayDiscard_()) {
         Load(path);
     }
 }
 
-bool FileCommands::IsPartProgram(const QString& path) const {
-    const QString name = QFileInfo(path).fileName();
+bool FileCommands::IsPartProgram(const std::string& path) const {
+    const QString name = QFileInfo(DisplayPath(path)).fileName();
     QStringList patterns{QStringLiteral("*.nc")};
     const QString extension = BytesText(settings_.DefaultExt);
     if (!extension.isEmpty()) {
@@ -72,18 +74,17 @@ bool FileCommands::IsPartProgram(const QString& path) const {
 
 // The loaded file's name changes only with its program: a failed load
 // leaves both as they were.
-bool FileCommands::Load(const QString& path) {
-    const std::string local = LocalPath(path);
-    const RegularFileRead file = ReadRegularFile(local);
+bool FileCommands::Load(const std::string& path) {
+    const RegularFileRead file = ReadRegularFile(path);
     if (file.outcome != RegularFileRead::Read) {
-        messages_.ShowError(QStringLiteral("Cannot load ") + path + QStringLiteral(": ") +
-                            SystemReason(file.error));
+        messages_.ShowError(QStringLiteral("Cannot load ") + DisplayPath(path) +
+                            QStringLiteral(": ") + SystemReason(file.error));
         return false;
     }
     editor_.SetText(EditorText(file.content));
-    state_.CurrentFile = local;
+    state_.CurrentFile = path;
     state_.ReceivedUnsaved = false;
-    controls_.Edit7->setText(FileNamePart(path));
+    controls_.Edit7->setText(FileNamePart(DisplayPath(path)));
     return true;
 }
 

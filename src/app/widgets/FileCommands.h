@@ -26,13 +26,13 @@ public:
 
     void Get();
     // Get of `path`: asks before unsaved work is replaced, then loads it.
-    void Get(const QString& path);
+    void Get(const std::string& path);
     // Whether the file pane's double-click or Enter loads `path` as Get
     // does: it has the machine's file filter, the extension of its
     // profile, or ".nc".
-    bool IsPartProgram(const QString& path) const;
+    bool IsPartProgram(const std::string& path) const;
     // Loads the file into the editor, as Get does once it may; whether it could.
-    bool Load(const QString& path);
+    bool Load(const std::string& path);
     // Asks for the file to save to; whether a name was chosen.
     bool AskSaveName();
     // Writes the editor to the chosen file.

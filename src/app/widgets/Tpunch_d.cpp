@@ -49,18 +49,17 @@ Tpunch_d::Tpunch_d(std::string programDir, UserMessages& messages, QWidget* pare
       printing_(
           runState_, messages_, [this] { return editor_.Text(); },
           [this] { return SelectedPaneItem(); }, this),
-      automation_(
-          runState_, activeSettings_, comm1_, send_,
-          {.Status = *this,
-           .Ui = *this,
-           .Session = session_,
-           .Editor = editor_,
-           .RefreshFiles = [this] { controls_.LsFileListView261->Refresh(); },
-           .LoadFile = [this](const std::string& path) { return files_.Load(DisplayPath(path)); },
-           .ShowError =
-               [this](const std::string& text) {
-                   messages_.ShowError(QString::fromStdString(text));
-               }}),
+      automation_(runState_, activeSettings_, comm1_, send_,
+                  {.Status = *this,
+                   .Ui = *this,
+                   .Session = session_,
+                   .Editor = editor_,
+                   .RefreshFiles = [this] { controls_.LsFileListView261->Refresh(); },
+                   .LoadFile = [this](const std::string& path) { return files_.Load(path); },
+                   .ShowError =
+                       [this](const std::string& text) {
+                           messages_.ShowError(QString::fromStdString(text));
+                       }}),
       lineLoss_(comm1_, send_, receive_, automation_,
                 {.Status = *this, .Ui = *this, .Session = session_, .ReopenPort = [this] {
                      ApplyPortSettings();
@@ -92,7 +91,7 @@ Tpunch_d::Tpunch_d(std::string programDir, UserMessages& messages, QWidget* pare
     automationDialog_ = new TAutomation(*this, ProfilePath(), messages_, this);
     help_ = new HelpWindow(runState_.ProgramDir, messages_, this);
     controls_.LsFileListView261->SetMessages(&messages_);
-    controls_.LsFileListView261->SetProgramOpener([this](const QString& path) {
+    controls_.LsFileListView261->SetProgramOpener([this](const std::string& path) {
         if (!files_.IsPartProgram(path)) {
             return false;
         }

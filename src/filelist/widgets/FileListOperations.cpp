@@ -7,6 +7,7 @@
 #include "filelist/ItemAttributes.h"
 #include "filelist/ItemNames.h"
 #include "filelist/OperationError.h"
+#include "filelist/Trash.h"
 #include "filelist/widgets/FileListDesktop.h"
 #include "filelist/widgets/FindDialog.h"
 #include "filelist/widgets/PictureViewer.h"
@@ -20,6 +21,8 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QTimer>
+#include <filesystem>
+#include <sys/stat.h>
 
 namespace feedrail {
 namespace {
@@ -121,14 +124,31 @@ void FileListOperations::Delete() {
     }
     QStringList failures;
     for (const FileRow& row : rows) {
-        QFile item(DisplayPath(row.Path));
-        if (!item.moveToTrash()) {
-            failures << QStringLiteral("Cannot move ") + item.fileName() +
-                            QStringLiteral(" to the trash: ") + item.errorString();
+        if (const QString failure = Trash(row.Path); !failure.isEmpty()) {
+            failures << failure;
         }
     }
     list_.Refresh();
     ShowFailures(failures);
+}
+
+// By the item's own bytes: a name that is not UTF-8 must not decode and
+// encode again into another file's name. An item on another file system (a
+// USB stick) goes to that file system's own trash, as the desktop's does.
+QString FileListOperations::Trash(const std::string& path) {
+    const std::string trash = HomeTrashFolder();
+    struct stat item {};
+    struct stat home {};
+    const bool elsewhere = ::lstat(path.c_str(), &item) == 0 &&
+                           ::stat(std::filesystem::path(trash).parent_path().c_str(), &home) == 0 &&
+                           item.st_dev != home.st_dev;
+    if (elsewhere && LocalPath(DisplayPath(path)) == path) {
+        QFile file(DisplayPath(path));
+        return file.moveToTrash() ? QString()
+                                  : QStringLiteral("Cannot move ") + DisplayPath(path) +
+                                        QStringLiteral(" to the trash: ") + file.errorString();
+    }
+    return FromCore(MoveToTrash(path, trash, std::chrono::system_clock::now()));
 }
 
 void FileListOperations::Rename() {

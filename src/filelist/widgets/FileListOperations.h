@@ -44,6 +44,8 @@ public:
     FindDialog* Finder() const { return finder_; }
 
 private:
+    // Moves the item to the trash; the failure, or nothing.
+    QString Trash(const std::string& path);
     void EditEnded(QTreeWidgetItem* item, int column);
     void FinishRename(const QString& oldPath, const QString& newName);
     void Remember(PasteMode mode);

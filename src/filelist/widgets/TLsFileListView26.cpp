@@ -252,7 +252,7 @@ void TLsFileListView26::Open() {
         OpenDrive(path);
         break;
     case RowKind::File:
-        if (programOpener_ && programOpener_(path)) {
+        if (programOpener_ && programOpener_(row->Path)) {
             break;
         }
         if (!desktop_->OpenWithDesktop(path)) {

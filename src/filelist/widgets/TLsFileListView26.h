@@ -82,7 +82,7 @@ public:
     void Open();
     // Takes a file that is a part program (and does with it what Get does);
     // whether it did.
-    void SetProgramOpener(std::function<bool(const QString& path)> opener) {
+    void SetProgramOpener(std::function<bool(const std::string& path)> opener) {
         programOpener_ = std::move(opener);
     }
     void Refresh();
@@ -131,7 +131,7 @@ private:
     DesktopDialogs ownDesktop_;
     UserMessages* messages_;
     FileListDesktop* desktop_;
-    std::function<bool(const QString& path)> programOpener_;
+    std::function<bool(const std::string& path)> programOpener_;
     FileListMenu menu_;
     std::unique_ptr<FileListOperations> operations_;
 };

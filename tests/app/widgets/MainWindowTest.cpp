@@ -552,5 +552,27 @@ TEST_F(MainWindowTest, OpeningAPartProgramInThePaneLoadsIt) {
     EXPECT_TRUE(messages_.Errors.isEmpty()) << messages_.Errors.join("; ").toStdString();
 }
 
+// Two names that read alike on screen: Get loads the row's own file.
+TEST_F(MainWindowTest, GetLoadsTheFileOfTheRowWhateverItsNameBytes) {
+    WriteFile(folder_.File("D\xfcse.nc"), "latin-1\n");
+    WriteFile(folder_.File("D\xef\xbf\xbdse.nc"), "utf-8\n");
+    Start("[M]\nCommPort=200\n");
+    TLsFileListView26& files = *Controls().LsFileListView261;
+    files.SetDirectory(QString::fromStdString(folder_.Path()));
+    int loaded = 0;
+    for (int i = 0; i < files.topLevelItemCount(); ++i) {
+        files.setCurrentItem(files.topLevelItem(i));
+        const std::string path = files.CurrentRow()->Path;
+        if (!path.ends_with("se.nc")) {
+            continue;
+        }
+        ++loaded;
+        window_->GetButtonClick();
+        EXPECT_EQ(window_->Editor().Text(), ReadFile(path)) << path;
+        EXPECT_EQ(window_->State().CurrentFile, path);
+    }
+    EXPECT_EQ(loaded, 2);
+}
+
 } // namespace
 } // namespace feedrail
