@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <iterator>
 #include <system_error>
 #include <unistd.h>
@@ -41,9 +42,37 @@ bool SystemFolder(const std::string& folder) {
            folder == "/sbin/";
 }
 
+// The example programs, never the profiles, into the user's own folder, and
+// the copied profiles pointed at it. A program the user has is kept.
+void CopyExamplePrograms(const std::string& examples, const std::string& config,
+                         const std::string& programs) {
+    std::error_code error;
+    fs::create_directories(programs, error);
+    for (fs::directory_iterator it(examples, error), end; !error && it != end;
+         it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        const bool profile = std::find(std::begin(ExampleProfiles), std::end(ExampleProfiles),
+                                       name) != std::end(ExampleProfiles);
+        std::error_code copyError;
+        if (!profile && it->is_regular_file(copyError)) {
+            fs::copy_file(it->path(), programs + name, copyError);
+        }
+    }
+    const std::string profiles = config + std::string(ExampleProfiles[0]);
+    std::ifstream in(profiles, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    in.close();
+    for (std::size_t at = text.find(examples); at != std::string::npos;
+         at = text.find(examples, at + programs.size())) {
+        text.replace(at, examples.size(), programs);
+    }
+    std::ofstream(profiles, std::ios::binary | std::ios::trunc) << text;
+}
+
 } // namespace
 
-std::string ChooseProfileFolder(std::string_view programDir, std::string_view configFolder) {
+std::string ChooseProfileFolder(std::string_view programDir, std::string_view configFolder,
+                                std::string_view programsFolder) {
     const std::string program = WithSlash(programDir);
     // Without a home there is no configuration folder to fall back on.
     const bool ownFolder =
@@ -61,7 +90,11 @@ std::string ChooseProfileFolder(std::string_view programDir, std::string_view co
         std::none_of(std::begin(ExampleProfiles), std::end(ExampleProfiles),
                      [&](std::string_view name) { return Exists(config + std::string(name)); });
     if (firstStart) {
-        CopyExamples(InstalledDataFolder(program) + "examples/", config);
+        const std::string examples = InstalledDataFolder(program) + "examples/";
+        CopyExamples(examples, config);
+        if (!programsFolder.empty()) {
+            CopyExamplePrograms(examples, config, WithSlash(programsFolder));
+        }
     }
     return config;
 }

@@ -12,7 +12,12 @@ namespace feedrail {
 // /usr, /opt or /bin, also when root runs it) keeps them in
 // `configFolder` instead, created when missing and given copies of the
 // example profiles the first time. The result ends in "/".
-std::string ChooseProfileFolder(std::string_view programDir, std::string_view configFolder);
+// On that first start the example programs go to `programsFolder` (the
+// user's "NC Programs", made when missing; none when empty), and the example
+// machines are pointed there: the installed examples may not be written, and
+// received programs must be saved somewhere.
+std::string ChooseProfileFolder(std::string_view programDir, std::string_view configFolder,
+                                std::string_view programsFolder = {});
 
 // Where an installed program in <prefix>/bin/ finds its manual and examples:
 // <prefix>/share/feedrail/, with a trailing "/".

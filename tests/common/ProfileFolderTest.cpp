@@ -84,6 +84,28 @@ TEST(ProfileFolderTest, AProgramTheUserMayNotWriteKeepsItsProfilesInTheConfigFol
     }
 }
 
+// The installed examples may not be written: the first start copies the
+// example programs, and no profile, into the user's own folder and points
+// the example machines there.
+TEST(ProfileFolderTest, TheFirstStartGivesTheExampleProgramsAFolderOfTheUsers) {
+    Layout layout;
+    WriteFile(layout.examples + "/DNC.ini", "[Fanuc 16 Mill]\nDefaultDir=" + layout.examples +
+                                                "/\n[Dirs]\nDir1=Mill," + layout.examples + "/\n");
+    WriteFile(layout.examples + "/O1000.nc", "%\nO1000\n%\n");
+    const std::string programs = layout.root.File("home/NC Programs");
+    const int done = test::RunAsNobody([&] {
+        return ChooseProfileFolder(layout.bin, layout.config, programs) == layout.config + "/";
+    });
+    if (done == test::CannotBecomeNobody) {
+        GTEST_SKIP() << "cannot change to an unprivileged user here";
+    }
+    EXPECT_EQ(done, 1);
+    EXPECT_EQ(ReadFile(programs + "/O1000.nc"), "%\nO1000\n%\n");
+    EXPECT_FALSE(fs::exists(programs + "/DNC.ini")) << "a profile listed among programs";
+    EXPECT_EQ(ReadFile(layout.config + "/DNC.ini"), "[Fanuc 16 Mill]\nDefaultDir=" + programs +
+                                                        "/\n[Dirs]\nDir1=Mill," + programs + "/\n");
+}
+
 // Root may write /usr/bin, yet an installed program never keeps its profiles
 // there.
 TEST(ProfileFolderTest, AProgramInASystemFolderUsesTheConfigFolderAlsoForRoot) {

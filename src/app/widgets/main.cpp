@@ -25,8 +25,11 @@ int main(int argc, char** argv) {
     const QString configFolder =
         QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
     feedrail::DialogMessages messages;
+    const QString programsFolder = QStandardPaths::writableLocation(QStandardPaths::HomeLocation) +
+                                   QStringLiteral("/NC Programs");
     feedrail::Tpunch_d window(feedrail::ChooseProfileFolder(feedrail::ProgramDirectory(),
-                                                            feedrail::LocalPath(configFolder)),
+                                                            feedrail::LocalPath(configFolder),
+                                                            feedrail::LocalPath(programsFolder)),
                               messages);
     messages.SetParent(&window);
     window.adjustSize();
