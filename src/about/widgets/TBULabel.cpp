@@ -58,6 +58,15 @@ void TBULabel::leaveEvent(QEvent* event) {
     MouseLeave();
 }
 
+// Hidden under the pointer (its box closed), a label gets no leave event:
+// the colours it took are given back here.
+void TBULabel::hideEvent(QHideEvent* event) {
+    QLabel::hideEvent(event);
+    if (mouseInside_) {
+        MouseLeave();
+    }
+}
+
 QColor TBULabel::ApplicationHintColor() {
     return QToolTip::palette().color(QPalette::ToolTipBase);
 }

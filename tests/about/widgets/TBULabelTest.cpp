@@ -61,5 +61,20 @@ TEST(HoverLabel, ThePointerSwapsTheColoursInAndRestoresThemOnTheWayOut) {
     }
 }
 
+// Closed with the pointer on it, a label gives back the colours it took.
+TEST(HoverLabel, HidingUnderThePointerRestoresTheColours) {
+    const QColor hint = HintColour();
+    TBULabel label;
+    label.SetHintColor(Qt::yellow);
+    label.SetColorOnEnter(Qt::red);
+    label.show();
+    const QColor font = label.FontColor();
+    Enter(label);
+    ASSERT_EQ(label.FontColor(), QColor(Qt::red));
+    label.hide();
+    EXPECT_EQ(label.FontColor(), font);
+    EXPECT_EQ(HintColour(), hint);
+}
+
 } // namespace
 } // namespace feedrail
