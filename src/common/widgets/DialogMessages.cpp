@@ -45,4 +45,9 @@ std::optional<QString> DialogMessages::AskSaveFileName(const SaveRequest& reques
     return dialog.selectedFiles().front();
 }
 
+std::optional<QString> DialogMessages::AskFolder(const QString& start) {
+    const QString folder = QFileDialog::getExistingDirectory(parent_, QString(), start);
+    return folder.isEmpty() ? std::nullopt : std::optional<QString>(folder);
+}
+
 } // namespace feedrail

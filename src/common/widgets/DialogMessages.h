@@ -15,6 +15,7 @@ public:
     void ShowError(const QString& text) override;
     bool Confirm(const QString& question) override;
     std::optional<QString> AskSaveFileName(const SaveRequest& request) override;
+    std::optional<QString> AskFolder(const QString& start) override;
 
 private:
     QWidget* parent_ = nullptr;

@@ -28,6 +28,9 @@ public:
     virtual bool Confirm(const QString& question) = 0;
     // The path chosen in the save dialog; nothing when cancelled.
     virtual std::optional<QString> AskSaveFileName(const SaveRequest& request) = 0;
+    // The folder chosen in the folder dialog, which opens at `start`;
+    // nothing when cancelled.
+    virtual std::optional<QString> AskFolder(const QString& start) = 0;
 };
 
 } // namespace feedrail

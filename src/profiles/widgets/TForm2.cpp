@@ -87,8 +87,12 @@ TForm2::TForm2(MachineListHost& machines, ActiveSettings& settings, std::string 
     machineName_->setEnabled(false);
     auto* newButton = AddButton(QStringLiteral("New..."), "NewButton", QRect(256, 4, 75, 25), top);
 
+    // Wide enough for its label, with room for Browse... beside it.
     AddLabel(QStringLiteral("Default File Directory:"), 8, 48, this);
-    directory_ = AddField("DirectoryEdit", QRect(116, 44, 121, 21), this);
+    directory_ = AddField("DirectoryEdit", QRect(128, 44, 158, 21), this);
+    auto* browse =
+        AddButton(QStringLiteral("Browse..."), "BrowseButton", QRect(292, 42, 75, 25), this);
+    connect(browse, &QPushButton::clicked, this, &TForm2::BrowseClick);
 
     baudRate_ = AddGroup(QStringLiteral("Baud Rate"), QRect(16, 72, 81, 141),
                          {{"300", 300},
@@ -147,7 +151,26 @@ QButtonGroup* TForm2::AddGroup(const QString& title, const QRect& area,
         group->addButton(button, value);
         top += 17;
     }
+    // Tab enters the group at its checked button; the arrow keys move within.
+    connect(group, &QButtonGroup::buttonToggled, this, [group] { TabToChecked(*group); });
+    TabToChecked(*group);
     return group;
+}
+
+void TForm2::TabToChecked(QButtonGroup& group) {
+    const QList<QAbstractButton*> buttons = group.buttons();
+    const bool anyChecked = group.checkedButton() != nullptr;
+    for (QAbstractButton* button : buttons) {
+        const bool tabStop = anyChecked ? button->isChecked() : button == buttons.front();
+        button->setFocusPolicy(tabStop ? Qt::StrongFocus : Qt::ClickFocus);
+    }
+}
+
+// The field holds the profile's bytes; the dialog speaks file names.
+void TForm2::BrowseClick() {
+    if (const auto folder = messages_.AskFolder(DisplayPath(TextBytes(directory_->text())))) {
+        directory_->setText(BytesText(WithTrailingSeparator(LocalPath(*folder))));
+    }
 }
 
 void TForm2::LoadSettings() {

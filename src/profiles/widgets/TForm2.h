@@ -48,6 +48,9 @@ protected:
 
 private:
     void ShowPauseOfCharDelay(const QString& text);
+    // Picks the machine's folder in the folder dialog.
+    void BrowseClick();
+    static void TabToChecked(QButtonGroup& group);
     QButtonGroup* AddGroup(const QString& title, const QRect& area,
                            const std::vector<std::pair<QString, int>>& buttons);
 

@@ -237,5 +237,23 @@ TEST_F(SettingsDialogTest, SavingPutsTheSettingsInForceAtOnce) {
         << window_->Controls().StaticText1->text().toStdString();
 }
 
+// Browse... picks the folder; Tab enters each group at its checked button.
+TEST_F(SettingsDialogTest, BrowsePicksTheFolderAndTabEntersAGroupAtItsCheckedButton) {
+    Start("[Mill]\nCommBaudRate=4800\nDefaultDir=/nc/\n");
+    Dialog().Activate();
+    messages_.FolderAnswer = QStringLiteral("/srv/nc/mill");
+    Find<QPushButton>("BrowseButton").click();
+    EXPECT_EQ(messages_.FolderStart, "/nc/");
+    EXPECT_EQ(Find<QLineEdit>("DirectoryEdit").text(), "/srv/nc/mill/");
+    const auto tabStop = [this](const char* name) {
+        return (Find<QRadioButton>(name).focusPolicy() & Qt::TabFocus) != 0;
+    };
+    EXPECT_TRUE(tabStop("BaudRate4800"));
+    EXPECT_FALSE(tabStop("BaudRate9600"));
+    Find<QRadioButton>("BaudRate9600").setChecked(true);
+    EXPECT_TRUE(tabStop("BaudRate9600"));
+    EXPECT_FALSE(tabStop("BaudRate4800"));
+}
+
 } // namespace
 } // namespace feedrail

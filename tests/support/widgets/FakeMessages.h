@@ -21,12 +21,19 @@ public:
         return SaveAnswer;
     }
 
+    std::optional<QString> AskFolder(const QString& start) override {
+        FolderStart = start;
+        return FolderAnswer;
+    }
+
     QStringList Messages;
     QStringList Errors;
     QStringList Questions;
     bool ConfirmAnswer = true;
     SaveRequest LastSaveRequest;
     std::optional<QString> SaveAnswer;
+    QString FolderStart;
+    std::optional<QString> FolderAnswer;
 };
 
 } // namespace feedrail::test
