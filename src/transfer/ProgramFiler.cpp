@@ -19,17 +19,6 @@ namespace {
 // start kept for its number.
 constexpr std::size_t ChunkBytes = 64 * 1024;
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const std::size_t end = std::min(text.find('\n', start), text.size());
-        lines.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return lines;
-}
-
 std::string Refusal(const std::string& folder, int error) {
     return folder + ": " + std::strerror(error);
 }
@@ -197,7 +186,7 @@ void ProgramFiler::ProgramEnds(Ending ending) {
     filed.Bytes = bytes_;
     filed.Ending = ending;
     if (requests_ && ending == Ending::Complete && bytes_ <= RequestBytes) {
-        filed.Request = RequestedNumber(Lines(head_));
+        filed.Request = RequestedNumber(TextLines(head_));
     }
     if (filed.Request || !keep_) {
         Discard();
@@ -209,7 +198,7 @@ void ProgramFiler::ProgramEnds(Ending ending) {
 }
 
 std::string ProgramFiler::Name(const FiledProgram& filed) const {
-    std::string name = ProgramNumber(Lines(head_)).value_or(UnnumberedName(now_()));
+    std::string name = ProgramNumber(TextLines(head_)).value_or(UnnumberedName(now_()));
     if (filed.Ending != Ending::Complete) {
         name += LocalTimeText(now_(), "-incomplete-%Y%m%d-%H%M%S");
     }

@@ -129,6 +129,17 @@ std::optional<std::string> ProgramNumberOfLine(std::string_view line) {
     return std::nullopt;
 }
 
+std::vector<std::string> TextLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
 std::optional<std::string> ProgramNumber(const std::vector<std::string>& lines) {
     for (const std::string& line : lines) {
         if (const auto number = ProgramNumberOfLine(line)) {

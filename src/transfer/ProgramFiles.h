@@ -11,6 +11,9 @@ namespace feedrail {
 // "O1234" for a line that starts with a program number ("O1234",
 // "o1234 (BRACKET)"), blanks before it allowed; nothing otherwise.
 std::optional<std::string> ProgramNumberOfLine(std::string_view line);
+// The lines of a program's text, split at its line feeds.
+std::vector<std::string> TextLines(const std::string& text);
+
 // The number of the program's first program-number line.
 std::optional<std::string> ProgramNumber(const std::vector<std::string>& lines);
 // The number a request asks for: a program that holds, besides "%" lines and

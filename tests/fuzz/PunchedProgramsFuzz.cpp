@@ -38,13 +38,7 @@ public:
         Kept += text.size();
     }
     void ProgramEnds(Ending) override {
-        std::vector<std::string> lines;
-        std::size_t start = 0;
-        while (start < program_.size()) {
-            const std::size_t end = std::min(program_.find('\n', start), program_.size());
-            lines.push_back(program_.substr(start, end - start));
-            start = end + 1;
-        }
+        const std::vector<std::string> lines = feedrail::TextLines(program_);
         const auto number = feedrail::ProgramNumber(lines);
         Require(!number || NameSafe(*number), "a program number is an O and digits");
         const auto request = feedrail::RequestedNumber(lines);
