@@ -19,7 +19,7 @@
 #include <QClipboard>
 #include <QDir>
 #include <QFileInfo>
-#include <QImageReader>
+#include <QImage>
 #include <QTimer>
 #include <filesystem>
 #include <sys/stat.h>
@@ -77,15 +77,20 @@ MenuState FileListOperations::State() const {
     return state;
 }
 
+// By the row's own bytes, as every operation on an item.
 void FileListOperations::View() {
-    const QString path = list_.SelectedPath();
+    const FileRow* row = list_.CurrentRow();
+    if (row == nullptr) {
+        return;
+    }
+    const QString path = DisplayPath(row->Path);
     bool shown = true;
-    switch (viewKinds_.KindOf(LocalPath(path))) {
+    switch (viewKinds_.KindOf(row->Path)) {
     case ViewKind::Text:
-        shown = TextViewer::Show(path, &list_);
+        shown = TextViewer::Show(row->Path, &list_);
         break;
     case ViewKind::Picture:
-        shown = PictureViewer::Show(path, &list_);
+        shown = PictureViewer::Show(row->Path, &list_);
         break;
     case ViewKind::Document:
         shown = list_.Desktop().OpenWithDesktop(path);
@@ -161,7 +166,7 @@ void FileListOperations::Rename() {
         list_.Messages().ShowMessage(QStringLiteral("It's ReadOnly"));
         return;
     }
-    renaming_ = DisplayPath(row->Path);
+    renaming_ = row->Path;
     list_.editItem(item, 0);
 }
 
@@ -214,21 +219,23 @@ void FileListOperations::SendToAnyFolder() {
 }
 
 void FileListOperations::ClipboardAsContents() {
-    const QString path = list_.SelectedPath();
-    if (viewKinds_.KindOf(LocalPath(path)) == ViewKind::Picture) {
-        QImageReader reader(path);
-        const QImage picture = reader.read();
+    const FileRow* row = list_.CurrentRow();
+    if (row == nullptr) {
+        return;
+    }
+    const RegularFileRead file = ReadRegularFile(row->Path);
+    if (file.outcome != RegularFileRead::Read) {
+        ShowFailures({FromCore(OperationError("read", row->Path, file.error))});
+        return;
+    }
+    if (viewKinds_.KindOf(row->Path) == ViewKind::Picture) {
+        const QImage picture = QImage::fromData(QByteArray::fromStdString(file.content));
         if (picture.isNull()) {
-            ShowFailures({QStringLiteral("Cannot read ") + path + QStringLiteral(": ") +
-                          reader.errorString()});
+            ShowFailures({QStringLiteral("Cannot read ") + DisplayPath(row->Path) +
+                          QStringLiteral(": not a picture it knows")});
             return;
         }
         QApplication::clipboard()->setImage(picture);
-        return;
-    }
-    const RegularFileRead file = ReadRegularFile(LocalPath(path));
-    if (file.outcome != RegularFileRead::Read) {
-        ShowFailures({FromCore(OperationError("read", LocalPath(path), file.error))});
         return;
     }
     QApplication::clipboard()->setText(BytesText(file.content));
@@ -260,19 +267,19 @@ void FileListOperations::Find() {
 // The new name is taken after the edit has closed: renaming refills the
 // list, and the edited item must outlive its editor.
 void FileListOperations::EditEnded(QTreeWidgetItem* item, int column) {
-    if (renaming_.isEmpty() || column != 0) {
+    if (renaming_.empty() || column != 0) {
         return;
     }
-    const QString oldPath = std::exchange(renaming_, QString());
+    const std::string oldPath = std::exchange(renaming_, std::string());
     const QString newName = item->text(0);
     QTimer::singleShot(0, &list_, [this, oldPath, newName] { FinishRename(oldPath, newName); });
 }
 
-void FileListOperations::FinishRename(const QString& oldPath, const QString& newName) {
-    const std::string failure = RenameItem(LocalPath(oldPath), LocalPath(newName));
-    const QString renamed = QFileInfo(oldPath).dir().filePath(newName);
+void FileListOperations::FinishRename(const std::string& oldPath, const QString& newName) {
+    const std::string failure = RenameItem(oldPath, LocalPath(newName));
+    const QString renamed = QFileInfo(DisplayPath(oldPath)).dir().filePath(newName);
     list_.Refresh();
-    list_.SelectPath(failure.empty() ? renamed : oldPath);
+    list_.SelectPath(failure.empty() ? renamed : DisplayPath(oldPath));
     ShowFailures(failure.empty() ? QStringList() : QStringList{FromCore(failure)});
 }
 

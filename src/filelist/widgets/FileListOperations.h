@@ -47,7 +47,7 @@ private:
     // Moves the item to the trash; the failure, or nothing.
     QString Trash(const std::string& path);
     void EditEnded(QTreeWidgetItem* item, int column);
-    void FinishRename(const QString& oldPath, const QString& newName);
+    void FinishRename(const std::string& oldPath, const QString& newName);
     void Remember(PasteMode mode);
     void Transfer(const std::vector<std::string>& paths, const QString& folder, PasteMode mode);
     void ShowFailures(const QStringList& failures);
@@ -57,7 +57,8 @@ private:
     TLsFileListView26& list_;
     ViewKinds viewKinds_;
     RememberedFiles remembered_;
-    QString renaming_;
+    // The bytes of the item being renamed in place.
+    std::string renaming_;
     FindDialog* finder_ = nullptr;
 };
 

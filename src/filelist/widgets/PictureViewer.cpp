@@ -1,20 +1,25 @@
 #include "filelist/widgets/PictureViewer.h"
 
+#include "common/RegularFile.h"
+#include "common/widgets/TextBridge.h"
+
 #include <QGuiApplication>
-#include <QImageReader>
+#include <QImage>
 #include <QLabel>
 #include <QPixmap>
 #include <QScreen>
 
 namespace feedrail {
 
-bool PictureViewer::Show(const QString& path, QWidget* parent) {
-    QImageReader reader(path);
-    const QImage picture = reader.read();
+bool PictureViewer::Show(const std::string& path, QWidget* parent) {
+    const RegularFileRead file = ReadRegularFile(path);
+    const QImage picture = file.outcome == RegularFileRead::Read
+                               ? QImage::fromData(QByteArray::fromStdString(file.content))
+                               : QImage();
     if (picture.isNull()) {
         return false;
     }
-    auto* viewer = new PictureViewer(path, picture, parent);
+    auto* viewer = new PictureViewer(DisplayPath(path), picture, parent);
     viewer->show();
     return true;
 }

@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QScrollArea>
+#include <string>
 
 namespace feedrail {
 
@@ -12,7 +13,7 @@ class PictureViewer : public QScrollArea {
 public:
     // Opens a viewer of `path` that closes with `parent`; false when the file
     // is not a picture that can be read.
-    static bool Show(const QString& path, QWidget* parent);
+    static bool Show(const std::string& path, QWidget* parent);
 
     QSize PictureSize() const { return size_; }
 

@@ -9,13 +9,13 @@
 
 namespace feedrail {
 
-bool TextViewer::Show(const QString& path, QWidget* parent) {
-    const RegularFileRead file = ReadRegularFile(LocalPath(path));
+bool TextViewer::Show(const std::string& path, QWidget* parent) {
+    const RegularFileRead file = ReadRegularFile(path);
     if (file.outcome != RegularFileRead::Read) {
         return false;
     }
     const QString text = BytesText(file.content);
-    auto* viewer = new TextViewer(path, text, parent);
+    auto* viewer = new TextViewer(DisplayPath(path), text, parent);
     viewer->show();
     return true;
 }

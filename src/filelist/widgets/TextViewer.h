@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QWidget>
+#include <string>
 
 class QPlainTextEdit;
 
@@ -13,7 +14,7 @@ class TextViewer : public QWidget {
 public:
     // Opens a viewer of `path` that closes with `parent`; false when the file
     // cannot be read.
-    static bool Show(const QString& path, QWidget* parent);
+    static bool Show(const std::string& path, QWidget* parent);
 
     QString Text() const;
 

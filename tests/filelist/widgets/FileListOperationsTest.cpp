@@ -234,5 +234,43 @@ TEST_F(FileListOperationsTest, FindListsMatchesBelowTheFolderAndOpensOneInThePan
     EXPECT_EQ(list_.SelectedPath(), Path("sub/deeper/O1000.tap"));
 }
 
+// Two names that read alike on screen, one of them not UTF-8: renaming and
+// deleting act on the row's own file, never on the other.
+TEST_F(FileListOperationsTest, ItemsWhoseNamesReadAlikeAreEachTheirOwn) {
+    WriteFile(folder_.File("D\xfcse.nc"), "latin-1\n");
+    WriteFile(folder_.File("D\xef\xbf\xbdse.nc"), "utf-8\n");
+    list_.Refresh();
+    const auto selectBytes = [this](const std::string& path) {
+        for (int i = 0; i < list_.topLevelItemCount(); ++i) {
+            list_.setCurrentItem(list_.topLevelItem(i));
+            if (list_.CurrentRow()->Path == path) {
+                return true;
+            }
+        }
+        return false;
+    };
+    ASSERT_TRUE(selectBytes(folder_.File("D\xfcse.nc")));
+    Press(Qt::Key_F2);
+    auto* editor = list_.findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    editor->setText(QStringLiteral("Duese.nc"));
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(editor, &enter);
+    QApplication::processEvents();
+    QApplication::processEvents();
+    EXPECT_EQ(ReadFile(folder_.File("Duese.nc")), "latin-1\n");
+    EXPECT_EQ(ReadFile(folder_.File("D\xef\xbf\xbdse.nc")), "utf-8\n");
+
+    const QTemporaryDir data;
+    const QByteArray oldData = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(data.path()));
+    ASSERT_TRUE(selectBytes(folder_.File("D\xef\xbf\xbdse.nc")));
+    messages_.ConfirmAnswer = true;
+    list_.ContextMenu().Delete->trigger();
+    qputenv("XDG_DATA_HOME", oldData);
+    EXPECT_EQ(ReadFile(folder_.File("Duese.nc")), "latin-1\n");
+    EXPECT_FALSE(std::filesystem::exists(folder_.File("D\xef\xbf\xbdse.nc")));
+}
+
 } // namespace
 } // namespace feedrail
