@@ -10,8 +10,8 @@ namespace feedrail {
 std::string HomeTrashFolder();
 
 // Moves the item at `path` (a file, a folder, or a link itself, which is not
-// followed) into the trash folder `trash` as the freedesktop.org trash
-// specification lays it out: the item under files/, and beside it under
+// followed) into the trash folder `trash`, laid out as desktops keep their
+// trash: the item under files/, and beside it under
 // info/ a .trashinfo naming where it came from and when, so that the
 // desktop's trash can put it back. The folders are made when missing. The
 // item is named by its own bytes throughout. Gives "" or the failure.

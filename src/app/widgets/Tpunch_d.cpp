@@ -26,7 +26,6 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QThread>
 
 namespace feedrail {
 Tpunch_d::Tpunch_d(std::string programDir, UserMessages& messages, QWidget* parent)
@@ -293,11 +292,6 @@ void Tpunch_d::ReceiveButtonClick() {
     receive_.ReceiveButtonClick();
 }
 
-void Tpunch_d::ShowStatus(const QString& text) {
-    controls_.Label3->setText(text);
-    controls_.Label3->repaint();
-}
-
 void Tpunch_d::EnableButtons() {
     for (QPushButton* button : {controls_.SendButton, controls_.ReceiveButton, controls_.SaveButton,
                                 controls_.PrintWindowButton, controls_.ClearButton}) {
@@ -560,51 +554,6 @@ void Tpunch_d::BindPortEvents() {
     receive_.OnEnded([this](TransferRecord record) { automation_.Log(std::move(record)); });
     comm1_.OnError = [this](TVaCustomComm&, int errors) { lineLoss_.Comm1Error(errors); };
     comm1_.OnCts = [this](TVaCustomComm&) { send_.Comm1Cts(); };
-}
-
-void Tpunch_d::ShowStatus(const std::string& text) {
-    ShowStatus(BytesText(text));
-}
-
-void Tpunch_d::ShowProgress(const std::string& text) {
-    controls_.StaticText1->setText(BytesText(text));
-    controls_.StaticText1->repaint();
-}
-
-void Tpunch_d::ArmCommOpenTimer() {
-    Arm(commOpenTimer1_);
-}
-
-bool Tpunch_d::EscapePressed() {
-    ProcessEventsBlockingInput();
-    return inputBlocker_.TakeEscape();
-}
-
-void Tpunch_d::Idle(std::chrono::milliseconds time) {
-    ProcessEventsBlockingInput();
-    QThread::msleep(static_cast<unsigned long>(time.count()));
-}
-
-void Tpunch_d::ForgetEscape() {
-    inputBlocker_.TakeEscape();
-}
-
-void Tpunch_d::Defer(std::function<void()> work) {
-    QTimer::singleShot(0, this, [this, work = std::move(work)] { Guard(work); });
-}
-
-void Tpunch_d::After(std::chrono::milliseconds time, std::function<void()> work) {
-    QTimer::singleShot(time, this, [this, work = std::move(work)] { Guard(work); });
-}
-
-void Tpunch_d::ProcessEventsBlockingInput() {
-    handOver_.RunPending();
-    // Stop stays at hand while a send runs, and only then.
-    inputBlocker_.LetClicksThrough(
-        session_.Phase() == TransferPhase::Sending ? controls_.ClearButton : nullptr);
-    QCoreApplication::instance()->installEventFilter(&inputBlocker_);
-    QCoreApplication::processEvents();
-    QCoreApplication::instance()->removeEventFilter(&inputBlocker_);
 }
 
 bool Tpunch_d::MayDiscardReceivedText() {

@@ -1,0 +1,64 @@
+#include "app/widgets/Tpunch_d.h"
+#include "common/widgets/TextBridge.h"
+
+#include <QCoreApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QThread>
+
+// The window as the host of its features: the status line, the key poll of
+// loops that run inside a handler, and work handed back to the event loop.
+
+namespace feedrail {
+
+void Tpunch_d::ShowStatus(const QString& text) {
+    controls_.Label3->setText(text);
+    controls_.Label3->repaint();
+}
+
+void Tpunch_d::ShowStatus(const std::string& text) {
+    ShowStatus(BytesText(text));
+}
+
+void Tpunch_d::ShowProgress(const std::string& text) {
+    controls_.StaticText1->setText(BytesText(text));
+    controls_.StaticText1->repaint();
+}
+
+void Tpunch_d::ArmCommOpenTimer() {
+    Arm(commOpenTimer1_);
+}
+
+bool Tpunch_d::EscapePressed() {
+    ProcessEventsBlockingInput();
+    return inputBlocker_.TakeEscape();
+}
+
+void Tpunch_d::Idle(std::chrono::milliseconds time) {
+    ProcessEventsBlockingInput();
+    QThread::msleep(static_cast<unsigned long>(time.count()));
+}
+
+void Tpunch_d::ForgetEscape() {
+    inputBlocker_.TakeEscape();
+}
+
+void Tpunch_d::Defer(std::function<void()> work) {
+    QTimer::singleShot(0, this, [this, work = std::move(work)] { Guard(work); });
+}
+
+void Tpunch_d::After(std::chrono::milliseconds time, std::function<void()> work) {
+    QTimer::singleShot(time, this, [this, work = std::move(work)] { Guard(work); });
+}
+
+void Tpunch_d::ProcessEventsBlockingInput() {
+    handOver_.RunPending();
+    // Stop stays at hand while a send runs, and only then.
+    inputBlocker_.LetClicksThrough(
+        session_.Phase() == TransferPhase::Sending ? controls_.ClearButton : nullptr);
+    QCoreApplication::instance()->installEventFilter(&inputBlocker_);
+    QCoreApplication::processEvents();
+    QCoreApplication::instance()->removeEventFilter(&inputBlocker_);
+}
+
+} // namespace feedrail
