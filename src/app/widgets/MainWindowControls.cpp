@@ -114,6 +114,10 @@ QVBoxLayout* MainWindowControls::BuildRightHalf(QWidget* client) {
     Label3 = Named(new QLabel(QStringLiteral("Serial Port"), client), "Label3");
     SetBold(Label3, 13);
     Label3->setStyleSheet(QStringLiteral("color: red;"));
+    // A long status ("The port ... is gone: ...") wraps in place instead of
+    // widening the right half and pushing the editor aside.
+    Label3->setWordWrap(true);
+    Label3->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     auto* label5 = Named(new QLabel(QStringLiteral("Machine:"), client), "Label5");
     SetBold(label5, 13);
     ComboBox1 = Named(new QComboBox(client), "ComboBox1");
@@ -137,7 +141,10 @@ QVBoxLayout* MainWindowControls::BuildRightHalf(QWidget* client) {
 
     ReceiveButton = Button(QStringLiteral("&Receive"), "ReceiveButton", 30, client);
     SetBold(ReceiveButton);
-    ReceiveButton->setStyleSheet(QStringLiteral("color: red;"));
+    // Red only while it may be pressed: greyed out like its neighbours during
+    // a transfer.
+    ReceiveButton->setStyleSheet(
+        QStringLiteral("QPushButton { color: red; } QPushButton:disabled { color: gray; }"));
     SaveButton = Button(QStringLiteral("Save"), "SaveButton", 30, client);
     SendButton = Button(QStringLiteral("&Send"), "SendButton", 30, client);
     SetBold(SendButton);

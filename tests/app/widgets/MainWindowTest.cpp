@@ -574,5 +574,19 @@ TEST_F(MainWindowTest, GetLoadsTheFileOfTheRowWhateverItsNameBytes) {
     EXPECT_EQ(loaded, 2);
 }
 
+// A long status wraps in its place: the editor and the buttons stay put.
+TEST_F(MainWindowTest, ALongStatusLeavesTheLayoutAlone) {
+    Start("[M]\nCommPort=200\n");
+    window_->show();
+    test::PumpFor(50);
+    const QRect editor = Controls().Memo1->geometry();
+    window_->ShowStatus(
+        QStringLiteral("The port /dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10K5XYZ-"
+                       "if00-port0 (COM2) is gone: unplugged or switched off?"));
+    test::PumpFor(50);
+    EXPECT_EQ(Controls().Memo1->geometry().x(), editor.x());
+    EXPECT_EQ(Controls().Memo1->geometry().width(), editor.width());
+}
+
 } // namespace
 } // namespace feedrail
