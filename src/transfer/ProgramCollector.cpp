@@ -129,7 +129,6 @@ bool ProgramCollector::StartContent(std::string_view line) {
 void ProgramCollector::Begin() {
     state_ = State::Program;
     numbered_ = false;
-    lines_ = 0;
     bytes_ = 0;
     emptyLines_ = 0;
     sink_.ProgramBegins();
@@ -145,7 +144,6 @@ void ProgramCollector::Add(std::string_view text, bool lineEnds) {
     }
     for (; emptyLines_ > 0; --emptyLines_) {
         sink_.ProgramText("\n");
-        ++lines_;
         ++bytes_;
     }
     bytes_ += text.size() + (lineEnds ? 1 : 0);
@@ -158,7 +156,6 @@ void ProgramCollector::Add(std::string_view text, bool lineEnds) {
     }
     if (lineEnds) {
         sink_.ProgramText("\n");
-        ++lines_;
     }
 }
 

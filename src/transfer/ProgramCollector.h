@@ -48,7 +48,6 @@ public:
     void Take(char character);
     // A program has begun and not ended.
     bool Collecting() const { return state_ == State::Program; }
-    std::uint64_t LineCount() const { return lines_; }
     // Ends a program begun so far as interrupted, and the record with it.
     void Interrupt();
     void SetMostBytes(std::uint64_t bytes) { mostBytes_ = bytes; }
@@ -78,7 +77,6 @@ private:
     std::uint64_t mostBytes_;
     State state_ = State::Outside;
     bool numbered_ = false;
-    std::uint64_t lines_ = 0;
     std::uint64_t bytes_ = 0;
     // Empty lines at the start of a program wait for one that holds
     // something.
