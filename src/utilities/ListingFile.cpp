@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <system_error>
+#include <utility>
 
 namespace feedrail {
 
@@ -13,6 +14,9 @@ ListingFile::ListingFile(std::string path)
 }
 
 bool ListingFile::AtEnd() {
+    if (!carried_.empty()) {
+        return false;
+    }
     const int next = std::getc(file_.get());
     if (next == EOF) {
         ThrowIfFailed();
@@ -23,9 +27,13 @@ bool ListingFile::AtEnd() {
 }
 
 std::string ListingFile::NextLine() {
-    std::string line;
+    std::string line = std::exchange(carried_, {});
     for (int next = std::getc(file_.get()); next != EOF && next != '\n';
          next = std::getc(file_.get())) {
+        if (line.size() == MaxLineBytes && !EndsLine(next)) {
+            carried_ = static_cast<char>(next);
+            return line;
+        }
         line += static_cast<char>(next);
     }
     ThrowIfFailed();
@@ -35,7 +43,26 @@ std::string ListingFile::NextLine() {
     return line;
 }
 
+// A carriage return ends the line when only a line feed or the end of the
+// file follows it.
+bool ListingFile::EndsLine(int next) {
+    if (next != '\r') {
+        return false;
+    }
+    const int after = std::getc(file_.get());
+    if (after != EOF && after != '\n') {
+        std::ungetc(after, file_.get());
+        return false;
+    }
+    ThrowIfFailed();
+    if (after == '\n') {
+        std::ungetc(after, file_.get());
+    }
+    return true;
+}
+
 void ListingFile::Rewind() {
+    carried_.clear();
     if (std::fseek(file_.get(), 0, SEEK_SET) != 0) {
         throw std::system_error(errno, std::generic_category());
     }

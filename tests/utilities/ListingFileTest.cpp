@@ -23,8 +23,9 @@ std::vector<std::string> ReadAll(ListingFile& file) {
 
 TEST(ListingFileTest, LinesEndAtLineFeedsAndReadTheSameAfterARewind) {
     using Lines = std::vector<std::string>;
+    const std::string full(ListingFile::MaxLineBytes, 'X');
     const struct {
-        const char* content;
+        std::string content;
         Lines lines;
     } cases[] = {
         {"%\nO1000\n%\n", {"%", "O1000", "%"}},
@@ -33,15 +34,21 @@ TEST(ListingFileTest, LinesEndAtLineFeedsAndReadTheSameAfterARewind) {
         {"\n\n", {"", ""}},
         {"N10\rN20\n", {"N10\rN20"}},
         {"A\tB \xA0\n", {"A\tB \xA0"}},
+        // A long line is listed in full, in pieces, each on a row.
+        {full + full + "G1\n%\n", {full, full, "G1", "%"}},
+        {full + "\r\n%", {full, "%"}},
+        {full + "\r", {full}},
+        {full + "\rG1", {full, "\rG1"}},
+        {full, {full}},
     };
     TempFolder folder;
     for (const auto& c : cases) {
         WriteFile(folder.File("O1.nc"), c.content);
         ListingFile file(folder.File("O1.nc"));
-        EXPECT_EQ(ReadAll(file), c.lines) << c.content;
-        EXPECT_EQ(file.NextLine(), "") << c.content;
+        EXPECT_EQ(ReadAll(file), c.lines) << c.content.size();
+        EXPECT_EQ(file.NextLine(), "") << c.content.size();
         file.Rewind();
-        EXPECT_EQ(ReadAll(file), c.lines) << c.content;
+        EXPECT_EQ(ReadAll(file), c.lines) << c.content.size();
     }
 }
 
