@@ -21,8 +21,10 @@ bool StatOrLinkStat(const std::string& path, struct stat& info) {
     return ::stat(path.c_str(), &info) == 0 || ::lstat(path.c_str(), &info) == 0;
 }
 
-std::optional<FileRow> Row(const std::string& folder, const std::string& name,
-                           const ListingFilter& filter) {
+} // namespace
+
+std::optional<FileRow> ListedRow(const std::string& folder, const std::string& name,
+                                 const ListingFilter& filter) {
     FileRow row;
     row.Caption = name;
     row.Path = PathIn(folder, name);
@@ -45,14 +47,13 @@ std::optional<FileRow> Row(const std::string& folder, const std::string& name,
     return row;
 }
 
-} // namespace
-
 std::vector<FileRow> ListFolder(const std::string& folder, const ListingFilter& filter) {
     std::vector<FileRow> rows;
     std::error_code error;
     for (std::filesystem::directory_iterator entry(folder, error), end; !error && entry != end;
          entry.increment(error)) {
-        if (std::optional<FileRow> row = Row(folder, entry->path().filename().string(), filter)) {
+        if (std::optional<FileRow> row =
+                ListedRow(folder, entry->path().filename().string(), filter)) {
             rows.push_back(std::move(*row));
         }
     }

@@ -3,6 +3,7 @@
 #include "filelist/FileMask.h"
 #include "filelist/FileRow.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,5 +22,9 @@ struct ListingFilter {
 // in no particular order and without type names. A folder that cannot be
 // read lists nothing.
 std::vector<FileRow> ListFolder(const std::string& folder, const ListingFilter& filter);
+
+// The row of the item `name` of `folder`, when the filter lists it.
+std::optional<FileRow> ListedRow(const std::string& folder, const std::string& name,
+                                 const ListingFilter& filter);
 
 } // namespace feedrail

@@ -53,9 +53,12 @@ void RowOrder::Click(int column) {
 }
 
 void RowOrder::Sort(std::vector<FileRow>& rows) const {
-    std::ranges::stable_sort(rows, [this](const FileRow& a, const FileRow& b) {
-        return descending_ ? Less(b, a) : Less(a, b);
-    });
+    std::ranges::stable_sort(rows,
+                             [this](const FileRow& a, const FileRow& b) { return Before(a, b); });
+}
+
+bool RowOrder::Before(const FileRow& a, const FileRow& b) const {
+    return descending_ ? Less(b, a) : Less(a, b);
 }
 
 // Rows equal in the column fall back to the name, so that every order is

@@ -17,6 +17,8 @@ public:
     void Reset();
     void Click(int column);
     void Sort(std::vector<FileRow>& rows) const;
+    // Whether `a` comes before `b` in this order.
+    bool Before(const FileRow& a, const FileRow& b) const;
 
     int SortColumn() const { return column_; }
     bool Descending() const { return descending_; }

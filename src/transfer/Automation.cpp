@@ -177,7 +177,7 @@ void Automation::Filed(FiledProgram program) {
     hosts_.Status.ShowStatus("Saved " + program.Path + incomplete +
                              (places.empty() ? "" : " (" + places + ")") +
                              (logged ? "" : "; the transfer log could not be written"));
-    hosts_.RefreshFiles();
+    hosts_.ShowFiledProgram(program.Path);
 }
 
 void Automation::Answer(const std::string& number) {

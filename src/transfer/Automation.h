@@ -27,8 +27,8 @@ struct AutomationHosts {
     UiHandOver& Ui;
     TransferSession& Session;
     EditorLines& Editor;
-    // The file pane shows the folder afresh.
-    std::function<void()> RefreshFiles;
+    // The file pane shows a program just filed, when it shows its folder.
+    std::function<void(const std::string& path)> ShowFiledProgram;
     // Loads the file into the editor as Get does; whether it could.
     std::function<bool(const std::string& path)> LoadFile;
     // An error box: a program that no place would take.

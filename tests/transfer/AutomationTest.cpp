@@ -57,7 +57,7 @@ protected:
                         .Ui = host_,
                         .Session = host_.Session,
                         .Editor = host_,
-                        .RefreshFiles = [] {},
+                        .ShowFiledProgram = [](const std::string&) {},
                         .LoadFile =
                             [this](const std::string&) {
                                 ++loads_;

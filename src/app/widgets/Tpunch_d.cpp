@@ -53,7 +53,10 @@ Tpunch_d::Tpunch_d(std::string programDir, UserMessages& messages, QWidget* pare
                    .Ui = *this,
                    .Session = session_,
                    .Editor = editor_,
-                   .RefreshFiles = [this] { controls_.LsFileListView261->Refresh(); },
+                   .ShowFiledProgram =
+                       [this](const std::string& path) {
+                           controls_.LsFileListView261->ShowAddedFile(path);
+                       },
                    .LoadFile = [this](const std::string& path) { return files_.Load(path); },
                    .ShowError =
                        [this](const std::string& text) {

@@ -16,7 +16,8 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
-#include <QMimeDatabase>
+#include <algorithm>
+#include <filesystem>
 
 namespace feedrail {
 namespace {
@@ -50,17 +51,6 @@ bool RightAligned(bool drives, int column) {
 
 Qt::Alignment ColumnAlignment(bool drives, int column) {
     return (RightAligned(drives, column) ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter;
-}
-
-// The desktop's name for a file's type; a type it does not know is named
-// after the extension.
-QString TypeName(const QMimeDatabase& types, const QFileInfo& info) {
-    const QMimeType type = types.mimeTypeForFile(info);
-    if (!type.isDefault()) {
-        return type.comment();
-    }
-    return info.suffix().isEmpty() ? QStringLiteral("File")
-                                   : info.suffix().toUpper() + QStringLiteral(" File");
 }
 
 } // namespace
@@ -266,6 +256,48 @@ void TLsFileListView26::Refresh() {
     Fill(SelectedPaths());
 }
 
+void TLsFileListView26::ShowAddedFile(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (InDrivesView() || slash == std::string::npos) {
+        return;
+    }
+    const std::string folder = LocalPath(directory_);
+    std::error_code error;
+    if (!std::filesystem::equivalent(path.substr(0, slash + 1), folder, error)) {
+        return;
+    }
+    std::optional<FileRow> row = ListedRow(folder, path.substr(slash + 1), Filter());
+    if (!row) {
+        return;
+    }
+    if (std::ranges::any_of(rows_, [&](const FileRow& shown) { return shown.Path == row->Path; })) {
+        // A file made again under a shown name: its size and time change.
+        Refresh();
+        return;
+    }
+    row->TypeName = types_.TypeName(*row);
+    rows_.push_back(std::move(*row));
+    // The rows of the list stay where they are: the new one goes after every
+    // row that comes before it.
+    int low = 0;
+    int high = topLevelItemCount();
+    while (low < high) {
+        const int middle = (low + high) / 2;
+        const auto& shown = rows_[topLevelItem(middle)->data(0, RowRole).toUInt()];
+        if (order_.Before(shown, rows_.back())) {
+            low = middle + 1;
+        } else {
+            high = middle;
+        }
+    }
+    insertTopLevelItem(low, NewItem(rows_.back(), static_cast<int>(rows_.size() - 1)));
+    emit Changed();
+}
+
+ListingFilter TLsFileListView26::Filter() const {
+    return {FileMask(LocalPath(mask_)), fileType_, showFolders_};
+}
+
 void TLsFileListView26::SortByColumn(int column) {
     const QStringList selected = SelectedPaths();
     order_.Click(column);
@@ -306,8 +338,7 @@ void TLsFileListView26::Fill(const QStringList& keepSelected) {
         if (InDrivesView()) {
             rows_ = MountedDriveRows();
         } else {
-            rows_ = ListFolder(LocalPath(directory_),
-                               {FileMask(LocalPath(mask_)), fileType_, showFolders_});
+            rows_ = ListFolder(LocalPath(directory_), Filter());
             AddTypeNames();
         }
         order_.Reset();
@@ -319,9 +350,8 @@ void TLsFileListView26::Fill(const QStringList& keepSelected) {
 }
 
 void TLsFileListView26::AddTypeNames() {
-    const QMimeDatabase types;
     for (FileRow& row : rows_) {
-        row.TypeName = TypeName(types, QFileInfo(DisplayPath(row.Path))).toStdString();
+        row.TypeName = types_.TypeName(row);
     }
 }
 
@@ -364,28 +394,20 @@ void TLsFileListView26::ShowRows(const QStringList& selected) {
     }
 }
 
-QTreeWidgetItem* TLsFileListView26::NewItem(const FileRow& row, int index) const {
+QTreeWidgetItem* TLsFileListView26::NewItem(const FileRow& row, int index) {
     auto* item = new QTreeWidgetItem;
     item->setText(0, DisplayPath(row.Caption));
     for (int column = 1; column < ColumnCount; ++column) {
         item->setText(column, QString::fromStdString(SubValue(row, column, dateFormat_)));
         item->setTextAlignment(column, ColumnAlignment(row.Kind == RowKind::Drive, column));
     }
-    item->setIcon(0, Icon(row));
+    item->setIcon(0, types_.Icon(row));
     item->setData(0, PathRole, DisplayPath(row.Path));
     item->setData(0, RowRole, index);
     if (row.Kind != RowKind::Drive) {
         item->setFlags(item->flags() | Qt::ItemIsEditable);
     }
     return item;
-}
-
-QIcon TLsFileListView26::Icon(const FileRow& row) const {
-    if (row.Kind != RowKind::Drive) {
-        return icons_.icon(QFileInfo(DisplayPath(row.Path)));
-    }
-    return icons_.icon(row.TypeName == "Network Disk" ? QAbstractFileIconProvider::Network
-                                                      : QAbstractFileIconProvider::Drive);
 }
 
 QStringList TLsFileListView26::SelectedPaths() const {

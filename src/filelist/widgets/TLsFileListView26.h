@@ -2,11 +2,12 @@
 
 #include "common/widgets/DialogMessages.h"
 #include "filelist/FileRow.h"
+#include "filelist/FolderListing.h"
 #include "filelist/RowOrder.h"
 #include "filelist/widgets/DesktopDialogs.h"
 #include "filelist/widgets/FileListMenu.h"
+#include "filelist/widgets/FileTypes.h"
 
-#include <QFileIconProvider>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -76,6 +77,11 @@ public:
     bool InDrivesView() const;
     void SelectPath(const QString& path);
 
+    // Shows a file just made in the folder shown: its row joins the list in
+    // its place, without the folder being listed again. A file of another
+    // folder changes nothing here.
+    void ShowAddedFile(const std::string& path);
+
     void OneLevelUp();
     // A folder or drive becomes the directory; a file goes to the opener of
     // part programs when it takes it, else to the desktop's program for it.
@@ -105,11 +111,11 @@ protected:
 private:
     void ConnectMenu();
     void Fill(const QStringList& keepSelected);
+    ListingFilter Filter() const;
     void AddTypeNames();
     void BuildColumns();
     void ShowRows(const QStringList& selected);
-    QTreeWidgetItem* NewItem(const FileRow& row, int index) const;
-    QIcon Icon(const FileRow& row) const;
+    QTreeWidgetItem* NewItem(const FileRow& row, int index);
     QStringList SelectedPaths() const;
     void OpenDrive(const QString& root);
     QAction* MenuKey(const QKeyEvent& event) const;
@@ -126,7 +132,7 @@ private:
     QList<int> widths_{160, 90, 90, 100, 40};
     std::vector<FileRow> rows_;
     RowOrder order_;
-    QFileIconProvider icons_;
+    FileTypes types_;
     DialogMessages ownMessages_;
     DesktopDialogs ownDesktop_;
     UserMessages* messages_;

@@ -212,6 +212,30 @@ TEST_F(TLsFileListView26Test, HeaderClicksSortAndTheSameColumnAgainReverses) {
     EXPECT_EQ(Captions(), byName) << "a fill sorts by name again";
 }
 
+// A program filed into the shown folder joins the list in the order shown,
+// without the folder being listed again.
+TEST_F(TLsFileListView26Test, AnAddedFileJoinsTheShownFolderInItsPlace) {
+    Select({"O2000.tap"});
+    list_.header()->sectionClicked(1);
+    WriteFile(folder_.File("O1500.nc"), "%\nO1500\n%\n");
+    WriteFile(folder_.File("unannounced.nc"), "%\n");
+    WriteFile(folder_.File("sub/O7.nc"), "%\n");
+    list_.ShowAddedFile(folder_.File("sub/O7.nc"));
+    list_.ShowAddedFile(folder_.File("O1500.nc"));
+    EXPECT_EQ(Captions(),
+              (QStringList{"O1000.nc", "O3000", "O2000.tap", "O1500.nc", "notes.txt", "sub"}))
+        << "by size, descending, as sorted";
+    EXPECT_EQ(list_.SelectedPath(), Path("O2000.tap"));
+    list_.setCurrentItem(Item("O1500.nc"));
+    EXPECT_EQ(list_.CurrentRow()->Path, folder_.File("O1500.nc"));
+    EXPECT_EQ(Item("O1500.nc")->text(1), "10");
+
+    list_.SetMask(QStringLiteral("*.tap"));
+    WriteFile(folder_.File("O1600.nc"), "%\n");
+    list_.ShowAddedFile(folder_.File("O1600.nc"));
+    EXPECT_EQ(Captions(), (QStringList{"sub", "O2000.tap"})) << "the mask lets it in";
+}
+
 TEST_F(TLsFileListView26Test, PropertiesRefillTheListWhenTheyChange) {
     // The files were written just now.
     for (const TDateFormat format : {dfYMD, dfDMY, dfMDY}) {
