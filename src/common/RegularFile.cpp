@@ -20,30 +20,39 @@ RegularFileRead Failure(int error) {
 } // namespace
 
 RegularFileRead ReadRegularFile(const std::string& path) {
+    RegularFileRead result;
+    result.error =
+        ReadRegularFile(path, [&result](std::string_view piece) { result.content.append(piece); });
+    if (result.error != 0) {
+        return Failure(result.error);
+    }
+    result.outcome = RegularFileRead::Read;
+    return result;
+}
+
+int ReadRegularFile(const std::string& path, const std::function<void(std::string_view)>& take) {
     FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (!file.Valid()) {
-        return Failure(errno);
+        return errno;
     }
     struct stat info {};
     if (::fstat(file.Get(), &info) != 0) {
-        return Failure(errno);
+        return errno;
     }
     if (!S_ISREG(info.st_mode)) {
-        return Failure(S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
+        return S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
     }
-    RegularFileRead result;
     char buffer[65536];
     for (;;) {
         const ssize_t count = ::read(file.Get(), buffer, sizeof buffer);
         if (count == 0) {
-            result.outcome = RegularFileRead::Read;
-            return result;
+            return 0;
         }
         if (count < 0 && errno != EINTR) {
-            return Failure(errno);
+            return errno;
         }
         if (count > 0) {
-            result.content.append(buffer, static_cast<std::size_t>(count));
+            take(std::string_view(buffer, static_cast<std::size_t>(count)));
         }
     }
 }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <functional>
 #include <string>
+#include <string_view>
 
 namespace feedrail {
 
@@ -15,5 +17,10 @@ struct RegularFileRead {
 };
 
 RegularFileRead ReadRegularFile(const std::string& path);
+
+// The same read handing the content on in pieces as they come, so that a big
+// file is never held twice. Returns 0, or the errno of the failure (after
+// some pieces, when reading fails part way).
+int ReadRegularFile(const std::string& path, const std::function<void(std::string_view)>& take);
 
 } // namespace feedrail

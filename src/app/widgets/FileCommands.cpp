@@ -1,7 +1,6 @@
 #include "app/widgets/FileCommands.h"
 
 #include "common/AtomicFile.h"
-#include "common/RegularFile.h"
 #include "common/widgets/TextBridge.h"
 #include "common/widgets/UserMessages.h"
 #include "filelist/widgets/TLsFileListView26.h"
@@ -17,19 +16,6 @@ namespace {
 
 QString FileNamePart(const QString& path) {
     return QFileInfo(path).fileName();
-}
-
-// The editor splits lines at line feeds; a carriage return before one is part
-// of the line end, not of the line.
-std::string EditorText(const std::string& content) {
-    std::string text;
-    text.reserve(content.size());
-    for (std::size_t i = 0; i < content.size(); ++i) {
-        if (!(content[i] == '\r' && i + 1 < content.size() && content[i + 1] == '\n')) {
-            text += content[i];
-        }
-    }
-    return text;
 }
 
 } // namespace
@@ -75,13 +61,11 @@ bool FileCommands::IsPartProgram(const std::string& path) const {
 // The loaded file's name changes only with its program: a failed load
 // leaves both as they were.
 bool FileCommands::Load(const std::string& path) {
-    const RegularFileRead file = ReadRegularFile(path);
-    if (file.outcome != RegularFileRead::Read) {
+    if (const int error = editor_.LoadFile(path)) {
         messages_.ShowError(QStringLiteral("Cannot load ") + DisplayPath(path) +
-                            QStringLiteral(": ") + SystemReason(file.error));
+                            QStringLiteral(": ") + SystemReason(error));
         return false;
     }
-    editor_.SetText(EditorText(file.content));
     state_.CurrentFile = path;
     state_.ReceivedUnsaved = false;
     controls_.Edit7->setText(FileNamePart(DisplayPath(path)));

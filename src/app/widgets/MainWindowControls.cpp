@@ -1,5 +1,6 @@
 #include "app/widgets/MainWindowControls.h"
 
+#include "app/widgets/ProgramEditor.h"
 #include "common/widgets/DesignFont.h"
 #include "filelist/widgets/TLsFileListView26.h"
 
@@ -10,7 +11,6 @@
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMenuBar>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStyle>
 
@@ -131,13 +131,8 @@ QVBoxLayout* MainWindowControls::BuildRightHalf(QWidget* client) {
         label->setFixedWidth(64);
     }
 
-    Memo1 = Named(new QPlainTextEdit(client), "Memo1");
+    Memo1 = Named(new ProgramEditor(client), "Memo1");
     Memo1->setMinimumWidth(RightWidth - 16);
-    Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
-    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Memo1->setStyleSheet(
-        QStringLiteral("QPlainTextEdit { background: #0000a0; color: white; font-weight: bold; }"));
 
     ReceiveButton = Button(QStringLiteral("&Receive"), "ReceiveButton", 30, client);
     SetBold(ReceiveButton);

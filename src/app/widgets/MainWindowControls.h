@@ -8,13 +8,13 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QMainWindow;
-class QPlainTextEdit;
 class QPushButton;
 class QVBoxLayout;
 class QWidget;
 
 namespace feedrail {
 
+class ProgramEditor;
 class TLsFileListView26;
 
 // The controls of the main window, named after their design names and laid
@@ -35,7 +35,7 @@ struct MainWindowControls {
     QLabel* Label3;
     QComboBox* ComboBox1;
     QLineEdit* Edit7;
-    QPlainTextEdit* Memo1;
+    ProgramEditor* Memo1;
     QPushButton* ReceiveButton;
     QPushButton* SaveButton;
     QPushButton* SendButton;

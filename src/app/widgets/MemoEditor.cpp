@@ -1,47 +1,90 @@
 #include "app/widgets/MemoEditor.h"
 
-#include "common/widgets/TextBridge.h"
+#include "app/widgets/ProgramEditor.h"
+#include "common/RegularFile.h"
 
 #include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QScrollBar>
-#include <QTextBlock>
-#include <QTextCursor>
 
 namespace feedrail {
+namespace {
+
+using Sci = QsciScintillaBase;
+
+unsigned long Unsigned(long value) {
+    return static_cast<unsigned long>(value);
+}
+
+// `piece` without the carriage returns before line feeds; one at the end of
+// the piece waits in `heldCr` for the next piece to tell.
+std::string WithoutLineEndCr(std::string_view piece, bool& heldCr) {
+    std::string text;
+    text.reserve(piece.size() + 1);
+    if (heldCr && (piece.empty() || piece.front() != '\n')) {
+        text += '\r';
+    }
+    heldCr = false;
+    for (std::size_t i = 0; i < piece.size(); ++i) {
+        if (piece[i] != '\r') {
+            text += piece[i];
+        } else if (i + 1 == piece.size()) {
+            heldCr = true;
+        } else if (piece[i + 1] != '\n') {
+            text += '\r';
+        }
+    }
+    return text;
+}
+
+} // namespace
+
+long MemoEditor::LineStart(int line) const {
+    return memo_.SendScintilla(Sci::SCI_POSITIONFROMLINE, Unsigned(line - 1));
+}
+
+long MemoEditor::LineEnd(int line) const {
+    return memo_.SendScintilla(Sci::SCI_GETLINEENDPOSITION, Unsigned(line - 1));
+}
+
+std::string MemoEditor::Bytes(long from, long to) const {
+    // The component adds a terminating NUL.
+    std::string bytes(static_cast<std::size_t>(to - from) + 1, '\0');
+    memo_.SendScintilla(Sci::SCI_GETTEXTRANGE, from, to, bytes.data());
+    bytes.pop_back();
+    return bytes;
+}
+
+void MemoEditor::Replace(long from, long to, const std::string& text) {
+    memo_.SendScintilla(Sci::SCI_SETTARGETRANGE, Unsigned(from), to);
+    memo_.SendScintilla(Sci::SCI_REPLACETARGET, static_cast<unsigned long>(text.size()),
+                        text.data());
+}
+
 std::string MemoEditor::GetEditorLine(int line) const {
-    return TextBytes(memo_.document()->findBlockByNumber(line - 1).text());
+    if (line < 1 || line > memo_.lines()) {
+        return {};
+    }
+    return Bytes(LineStart(line), LineEnd(line));
 }
 
 void MemoEditor::SetEditorLine(int line, const std::string& text) {
-    const QTextBlock block = memo_.document()->findBlockByNumber(line - 1);
-    if (!block.isValid()) {
-        return;
+    if (line >= 1 && line <= memo_.lines()) {
+        Replace(LineStart(line), LineEnd(line), text);
     }
-    QTextCursor cursor(block);
-    cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
-    cursor.insertText(BytesText(text));
 }
 
 int MemoEditor::EditorLineCount() const {
-    const QTextDocument& document = *memo_.document();
-    const int blocks = document.blockCount();
-    return document.lastBlock().text().isEmpty() ? blocks - 1 : blocks;
+    const int lines = memo_.lines();
+    return LineStart(lines) == LineEnd(lines) ? lines - 1 : lines;
 }
 
 void MemoEditor::HighlightEditorLine(int line) {
-    const QTextBlock block = memo_.document()->findBlockByNumber(line - 1);
-    if (!block.isValid()) {
+    if (line < 1 || line > memo_.lines()) {
         return;
     }
     // Selected from its end back to its start, so that scrolling to the
-    // cursor shows the start of the line rather than its end.
-    QTextCursor cursor(block);
-    cursor.movePosition(QTextCursor::EndOfBlock);
-    cursor.movePosition(QTextCursor::StartOfBlock, QTextCursor::KeepAnchor);
-    memo_.setTextCursor(cursor);
-    memo_.ensureCursorVisible();
-    memo_.horizontalScrollBar()->setValue(0);
+    // caret shows the start of the line rather than its end.
+    memo_.SendScintilla(Sci::SCI_SETSEL, Unsigned(LineEnd(line)), LineStart(line));
+    memo_.SendScintilla(Sci::SCI_SETXOFFSET, 0UL);
 }
 
 void MemoEditor::AppendReceivedLine(const std::string& text) {
@@ -49,12 +92,10 @@ void MemoEditor::AppendReceivedLine(const std::string& text) {
 }
 
 void MemoEditor::AppendReceivedLine(const std::string& text, int receivedLines) {
-    QTextCursor cursor(memo_.document());
-    cursor.movePosition(QTextCursor::End);
-    if (!cursor.block().text().isEmpty()) {
-        cursor.insertBlock();
-    }
-    cursor.insertText(BytesText(text) + QLatin1Char('\n'));
+    const int last = memo_.lines();
+    const std::string added = (LineStart(last) == LineEnd(last) ? "" : "\n") + text + "\n";
+    memo_.SendScintilla(Sci::SCI_APPENDTEXT, static_cast<unsigned long>(added.size()),
+                        added.data());
     if (receivedLines >= 1 && receivedLines < 4 && receivedLines <= EditorLineCount() &&
         GetEditorLine(receivedLines).empty()) {
         RemoveLine(receivedLines);
@@ -64,10 +105,8 @@ void MemoEditor::AppendReceivedLine(const std::string& text, int receivedLines) 
 // One replacement of the whole stretch: far faster on a big program than a
 // change per line.
 void MemoEditor::SetEditorLines(int first, const std::vector<std::string>& lines) {
-    const QTextBlock start = memo_.document()->findBlockByNumber(first - 1);
-    const QTextBlock end =
-        memo_.document()->findBlockByNumber(first - 1 + static_cast<int>(lines.size()) - 1);
-    if (lines.empty() || !start.isValid() || !end.isValid()) {
+    const int last = first + static_cast<int>(lines.size()) - 1;
+    if (lines.empty() || first < 1 || last > memo_.lines()) {
         return;
     }
     std::string text;
@@ -76,81 +115,94 @@ void MemoEditor::SetEditorLines(int first, const std::vector<std::string>& lines
         text += '\n';
     }
     text.pop_back();
-    QTextCursor cursor(start);
-    cursor.setPosition(end.position() + end.length() - 1, QTextCursor::KeepAnchor);
-    // Each change is laid out as it comes, yet joins the undo step's first
-    // one: one edit block around them all would keep the whole layout work
-    // waiting until the end.
-    if (undoStepOpen_ && undoStepStarted_) {
-        cursor.joinPreviousEditBlock();
-    } else {
-        cursor.beginEditBlock();
-    }
-    undoStepStarted_ = undoStepOpen_;
-    cursor.insertText(BytesText(text));
-    cursor.endEditBlock();
+    Replace(LineStart(first), LineEnd(last), text);
 }
 
 void MemoEditor::BeginUndoStep() {
-    undoStepOpen_ = true;
-    undoStepStarted_ = false;
+    memo_.SendScintilla(Sci::SCI_BEGINUNDOACTION);
 }
 
 void MemoEditor::EndUndoStep() {
-    undoStepOpen_ = false;
+    memo_.SendScintilla(Sci::SCI_ENDUNDOACTION);
 }
 
 std::string MemoEditor::Text() const {
-    // Block by block, because the document's plain text turns a no-break
-    // space (the byte 0xA0) into a blank.
-    std::string text;
-    for (QTextBlock block = memo_.document()->begin(); block.isValid(); block = block.next()) {
-        if (block != memo_.document()->begin()) {
-            text += '\n';
-        }
-        text += TextBytes(block.text());
-    }
-    return text;
+    return Bytes(0, memo_.SendScintilla(Sci::SCI_GETLENGTH));
 }
 
 void MemoEditor::SetText(const std::string& text) {
-    memo_.setPlainText(BytesText(text));
+    // Loading is no step to undo, and collecting it would copy the text.
+    memo_.SendScintilla(Sci::SCI_SETUNDOCOLLECTION, 0UL);
+    memo_.SendScintilla(Sci::SCI_CLEARALL);
+    memo_.SendScintilla(Sci::SCI_APPENDTEXT, static_cast<unsigned long>(text.size()), text.data());
+    Loaded();
+}
+
+// Into a new document, so that the one shown stays whole until the file has
+// been read to its end.
+int MemoEditor::LoadFile(const std::string& path) {
+    const long before = memo_.SendScintilla(Sci::SCI_GETDOCPOINTER);
+    memo_.SendScintilla(Sci::SCI_ADDREFDOCUMENT, 0UL, before);
+    memo_.NewDocument();
+    memo_.SendScintilla(Sci::SCI_SETUNDOCOLLECTION, 0UL);
+    bool heldCr = false;
+    const auto append = [this](const std::string& text) {
+        memo_.SendScintilla(Sci::SCI_APPENDTEXT, static_cast<unsigned long>(text.size()),
+                            text.data());
+    };
+    const int error = ReadRegularFile(
+        path, [&](std::string_view piece) { append(WithoutLineEndCr(piece, heldCr)); });
+    if (error != 0) {
+        memo_.SendScintilla(Sci::SCI_SETDOCPOINTER, 0UL, before);
+    } else {
+        append(heldCr ? "\r" : "");
+        Loaded();
+    }
+    memo_.SendScintilla(Sci::SCI_RELEASEDOCUMENT, 0UL, before);
+    return error;
+}
+
+void MemoEditor::Loaded() {
+    memo_.SendScintilla(Sci::SCI_SETUNDOCOLLECTION, 1UL);
+    memo_.SendScintilla(Sci::SCI_EMPTYUNDOBUFFER);
+    memo_.SendScintilla(Sci::SCI_GOTOPOS, 0UL);
+    memo_.FitLineNumbers(memo_.lines());
     MarkSaved();
 }
 
 void MemoEditor::CutAll() {
     memo_.selectAll();
     memo_.cut();
-    memo_.clear();
-    MarkSaved();
+    ClearText();
 }
 
 void MemoEditor::ClearEditorAndFileName() {
     fileName_.clear();
-    memo_.clear();
-    MarkSaved();
+    ClearText();
+}
+
+void MemoEditor::ClearText() {
+    SetText({});
 }
 
 bool MemoEditor::EditorModified() const {
-    return memo_.document()->isModified();
+    return memo_.SendScintilla(Sci::SCI_GETMODIFY) != 0;
 }
 
 void MemoEditor::MarkSaved() {
-    memo_.document()->setModified(false);
+    memo_.SendScintilla(Sci::SCI_SETSAVEPOINT);
 }
 
 void MemoEditor::CaretToStart() {
-    const int scroll = memo_.verticalScrollBar()->value();
-    QTextCursor cursor = memo_.textCursor();
-    cursor.movePosition(QTextCursor::Start);
-    memo_.setTextCursor(cursor);
-    memo_.verticalScrollBar()->setValue(scroll);
+    const long firstLine = memo_.SendScintilla(Sci::SCI_GETFIRSTVISIBLELINE);
+    const long offset = memo_.SendScintilla(Sci::SCI_GETXOFFSET);
+    memo_.SendScintilla(Sci::SCI_SETEMPTYSELECTION, 0UL);
+    memo_.SendScintilla(Sci::SCI_SETFIRSTVISIBLELINE, Unsigned(firstLine));
+    memo_.SendScintilla(Sci::SCI_SETXOFFSET, Unsigned(offset));
 }
 
 void MemoEditor::RemoveLine(int line) {
-    QTextCursor cursor(memo_.document()->findBlockByNumber(line - 1));
-    cursor.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor);
-    cursor.removeSelectedText();
+    Replace(LineStart(line), LineStart(line + 1), {});
 }
 
 } // namespace feedrail

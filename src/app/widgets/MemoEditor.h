@@ -7,19 +7,21 @@
 #include <vector>
 
 class QLineEdit;
-class QPlainTextEdit;
 
 namespace feedrail {
 
+class ProgramEditor;
+
 // The line operations of the editor window, lines numbered from 1. Text
-// passes through byte for byte (Latin-1), so no byte of a part program is
-// changed on its way through the editor. Every line added ends with a line
-// break, so the editor's last line is empty and not counted.
+// passes through as bytes, so no byte of a part program is changed on its
+// way through the editor. A line ends at a line feed, a
+// carriage return, or both; every line added ends with a line feed, so the
+// editor's last line is empty and not counted.
 class MemoEditor : public EditorLines {
 public:
     // `fileName` is the box that names the editor's file; `receivedLines`
     // the receive's line counter, for the tidy-up of its first lines.
-    MemoEditor(QPlainTextEdit& memo, QLineEdit& fileName, const int& receivedLines)
+    MemoEditor(ProgramEditor& memo, QLineEdit& fileName, const int& receivedLines)
         : memo_(memo), fileName_(fileName), receivedLines_(receivedLines) {}
 
     std::string GetEditorLine(int line) const override;
@@ -44,19 +46,29 @@ public:
     std::string Text() const;
     // Loads a file's text: nothing in it is modified yet.
     void SetText(const std::string& text);
+    // Loads the file at `path` piece by piece, without the carriage returns
+    // before line feeds; a file that cannot be read leaves the editor as it
+    // was. Returns 0 or the errno of the failure.
+    int LoadFile(const std::string& path);
     // Cuts the whole text to the clipboard and empties the editor.
     void CutAll();
     // Puts the caret at the start of the text without scrolling.
     void CaretToStart();
 
 private:
+    // What a load leaves: the caret at the start, nothing to undo or save.
+    void Loaded();
+    void ClearText();
     void RemoveLine(int line);
+    // Line `line`'s first byte, and the byte after its text.
+    long LineStart(int line) const;
+    long LineEnd(int line) const;
+    std::string Bytes(long from, long to) const;
+    void Replace(long from, long to, const std::string& text);
 
-    QPlainTextEdit& memo_;
+    ProgramEditor& memo_;
     QLineEdit& fileName_;
     const int& receivedLines_;
-    bool undoStepOpen_ = false;
-    bool undoStepStarted_ = false;
 };
 
 } // namespace feedrail

@@ -2,6 +2,7 @@
 
 #include "about/widgets/TAbout.h"
 #include "app/PortSetup.h"
+#include "app/widgets/ProgramEditor.h"
 #include "common/widgets/TextBridge.h"
 #include "common/widgets/UserMessages.h"
 #include "filelist/widgets/FileListOperations.h"
@@ -24,7 +25,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QPlainTextEdit>
 #include <QPushButton>
 
 namespace feedrail {

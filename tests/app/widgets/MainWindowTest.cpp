@@ -1,4 +1,5 @@
 #include "about/widgets/TAbout.h"
+#include "app/widgets/ProgramEditor.h"
 #include "app/widgets/Tpunch_d.h"
 #include "filelist/widgets/TLsFileListView26.h"
 #include "profiles/widgets/TForm2.h"
@@ -19,7 +20,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -324,6 +324,15 @@ TEST_F(MainWindowTest, EnterRunsGetOnlyWhereTheFocusedControlDoesNotUseIt) {
 
     pressEnter(Controls().ComboBox1);
     EXPECT_EQ(messages_.Messages, QStringList{"No File Selected"});
+
+    window_->Editor().SetText("G1");
+    Controls().Memo1->setCursorPosition(0, 2);
+    pressEnter(Controls().Memo1);
+    EXPECT_EQ(window_->Editor().Text(), "G1\n") << "Enter in the editor broke no line";
+    EXPECT_EQ(messages_.Messages.size(), 1) << "Enter in the editor ran Get";
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(Controls().Memo1, &escape);
+    EXPECT_FALSE(window_->CloseTimer1().isActive()) << "Esc in the editor closes the window";
 }
 
 TEST_F(MainWindowTest, GetAsksBeforeAnUnsavedReceivedProgramIsReplaced) {
@@ -488,7 +497,7 @@ TEST_F(MainWindowTest, GetAsksBeforeUnsavedEditsAreReplaced) {
     files.SetDirectory(QString::fromStdString(folder_.Path()));
     files.setCurrentItem(files.findItems("O1000.nc", Qt::MatchExactly).front());
     window_->Editor().SetText("%\nO2000\n%\n");
-    Controls().Memo1->appendPlainText("G1 X5");
+    Controls().Memo1->insertAt(QStringLiteral("\nG1 X5"), 3, 0);
     messages_.ConfirmAnswer = false;
     window_->GetButtonClick();
     EXPECT_EQ(messages_.Questions,

@@ -1,3 +1,4 @@
+#include "app/widgets/ProgramEditor.h"
 #include "app/widgets/Tpunch_d.h"
 #include "support/PseudoTerminal.h"
 #include "support/TempFolder.h"
@@ -6,7 +7,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
-#include <QPlainTextEdit>
 #include <QTimer>
 #include <filesystem>
 #include <gtest/gtest.h>

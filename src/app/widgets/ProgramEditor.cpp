@@ -1,0 +1,71 @@
+#include "app/widgets/ProgramEditor.h"
+
+#include <QColor>
+#include <QFontDatabase>
+#include <algorithm>
+#include <string>
+
+namespace feedrail {
+namespace {
+
+const QColor Background(0x00, 0x00, 0xa0);
+const QColor Text(Qt::white);
+const QColor Margin(0xc0, 0xc0, 0xc0);
+
+} // namespace
+
+ProgramEditor::ProgramEditor(QWidget* parent) : QsciScintilla(parent) {
+    NewDocument();
+    // No change notices: the component's accessibility bridge counts the
+    // characters from the start of the text at each one, so every received
+    // line appended to a long program would take longer than the one before.
+    // Nothing of ours listens to them.
+    SendScintilla(SCI_SETMODEVENTMASK, 0UL);
+    setUtf8(false);
+    setWrapMode(WrapNone);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // The width scrolled over follows the longest line shown so far.
+    SendScintilla(SCI_SETSCROLLWIDTH, 1UL);
+    SendScintilla(SCI_SETSCROLLWIDTHTRACKING, 1UL);
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setBold(true);
+    SendScintilla(SCI_STYLESETFONT, static_cast<unsigned long>(STYLE_DEFAULT),
+                  font.family().toLatin1().constData());
+    SendScintilla(SCI_STYLESETSIZE, static_cast<unsigned long>(STYLE_DEFAULT),
+                  static_cast<long>(font.pointSize() > 0 ? font.pointSize() : 10));
+    SendScintilla(SCI_STYLESETBOLD, static_cast<unsigned long>(STYLE_DEFAULT), 1L);
+    SendScintilla(SCI_STYLESETFORE, static_cast<unsigned long>(STYLE_DEFAULT), Text);
+    SendScintilla(SCI_STYLESETBACK, static_cast<unsigned long>(STYLE_DEFAULT), Background);
+    SendScintilla(SCI_STYLECLEARALL);
+    SendScintilla(SCI_STYLESETBOLD, static_cast<unsigned long>(STYLE_LINENUMBER), 0L);
+    SendScintilla(SCI_STYLESETFORE, static_cast<unsigned long>(STYLE_LINENUMBER),
+                  QColor(Qt::black));
+    SendScintilla(SCI_STYLESETBACK, static_cast<unsigned long>(STYLE_LINENUMBER), Margin);
+    setCaretForegroundColor(Text);
+    setSelectionBackgroundColor(Text);
+    setSelectionForegroundColor(Background);
+    setMarginType(0, NumberMargin);
+    setMarginWidth(1, 0);
+    FitLineNumbers(1);
+}
+
+ProgramEditor::~ProgramEditor() = default;
+
+void ProgramEditor::NewDocument() {
+    // Without a style per character: nothing is coloured by content, and a
+    // big program takes half the memory.
+    const long document =
+        SendScintilla(SCI_CREATEDOCUMENT, 0UL, static_cast<long>(SC_DOCUMENTOPTION_STYLES_NONE));
+    SendScintilla(SCI_SETDOCPOINTER, 0UL, document);
+    SendScintilla(SCI_RELEASEDOCUMENT, 0UL, document);
+    setEolMode(EolUnix);
+}
+
+void ProgramEditor::FitLineNumbers(long lines) {
+    setMarginWidth(
+        0, QString(QStringLiteral("0"))
+               .repeated(static_cast<int>(std::to_string(std::max(lines, 999L)).size()) + 1));
+}
+
+} // namespace feedrail
