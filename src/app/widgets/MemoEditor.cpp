@@ -4,6 +4,7 @@
 #include "common/RegularFile.h"
 
 #include <QLineEdit>
+#include <filesystem>
 
 namespace feedrail {
 namespace {
@@ -145,6 +146,13 @@ int MemoEditor::LoadFile(const std::string& path) {
     memo_.SendScintilla(Sci::SCI_ADDREFDOCUMENT, 0UL, before);
     memo_.NewDocument();
     memo_.SendScintilla(Sci::SCI_SETUNDOCOLLECTION, 0UL);
+    // Room for the whole file at once: growing piece by piece would copy the
+    // text each time, the old copy and the new one both held.
+    std::error_code sizeError;
+    const auto size = std::filesystem::file_size(path, sizeError);
+    if (!sizeError) {
+        memo_.SendScintilla(Sci::SCI_ALLOCATE, static_cast<unsigned long>(size) + 1);
+    }
     bool heldCr = false;
     const auto append = [this](const std::string& text) {
         memo_.SendScintilla(Sci::SCI_APPENDTEXT, static_cast<unsigned long>(text.size()),
