@@ -1,0 +1,165 @@
+// Measures what an operator waits for in the real main window, offscreen:
+// Get of a big program, the first listing of a folder of many programs, the
+// file pane after one more program is filed there, and Print File of a file
+// without line breaks. Each figure is printed beside its goal.
+//   feedrail-window-bench [GET_LINES] [PANE_FILES] [PRINT_MEGABYTES]
+//   (default 1000000 50000 50)
+
+#include "app/widgets/Tpunch_d.h"
+#include "filelist/widgets/TLsFileListView26.h"
+#include "support/TempFolder.h"
+#include "support/widgets/FakeMessages.h"
+#include "utilities/widgets/ListingPrinter.h"
+
+#include <QApplication>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <sys/resource.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using feedrail::test::TempFolder;
+
+double CpuSeconds() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& time) {
+        return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6;
+    };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// Kilobytes of /proc/self/status's `field` (VmRSS, VmHWM).
+long StatusKilobytes(const std::string& field) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind(field + ":", 0) == 0) {
+            return std::strtol(line.c_str() + field.size() + 1, nullptr, 10);
+        }
+    }
+    return 0;
+}
+
+// Lets the peak memory start again from what is in use now.
+void ResetPeak() {
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+struct Figures {
+    double seconds;
+    double cpuSeconds;
+    double peakMegabytes; // above what was in use before
+};
+
+template <typename Work> Figures Measure(Work work) {
+    ResetPeak();
+    const long before = StatusKilobytes("VmRSS");
+    const double cpu = CpuSeconds();
+    const auto start = Clock::now();
+    work();
+    return {std::chrono::duration<double>(Clock::now() - start).count(), CpuSeconds() - cpu,
+            static_cast<double>(StatusKilobytes("VmHWM") - before) / 1024};
+}
+
+void Print(const char* what, const Figures& figures, const char* goal) {
+    std::printf("%-40s %7.3f s, %7.3f s CPU, peak +%6.0f MB   (goal: %s)\n", what, figures.seconds,
+                figures.cpuSeconds, figures.peakMegabytes, goal);
+}
+
+void WriteProgram(const std::string& path, long lines) {
+    std::ofstream out(path);
+    out << "%\nO1000 (MOLD)\n";
+    for (long i = 0; i < lines - 3; ++i) {
+        out << "N" << i + 1 << " G1 X" << i % 1000 << ".125 Y-" << i % 77 << ".5 Z" << i % 13
+            << ".375 F800.\n";
+    }
+    out << "%\n";
+}
+
+void MeasureGet(feedrail::Tpunch_d& window, TempFolder& folder, long lines) {
+    const std::string path = folder.File("big/BIG.nc");
+    std::filesystem::create_directories(folder.File("big"));
+    WriteProgram(path, lines);
+    const double megabytes = static_cast<double>(std::filesystem::file_size(path)) / 1e6;
+    feedrail::TLsFileListView26& pane = *window.Controls().LsFileListView261;
+    pane.SetDirectory(QString::fromStdString(folder.File("big")));
+    pane.SelectPath(QString::fromStdString(path));
+    const Figures figures = Measure([&] {
+        window.GetButtonClick();
+        QApplication::processEvents();
+    });
+    char what[64];
+    std::snprintf(what, sizeof what, "Get of %ld lines (%.0f MB)", lines, megabytes);
+    Print(what, figures, "under 1 s, peak under 2x the file");
+    window.ClearButtonClick();
+}
+
+void MeasurePane(feedrail::Tpunch_d& window, TempFolder& folder, long files) {
+    const std::string many = folder.File("many");
+    std::filesystem::create_directories(many);
+    for (long i = 0; i < files; ++i) {
+        // Half without an extension: their type must not be read from them.
+        char name[32];
+        std::snprintf(name, sizeof name, i % 2 == 0 ? "O%05ld.nc" : "O%05ld", i);
+        std::ofstream(many + "/" + name) << "%\nO" << i << "\nG0 X0\n%\n";
+    }
+    feedrail::TLsFileListView26& pane = *window.Controls().LsFileListView261;
+    const Figures listing = Measure([&] {
+        pane.SetDirectory(QString::fromStdString(many));
+        QApplication::processEvents();
+    });
+    char what[64];
+    std::snprintf(what, sizeof what, "first listing of %ld files", files);
+    Print(what, listing, "under 0.3 s");
+    const std::string added = many + "/O99999.nc";
+    std::ofstream(added) << "%\nO99999\n%\n";
+    const Figures refresh = Measure([&] {
+        pane.ShowAddedFile(added);
+        QApplication::processEvents();
+    });
+    Print("the pane after one more program", refresh, "under 50 ms");
+}
+
+void MeasurePrint(TempFolder& folder, long megabytes) {
+    const std::string path = folder.File("noline.nc");
+    {
+        std::ofstream out(path);
+        const std::string block(1'000'000, 'X');
+        for (long i = 0; i < megabytes; ++i) {
+            out << block;
+        }
+    }
+    feedrail::test::FakeMessages messages;
+    feedrail::ListingDestination destination{[] { return QPrinterInfo(); },
+                                             QString::fromStdString(folder.File("pdf"))};
+    feedrail::ListingPrinter printer(messages, destination);
+    const Figures figures = Measure([&] { printer.PrintListing(QString::fromStdString(path), 1); });
+    char what[64];
+    std::snprintf(what, sizeof what, "Print File, %ld MB without line breaks", megabytes);
+    Print(what, figures, "memory bounded");
+}
+
+long Argument(int argc, char** argv, int index, long otherwise) {
+    return argc > index ? std::strtol(argv[index], nullptr, 10) : otherwise;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QApplication application(argc, argv);
+    TempFolder folder;
+    feedrail::test::FakeMessages messages;
+    feedrail::Tpunch_d window(folder.Path() + "/", messages);
+    window.show();
+    QApplication::processEvents();
+    MeasureGet(window, folder, Argument(argc, argv, 1, 1'000'000));
+    MeasurePane(window, folder, Argument(argc, argv, 2, 50'000));
+    MeasurePrint(folder, Argument(argc, argv, 3, 50));
+    return 0;
+}
