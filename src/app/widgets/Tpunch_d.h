@@ -24,6 +24,7 @@
 
 #include <QMainWindow>
 #include <QTimer>
+#include <chrono>
 #include <functional>
 #include <string>
 #include <vector>
@@ -176,6 +177,7 @@ private:
     Automation automation_;
     LineLoss lineLoss_;
     bool closeConfirmed_ = false;
+    std::chrono::steady_clock::time_point lastEventPass_;
     std::string shownAdvice_;
     QTimer commOpenTimer1_;
     QTimer defaultDirectoryTimer1_;

@@ -10,6 +10,14 @@
 // loops that run inside a handler, and work handed back to the event loop.
 
 namespace feedrail {
+namespace {
+
+// How often a loop that asks for Esc at every byte lets the window look at
+// its events: a pass costs far more than a byte does, and 2 ms keep Esc and
+// a machine's XOFF (2 characters at 9600 baud) as prompt as controls need.
+constexpr auto EventPassInterval = std::chrono::milliseconds(2);
+
+} // namespace
 
 void Tpunch_d::ShowStatus(const QString& text) {
     controls_.Label3->setText(text);
@@ -30,7 +38,10 @@ void Tpunch_d::ArmCommOpenTimer() {
 }
 
 bool Tpunch_d::EscapePressed() {
-    ProcessEventsBlockingInput();
+    const auto now = std::chrono::steady_clock::now();
+    if (now - lastEventPass_ >= EventPassInterval) {
+        ProcessEventsBlockingInput();
+    }
     return inputBlocker_.TakeEscape();
 }
 
@@ -52,6 +63,7 @@ void Tpunch_d::After(std::chrono::milliseconds time, std::function<void()> work)
 }
 
 void Tpunch_d::ProcessEventsBlockingInput() {
+    lastEventPass_ = std::chrono::steady_clock::now();
     handOver_.RunPending();
     // Stop stays at hand while a send runs, and only then.
     inputBlocker_.LetClicksThrough(
