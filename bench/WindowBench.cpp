@@ -1,32 +1,43 @@
 // Measures what an operator waits for in the real main window, offscreen:
 // Get of a big program, the first listing of a folder of many programs, the
-// file pane after one more program is filed there, and Print File of a file
-// without line breaks. Each figure is printed beside its goal.
-//   feedrail-window-bench [GET_LINES] [PANE_FILES] [PRINT_MEGABYTES]
-//   (default 1000000 50000 50)
+// file pane after one more program is filed there, Print File of a file
+// without line breaks, and the processor time a send takes per byte. Each
+// figure is printed beside its goal.
+//   feedrail-window-bench [GET_LINES] [PANE_FILES] [PRINT_MEGABYTES] [SEND_KILOBYTES]
+//   (default 1000000 50000 50 200)
 
 #include "app/widgets/Tpunch_d.h"
 #include "filelist/widgets/TLsFileListView26.h"
+#include "support/PseudoTerminal.h"
 #include "support/TempFolder.h"
 #include "support/widgets/FakeMessages.h"
 #include "utilities/widgets/ListingPrinter.h"
 
 #include <QApplication>
+#include <QLabel>
+#include <QThread>
+#include <array>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <functional>
+#include <poll.h>
 #include <string>
 #include <sys/resource.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 using feedrail::test::TempFolder;
 
-double CpuSeconds() {
+double CpuSeconds(int who = RUSAGE_SELF) {
     rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
+    ::getrusage(who, &usage);
     const auto seconds = [](const timeval& time) {
         return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6;
     };
@@ -144,6 +155,71 @@ void MeasurePrint(TempFolder& folder, long megabytes) {
     Print(what, figures, "memory bounded");
 }
 
+bool PumpUntil(const std::function<bool()>& done, std::chrono::seconds limit) {
+    const auto end = Clock::now() + limit;
+    while (!done()) {
+        if (Clock::now() > end) {
+            return false;
+        }
+        QApplication::processEvents();
+        QThread::msleep(1);
+    }
+    return true;
+}
+
+// A send of a program with no handshake at 19200 baud (the highest rate a profile takes) through a
+// pseudo-terminal whose other end takes every byte at once: the processor
+// time of the window's process, its reader's left out, per byte on the wire.
+void MeasureSend(long kilobytes) {
+    TempFolder folder;
+    feedrail::test::PseudoTerminal pty;
+    std::filesystem::create_symlink(pty.SlavePath(), folder.File("com2"));
+    feedrail::test::WriteFile(
+        folder.File("DNC.ini"),
+        "[Mill]\nCommPort=2\nCommBaudRate=19200\nCommHandshake=1\nPunchType=1\n");
+    feedrail::test::FakeMessages messages;
+    feedrail::Tpunch_d window(folder.Path() + "/", messages);
+    const auto status = [&window] { return window.Controls().Label3->text(); };
+    if (!PumpUntil([&] { return status() == "COM2 Ready"; }, std::chrono::seconds(5))) {
+        std::printf("send: the port did not open (%s)\n", status().toUtf8().constData());
+        return;
+    }
+    std::string program = "%\n";
+    for (long line = 1; static_cast<long>(program.size()) < kilobytes * 1000; ++line) {
+        program += "N" + std::to_string(line) + " G1 X" + std::to_string(line % 997) + ".5 Y-" +
+                   std::to_string(line % 313) + ".25 F800.\n";
+    }
+    program += "%\n";
+    window.Editor().SetText(program);
+    std::atomic<bool> done = false;
+    std::size_t wire = 0;
+    double readerCpu = 0;
+    std::thread reader([&] {
+        std::array<char, 65536> buffer{};
+        while (!done) {
+            pollfd ready{pty.Master(), POLLIN, 0};
+            if (::poll(&ready, 1, 10) == 1) {
+                const ssize_t count = ::read(pty.Master(), buffer.data(), buffer.size());
+                wire += count > 0 ? static_cast<std::size_t>(count) : 0;
+            }
+        }
+        readerCpu = CpuSeconds(RUSAGE_THREAD);
+    });
+    const double cpu = CpuSeconds();
+    const auto start = Clock::now();
+    window.SendButtonClick();
+    if (!PumpUntil([&] { return status() == "Finished Send"; }, std::chrono::seconds(120))) {
+        std::printf("send: not finished (%s)\n", status().toUtf8().constData());
+    }
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    const double used = CpuSeconds() - cpu;
+    done = true;
+    reader.join();
+    std::printf("send of %zu bytes at 19200 baud               %7.3f s, %6.2f us CPU per byte "
+                "(goal: at most 5)\n",
+                wire, seconds, (used - readerCpu) * 1e6 / static_cast<double>(wire));
+}
+
 long Argument(int argc, char** argv, int index, long otherwise) {
     return argc > index ? std::strtol(argv[index], nullptr, 10) : otherwise;
 }
@@ -161,5 +237,6 @@ int main(int argc, char** argv) {
     MeasureGet(window, folder, Argument(argc, argv, 1, 1'000'000));
     MeasurePane(window, folder, Argument(argc, argv, 2, 50'000));
     MeasurePrint(folder, Argument(argc, argv, 3, 50));
+    MeasureSend(Argument(argc, argv, 4, 200));
     return 0;
 }
