@@ -23,10 +23,15 @@ TEST_F(MemoEditorTest, LinesAreNumberedFromOneAndAnEmptyLastLineIsNotCounted) {
         std::string text;
         int count;
     } cases[] = {
-        {"", 0},         {"%\n", 1},          {"%\nO1000\nG0 X1\n%\n", 4}, {"%\nG1", 2},
-        {"G1\n\n", 2},   {"\n", 1}, // a carriage return alone ends a line, as in old Macintosh
-                                    // files
-        {"G1\rX5\n", 2}, {"G1\r\nX5\r\n", 2},
+        {"", 0},
+        {"%\n", 1},
+        {"%\nO1000\nG0 X1\n%\n", 4},
+        {"%\nG1", 2},
+        {"G1\n\n", 2},
+        {"\n", 1}, // a carriage return alone ends a line, as in old Macintosh
+                   // files
+        {"G1\rX5\n", 2},
+        {"G1\r\nX5\r\n", 2},
     };
     for (const auto& c : cases) {
         editor_.SetText(c.text);
