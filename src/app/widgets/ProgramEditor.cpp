@@ -29,19 +29,13 @@ ProgramEditor::ProgramEditor(QWidget* parent) : QsciScintilla(parent) {
     SendScintilla(SCI_SETSCROLLWIDTH, 1UL);
     SendScintilla(SCI_SETSCROLLWIDTHTRACKING, 1UL);
     QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    setMarginsFont(font);
     font.setBold(true);
-    SendScintilla(SCI_STYLESETFONT, static_cast<unsigned long>(STYLE_DEFAULT),
-                  font.family().toLatin1().constData());
-    SendScintilla(SCI_STYLESETSIZE, static_cast<unsigned long>(STYLE_DEFAULT),
-                  static_cast<long>(font.pointSize() > 0 ? font.pointSize() : 10));
-    SendScintilla(SCI_STYLESETBOLD, static_cast<unsigned long>(STYLE_DEFAULT), 1L);
-    SendScintilla(SCI_STYLESETFORE, static_cast<unsigned long>(STYLE_DEFAULT), Text);
-    SendScintilla(SCI_STYLESETBACK, static_cast<unsigned long>(STYLE_DEFAULT), Background);
-    SendScintilla(SCI_STYLECLEARALL);
-    SendScintilla(SCI_STYLESETBOLD, static_cast<unsigned long>(STYLE_LINENUMBER), 0L);
-    SendScintilla(SCI_STYLESETFORE, static_cast<unsigned long>(STYLE_LINENUMBER),
-                  QColor(Qt::black));
-    SendScintilla(SCI_STYLESETBACK, static_cast<unsigned long>(STYLE_LINENUMBER), Margin);
+    setFont(font);
+    setPaper(Background);
+    setColor(Text);
+    setMarginsBackgroundColor(Margin);
+    setMarginsForegroundColor(Qt::black);
     setCaretForegroundColor(Text);
     setSelectionBackgroundColor(Text);
     setSelectionForegroundColor(Background);
