@@ -8,9 +8,11 @@
 namespace feedrail {
 namespace {
 
-const QColor Background(0x00, 0x00, 0xa0);
-const QColor Text(Qt::white);
-const QColor Margin(0xc0, 0xc0, 0xc0);
+// Not `Background`: inside the component's members that name is one of its
+// marker symbols.
+const QColor Paper(0x00, 0x00, 0xa0);
+const QColor Ink(Qt::white);
+const QColor MarginPaper(0xc0, 0xc0, 0xc0);
 
 } // namespace
 
@@ -32,13 +34,13 @@ ProgramEditor::ProgramEditor(QWidget* parent) : QsciScintilla(parent) {
     setMarginsFont(font);
     font.setBold(true);
     setFont(font);
-    setPaper(Background);
-    setColor(Text);
-    setMarginsBackgroundColor(Margin);
+    setPaper(Paper);
+    setColor(Ink);
+    setMarginsBackgroundColor(MarginPaper);
     setMarginsForegroundColor(Qt::black);
-    setCaretForegroundColor(Text);
-    setSelectionBackgroundColor(Text);
-    setSelectionForegroundColor(Background);
+    setCaretForegroundColor(Ink);
+    setSelectionBackgroundColor(Ink);
+    setSelectionForegroundColor(Paper);
     setMarginType(0, NumberMargin);
     setMarginWidth(1, 0);
     FitLineNumbers(1);

@@ -56,6 +56,11 @@ TEST_F(MemoEditorTest, EveryByteOfAProgramSurvivesTheEditor) {
     EXPECT_EQ(editor_.Text(), bytes + "\n");
 }
 
+TEST_F(MemoEditorTest, TheEditorIsWhiteOnBlue) {
+    EXPECT_EQ(memo_.paper(), QColor(0x00, 0x00, 0xa0));
+    EXPECT_EQ(memo_.color(), QColor(Qt::white));
+}
+
 // A loaded program is no edit: nothing to undo, nothing to save.
 TEST_F(MemoEditorTest, ALoadedProgramIsUnmodifiedAndUndoKeepsIt) {
     editor_.SetText("%\nO1000\n%\n");
