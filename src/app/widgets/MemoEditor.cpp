@@ -4,6 +4,7 @@
 #include "common/RegularFile.h"
 
 #include <QLineEdit>
+#include <cerrno>
 #include <filesystem>
 
 namespace feedrail {
@@ -146,6 +147,7 @@ int MemoEditor::LoadFile(const std::string& path) {
     memo_.SendScintilla(Sci::SCI_ADDREFDOCUMENT, 0UL, before);
     memo_.NewDocument();
     memo_.SendScintilla(Sci::SCI_SETUNDOCOLLECTION, 0UL);
+    memo_.SendScintilla(Sci::SCI_SETSTATUS, static_cast<unsigned long>(Sci::SC_STATUS_OK));
     // Room for the whole file at once: growing piece by piece would copy the
     // text each time, the old copy and the new one both held.
     std::error_code sizeError;
@@ -158,12 +160,16 @@ int MemoEditor::LoadFile(const std::string& path) {
         memo_.SendScintilla(Sci::SCI_APPENDTEXT, static_cast<unsigned long>(text.size()),
                             text.data());
     };
-    const int error = ReadRegularFile(
+    int error = ReadRegularFile(
         path, [&](std::string_view piece) { append(WithoutLineEndCr(piece, heldCr)); });
+    append(heldCr ? "\r" : "");
+    // The component reports a text it had no memory for only by its status.
+    if (error == 0 && memo_.SendScintilla(Sci::SCI_GETSTATUS) != Sci::SC_STATUS_OK) {
+        error = ENOMEM;
+    }
     if (error != 0) {
         memo_.SendScintilla(Sci::SCI_SETDOCPOINTER, 0UL, before);
     } else {
-        append(heldCr ? "\r" : "");
         Loaded();
     }
     memo_.SendScintilla(Sci::SCI_RELEASEDOCUMENT, 0UL, before);
