@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <cerrno>
 #include <filesystem>
+#include <new>
 
 namespace feedrail {
 namespace {
@@ -147,7 +148,23 @@ int MemoEditor::LoadFile(const std::string& path) {
     memo_.SendScintilla(Sci::SCI_ADDREFDOCUMENT, 0UL, before);
     memo_.NewDocument();
     memo_.SendScintilla(Sci::SCI_SETUNDOCOLLECTION, 0UL);
-    memo_.SendScintilla(Sci::SCI_SETSTATUS, static_cast<unsigned long>(Sci::SC_STATUS_OK));
+    int error = 0;
+    try {
+        error = ReadInto(path);
+    } catch (const std::bad_alloc&) {
+        // A program bigger than the memory left: the text shown stays.
+        error = ENOMEM;
+    }
+    if (error != 0) {
+        memo_.SendScintilla(Sci::SCI_SETDOCPOINTER, 0UL, before);
+    } else {
+        Loaded();
+    }
+    memo_.SendScintilla(Sci::SCI_RELEASEDOCUMENT, 0UL, before);
+    return error;
+}
+
+int MemoEditor::ReadInto(const std::string& path) {
     // Room for the whole file at once: growing piece by piece would copy the
     // text each time, the old copy and the new one both held.
     std::error_code sizeError;
@@ -160,19 +177,9 @@ int MemoEditor::LoadFile(const std::string& path) {
         memo_.SendScintilla(Sci::SCI_APPENDTEXT, static_cast<unsigned long>(text.size()),
                             text.data());
     };
-    int error = ReadRegularFile(
+    const int error = ReadRegularFile(
         path, [&](std::string_view piece) { append(WithoutLineEndCr(piece, heldCr)); });
     append(heldCr ? "\r" : "");
-    // The component reports a text it had no memory for only by its status.
-    if (error == 0 && memo_.SendScintilla(Sci::SCI_GETSTATUS) != Sci::SC_STATUS_OK) {
-        error = ENOMEM;
-    }
-    if (error != 0) {
-        memo_.SendScintilla(Sci::SCI_SETDOCPOINTER, 0UL, before);
-    } else {
-        Loaded();
-    }
-    memo_.SendScintilla(Sci::SCI_RELEASEDOCUMENT, 0UL, before);
     return error;
 }
 

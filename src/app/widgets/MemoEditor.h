@@ -56,6 +56,9 @@ public:
     void CaretToStart();
 
 private:
+    // Reads the file at `path` into the document shown, without the carriage
+    // returns before line feeds; returns 0 or the errno of the failure.
+    int ReadInto(const std::string& path);
     // What a load leaves: the caret at the start, nothing to undo or save.
     void Loaded();
     void ClearText();
