@@ -19,9 +19,12 @@ QIcon FileTypes::Icon(const FileRow& row) {
 }
 
 const FileTypes::Type& FileTypes::TypeOf(const FileRow& row) {
-    const QFileInfo info(DisplayPath(row.Path));
+    // Only the extension counts, in its own case ("*.C" and "*.c" are two
+    // types): whole-name patterns such as "README" or "*.tar.gz" would make
+    // the first name listed decide for every other name of its extension.
     // Folders share one entry, under a key no extension can be.
-    const QString key = row.Kind == RowKind::Folder ? QStringLiteral("/") : info.suffix().toLower();
+    const QString suffix = QFileInfo(DisplayPath(row.Caption)).suffix();
+    const QString key = row.Kind == RowKind::Folder ? QStringLiteral("/") : suffix;
     if (const auto found = known_.constFind(key); found != known_.constEnd()) {
         return *found;
     }
@@ -29,12 +32,12 @@ const FileTypes::Type& FileTypes::TypeOf(const FileRow& row) {
     if (row.Kind == RowKind::Folder) {
         type = {types_.mimeTypeForName(QStringLiteral("inode/directory")).comment(),
                 icons_.icon(QAbstractFileIconProvider::Folder)};
+    } else if (suffix.isEmpty()) {
+        type = {QStringLiteral("File"), icons_.icon(QAbstractFileIconProvider::File)};
     } else {
         const QMimeType mime =
-            types_.mimeTypeForFile(info.fileName(), QMimeDatabase::MatchExtension);
-        type.name = !mime.isDefault()         ? mime.comment()
-                    : info.suffix().isEmpty() ? QStringLiteral("File")
-                                              : info.suffix().toUpper() + QStringLiteral(" File");
+            types_.mimeTypeForFile(QStringLiteral("name.") + suffix, QMimeDatabase::MatchExtension);
+        type.name = mime.isDefault() ? suffix.toUpper() + QStringLiteral(" File") : mime.comment();
         type.icon = QIcon::fromTheme(mime.iconName(), icons_.icon(QAbstractFileIconProvider::File));
     }
     return *known_.insert(key, type);

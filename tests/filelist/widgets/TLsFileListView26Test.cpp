@@ -44,9 +44,14 @@ TEST_F(TLsFileListView26Test, AFolderListsItsFoldersFirstThenItsFilesByName) {
     // A type the desktop does not know is named after the extension.
     WriteFile(folder_.File("data.qq7"), std::string("\0\1\2", 3));
     WriteFile(folder_.File("blob"), std::string("\0\1\2", 3));
+    // The type is the extension's: a name the desktop knows whole is no
+    // type for the other names without an extension.
+    WriteFile(folder_.File("README"), "read me\n");
     list_.Refresh();
     EXPECT_EQ(Item("data.qq7")->text(2), "QQ7 File");
-    EXPECT_EQ(Item("blob")->text(2), "File");
+    for (const char* name : {"blob", "README", "O3000"}) {
+        EXPECT_EQ(Item(name)->text(2), "File") << name;
+    }
 }
 
 TEST_F(TLsFileListView26Test, TheKeysNavigateOpenAndRefresh) {
