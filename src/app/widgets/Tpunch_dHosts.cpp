@@ -1,10 +1,12 @@
 #include "app/widgets/Tpunch_d.h"
 #include "common/widgets/TextBridge.h"
+#include "profiles/ProfileValues.h"
 
 #include <QCoreApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QThread>
+#include <algorithm>
 
 // The window as the host of its features: the status line, the key poll of
 // loops that run inside a handler, and work handed back to the event loop.
@@ -13,9 +15,21 @@ namespace feedrail {
 namespace {
 
 // How often a loop that asks for Esc at every byte lets the window look at
-// its events: a pass costs far more than a byte does, and 2 ms keep Esc and
-// a machine's XOFF (2 characters at 9600 baud) as prompt as controls need.
-constexpr auto EventPassInterval = std::chrono::milliseconds(2);
+// its events: a pass costs far more than a byte does, and 2 ms answer Esc at
+// once.
+constexpr auto EventPassInterval = std::chrono::microseconds(2000);
+
+// A machine's XOFF reaches a send done with Xon/Xoff by Feedrail only
+// through the events: under it, a pass comes at least once a character (ten
+// bits), so that no more characters follow an XOFF at 115200 baud than at
+// 9600.
+std::chrono::microseconds EventPassEvery(const ActiveSettings& settings) {
+    if (settings.CommHandshake != HandshakeXonXoff || settings.CommBaudRate <= 0) {
+        return EventPassInterval;
+    }
+    return std::min(EventPassInterval,
+                    std::chrono::microseconds(10'000'000 / settings.CommBaudRate));
+}
 
 } // namespace
 
@@ -39,7 +53,7 @@ void Tpunch_d::ArmCommOpenTimer() {
 
 bool Tpunch_d::EscapePressed() {
     const auto now = std::chrono::steady_clock::now();
-    if (now - lastEventPass_ >= EventPassInterval) {
+    if (now - lastEventPass_ >= EventPassEvery(activeSettings_)) {
         ProcessEventsBlockingInput();
     }
     return inputBlocker_.TakeEscape();
