@@ -58,6 +58,12 @@ protected:
 
     const MainWindowControls& Controls() const { return window_->Controls(); }
     QString Status() const { return Controls().Label3->text(); }
+    // Shows the test's folder in the file pane with `name` selected.
+    void SelectInFolder(const char* name) {
+        TLsFileListView26& files = *Controls().LsFileListView261;
+        files.SetDirectory(QString::fromStdString(folder_.Path()));
+        files.setCurrentItem(files.findItems(name, Qt::MatchExactly).front());
+    }
     std::string Profiles() const { return ReadFile(folder_.File("DNC.ini")); }
 
     TempFolder folder_;
@@ -338,9 +344,7 @@ TEST_F(MainWindowTest, EnterRunsGetOnlyWhereTheFocusedControlDoesNotUseIt) {
 TEST_F(MainWindowTest, GetAsksBeforeAnUnsavedReceivedProgramIsReplaced) {
     WriteFile(folder_.File("O1000.nc"), "%\nG1\n%\n");
     Start("[M]\nCommPort=200\n");
-    TLsFileListView26& files = *Controls().LsFileListView261;
-    files.SetDirectory(QString::fromStdString(folder_.Path()));
-    files.setCurrentItem(files.findItems("O1000.nc", Qt::MatchExactly).front());
+    SelectInFolder("O1000.nc");
     window_->Editor().SetText("%\nO2000\n");
     window_->State().ReceivedUnsaved = true;
     messages_.ConfirmAnswer = false;
@@ -493,9 +497,7 @@ TEST_F(MainWindowTest, NoTwoMnemonicsOfTheWindowCollide) {
 TEST_F(MainWindowTest, GetAsksBeforeUnsavedEditsAreReplaced) {
     WriteFile(folder_.File("O1000.nc"), "%\nO1000\n%\n");
     Start("[M]\nCommPort=200\n");
-    TLsFileListView26& files = *Controls().LsFileListView261;
-    files.SetDirectory(QString::fromStdString(folder_.Path()));
-    files.setCurrentItem(files.findItems("O1000.nc", Qt::MatchExactly).front());
+    SelectInFolder("O1000.nc");
     window_->Editor().SetText("%\nO2000\n%\n");
     Controls().Memo1->insertAt(QStringLiteral("\nG1 X5"), 3, 0);
     messages_.ConfirmAnswer = false;
