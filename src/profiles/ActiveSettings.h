@@ -17,6 +17,9 @@ struct ActiveSettings {
     std::uint8_t CommDataBits = 8;
     std::uint8_t CommStopBits = 1;
     char CommParity = 'N';
+    // The device the machine is reached through: a path, rfc2217://host:port
+    // or tcp://host:port. Empty means the com<CommPort> link.
+    std::string CommDevice;
     std::string DefaultDir;
     std::string DefaultFileFilter = "*";
     std::string DefaultExt = ".nc";

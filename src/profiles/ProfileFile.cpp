@@ -67,6 +67,7 @@ void ProfileFile::ReadMachineKeys(std::string_view machine, const ProfileDefault
     // Port, data bits and stop bits are held in one byte, as the port wants them.
     settings.CommPort =
         static_cast<std::uint8_t>(ini_.ReadInteger(machine, "CommPort", defaults.CommPort));
+    settings.CommDevice = ini_.ReadString(machine, "CommDevice", "");
     settings.CommBaudRate = ini_.ReadInteger(machine, "CommBaudRate", defaults.CommBaudRate);
     settings.CommParity = ParityLetter(ini_.ReadString(machine, "CommParity", defaults.CommParity));
     settings.CommDataBits =

@@ -62,6 +62,7 @@ TEST_F(ProfileFileTest, StartupReadsTheMachineWithStartupDefaults) {
                                          "CommHandshake=2\n"
                                          "PunchWait=$A\n"
                                          "CommPort=1\n"
+                                         "CommDevice=rfc2217://10.0.4.21:4001\n"
                                          "CommBaudRate=0x12C\n"
                                          "CommParity=Even\n"
                                          "CommDataBits=7\n"
@@ -75,6 +76,7 @@ TEST_F(ProfileFileTest, StartupReadsTheMachineWithStartupDefaults) {
     EXPECT_EQ(settings.CommHandshake, 2);
     EXPECT_EQ(settings.PunchWait, 10);
     EXPECT_EQ(settings.CommPort, 1);
+    EXPECT_EQ(settings.CommDevice, "rfc2217://10.0.4.21:4001");
     EXPECT_EQ(settings.CommBaudRate, 300);
     EXPECT_EQ(settings.CommParity, 'E');
     EXPECT_EQ(settings.CommDataBits, 7);
@@ -93,6 +95,7 @@ TEST_F(ProfileFileTest, MissingAndUnreadableKeysTakeTheDefaults) {
         EXPECT_EQ(settings.CommHandshake, 0);
         EXPECT_EQ(settings.PunchWait, 0);
         EXPECT_EQ(settings.CommPort, 2);
+        EXPECT_EQ(settings.CommDevice, "");
         EXPECT_EQ(settings.CommBaudRate, 600);
         EXPECT_EQ(settings.CommParity, 'N');
         EXPECT_EQ(settings.CommDataBits, 8);
