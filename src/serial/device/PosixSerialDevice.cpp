@@ -6,9 +6,9 @@
 #include <array>
 #include <cerrno>
 #include <fcntl.h>
-#include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <system_error>
 #include <termios.h>
 #include <unistd.h>
 
@@ -42,19 +42,18 @@ std::shared_ptr<PosixSerialDevice> PosixSerialDevice::Open(const std::string& pa
         return nullptr;
     }
     ::ioctl(fd.Get(), TIOCEXCL);
-    FileDescriptor wake(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC));
-    if (!wake.Valid()) {
-        error = errno;
+    std::shared_ptr<PosixSerialDevice> device;
+    try {
+        device.reset(new PosixSerialDevice(std::move(fd)));
+    } catch (const std::system_error& failure) {
+        error = failure.code().value();
         return nullptr;
     }
-    std::shared_ptr<PosixSerialDevice> device(
-        new PosixSerialDevice(std::move(fd), std::move(wake)));
-    device->lineThread_ = std::thread([raw = device.get()] { raw->LineLoop(); });
+    device->StartLineThread([raw = device.get()] { raw->LineLoop(); });
     return device;
 }
 
-PosixSerialDevice::PosixSerialDevice(FileDescriptor fd, FileDescriptor wake)
-    : fd_(std::move(fd)), wake_(std::move(wake)) {
+PosixSerialDevice::PosixSerialDevice(FileDescriptor fd) : fd_(std::move(fd)) {
     ReadTermios(fd_.Get(), settings_);
     pacing_.Configure(settings_);
     modemLinesKnown_ = ::ioctl(fd_.Get(), TIOCMGET, &lastLines_) == 0;
@@ -63,15 +62,6 @@ PosixSerialDevice::PosixSerialDevice(FileDescriptor fd, FileDescriptor wake)
 
 PosixSerialDevice::~PosixSerialDevice() {
     Close();
-}
-
-int PosixSerialDevice::GetSettings(SerialSettings& settings) {
-    const std::lock_guard lock(mutex_);
-    if (closed_) {
-        return EBADF;
-    }
-    settings = settings_;
-    return 0;
 }
 
 int PosixSerialDevice::SetSettings(const SerialSettings& settings) {
@@ -127,118 +117,6 @@ int PosixSerialDevice::ApplyRtsAction(LineAction action) {
     case LineAction::Drop:
         return SetLine(TIOCM_RTS, action == LineAction::Raise);
     }
-    return 0;
-}
-
-int PosixSerialDevice::SetTimeouts() {
-    const std::lock_guard lock(mutex_);
-    // Reads never wait (the terminal is raw with VMIN and VTIME 0 and the
-    // descriptor non-blocking); writes are limited by Write's own time-out.
-    return closed_ ? EBADF : 0;
-}
-
-int PosixSerialDevice::SetQueueSizes(std::uint32_t inputBytes, std::uint32_t outputBytes) {
-    const std::lock_guard lock(mutex_);
-    if (closed_) {
-        return EBADF;
-    }
-    if (inputBytes == 0 || outputBytes == 0 || inputBytes > (1U << 24)) {
-        return EINVAL;
-    }
-    inputLimit_ = inputBytes;
-    return 0;
-}
-
-int PosixSerialDevice::SetEventMask(std::uint32_t mask) {
-    const std::lock_guard lock(mutex_);
-    if (closed_) {
-        return EBADF;
-    }
-    eventMask_ = mask;
-    events_ = 0;
-    // The line thread polls the lines only while their events are watched.
-    Wake();
-    return 0;
-}
-
-int PosixSerialDevice::WaitEvent(std::uint32_t& events) {
-    events = 0;
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock,
-                  [this] { return closed_ || cancelRequested_ || (events_ & eventMask_) != 0; });
-    if (closed_) {
-        return EBADF;
-    }
-    if (cancelRequested_) {
-        cancelRequested_ = false;
-        return 0;
-    }
-    events = events_ & eventMask_;
-    events_ = 0;
-    return 0;
-}
-
-void PosixSerialDevice::CancelWait() {
-    {
-        const std::lock_guard lock(mutex_);
-        cancelRequested_ = true;
-    }
-    changed_.notify_all();
-}
-
-int PosixSerialDevice::Write(const char* data, std::size_t count, int timeoutMs,
-                             std::size_t& written) {
-    written = 0;
-    std::unique_lock lock(mutex_);
-    if (closed_) {
-        return EBADF;
-    }
-    if (count == 0) {
-        return 0;
-    }
-    const bool lineThreadIdle = pending_.empty();
-    pending_.insert(pending_.end(), data, data + count);
-    // Done when this call's bytes are out but for a few that wait their turn
-    // here, so that a writer of single bytes does not wait for the line
-    // thread at every byte.
-    const std::uint64_t goal = handed_ + pending_.size();
-    const auto accepted = [&] { return handed_ + pacing_.BacklogLimit() >= goal; };
-    // Most bytes go out at once; the rest are the line thread's to send.
-    DrainInput();
-    writeError_ = PushPending(Clock::now());
-    // With bytes already waiting, the line thread is due back for them anyway.
-    if (lineThreadIdle && !pending_.empty() && writeError_ == 0) {
-        Wake();
-    }
-    if (!accepted() && writeError_ == 0) {
-        changed_.wait_for(lock, std::chrono::milliseconds(std::max(timeoutMs, 0)),
-                          [&] { return closed_ || accepted() || writeError_ != 0; });
-    }
-    if (closed_) {
-        return EBADF;
-    }
-    if (writeError_ != 0) {
-        return std::exchange(writeError_, 0);
-    }
-    written = accepted() ? count : 0;
-    return 0;
-}
-
-int PosixSerialDevice::Read(char* data, std::size_t count, std::size_t& read) {
-    read = 0;
-    const std::lock_guard lock(mutex_);
-    if (closed_) {
-        return EBADF;
-    }
-    DrainInput();
-    const bool wasFull = input_.size() >= inputLimit_;
-    read = std::min(count, input_.size());
-    std::copy_n(input_.begin(), read, data);
-    input_.erase(input_.begin(), input_.begin() + static_cast<std::ptrdiff_t>(read));
-    if (wasFull) {
-        Wake();
-    }
-    NotifyIfEvents();
     return 0;
 }
 
@@ -331,17 +209,8 @@ int PosixSerialDevice::GetModemStatus(std::uint32_t& status) {
 }
 
 void PosixSerialDevice::Close() {
-    {
-        const std::lock_guard lock(mutex_);
-        if (closed_) {
-            return;
-        }
-        closed_ = true;
-        Wake();
-    }
-    changed_.notify_all();
-    if (lineThread_.joinable()) {
-        lineThread_.join();
+    if (!StopLineThread()) {
+        return;
     }
     // The lock and the exclusive mode would outlive our descriptor while
     // another program still holds the terminal; the next open must find it free.
@@ -349,12 +218,6 @@ void PosixSerialDevice::Close() {
     ::ioctl(fd_.Get(), TIOCNXCL);
     ::flock(fd_.Get(), LOCK_UN);
     fd_.Reset();
-}
-
-void PosixSerialDevice::NotifyIfEvents() {
-    if ((events_ & eventMask_) != 0) {
-        changed_.notify_all();
-    }
 }
 
 OutputLineState PosixSerialDevice::OutputState(bool unreadableOn) {
@@ -427,11 +290,6 @@ int PosixSerialDevice::SetLine(int line, bool on) {
         return errno;
     }
     return 0;
-}
-
-void PosixSerialDevice::Wake() {
-    const std::uint64_t one = 1;
-    [[maybe_unused]] const ssize_t ignored = ::write(wake_.Get(), &one, sizeof one);
 }
 
 } // namespace feedrail

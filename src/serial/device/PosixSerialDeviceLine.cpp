@@ -35,7 +35,7 @@ void PosixSerialDevice::LineLoop() {
         const int input = !hungUp_ && input_.size() < inputLimit_ ? fd_.Get() : -1;
         const Clock::duration limit = WaitLimit(now);
         lock.unlock();
-        const short happened = WaitForActivity(wake_.Get(), input, limit);
+        const short happened = WaitForActivity(input, POLLIN, limit);
         lock.lock();
         // A hung-up terminal reads 0 bytes rather than failing: only poll
         // tells that the other side has gone. What came before is kept.
@@ -87,26 +87,6 @@ void PosixSerialDevice::DrainInput() {
             SetLine(TIOCM_DTR, !full);
         }
     }
-}
-
-void PosixSerialDevice::TakeInputByte(char byte, bool dsrOn) {
-    const ReceivedByte received = ClassifyReceivedByte(settings_, byte, dsrOn);
-    switch (received.Fate) {
-    case ByteFate::TakeXon:
-    case ByteFate::TakeXoff:
-        xoffReceived_ = received.Fate == ByteFate::TakeXoff;
-        return;
-    case ByteFate::DropNul:
-    case ByteFate::DropDsrOff:
-        return;
-    case ByteFate::Keep:
-        break;
-    }
-    if (received.EventChar) {
-        events_ |= EV_RXFLAG;
-    }
-    input_.push_back(byte);
-    events_ |= EV_RXCHAR;
 }
 
 void PosixSerialDevice::PollLineChanges() {
@@ -179,24 +159,6 @@ PosixSerialDevice::Clock::duration PosixSerialDevice::WaitLimit(Clock::time_poin
         limit = std::min<Clock::duration>({limit, untilEmpty, LinePollInterval});
     }
     return limit;
-}
-
-short PosixSerialDevice::WaitForActivity(int wakeFd, int inputFd, Clock::duration limit) {
-    std::array<pollfd, 2> fds{{{wakeFd, POLLIN, 0}, {inputFd, POLLIN, 0}}};
-    timespec timeout{};
-    const timespec* timeoutPointer = nullptr;
-    if (limit != Clock::duration::max()) {
-        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(limit).count();
-        timeout.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
-        timeout.tv_nsec = static_cast<long>(ns % 1'000'000'000);
-        timeoutPointer = &timeout;
-    }
-    const int ready = ::ppoll(fds.data(), fds.size(), timeoutPointer, nullptr);
-    if (wakeFd >= 0) {
-        std::uint64_t count = 0;
-        [[maybe_unused]] const ssize_t ignored = ::read(wakeFd, &count, sizeof count);
-    }
-    return ready > 0 && inputFd >= 0 ? fds[1].revents : 0;
 }
 
 } // namespace feedrail

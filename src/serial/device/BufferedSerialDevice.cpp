@@ -1,0 +1,208 @@
+#include "serial/device/BufferedSerialDevice.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <system_error>
+#include <unistd.h>
+
+namespace feedrail {
+
+using namespace CommEventBit;
+
+BufferedSerialDevice::BufferedSerialDevice() : wake_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
+    if (!wake_.Valid()) {
+        throw std::system_error(errno, std::generic_category());
+    }
+}
+
+void BufferedSerialDevice::StartLineThread(std::function<void()> loop) {
+    lineThread_ = std::thread(std::move(loop));
+}
+
+bool BufferedSerialDevice::StopLineThread() {
+    {
+        const std::lock_guard lock(mutex_);
+        if (closed_) {
+            return false;
+        }
+        closed_ = true;
+        Wake();
+    }
+    changed_.notify_all();
+    if (lineThread_.joinable()) {
+        lineThread_.join();
+    }
+    return true;
+}
+
+int BufferedSerialDevice::GetSettings(SerialSettings& settings) {
+    const std::lock_guard lock(mutex_);
+    if (closed_) {
+        return EBADF;
+    }
+    settings = settings_;
+    return 0;
+}
+
+int BufferedSerialDevice::SetTimeouts() {
+    const std::lock_guard lock(mutex_);
+    // Reads never wait; writes are limited by Write's own time-out.
+    return closed_ ? EBADF : 0;
+}
+
+int BufferedSerialDevice::SetQueueSizes(std::uint32_t inputBytes, std::uint32_t outputBytes) {
+    const std::lock_guard lock(mutex_);
+    if (closed_) {
+        return EBADF;
+    }
+    if (inputBytes == 0 || outputBytes == 0 || inputBytes > (1U << 24)) {
+        return EINVAL;
+    }
+    inputLimit_ = inputBytes;
+    return 0;
+}
+
+int BufferedSerialDevice::SetEventMask(std::uint32_t mask) {
+    const std::lock_guard lock(mutex_);
+    if (closed_) {
+        return EBADF;
+    }
+    eventMask_ = mask;
+    events_ = 0;
+    // The line thread polls the lines only while their events are watched.
+    Wake();
+    return 0;
+}
+
+int BufferedSerialDevice::WaitEvent(std::uint32_t& events) {
+    events = 0;
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock,
+                  [this] { return closed_ || cancelRequested_ || (events_ & eventMask_) != 0; });
+    if (closed_) {
+        return EBADF;
+    }
+    if (cancelRequested_) {
+        cancelRequested_ = false;
+        return 0;
+    }
+    events = events_ & eventMask_;
+    events_ = 0;
+    return 0;
+}
+
+void BufferedSerialDevice::CancelWait() {
+    {
+        const std::lock_guard lock(mutex_);
+        cancelRequested_ = true;
+    }
+    changed_.notify_all();
+}
+
+int BufferedSerialDevice::Write(const char* data, std::size_t count, int timeoutMs,
+                                std::size_t& written) {
+    written = 0;
+    std::unique_lock lock(mutex_);
+    if (closed_) {
+        return EBADF;
+    }
+    if (count == 0) {
+        return 0;
+    }
+    const bool lineThreadIdle = pending_.empty();
+    pending_.insert(pending_.end(), data, data + count);
+    // Done when this call's bytes are out but for a few that wait their turn
+    // here, so that a writer of single bytes does not wait for the line
+    // thread at every byte.
+    const std::uint64_t goal = handed_ + pending_.size();
+    const auto accepted = [&] { return handed_ + pacing_.BacklogLimit() >= goal; };
+    // Most bytes go out at once; the rest are the line thread's to send.
+    DrainInput();
+    writeError_ = PushPending(Clock::now());
+    // With bytes already waiting, the line thread is due back for them anyway.
+    if (lineThreadIdle && !pending_.empty() && writeError_ == 0) {
+        Wake();
+    }
+    if (!accepted() && writeError_ == 0) {
+        changed_.wait_for(lock, std::chrono::milliseconds(std::max(timeoutMs, 0)),
+                          [&] { return closed_ || accepted() || writeError_ != 0; });
+    }
+    if (closed_) {
+        return EBADF;
+    }
+    if (writeError_ != 0) {
+        return std::exchange(writeError_, 0);
+    }
+    written = accepted() ? count : 0;
+    return 0;
+}
+
+int BufferedSerialDevice::Read(char* data, std::size_t count, std::size_t& read) {
+    read = 0;
+    const std::lock_guard lock(mutex_);
+    if (closed_) {
+        return EBADF;
+    }
+    DrainInput();
+    const bool wasFull = input_.size() >= inputLimit_;
+    read = std::min(count, input_.size());
+    std::copy_n(input_.begin(), read, data);
+    input_.erase(input_.begin(), input_.begin() + static_cast<std::ptrdiff_t>(read));
+    if (wasFull) {
+        InputRoomMade();
+    }
+    NotifyIfEvents();
+    return 0;
+}
+
+void BufferedSerialDevice::TakeInputByte(char byte, bool dsrOn) {
+    const ReceivedByte received = ClassifyReceivedByte(settings_, byte, dsrOn);
+    switch (received.Fate) {
+    case ByteFate::TakeXon:
+    case ByteFate::TakeXoff:
+        xoffReceived_ = received.Fate == ByteFate::TakeXoff;
+        return;
+    case ByteFate::DropNul:
+    case ByteFate::DropDsrOff:
+        return;
+    case ByteFate::Keep:
+        break;
+    }
+    if (received.EventChar) {
+        events_ |= EV_RXFLAG;
+    }
+    input_.push_back(byte);
+    events_ |= EV_RXCHAR;
+}
+
+void BufferedSerialDevice::NotifyIfEvents() {
+    if ((events_ & eventMask_) != 0) {
+        changed_.notify_all();
+    }
+}
+
+void BufferedSerialDevice::Wake() {
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t ignored = ::write(wake_.Get(), &one, sizeof one);
+}
+
+short BufferedSerialDevice::WaitForActivity(int fd, short events, Clock::duration limit) const {
+    std::array<pollfd, 2> fds{{{wake_.Get(), POLLIN, 0}, {fd, events, 0}}};
+    timespec timeout{};
+    const timespec* timeoutPointer = nullptr;
+    if (limit != Clock::duration::max()) {
+        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(limit).count();
+        timeout.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
+        timeout.tv_nsec = static_cast<long>(ns % 1'000'000'000);
+        timeoutPointer = &timeout;
+    }
+    const int ready = ::ppoll(fds.data(), fds.size(), timeoutPointer, nullptr);
+    std::uint64_t count = 0;
+    [[maybe_unused]] const ssize_t ignored = ::read(wake_.Get(), &count, sizeof count);
+    return ready > 0 && fd >= 0 ? fds[1].revents : 0;
+}
+
+} // namespace feedrail

@@ -1,0 +1,88 @@
+#pragma once
+
+#include "common/FileDescriptor.h"
+#include "serial/device/LineRules.h"
+#include "serial/device/SerialDevice.h"
+#include "serial/device/WritePacing.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+namespace feedrail {
+
+// What every device with a line thread of its own shares: the input and
+// output queues, the events and their wait, and the rules for a received
+// byte. The line thread drains the line into the input queue (bounded by the
+// input size) and feeds queued output to the line, paced so that a control
+// that sends XOFF sees at most a few more characters. A device supplies how
+// bytes leave and enter its line; everything here runs with mutex_ held.
+class BufferedSerialDevice : public SerialDevice {
+public:
+    int GetSettings(SerialSettings& settings) override;
+    int SetTimeouts() override;
+    int SetQueueSizes(std::uint32_t inputBytes, std::uint32_t outputBytes) override;
+    int SetEventMask(std::uint32_t mask) override;
+    int WaitEvent(std::uint32_t& events) override;
+    void CancelWait() override;
+    int Write(const char* data, std::size_t count, int timeoutMs, std::size_t& written) override;
+    int Read(char* data, std::size_t count, std::size_t& read) override;
+
+protected:
+    using Clock = std::chrono::steady_clock;
+
+    // Throws std::system_error when no wake-up descriptor can be made.
+    BufferedSerialDevice();
+
+    // Moves what the line has received into input_.
+    virtual void DrainInput() = 0;
+    // Hands pending_ to the line as far as pacing and holds allow; the errno
+    // of a failed write, 0 otherwise.
+    virtual int PushPending(Clock::time_point now) = 0;
+    // A read made room in an input queue that was full.
+    virtual void InputRoomMade() { Wake(); }
+
+    void StartLineThread(std::function<void()> loop);
+    // Marks the device closed and waits for the line thread; false when it
+    // was closed already.
+    bool StopLineThread();
+
+    void TakeInputByte(char byte, bool dsrOn);
+    // Wakes WaitEvent when an event it waits for has happened.
+    void NotifyIfEvents();
+    // Wakes the line thread.
+    void Wake();
+    // Waits, with mutex_ released by the caller, until the wake descriptor or
+    // `fd` (for `events`; -1: none) is ready or `limit` has passed
+    // (Clock::duration::max(): no limit). The events `fd` has, 0 when none.
+    short WaitForActivity(int fd, short events, Clock::duration limit) const;
+
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    bool closed_ = false;
+    bool cancelRequested_ = false;
+    int writeError_ = 0;
+
+    SerialSettings settings_;
+    WritePacing pacing_;
+    std::deque<char> input_;
+    std::size_t inputLimit_ = 4096;
+    std::deque<char> pending_;
+    std::uint64_t handed_ = 0;
+    bool xoffReceived_ = false;
+    bool xoffForced_ = false;
+    bool txBusy_ = false;
+
+    std::uint32_t eventMask_ = 0;
+    std::uint32_t events_ = 0;
+    std::uint32_t errors_ = 0;
+
+private:
+    FileDescriptor wake_;
+    std::thread lineThread_;
+};
+
+} // namespace feedrail
