@@ -10,7 +10,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-targets=(ini-document field-rules tape-code receive-transfer machine-options punched-programs)
+targets=(ini-document field-rules tape-code receive-transfer machine-options punched-programs telnet-decoder)
 
 usage() {
     echo "usage: $0 TARGET|all SECONDS   (TARGET: ${targets[*]})" >&2

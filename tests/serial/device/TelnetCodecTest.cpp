@@ -1,0 +1,142 @@
+#include "serial/device/TelnetCodec.h"
+
+#include <algorithm>
+#include <gtest/gtest.h>
+#include <initializer_list>
+
+namespace feedrail {
+namespace {
+
+using namespace Telnet;
+using Kind = TelnetItem::Kind;
+
+std::string Bytes(std::initializer_list<int> bytes) {
+    std::string text;
+    for (const int byte : bytes) {
+        text += static_cast<char>(byte);
+    }
+    return text;
+}
+
+struct Decoded {
+    std::string data;
+    std::vector<TelnetItem> items;
+};
+
+// Pieces of one byte split every sequence at every position it has.
+Decoded Decode(const std::string& stream, std::size_t pieceSize) {
+    TelnetDecoder decoder;
+    Decoded out;
+    for (std::size_t from = 0; from < stream.size(); from += pieceSize) {
+        decoder.Feed(stream.data() + from, std::min(pieceSize, stream.size() - from), out.data,
+                     out.items);
+    }
+    return out;
+}
+
+TEST(TelnetCodecTest, DecoderSeparatesDataFromCommandsHoweverTheStreamIsCut) {
+    const std::string overlong =
+        Bytes({IAC, SB, ComPortOption, 107}) + std::string(300, 'x') + Bytes({IAC, IAC, IAC, SE});
+    const struct {
+        const char* name;
+        std::string stream;
+        std::string data;
+        std::vector<TelnetItem> items;
+    } rows[] = {
+        {"plain data", "%\r\nO1000\r\nG01 X1.5\r\n", "%\r\nO1000\r\nG01 X1.5\r\n", {}},
+        {"doubled IAC in data",
+         Bytes({'A', IAC, IAC, IAC, IAC, 'B'}),
+         Bytes({'A', 0xFF, 0xFF, 'B'}),
+         {}},
+        {"negotiation between data",
+         "ab" + Bytes({IAC, DO, Binary}) + "cd",
+         "abcd",
+         {{Kind::Negotiation, DO, Binary, ""}}},
+        {"baud rate answer",
+         Bytes({IAC, SB, ComPortOption, 101, 0, 1, 0xC2, 0, IAC, SE}) + "N",
+         "N",
+         {{Kind::Subnegotiation, SB, ComPortOption, Bytes({101, 0, 1, 0xC2, 0})}}},
+        {"doubled IAC in payload",
+         Bytes({IAC, SB, ComPortOption, 111, IAC, IAC, IAC, SE}),
+         "",
+         {{Kind::Subnegotiation, SB, ComPortOption, Bytes({111, 0xFF})}}},
+        {"over-long subnegotiation",
+         overlong + "after" + Bytes({IAC, WILL, SuppressGoAhead}),
+         "after",
+         {{Kind::Negotiation, WILL, SuppressGoAhead, ""}}},
+        {"stray IAC and two-byte commands",
+         "a" + Bytes({IAC, 'b', IAC, 241, IAC, SE, IAC, 249}) + "c",
+         "ac",
+         {}},
+        {"subnegotiation cut short by a command",
+         Bytes({IAC, SB, ComPortOption, 106, 0x10, IAC, WONT, Binary}) + "G0",
+         "G0",
+         {{Kind::Negotiation, WONT, Binary, ""}}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        for (const std::size_t pieceSize : {row.stream.size(), std::size_t{1}}) {
+            const Decoded decoded = Decode(row.stream, pieceSize);
+            EXPECT_EQ(decoded.data, row.data) << "pieces of " << pieceSize;
+            EXPECT_EQ(decoded.items, row.items) << "pieces of " << pieceSize;
+        }
+    }
+}
+
+TEST(TelnetCodecTest, EncoderDoublesIacAndFramesComPortRequests) {
+    std::string out = "N1";
+    const std::string data = Bytes({0xFF, 'A', 0xFF});
+    AppendTelnetData(out, data.data(), data.size());
+    EXPECT_EQ(out, "N1" + Bytes({IAC, IAC, 'A', IAC, IAC}));
+    EXPECT_EQ(ComPortRequest(ComPort::SetBaudRate, ComPortValue32(115200)),
+              Bytes({0xFF, 0xFA, 0x2C, 0x01, 0x00, 0x01, 0xC2, 0x00, 0xFF, 0xF0}));
+    EXPECT_EQ(ComPortRequest(ComPort::SetModemStateMask, Bytes({0xFF})),
+              Bytes({IAC, SB, ComPortOption, 11, IAC, IAC, IAC, SE}));
+    EXPECT_EQ(TelnetNegotiation(WILL, ComPortOption), Bytes({0xFF, 0xFB, 0x2C}));
+}
+
+struct Exchange {
+    std::uint8_t verb;
+    std::uint8_t option;
+    std::string reply;
+};
+
+void Play(TelnetOptions& options, std::initializer_list<Exchange> script) {
+    for (const Exchange& step : script) {
+        EXPECT_EQ(options.Answer(step.verb, step.option), step.reply)
+            << "verb " << int(step.verb) << " option " << int(step.option);
+    }
+}
+
+TEST(TelnetCodecTest, OptionsAnswerOnlyChangesAndRefuseTheUnknown) {
+    TelnetOptions options;
+    EXPECT_EQ(options.Opening(),
+              Bytes({IAC, WILL, Binary, IAC, DO, Binary, IAC, WILL, ComPortOption}));
+    Play(options, {{DO, Binary, ""}, {WILL, Binary, ""}, {DO, ComPortOption, ""}});
+    EXPECT_TRUE(options.ComPortAccepted());
+    EXPECT_FALSE(options.ComPortRefused());
+    Play(options, {{DO, 1, Bytes({IAC, WONT, 1})},
+                   {WILL, 1, Bytes({IAC, DONT, 1})},
+                   {DO, 24, Bytes({IAC, WONT, 24})},
+                   {WILL, SuppressGoAhead, Bytes({IAC, DO, SuppressGoAhead})},
+                   {WILL, SuppressGoAhead, ""},
+                   {DO, Binary, ""},
+                   {DONT, Binary, Bytes({IAC, WONT, Binary})},
+                   {DONT, Binary, ""},
+                   {WONT, Binary, Bytes({IAC, DONT, Binary})},
+                   {WONT, Binary, ""},
+                   {DONT, 1, ""},
+                   {DO, Binary, Bytes({IAC, WILL, Binary})}});
+    EXPECT_TRUE(options.ComPortAccepted());
+}
+
+TEST(TelnetCodecTest, ServerRefusingComPortOptionIsHeardWithoutReply) {
+    TelnetOptions options;
+    options.Opening();
+    Play(options, {{WONT, Binary, ""}, {DONT, Binary, ""}, {DONT, ComPortOption, ""}});
+    EXPECT_TRUE(options.ComPortRefused());
+    EXPECT_FALSE(options.ComPortAccepted());
+}
+
+} // namespace
+} // namespace feedrail
