@@ -2,6 +2,7 @@
 
 #include "profiles/ProfileValues.h"
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -11,21 +12,19 @@ void ApplyProfileToPort(const ActiveSettings& settings, TVaCustomComm& port) {
     // A receive under RTS/CTS hands RTS to the driver; every profile starts
     // from manual RTS so that its own line settings are allowed.
     port.SetRTSControl(rtsDisable);
-    port.SetDeviceName("com" + std::to_string(settings.CommPort));
+    port.SetDeviceName(settings.CommDevice.empty() ? "com" + std::to_string(settings.CommPort)
+                                                   : settings.CommDevice);
+    port.SetNameByDevice(!settings.CommDevice.empty());
     port.SetPortNum(settings.CommPort);
-    static constexpr std::array<std::pair<std::int32_t, TVaBaudrate>, 7> rates{{
-        {300, br300},
-        {600, br600},
-        {1200, br1200},
-        {2400, br2400},
-        {4800, br4800},
-        {9600, br9600},
-        {19200, br19200},
-    }};
-    for (const auto& [rate, baudrate] : rates) {
-        if (settings.CommBaudRate == rate) {
-            port.SetBaudrate(baudrate);
-        }
+    // Every rate goes to the device, which refuses with an error naming the
+    // rate what it cannot make; the table's rates keep their names.
+    const auto* named =
+        std::ranges::find(BaudrateValues, static_cast<std::uint32_t>(settings.CommBaudRate));
+    if (named != BaudrateValues.end()) {
+        port.SetCustomBaudRate(0);
+        port.SetBaudrate(static_cast<TVaBaudrate>(named - BaudrateValues.begin()));
+    } else {
+        port.SetCustomBaudRate(static_cast<std::uint32_t>(settings.CommBaudRate));
     }
     if (settings.CommDataBits == 7 || settings.CommDataBits == 8) {
         port.SetDatabits(settings.CommDataBits == 7 ? db7 : db8);

@@ -7,8 +7,9 @@
 
 namespace feedrail {
 
-// Gives the port the selected machine's name and line format. Values outside
-// the port's tables leave the matching property as it was.
+// Gives the port the selected machine's device (CommDevice, else the com<N>
+// link) and line format. Any rate is passed on; other values outside the
+// port's tables leave the matching property as it was.
 void ApplyProfileToPort(const ActiveSettings& settings, TVaCustomComm& port);
 
 // Sets an open port's flow control and lines for a handshake value.

@@ -1,11 +1,14 @@
 #include "serial/TVaCustomComm.h"
 
 #include "serial/EVaCommError.h"
+#include "serial/device/DeviceAddress.h"
 #include "serial/device/DevicePath.h"
+#include "serial/device/NetworkSerialDevice.h"
 #include "serial/device/PortPermission.h"
 #include "serial/device/PosixSerialDevice.h"
 
 #include <cerrno>
+#include <cstring>
 #include <utility>
 
 namespace feedrail {
@@ -194,17 +197,41 @@ std::uint32_t TVaCustomComm::SettingsFlags() const {
     return flags;
 }
 
+void TVaCustomComm::ThrowOpenFailure(const std::string& name, const std::string& path,
+                                     int error) const {
+    const bool byPath = nameByDevice_;
+    const std::string message =
+        byPath ? "Can't open device " + name + ": " + std::strerror(error)
+               : EVaCommError::WithPort(CommErrorText::CantOpen, portNum_).what();
+    if (error == EACCES || error == EPERM) {
+        throw EVaCommError(message, PortPermissionAdvice(path));
+    }
+    if (!byPath && error == ENOENT) {
+        throw EVaCommError::WithPort(CommErrorText::InvalidPort, portNum_);
+    }
+    throw EVaCommError(message);
+}
+
+std::string TVaCustomComm::GoneReason() const {
+    return device_ ? device_->GoneReason() : std::string();
+}
+
 std::shared_ptr<SerialDevice> TVaCustomComm::OpenDevice() {
+    const std::string name = GetDeviceName();
+    if (const auto address = ParseDeviceAddress(name); address && address->Network()) {
+        std::string failure;
+        std::shared_ptr<SerialDevice> device = NetworkSerialDevice::Open(*address, failure);
+        if (!device) {
+            throw EVaCommError("Can't open device " + address->Text() + ": " + failure);
+        }
+        opened_ = {address->Text(), address->Text()};
+        return device;
+    }
     const std::string path = DevicePath();
     int error = 0;
     std::shared_ptr<SerialDevice> device = PosixSerialDevice::Open(path, error);
-    if (!device && (error == EACCES || error == EPERM)) {
-        throw EVaCommError(EVaCommError::WithPort(CommErrorText::CantOpen, portNum_).what(),
-                           PortPermissionAdvice(path));
-    }
     if (!device) {
-        throw EVaCommError::WithPort(
-            error == ENOENT ? CommErrorText::InvalidPort : CommErrorText::CantOpen, portNum_);
+        ThrowOpenFailure(name, path, error);
     }
     opened_ = {path, LinkTarget(path)};
     return device;
@@ -262,7 +289,7 @@ void TVaCustomComm::ApplySettings() {
     if (const int error = device_->GetSettings(settings)) {
         throw EVaCommError::WithCode(CommErrorText::ReadDcb, error);
     }
-    settings.BaudRate = BaudrateValues[baudrate_];
+    settings.BaudRate = customBaudRate_ != 0 ? customBaudRate_ : BaudrateValues[baudrate_];
     settings.ByteSize = DatabitsValues[databits_];
     settings.Parity = parity_;
     settings.StopBits = stopbits_;
@@ -274,6 +301,11 @@ void TVaCustomComm::ApplySettings() {
     settings.XoffLim = static_cast<std::uint16_t>(xoffLim_);
     settings.Flags = SettingsFlags();
     if (const int error = device_->SetSettings(settings)) {
+        // Never a silent old rate: the message names the rate refused.
+        if (error == ERANGE) {
+            throw EVaCommError("Error setting " + std::to_string(settings.BaudRate) +
+                               " Baud: the device does not take this rate");
+        }
         throw EVaCommError::WithCode(CommErrorText::WriteDcb, error);
     }
 }

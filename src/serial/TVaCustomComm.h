@@ -61,11 +61,16 @@ public:
         std::string Device;
     };
     const OpenedDevice& Opened() const { return opened_; }
+    // Why the open device has gone, when it can tell (a network connection).
+    std::string GoneReason() const;
 
     bool AutoOpen() const { return autoOpen_; }
     void SetAutoOpen(bool value) { autoOpen_ = value; }
     TVaBaudrate Baudrate() const { return baudrate_; }
     void SetBaudrate(TVaBaudrate value) { StoreAndApply(baudrate_, value); }
+    // A rate of its own in bits per second, used instead of Baudrate when not 0.
+    std::uint32_t CustomBaudRate() const { return customBaudRate_; }
+    void SetCustomBaudRate(std::uint32_t value) { StoreAndApply(customBaudRate_, value); }
     TVaParity Parity() const { return parity_; }
     void SetParity(TVaParity value) { StoreAndApply(parity_, value); }
     TVaDatabits Databits() const { return databits_; }
@@ -76,6 +81,10 @@ public:
     void SetPortNum(int value) { StoreWhileClosed(portNum_, value); }
     const std::string& DeviceName() const { return deviceName_; }
     void SetDeviceName(std::string value) { deviceName_ = std::move(value); }
+    // Whether open failures name the device and the reason ("Can't open
+    // device /dev/ttyUSB0: Permission denied") rather than the port number.
+    bool NameByDevice() const { return nameByDevice_; }
+    void SetNameByDevice(bool value) { nameByDevice_ = value; }
     TVaCommEvents MonitorEvents() const { return monitorEvents_; }
     void SetMonitorEvents(TVaCommEvents value) { StoreWhileClosed(monitorEvents_, value); }
     TVaEventChars& EventChars() { return eventChars_; }
@@ -140,6 +149,8 @@ private:
     }
 
     void ThrowIfOpen() const;
+    [[noreturn]] void ThrowOpenFailure(const std::string& name, const std::string& path,
+                                       int error) const;
     void ApplySettings();
     void SetupTimeouts();
     void SetupBuffers();
@@ -162,11 +173,13 @@ private:
 
     bool autoOpen_ = false;
     TVaBaudrate baudrate_ = br1200;
+    std::uint32_t customBaudRate_ = 0;
     TVaParity parity_ = paNone;
     TVaDatabits databits_ = db8;
     TVaStopbits stopbits_ = sb1;
     int portNum_ = 0;
     std::string deviceName_ = "COM%d";
+    bool nameByDevice_ = false;
     TVaCommEvents monitorEvents_;
     TVaEventChars eventChars_;
     int readBufSize_ = 4096;

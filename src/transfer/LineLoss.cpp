@@ -1,9 +1,7 @@
 #include "transfer/LineLoss.h"
 
 #include "serial/EVaCommError.h"
-
-#include <algorithm>
-#include <cctype>
+#include "serial/device/DevicePath.h"
 
 namespace feedrail {
 
@@ -23,17 +21,24 @@ void LineLoss::Comm1Error(int errors) {
 }
 
 std::string LineLoss::PortName() const {
-    std::string name = port_.GetDeviceName();
-    std::transform(name.begin(), name.end(), name.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return name;
+    return PortTitle(port_.GetDeviceName());
+}
+
+std::string LineLoss::LostText() const {
+    const std::string reason = port_.GoneReason();
+    if (!reason.empty()) {
+        return "The connection to " + PortName() + " is lost: " + reason + ".";
+    }
+    if (port_.Opened().Device == PortName()) {
+        return "The port " + PortName() + " is gone: unplugged or switched off?";
+    }
+    return "The port " + lostDevice_ + " (" + PortName() + ") is gone: unplugged or switched off?";
 }
 
 void LineLoss::LineLost() {
     lostPath_ = port_.Opened().Path;
     lostDevice_ = port_.Opened().Device;
-    lostText_ =
-        "The port " + lostDevice_ + " (" + PortName() + ") is gone: unplugged or switched off?";
+    lostText_ = LostText();
     receive_.LineLost();
     send_.LineLost(lostText_);
     automation_.LineLost(lostPath_);
@@ -61,8 +66,10 @@ void LineLoss::Retry() {
     hosts_.ReopenPort();
     if (port_.Active()) {
         automation_.LineBack(lostPath_);
-        hosts_.Status.ShowStatus("The port " + port_.Opened().Device + " (" + PortName() +
-                                 ") is back");
+        const bool named = port_.Opened().Device == PortName();
+        hosts_.Status.ShowStatus(
+            "The port " + (named ? PortName() : port_.Opened().Device + " (" + PortName() + ")") +
+            " is back");
         return;
     }
     hosts_.Status.ShowStatus(lostText_ + " Trying again every " +

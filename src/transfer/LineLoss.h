@@ -41,6 +41,7 @@ private:
     void LineLost();
     void Retry();
     std::string PortName() const;
+    std::string LostText() const;
 
     TVaCustomComm& port_;
     SendTransfer& send_;

@@ -28,8 +28,9 @@ TEST(PortSetupTest, ProfileValuesMapOntoThePortOrLeaveItAsItWas) {
         {4800, 7, 'E', 2, br4800, db7, paEven, sb2},
         {9600, 8, 'N', 1, br9600, db8, paNone, sb1},
         {19200, 7, 'O', 2, br19200, db7, paOdd, sb2},
+        {115200, 8, 'N', 1, br115200, db8, paNone, sb1},
         // Values outside the tables keep what an earlier profile set.
-        {38400, 6, 'e', 3, br19200, db7, paOdd, sb2},
+        {38400, 6, 'e', 3, br38400, db8, paNone, sb1},
     };
     QueueHandOver handOver;
     NullModemComm port(handOver);
@@ -48,6 +49,26 @@ TEST(PortSetupTest, ProfileValuesMapOntoThePortOrLeaveItAsItWas) {
         EXPECT_EQ(port.DeviceName(), "com10");
         EXPECT_EQ(port.PortNum(), 10);
     }
+}
+
+TEST(PortSetupTest, CommDeviceWinsOverThePortNumberAndAnyRateReachesThePort) {
+    QueueHandOver handOver;
+    NullModemComm port(handOver);
+    ActiveSettings settings;
+    settings.CommPort = 2;
+    settings.CommDevice = "rfc2217://10.0.4.21:4001";
+    settings.CommBaudRate = 250000;
+    ApplyProfileToPort(settings, port);
+    EXPECT_EQ(port.DeviceName(), "rfc2217://10.0.4.21:4001");
+    EXPECT_TRUE(port.NameByDevice());
+    EXPECT_EQ(port.CustomBaudRate(), 250000U);
+    settings.CommDevice.clear();
+    settings.CommBaudRate = 9600;
+    ApplyProfileToPort(settings, port);
+    EXPECT_EQ(port.DeviceName(), "com2");
+    EXPECT_FALSE(port.NameByDevice());
+    EXPECT_EQ(port.CustomBaudRate(), 0U);
+    EXPECT_EQ(port.Baudrate(), br9600);
 }
 
 TEST(PortSetupTest, AProfileStartsFromManualRts) {

@@ -381,13 +381,13 @@ void Tpunch_d::ApplyPortSettings() {
     ApplyProfileToPort(activeSettings_, comm1_);
     try {
         comm1_.Open();
-        ShowStatus(BytesText(comm1_.DeviceName()).toUpper() + QStringLiteral(" Ready"));
+        ShowStatus(BytesText(PortTitle(comm1_.DeviceName())) + QStringLiteral(" Ready"));
         SetHandshakeLines(activeSettings_.CommHandshake, comm1_);
     } catch (const EVaCommError& error) {
         ShowStatus(QString::fromStdString(error.what()));
         const std::string path = comm1_.DevicePath();
         if (DanglingLink(path)) {
-            ShowStatus(BytesText(comm1_.DeviceName()).toUpper() + QStringLiteral(": the link ") +
+            ShowStatus(BytesText(PortTitle(comm1_.DeviceName())) + QStringLiteral(": the link ") +
                        DisplayPath(path) + QStringLiteral(" points to ") +
                        DisplayPath(LinkTarget(path)) + QStringLiteral(", which is not there"));
         }

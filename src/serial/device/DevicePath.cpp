@@ -41,6 +41,11 @@ std::string ResolveDevicePath(std::string_view name, std::string_view programDir
     return "/dev/ttyS" + std::to_string(number - 1);
 }
 
+std::string PortTitle(std::string_view name) {
+    const int number = ComNumber(name);
+    return number < 1 ? std::string(name) : "COM" + std::to_string(number);
+}
+
 std::string LinkTarget(const std::string& path) {
     std::string target(4096, '\0');
     const ssize_t length = ::readlink(path.c_str(), target.data(), target.size());

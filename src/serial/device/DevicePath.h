@@ -11,6 +11,10 @@ namespace feedrail {
 // Any other name is a path and is used unchanged.
 std::string ResolveDevicePath(std::string_view name, std::string_view programDir);
 
+// How messages name a port: "COM2" for a name "com<N>", any other name as
+// it is ("/dev/ttyUSB0", "rfc2217://10.0.4.21:4001").
+std::string PortTitle(std::string_view name);
+
 // What the link at `path` points to; `path` itself when it is no link.
 std::string LinkTarget(const std::string& path);
 // Whether `path` is a link to nothing.

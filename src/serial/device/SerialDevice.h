@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace feedrail {
 
@@ -97,6 +98,7 @@ public:
     // their own control modes change (LineModeActions): a line that
     // EscapeFunction raised or dropped keeps that state through writes that
     // leave its mode alone.
+    // A baud rate the device cannot make fails with ERANGE.
     virtual int SetSettings(const SerialSettings& settings) = 0;
     // Reads return at once with what has arrived; writes have no limit of the
     // device's own (Write's time-out is the only one).
@@ -124,6 +126,10 @@ public:
 
     // Closes the device and wakes any wait; a later call fails with EBADF.
     virtual void Close() = 0;
+
+    // Why the device has gone (CE_HANGUP), in words, when it can tell more
+    // than that it went.
+    virtual std::string GoneReason() const { return {}; }
 };
 
 } // namespace feedrail

@@ -82,6 +82,17 @@ bool OnlyFramingRefused(int fd, const termios& wanted) {
            actual.c_iflag == wanted.c_iflag;
 }
 
+// A driver that cannot make a rate sets the nearest it can; more than a few
+// per cent off, characters would be garbled, so that counts as refused.
+bool RateTaken(int fd, unsigned wanted) {
+    const unsigned actual = ReadBaudRate(fd);
+    if (actual == 0) {
+        return true;
+    }
+    const std::uint64_t difference = actual > wanted ? actual - wanted : wanted - actual;
+    return difference * 100 <= std::uint64_t{wanted} * 3;
+}
+
 } // namespace
 
 int BuildTermios(const SerialSettings& settings, termios& tty) {
@@ -141,7 +152,12 @@ int ApplyTermios(int fd, const SerialSettings& settings) {
     }
     const bool classic = std::ranges::any_of(
         ClassicRates, [&](const auto& entry) { return entry.first == settings.BaudRate; });
-    return classic ? 0 : SetArbitraryBaudRate(fd, settings.BaudRate);
+    if (!classic) {
+        if (const int error = SetArbitraryBaudRate(fd, settings.BaudRate)) {
+            return error == EINVAL ? ERANGE : error;
+        }
+    }
+    return RateTaken(fd, settings.BaudRate) ? 0 : ERANGE;
 }
 
 int ReadTermios(int fd, SerialSettings& settings) {

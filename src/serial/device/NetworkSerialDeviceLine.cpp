@@ -1,0 +1,245 @@
+#include "serial/device/NetworkSerialDevice.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <poll.h>
+#include <sys/socket.h>
+
+// The network device's line thread: what it reads from the connection, the
+// server's answers and reports, and how output reaches the connection.
+
+namespace feedrail {
+namespace {
+
+using namespace CommEventBit;
+
+// RFC 2217 line-state bits.
+constexpr std::uint8_t OverrunError = 0x02;
+constexpr std::uint8_t ParityError = 0x04;
+constexpr std::uint8_t FramingError = 0x08;
+constexpr std::uint8_t BreakDetected = 0x10;
+
+std::uint32_t Value32(const std::string& value) {
+    std::uint32_t result = 0;
+    for (const char byte : value.substr(0, 4)) {
+        result = (result << 8) | static_cast<unsigned char>(byte);
+    }
+    return value.size() >= 4 ? result : 0;
+}
+
+} // namespace
+
+void NetworkSerialDevice::LineLoop() {
+    std::unique_lock lock(mutex_);
+    while (!closed_) {
+        const Clock::time_point now = Clock::now();
+        DrainInput();
+        if (const int error = PushPending(now)) {
+            MarkLost(error);
+        }
+        CheckTxEmpty(now);
+        changed_.notify_all();
+        short wanted = 0;
+        if (!lost_) {
+            wanted = static_cast<short>((input_.size() < inputLimit_ ? POLLIN : 0) |
+                                        (outgoing_.empty() ? 0 : POLLOUT));
+        }
+        const Clock::duration limit = WaitLimit(now);
+        const int fd = socket_.Get();
+        lock.unlock();
+        const short happened = WaitForActivity(wanted != 0 ? fd : -1, wanted, limit);
+        lock.lock();
+        if ((happened & (POLLHUP | POLLERR)) != 0 && !closed_) {
+            DrainInput();
+            int error = 0;
+            socklen_t size = sizeof error;
+            ::getsockopt(socket_.Get(), SOL_SOCKET, SO_ERROR, &error, &size);
+            MarkLost(error);
+        }
+    }
+}
+
+void NetworkSerialDevice::MarkLost(int cause) {
+    if (!lost_) {
+        lost_ = true;
+        lostCause_ = cause;
+        errors_ |= CommErrorBit::CE_HANGUP;
+        events_ |= EV_ERR;
+        changed_.notify_all();
+    }
+}
+
+void NetworkSerialDevice::DrainInput() {
+    std::array<char, 512> buffer{};
+    while (!closed_ && !lost_ && input_.size() < inputLimit_) {
+        // Decoding never makes more data than it is given.
+        const std::size_t room = std::min(buffer.size(), inputLimit_ - input_.size());
+        const ssize_t count = ::recv(socket_.Get(), buffer.data(), room, MSG_DONTWAIT);
+        if (count == 0) {
+            MarkLost(0);
+        } else if (count < 0 && errno != EAGAIN && errno != EINTR) {
+            MarkLost(errno);
+        }
+        if (count <= 0) {
+            break;
+        }
+        TakeReceived(buffer.data(), static_cast<std::size_t>(count));
+    }
+    if (input_.size() >= inputLimit_ && !inputSuspended_ && ComPort() && !lost_) {
+        inputSuspended_ = true;
+        Request({ComPort::FlowControlSuspend, {}}, false);
+    }
+}
+
+void NetworkSerialDevice::TakeReceived(const char* bytes, std::size_t count) {
+    if (!comPort_) {
+        for (std::size_t i = 0; i < count; ++i) {
+            TakeInputByte(bytes[i], true);
+        }
+        return;
+    }
+    std::string data;
+    std::vector<TelnetItem> items;
+    decoder_.Feed(bytes, count, data, items);
+    for (const TelnetItem& item : items) {
+        TakeItem(item);
+    }
+    const bool dsrOn = (modemState_ & ModemStatusBit::MS_DSR_ON) != 0;
+    for (const char byte : data) {
+        TakeInputByte(byte, dsrOn);
+    }
+}
+
+void NetworkSerialDevice::TakeItem(const TelnetItem& item) {
+    if (item.kind == TelnetItem::Kind::Negotiation) {
+        outgoing_ += options_.Answer(item.verb, item.option);
+        changed_.notify_all();
+    } else if (item.option == Telnet::ComPortOption && !item.payload.empty()) {
+        TakeComPortReply(item.payload);
+    }
+}
+
+void NetworkSerialDevice::TakeComPortReply(const std::string& payload) {
+    const auto code = static_cast<std::uint8_t>(payload.front());
+    if (code < ComPort::ServerOffset) {
+        return;
+    }
+    const auto command = static_cast<std::uint8_t>(code - ComPort::ServerOffset);
+    const std::string value = payload.substr(1);
+    switch (command) {
+    case ComPort::SetBaudRate:
+        answeredRate_ = Value32(value);
+        break;
+    case ComPort::NotifyModemState:
+        if (!value.empty()) {
+            TakeModemState(static_cast<std::uint8_t>(value.front()));
+        }
+        break;
+    case ComPort::NotifyLineState:
+        if (!value.empty()) {
+            const auto state = static_cast<std::uint8_t>(value.front());
+            errors_ |= ((state & OverrunError) != 0 ? CommErrorBit::CE_OVERRUN : 0) |
+                       ((state & ParityError) != 0 ? CommErrorBit::CE_RXPARITY : 0) |
+                       ((state & FramingError) != 0 ? CommErrorBit::CE_FRAME : 0);
+            events_ |= (state & (OverrunError | ParityError | FramingError)) != 0 ? EV_ERR : 0;
+            events_ |= (state & BreakDetected) != 0 ? EV_BREAK : 0;
+        }
+        break;
+    case ComPort::FlowControlSuspend:
+    case ComPort::FlowControlResume:
+        serverSuspended_ = command == ComPort::FlowControlSuspend;
+        break;
+    default:
+        break;
+    }
+    if (command < answersDue_.size() && answersDue_[command] > 0) {
+        --answersDue_[command];
+    }
+    changed_.notify_all();
+}
+
+void NetworkSerialDevice::TakeModemState(std::uint8_t state) {
+    using namespace ModemStatusBit;
+    const std::uint8_t changed = modemState_ ^ state;
+    modemState_ = state;
+    events_ |= ((changed & MS_CTS_ON) != 0 ? EV_CTS : 0) |
+               ((changed & MS_DSR_ON) != 0 ? EV_DSR : 0) |
+               ((changed & MS_RLSD_ON) != 0 ? EV_RLSD : 0) |
+               ((changed & state & MS_RING_ON) != 0 ? EV_RING : 0);
+}
+
+bool NetworkSerialDevice::OutputAllowed() const {
+    // CTS is the server's to follow under hardware flow control.
+    const OutputLineState state{.CtsOn = true,
+                                .DsrOn = (modemState_ & ModemStatusBit::MS_DSR_ON) != 0,
+                                .XoffReceived = xoffReceived_,
+                                .XoffForced = xoffForced_ || serverSuspended_};
+    return HoldReasons(settings_, state) == 0;
+}
+
+int NetworkSerialDevice::PushPending(Clock::time_point now) {
+    if (closed_ || lost_) {
+        return 0;
+    }
+    if (const int error = Flush()) {
+        return error;
+    }
+    while (outgoing_.empty() && !pending_.empty() && OutputAllowed()) {
+        const std::size_t backlog = pacing_.OnWire(now);
+        if (backlog >= pacing_.BacklogLimit()) {
+            break;
+        }
+        std::array<char, WritePacing::MaxBacklog> chunk{};
+        const std::size_t size = std::min(pending_.size(), pacing_.BacklogLimit() - backlog);
+        std::copy_n(pending_.begin(), size, chunk.begin());
+        pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(size));
+        if (comPort_) {
+            AppendTelnetData(outgoing_, chunk.data(), size);
+        } else {
+            outgoing_.append(chunk.data(), size);
+        }
+        handed_ += size;
+        pacing_.Handed(now, size);
+        txBusy_ = true;
+        if (const int error = Flush()) {
+            return error;
+        }
+    }
+    return 0;
+}
+
+int NetworkSerialDevice::Flush() {
+    while (!outgoing_.empty()) {
+        const ssize_t count =
+            ::send(socket_.Get(), outgoing_.data(), outgoing_.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+        if (count < 0) {
+            return (errno == EAGAIN || errno == EINTR) ? 0 : errno;
+        }
+        outgoing_.erase(0, static_cast<std::size_t>(count));
+    }
+    return 0;
+}
+
+void NetworkSerialDevice::CheckTxEmpty(Clock::time_point now) {
+    if (txBusy_ && pending_.empty() && outgoing_.empty() && pacing_.OnWire(now) == 0) {
+        txBusy_ = false;
+        events_ |= EV_TXEMPTY;
+    }
+}
+
+NetworkSerialDevice::Clock::duration NetworkSerialDevice::WaitLimit(Clock::time_point now) const {
+    if (lost_) {
+        return Clock::duration::max();
+    }
+    if (!pending_.empty() && outgoing_.empty() && OutputAllowed()) {
+        return pacing_.UntilRoom(now);
+    }
+    if (txBusy_) {
+        const Clock::duration onWire = pacing_.UntilWireFree(now);
+        return onWire > Clock::duration(0) ? onWire : pacing_.CharTime();
+    }
+    return Clock::duration::max();
+}
+
+} // namespace feedrail
