@@ -4,7 +4,8 @@
 # there already: apt runs only for what is missing.
 set -euo pipefail
 
-packages=(g++ cmake ninja-build qt6-base-dev libqscintilla2-qt6-dev qt6-qpa-plugins fonts-liberation "$@")
+packages=(g++ cmake ninja-build qt6-base-dev qt6-serialport-dev libqscintilla2-qt6-dev
+          qt6-qpa-plugins fonts-liberation "$@")
 
 missing=()
 for package in "${packages[@]}"; do

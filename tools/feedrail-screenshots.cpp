@@ -1,17 +1,22 @@
-// feedrail-screenshots: renders the main window, the "DNC Settings" dialog,
-// the about box and a send to the simulated control with the example profiles
-// to PNG files, for the documentation. feedrail-machine must stand beside it,
-// and the program in the build's src/ folder.
+// feedrail-screenshots: renders the main window, the "DNC Settings" dialog
+// (also with its list of ports open), the about box and a send to the
+// simulated control with the example profiles to PNG files, for the
+// documentation. feedrail-machine must stand beside it, and the program in the
+// build's src/ folder.
 //   feedrail-screenshots EXAMPLES-FOLDER OUTPUT-FOLDER
 
 #include "about/widgets/TAbout.h"
 #include "about/widgets/TBUAppearingLabel.h"
 #include "app/widgets/Tpunch_d.h"
+#include "common/FileDescriptor.h"
 #include "common/widgets/DialogMessages.h"
 #include "common/widgets/TextBridge.h"
 #include "filelist/widgets/TLsFileListView26.h"
+#include "profiles/widgets/PortField.h"
+#include "profiles/widgets/PortList.h"
 #include "profiles/widgets/TForm2.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDeadlineTimer>
@@ -22,13 +27,18 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPixmap>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 #include <cstdio>
+#include <fcntl.h>
 #include <functional>
+#include <stdlib.h>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -58,6 +68,51 @@ void Load(feedrail::Tpunch_d& window, const QString& folder, const QString& name
         window.Controls().LsFileListView261->setCurrentItem(found.front());
         window.GetButtonClick();
     }
+}
+
+// A machine without USB adapters has no by-id links, and its list would show
+// the built-in ports alone. Pseudo-terminals stand in for two adapters, linked
+// under the names the system gives such adapters; what the adapters would say
+// they are stays out, as the pseudo-terminals say nothing.
+std::vector<feedrail::FileDescriptor> StandInAdapters(const QString& byIdFolder) {
+    std::vector<feedrail::FileDescriptor> masters;
+    for (const char* name : {"usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0",
+                             "usb-Prolific_Technology_Inc._USB-Serial_Controller-if00-port0"}) {
+        feedrail::FileDescriptor master(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
+        if (master.Valid() && ::grantpt(master.Get()) == 0 && ::unlockpt(master.Get()) == 0 &&
+            QFile::link(QString::fromLocal8Bit(::ptsname(master.Get())),
+                        byIdFolder + '/' + QLatin1String(name))) {
+            masters.push_back(std::move(master));
+        }
+    }
+    return masters;
+}
+
+// The list is a window of its own, wider than the dialog: the shot puts the
+// two together as they stand on the screen, with nothing behind them.
+bool ShootPortList(QDialog& settings, const QString& path) {
+    auto& field = *settings.findChild<feedrail::PortField*>(QStringLiteral("CommDeviceCombo"));
+    const QTemporaryDir standInFolder(QDir::tempPath() + QStringLiteral("/by-id-XXXXXX"));
+    std::vector<feedrail::FileDescriptor> standIns;
+    if (QDir(QStringLiteral("/dev/serial/by-id")).isEmpty()) {
+        standIns = StandInAdapters(standInFolder.path());
+        field.SetPortList(feedrail::PortList(standInFolder.path()));
+    }
+    settings.show();
+    field.showPopup();
+    QWidget& list = *field.view()->window();
+    PumpUntil([&] { return list.isVisible(); }, 2000);
+    const QRect area = settings.geometry().united(list.geometry());
+    QPixmap shot(area.size());
+    shot.fill(Qt::transparent);
+    QPainter painter(&shot);
+    painter.drawPixmap(settings.geometry().topLeft() - area.topLeft(), settings.grab());
+    painter.drawPixmap(list.geometry().topLeft() - area.topLeft(), list.grab());
+    painter.end();
+    field.hidePopup();
+    settings.hide();
+    field.SetPortList(feedrail::PortList());
+    return shot.save(path);
 }
 
 // Part way: the product line in its place and the version line sliding in
@@ -108,6 +163,7 @@ int main(int argc, char** argv) {
     QApplication::processEvents();
     saved = window.Form2().grab().save(output + "/dnc-settings.png") && saved;
     window.Form2().hide();
+    saved = ShootPortList(window.Form2(), output + "/settings-port-list.png") && saved;
     auto* automation = window.findChild<QDialog*>(QStringLiteral("Automation"));
     automation->show();
     // As an operator would fill it in for a mill that files what it punches.

@@ -12,7 +12,9 @@
 #include "profiles/ProfileValues.h"
 #include "profiles/WholeNumber.h"
 #include "profiles/widgets/MachineListHost.h"
+#include "profiles/widgets/PortField.h"
 #include "profiles/widgets/TForm3.h"
+#include "serial/device/DeviceAddress.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>
@@ -25,6 +27,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <string>
+#include <string_view>
 #include <type_traits>
 
 namespace feedrail {
@@ -59,6 +62,13 @@ QLineEdit* AddField(const char* name, const QRect& area, QWidget* parent) {
     return field;
 }
 
+// A value never holds a line break, so this default tells a missing key from
+// an empty one.
+bool HasKey(const IniFile& ini, std::string_view section, std::string_view key) {
+    constexpr std::string_view missing = "\n";
+    return ini.ReadString(section, key, missing) != missing;
+}
+
 QPushButton* AddButton(const QString& text, const char* name, const QRect& area, QWidget* parent) {
     auto* button = new QPushButton(text, parent);
     button->setObjectName(QLatin1String(name));
@@ -75,7 +85,7 @@ TForm2::TForm2(MachineListHost& machines, ActiveSettings& settings, std::string 
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("DNC Settings"));
     UseDesignFont(*this);
-    setFixedSize(375, 336);
+    setFixedSize(375, 364);
 
     auto* top = new QFrame(this);
     top->setFrameShape(QFrame::Panel);
@@ -94,41 +104,51 @@ TForm2::TForm2(MachineListHost& machines, ActiveSettings& settings, std::string 
         AddButton(QStringLiteral("Browse..."), "BrowseButton", QRect(292, 42, 75, 25), this);
     connect(browse, &QPushButton::clicked, this, &TForm2::BrowseClick);
 
-    baudRate_ = AddGroup(QStringLiteral("Baud Rate"), QRect(16, 72, 81, 141),
+    commDevice_ = new PortField(QStringLiteral("Comm Port below"), this);
+    commDevice_->setObjectName(QStringLiteral("CommDeviceCombo"));
+    commDevice_->setGeometry(128, 71, 239, 22);
+    AddLabel(QStringLiteral("&Device:"), 8, 75, this)->setBuddy(commDevice_);
+
+    baudRate_ = AddGroup(QStringLiteral("Baud Rate"), QRect(16, 100, 81, 192),
                          {{"300", 300},
                           {"600", 600},
                           {"1200", 1200},
                           {"2400", 2400},
                           {"4800", 4800},
                           {"9600", 9600},
-                          {"19200", 19200}});
-    format_ = AddGroup(QStringLiteral("Format"), QRect(104, 72, 69, 89),
+                          {"19200", 19200},
+                          {"38400", 38400},
+                          {"57600", 57600},
+                          {"115200", 115200}});
+    format_ = AddGroup(QStringLiteral("Format"), QRect(104, 100, 69, 89),
                        {{"ISO", PunchIso}, {"EIA", PunchEia}, {"ASCII", PunchAscii}});
-    endOfLine_ = AddGroup(QStringLiteral("End of Line"), QRect(180, 72, 93, 85),
+    endOfLine_ = AddGroup(QStringLiteral("End of Line"), QRect(180, 100, 93, 85),
                           {{"LF", EobLf}, {"CR/LF", EobCrLf}, {"LF/CR/CR", EobLfCrCr}});
-    stopBits_ = AddGroup(QStringLiteral("Stop Bits"), QRect(280, 72, 61, 65), {{"1", 1}, {"2", 2}});
-    commPort_ = AddGroup(QStringLiteral("Comm Port"), QRect(288, 144, 73, 105),
+    stopBits_ =
+        AddGroup(QStringLiteral("Stop Bits"), QRect(280, 100, 61, 65), {{"1", 1}, {"2", 2}});
+    commPort_ = AddGroup(QStringLiteral("Comm Port"), QRect(288, 172, 73, 105),
                          {{"Com1", 1}, {"Com2", 2}, {"Com3", 3}, {"Com4", 4}});
-    handshake_ = AddGroup(QStringLiteral("Handshake"), QRect(104, 168, 89, 101),
+    handshake_ = AddGroup(QStringLiteral("Handshake"), QRect(104, 196, 89, 101),
                           {{"Xon / Xoff", HandshakeXonXoff},
                            {"RTS / CTS", HandshakeRtsCts},
                            {"DTR", HandshakeDtr},
                            {"None", HandshakeNone}});
-    parity_ = AddGroup(QStringLiteral("Parity"), QRect(208, 168, 69, 85),
+    parity_ = AddGroup(QStringLiteral("Parity"), QRect(208, 196, 69, 85),
                        {{"Odd", 'O'}, {"Even", 'E'}, {"None", 'N'}});
-    dataBits_ = AddGroup(QStringLiteral("Data Bits"), QRect(16, 220, 65, 65), {{"7", 7}, {"8", 8}});
+    dataBits_ =
+        AddGroup(QStringLiteral("Data Bits"), QRect(288, 284, 65, 65), {{"7", 7}, {"8", 8}});
 
-    AddLabel(QStringLiteral("Char Delay:"), 96, 277, this);
-    charDelay_ = AddField("CharDelayEdit", QRect(156, 272, 33, 21), this);
+    AddLabel(QStringLiteral("Char Delay:"), 96, 305, this);
+    charDelay_ = AddField("CharDelayEdit", QRect(156, 300, 33, 21), this);
     connect(charDelay_, &QLineEdit::textChanged, this, &TForm2::ShowPauseOfCharDelay);
     leader_ = new QCheckBox(QStringLiteral("Leader"), this);
     leader_->setObjectName(QStringLiteral("CheckBox2"));
-    leader_->move(288, 274);
+    leader_->move(208, 302);
 
-    auto* save = AddButton(QStringLiteral("Save"), "SaveButton", QRect(92, 304, 75, 25), this);
+    auto* save = AddButton(QStringLiteral("Save"), "SaveButton", QRect(92, 332, 75, 25), this);
     save->setDefault(true);
     auto* cancel =
-        AddButton(QStringLiteral("Cancel"), "CancelButton", QRect(176, 304, 75, 25), this);
+        AddButton(QStringLiteral("Cancel"), "CancelButton", QRect(176, 332, 75, 25), this);
 
     form3_ = new TForm3(machines_, this);
     connect(save, &QPushButton::clicked, this, &TForm2::SaveClick);
@@ -180,6 +200,7 @@ void TForm2::LoadSettings() {
     Check(*format_, ini.ReadInteger(section, "PunchType", defaults.PunchType));
     Check(*handshake_, ini.ReadInteger(section, "CommHandshake", defaults.CommHandshake));
     Check(*commPort_, ini.ReadInteger(section, "CommPort", defaults.CommPort));
+    commDevice_->SetText(BytesText(ini.ReadString(section, "CommDevice", "")));
     Check(*baudRate_, ini.ReadInteger(section, "CommBaudRate", defaults.CommBaudRate));
     Check(*parity_, ParityLetter(ini.ReadString(section, "CommParity", defaults.CommParity)));
     Check(*dataBits_, ini.ReadInteger(section, "CommDataBits", defaults.CommDataBits));
@@ -214,6 +235,11 @@ void TForm2::StoreSettings() {
     };
     store(*baudRate_, "CommBaudRate", settings_.CommBaudRate);
     store(*commPort_, "CommPort", settings_.CommPort);
+    settings_.CommDevice = TextBytes(commDevice_->Text());
+    // A profile that never named a device is written back as it was.
+    if (!settings_.CommDevice.empty() || HasKey(ini, section, "CommDevice")) {
+        write("CommDevice", settings_.CommDevice);
+    }
     store(*format_, "PunchType", settings_.PunchType);
     store(*handshake_, "CommHandshake", settings_.CommHandshake);
     if (parity_->checkedId() != -1) {
@@ -238,7 +264,18 @@ void TForm2::Activate() {
     LoadSettings();
 }
 
+// Checked here rather than in StoreSettings: selecting a machine stores its
+// profile back as it was read, and a device its file names wrongly is left
+// for the opening of the port to report, not for a message at every
+// selection.
 void TForm2::SaveClick() {
+    const QString device = commDevice_->Text();
+    if (!device.isEmpty() && !ParseDeviceAddress(TextBytes(device))) {
+        messages_.ShowError(QStringLiteral("\"%1\" is no device: give a path such as /dev/ttyUSB0, "
+                                           "rfc2217://host:port or tcp://host:port")
+                                .arg(device));
+        return;
+    }
     try {
         StoreSettings();
     } catch (const std::exception& error) {
@@ -248,9 +285,14 @@ void TForm2::SaveClick() {
     accept();
 }
 
+// The new machine has no section yet: the port picked for it is shown here,
+// and Save stores it with the rest.
 void TForm2::NewClick() {
-    form3_->exec();
+    const bool added = form3_->exec() == QDialog::Accepted;
     Activate();
+    if (added && !form3_->AddedPort().isEmpty()) {
+        commDevice_->SetText(form3_->AddedPort());
+    }
 }
 
 void TForm2::showEvent(QShowEvent* event) {

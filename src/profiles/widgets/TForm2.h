@@ -13,6 +13,7 @@ namespace feedrail {
 
 struct ActiveSettings;
 class MachineListHost;
+class PortField;
 class TForm3;
 class UserMessages;
 
@@ -63,6 +64,7 @@ private:
     QLineEdit* machineName_;
     QLineEdit* directory_;
     QLineEdit* charDelay_;
+    PortField* commDevice_;
     QCheckBox* leader_;
     QButtonGroup* baudRate_;
     QButtonGroup* format_;

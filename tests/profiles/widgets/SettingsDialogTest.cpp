@@ -76,7 +76,7 @@ TEST_F(SettingsDialogTest, TheCharDelayTellsItsPauseInTime) {
 }
 
 TEST_F(SettingsDialogTest, ValuesWithoutAButtonKeepTheGroupAsItWas) {
-    Start("[A]\nCommHandshake=1\nCommBaudRate=9600\n[B]\nCommHandshake=2\nCommBaudRate=38400\n");
+    Start("[A]\nCommHandshake=1\nCommBaudRate=9600\n[B]\nCommHandshake=2\nCommBaudRate=14400\n");
     Dialog().Activate();
     window_->Controls().ComboBox1->setCurrentIndex(1);
     Dialog().LoadSettings();
@@ -108,6 +108,74 @@ TEST_F(SettingsDialogTest, SaveStoresTheControlsAndCancelKeepsThemEdited) {
     EXPECT_EQ(window_->Settings().CommBaudRate, 19200);
     EXPECT_EQ(window_->Settings().DefaultDir, "/nc/mill/");
     EXPECT_EQ(window_->Settings().PunchWait, 0) << "the delay takes effect at the next selection";
+}
+
+TEST_F(SettingsDialogTest, TheHighRatesLoadAndStore) {
+    for (const std::string rate : {"38400", "57600", "115200"}) {
+        Start("[Mill]\nCommBaudRate=" + rate + "\n");
+        Dialog().Activate();
+        EXPECT_TRUE(Checked(("BaudRate" + rate).c_str())) << rate;
+        Find<QRadioButton>("BaudRate9600").setChecked(true);
+        Dialog().StoreSettings();
+        Find<QRadioButton>(("BaudRate" + rate).c_str()).setChecked(true);
+        Dialog().StoreSettings();
+        EXPECT_TRUE(ReadFile(folder_.File("DNC.ini")).starts_with("[Mill]\nCommBaudRate=" + rate))
+            << rate;
+        EXPECT_EQ(window_->Settings().CommBaudRate, std::stoi(rate));
+    }
+}
+
+// A profile that never named a device is saved byte for byte as it was.
+TEST_F(SettingsDialogTest, TheDeviceLoadsStoresAndClears) {
+    const auto profile = [](const std::string& device, const std::string& added) {
+        return "[Mill]\nCommBaudRate=4800\nCommPort=1\n" + device +
+               "PunchType=3\nCommHandshake=4\nCommParity=E\nCommDataBits=7\nCommStopBits=2\n"
+               "EOB=1\nPunchWait=5\nLeader=1\nDefaultDir=/nc/\n" +
+               added;
+    };
+    const struct {
+        std::string before;
+        const char* shown;
+        const char* typed;
+        std::string after;
+        const char* device;
+    } cases[] = {
+        {profile("", ""), "", nullptr, profile("", ""), ""},
+        {profile("CommDevice=/dev/ttyUSB0\n", ""), "/dev/ttyUSB0", nullptr,
+         profile("CommDevice=/dev/ttyUSB0\n", ""), "/dev/ttyUSB0"},
+        {profile("", ""), "", " tcp://[::1]:4001 ", profile("", "CommDevice=tcp://[::1]:4001\n"),
+         "tcp://[::1]:4001"},
+        {profile("CommDevice=/dev/ttyUSB0\n", ""), "/dev/ttyUSB0", " ",
+         profile("CommDevice=\n", ""), ""},
+    };
+    for (const auto& c : cases) {
+        Start(c.before);
+        window_->Settings().CommDevice = "stale";
+        Dialog().Activate();
+        auto& field = Find<QComboBox>("CommDeviceCombo");
+        EXPECT_EQ(field.currentText(), c.shown) << c.before;
+        if (c.typed != nullptr) {
+            field.setEditText(c.typed);
+        }
+        Dialog().SaveClick();
+        EXPECT_EQ(ReadFile(folder_.File("DNC.ini")), c.after);
+        EXPECT_EQ(window_->Settings().CommDevice, c.device);
+    }
+}
+
+TEST_F(SettingsDialogTest, ADeviceThatIsNoPathOrAddressIsRefusedBeforeAnythingIsWritten) {
+    const std::string profiles = "[Mill]\nCommBaudRate=4800\n";
+    Start(profiles);
+    Dialog().open();
+    Find<QRadioButton>("BaudRate9600").setChecked(true);
+    Find<QComboBox>("CommDeviceCombo").setEditText("ttyUSB0");
+    Dialog().SaveClick();
+    EXPECT_EQ(messages_.Errors,
+              QStringList{"\"ttyUSB0\" is no device: give a path such as "
+                          "/dev/ttyUSB0, rfc2217://host:port or tcp://host:port"});
+    EXPECT_TRUE(Dialog().isVisible());
+    EXPECT_EQ(ReadFile(folder_.File("DNC.ini")), profiles);
+    Dialog().reject();
 }
 
 // A selection loads the profile into the controls and stores it again: every
@@ -218,6 +286,30 @@ TEST_F(SettingsDialogTest, AddMachineAppendsAndSelectsWithoutSelectingTheMachine
               profiles + "[Haas VF2]\nCommBaudRate=2400\nCommPort=2\nPunchType=1\n"
                          "CommHandshake=0\nCommParity=N\nCommDataBits=8\nCommStopBits=1\n"
                          "EOB=0\nPunchWait=0\nLeader=0\nDefaultDir=\n");
+}
+
+// The device picked in Add Machine is the new machine's in the settings,
+// and Save stores it; after a cancelled one the field shows the machine's own.
+TEST_F(SettingsDialogTest, NewTakesTheDevicePickedForTheAddedMachine) {
+    Start("[Mill]\nCommDevice=/dev/ttyS0\n");
+    Dialog().Activate();
+    const auto addMachine = [this](bool ok) {
+        QTimer::singleShot(0, &Dialog().Form3(), [this, ok] {
+            Dialog().Form3().findChild<QLineEdit*>("Edit1")->setText("Lathe");
+            Dialog().Form3().findChild<QComboBox*>("DeviceCombo")->setEditText("/dev/ttyUSB1");
+            ok ? Dialog().Form3().OkClick() : Dialog().Form3().reject();
+        });
+        Dialog().NewClick();
+    };
+    addMachine(false);
+    EXPECT_EQ(Find<QComboBox>("CommDeviceCombo").currentText(), "/dev/ttyS0");
+    addMachine(true);
+    EXPECT_EQ(Find<QComboBox>("CommDeviceCombo").currentText(), "/dev/ttyUSB1");
+    Dialog().SaveClick();
+    EXPECT_NE(ReadFile(folder_.File("DNC.ini"))
+                  .find("[Lathe]\nCommBaudRate=2400\nCommPort=2\n"
+                        "CommDevice=/dev/ttyUSB1\n"),
+              std::string::npos);
 }
 
 // Saved settings are in force at once: the port reopens with them and the
