@@ -13,8 +13,9 @@ case "$mode" in
     *) echo "usage: $0 [plain|sanitize|thread]" >&2; exit 2 ;;
 esac
 
-# GoogleTest, and poppler's tools to read the listings' PDF files back.
-scripts/setup-debian.sh libgtest-dev poppler-utils
+# GoogleTest, poppler's tools to read the listings' PDF files back, and a
+# serial device server with its pseudo-terminal line for the network devices.
+scripts/setup-debian.sh libgtest-dev poppler-utils ser2net socat
 cmake --preset "$mode"
 cmake --build --preset "$mode" --parallel
 ctest --preset "$mode" --parallel "$(nproc)"

@@ -34,12 +34,15 @@ constexpr auto LingerAfterPunch = std::chrono::seconds(1);
 
 constexpr const char* Usage =
     "usage: feedrail-machine [receive | punch FILE | request O<number>]\n"
-    "         (--link PATH | --device PATH)\n"
+    "         (--link PATH | --device PATH | --listen tcp:PORT)\n"
     "         [--preset fanuc|haas|plain] [--code iso|eia|ascii] [--eob crlf|lfcrcr|lf]\n"
     "         [--handshake xonxoff|none] [--buffer N] [--drain CPS] [--xon-repeat MS]\n"
     "         [--overrun-limit N]"
     " [--out DIR] [--programs N] [--raw FILE]\n"
-    "         [--leader N] [--trailer N] [--cps N] [--start-after MS] [--punch-on-enter FILE]\n";
+    "         [--leader N] [--trailer N] [--cps N] [--start-after MS] [--punch-on-enter FILE]\n"
+    "--listen serves the line on 127.0.0.1 (loopback only; PORT 0 picks a free port)\n"
+    "to one client at a time, as a raw TCP device server, and prints\n"
+    "\"listening on tcp:PORT\".\n";
 
 volatile std::sig_atomic_t stopRequested = 0;
 
@@ -222,6 +225,21 @@ int Receive(const feedrail::machine::MachineOptions& options, int fd, std::ofstr
     return receiver.Alarm() ? ExitAlarm : 0;
 }
 
+feedrail::machine::MachineLine OpenLine(const feedrail::machine::MachineOptions& options) {
+    using feedrail::machine::MachineLine;
+    if (options.listenPort) {
+        auto line = MachineLine::ListenTcp(*options.listenPort);
+        const std::string& address = line.PeerPath();
+        std::cout << "feedrail-machine: listening on tcp:" << address.substr(address.rfind(':') + 1)
+                  << std::endl;
+        return line;
+    }
+    if (!options.linkPath.empty()) {
+        return MachineLine::CreateLinked(options.linkPath);
+    }
+    return MachineLine::OpenDevice(options.devicePath);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -249,11 +267,9 @@ int main(int argc, char** argv) {
         return ExitUsage;
     }
     try {
-        auto line = options.linkPath.empty()
-                        ? feedrail::machine::MachineLine::OpenDevice(options.devicePath)
-                        : feedrail::machine::MachineLine::CreateLinked(options.linkPath);
+        auto line = OpenLine(options);
         std::cout << "feedrail-machine: "
-                  << (options.linkPath.empty() ? options.devicePath
+                  << (options.linkPath.empty() ? line.PeerPath()
                                                : options.linkPath + " -> " + line.PeerPath())
                   << "; " << feedrail::machine::DescribeOptions(options) << std::endl;
         std::ofstream raw;

@@ -32,7 +32,10 @@ std::vector<std::string> Words(std::string_view input) {
 
 void CheckUsable(const MachineOptions& options) {
     const ReceiverConfig& receiver = options.receiver;
-    Require(options.linkPath.empty() != options.devicePath.empty(), "one line to open");
+    Require(int{!options.linkPath.empty()} + int{!options.devicePath.empty()} +
+                    int{options.listenPort.has_value()} ==
+                1,
+            "one line to open");
     Require(receiver.punchType >= 1 && receiver.punchType <= 3, "a known tape code");
     Require(options.puncher.eob >= 0 && options.puncher.eob <= 2, "a known end of line");
     Require(receiver.bufferSize > 0 && receiver.lowMark <= receiver.highMark &&

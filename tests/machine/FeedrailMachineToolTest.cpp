@@ -5,11 +5,14 @@
 #include "transfer/TapeCode.h"
 #include "transfer/TapeImage.h"
 
+#include <arpa/inet.h>
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <thread>
@@ -31,6 +34,29 @@ FileDescriptor OpenLink(const std::string& path) {
     ::tcgetattr(fd.Get(), &tty);
     ::cfmakeraw(&tty);
     ::tcsetattr(fd.Get(), TCSANOW, &tty);
+    return fd;
+}
+
+// The port of the control's "listening on tcp:PORT" line, 0 before it came.
+int ListeningPort(const std::string& output) {
+    const std::string said = "listening on tcp:";
+    const std::size_t at = output.find(said);
+    const std::size_t end = output.find('\n', at);
+    return at == std::string::npos || end == std::string::npos
+               ? 0
+               : std::stoi(output.substr(at + said.size(), end - at - said.size()));
+}
+
+// A plain client connection, invalid when refused.
+FileDescriptor Connect(int port) {
+    FileDescriptor fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    if (::connect(fd.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        fd.Reset();
+    }
     return fd;
 }
 
@@ -182,6 +208,29 @@ TEST_F(FeedrailMachineToolTest, PunchesOnEnterWhileItReceives) {
     WriteToLine(line.Get(), EncodeProgramText(Program, PunchAscii, EobLf, false));
     EXPECT_TRUE(PumpFor([&] { return ReadFile(folder_.File("O1234.nc")) == Program; }));
     EXPECT_EQ(machine->Interrupt(), 0) << machine->Output();
+}
+
+// As the serial side of a raw TCP device server: the connected client is
+// the line, and a client that goes leaves it to the next, as a program that
+// reopens its port for every transfer expects.
+TEST_F(FeedrailMachineToolTest, ServesItsLineToOneClientAfterAnother) {
+    MachineProcess machine({"receive", "--listen", "tcp:0", "--out", folder_.Path(), "--xon-repeat",
+                            "50", "--programs", "2"},
+                           output_.File("machine.log"));
+    int port = 0;
+    ASSERT_TRUE(PumpFor([&] { return (port = ListeningPort(machine.Output())) > 0; }))
+        << machine.Output();
+    for (const std::string number : {"O1234", "O1235"}) {
+        SCOPED_TRACE(number);
+        FileDescriptor line = Connect(port);
+        ASSERT_TRUE(line.Valid());
+        ASSERT_EQ(ReadFromLine(line.Get(), 1, 2s), std::string(1, Xon));
+        std::string program = Program;
+        program.replace(program.find("O1234"), 5, number);
+        WriteToLine(line.Get(), EncodeProgramText(program, PunchIso, EobLf, true));
+        EXPECT_TRUE(PumpFor([&] { return ReadFile(folder_.File(number + ".nc")) == program; }));
+    }
+    EXPECT_EQ(machine.Wait(5s), 0) << machine.Output();
 }
 
 TEST_F(FeedrailMachineToolTest, BadArgumentsEndWithStatus2) {

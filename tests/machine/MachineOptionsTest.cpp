@@ -36,6 +36,9 @@ TEST(MachineOptionsTest, PresetsThenOptions) {
     EXPECT_EQ(request.programs, 1) << "done after the answer";
     EXPECT_EQ(ParseMachineOptions({"request", "O77", "--link", "x", "--programs", "2"}).programs,
               2);
+
+    EXPECT_EQ(ParseMachineOptions({"--listen", "tcp:0"}).listenPort, 0) << "any free port";
+    EXPECT_EQ(ParseMachineOptions({"--listen", "tcp:65535"}).listenPort, 65535);
 }
 
 TEST(MachineOptionsTest, BadArgumentsAreRefusedWithAReason) {
@@ -43,8 +46,15 @@ TEST(MachineOptionsTest, BadArgumentsAreRefusedWithAReason) {
         std::vector<std::string> args;
         const char* message;
     } cases[] = {
-        {{}, "give either --link or --device"},
-        {{"--link", "a", "--device", "b"}, "give either --link or --device"},
+        {{}, "give one of --link, --device or --listen"},
+        {{"--link", "a", "--device", "b"}, "give one of --link, --device or --listen"},
+        {{"--listen", "tcp:0", "--link", "a"}, "give one of --link, --device or --listen"},
+        {{"--listen", "tcp:65536"},
+         "--listen needs tcp:PORT, PORT from 0 to 65535, not 'tcp:65536'"},
+        {{"--listen", "tcp:abc"}, "--listen needs tcp:PORT, PORT from 0 to 65535, not 'tcp:abc'"},
+        {{"--listen", "tcp:-1"}, "--listen needs tcp:PORT, PORT from 0 to 65535, not 'tcp:-1'"},
+        {{"--listen", "tcp:"}, "--listen needs tcp:PORT, PORT from 0 to 65535, not 'tcp:'"},
+        {{"--listen", "2000"}, "--listen needs tcp:PORT, PORT from 0 to 65535, not '2000'"},
         {{"--link"}, "--link needs a value"},
         {{"--link", "a", "--code", "baudot"}, "unknown value 'baudot' for --code"},
         {{"--link", "a", "--preset", "okuma"}, "unknown preset 'okuma'"},

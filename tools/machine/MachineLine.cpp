@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <linux/sockios.h>
 #include <stdexcept>
 #include <stdlib.h>
 #include <sys/ioctl.h>
@@ -66,9 +67,20 @@ MachineLine MachineLine::OpenDevice(const std::string& path) {
     return line;
 }
 
+MachineLine MachineLine::ListenTcp(int port) {
+    MachineLine line;
+    line.relay_ = std::make_unique<TcpRelay>(port);
+    line.fd_ = line.relay_->TakeLineEnd();
+    line.peerPath_ = "tcp://127.0.0.1:" + std::to_string(line.relay_->Port());
+    return line;
+}
+
 std::size_t MachineLine::Unread() const {
+    // What waits in the slave side's input, or on its way to the relay.
+    const int fd = slave_.Valid() ? slave_.Get() : relay_ ? fd_.Get() : -1;
+    const unsigned long request = slave_.Valid() ? FIONREAD : SIOCOUTQ;
     int count = 0;
-    if (!slave_.Valid() || ::ioctl(slave_.Get(), FIONREAD, &count) != 0) {
+    if (fd < 0 || ::ioctl(fd, request, &count) != 0) {
         return 0;
     }
     return static_cast<std::size_t>(count);
@@ -76,7 +88,8 @@ std::size_t MachineLine::Unread() const {
 
 MachineLine::MachineLine(MachineLine&& other) noexcept
     : fd_(std::move(other.fd_)), slave_(std::move(other.slave_)),
-      peerPath_(std::move(other.peerPath_)), linkPath_(std::exchange(other.linkPath_, {})) {}
+      peerPath_(std::move(other.peerPath_)), linkPath_(std::exchange(other.linkPath_, {})),
+      relay_(std::move(other.relay_)) {}
 
 MachineLine::~MachineLine() {
     if (!linkPath_.empty()) {

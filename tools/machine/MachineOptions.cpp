@@ -62,6 +62,17 @@ std::size_t BlankTape(const std::string& option, const std::string& value) {
     return count;
 }
 
+int ListenPort(const std::string& value) {
+    const std::string digits = value.starts_with("tcp:") ? value.substr(4) : "";
+    const bool number =
+        !digits.empty() && digits.size() <= 5 &&
+        std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (!number || std::stoi(digits) > 65535) {
+        throw OptionError("--listen needs tcp:PORT, PORT from 0 to 65535, not '" + value + "'");
+    }
+    return std::stoi(digits);
+}
+
 const std::map<std::string, std::int32_t> Codes{{"ascii", 1}, {"eia", 2}, {"iso", 3}};
 const std::map<std::string, std::int32_t> LineEnds{{"crlf", 0}, {"lfcrcr", 1}, {"lf", 2}};
 
@@ -71,6 +82,8 @@ void ApplyOption(const std::string& option, const std::string& value, MachineOpt
         options.linkPath = value;
     } else if (option == "--device") {
         options.devicePath = value;
+    } else if (option == "--listen") {
+        options.listenPort = ListenPort(value);
     } else if (option == "--code") {
         receiver.punchType = options.puncher.punchType = Choice(Codes, option, value);
     } else if (option == "--eob") {
@@ -172,8 +185,10 @@ MachineOptions ParseMachineOptions(const std::vector<std::string>& args) {
     if ((options.punch || !options.requestNumber.empty()) && !options.punchOnEnter.empty()) {
         throw OptionError("--punch-on-enter is for receive");
     }
-    if (options.linkPath.empty() == options.devicePath.empty()) {
-        throw OptionError("give either --link or --device");
+    const int lines = int{!options.linkPath.empty()} + int{!options.devicePath.empty()} +
+                      int{options.listenPort.has_value()};
+    if (lines != 1) {
+        throw OptionError("give one of --link, --device or --listen");
     }
     return options;
 }

@@ -23,6 +23,9 @@ struct MachineOptions {
     std::string punchOnEnter;
     std::string linkPath;
     std::string devicePath;
+    // `--listen tcp:PORT`: the line is the one connection taken on PORT, 0
+    // for a free one.
+    std::optional<int> listenPort;
     std::string outFolder = ".";
     std::string rawFile;
     std::optional<int> programs;
