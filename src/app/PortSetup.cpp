@@ -46,6 +46,10 @@ void SetHandshakeLines(std::int32_t handshake, TVaCustomComm& port) {
     case HandshakeXonXoff:
         port.SetFlowControl(fcNone);
         port.SetXon(true);
+        // A USB adapter holds what it receives for up to 16 ms, which at high
+        // rates lets far more than 10 characters follow a machine's XOFF. A
+        // driver that refuses leaves it to the adapter's latency_timer.
+        port.SetLowLatency();
         break;
     case HandshakeNone:
         port.SetFlowControl(fcNone);

@@ -144,6 +144,11 @@ void TVaCustomComm::SetXon(bool value) {
     EscapeComm(value ? EscapeCode::SETXON : EscapeCode::SETXOFF);
 }
 
+bool TVaCustomComm::SetLowLatency() {
+    const std::lock_guard guard(lock_);
+    return device_ && device_->SetLowLatency() == 0;
+}
+
 std::uint32_t TVaCustomComm::GetModemStatus() {
     std::uint32_t status = 0;
     const std::lock_guard guard(lock_);

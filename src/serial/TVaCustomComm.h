@@ -44,6 +44,9 @@ public:
     void SetDTR(bool value);
     void SetRTS(bool value);
     void SetXon(bool value);
+    // Asks the driver to pass received bytes on at once; false when the
+    // device has no such setting or refuses it.
+    bool SetLowLatency();
     std::uint32_t GetModemStatus();
     bool GetModemState(int index);
     // The modem lines a handshake reads: the machine's RTS and DTR.

@@ -1,9 +1,15 @@
 #include "app/PortSetup.h"
 
+#include "common/FileDescriptor.h"
+#include "profiles/ProfileValues.h"
+#include "serial/TVaComm.h"
 #include "support/NullModemComm.h"
 #include "support/QueueHandOver.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/serial.h>
+#include <sys/ioctl.h>
 
 namespace feedrail {
 namespace {
@@ -110,6 +116,30 @@ TEST(PortSetupTest, HandshakesSetFlowControlAndLines) {
         const char byte = '%';
         EXPECT_EQ(port.WriteBuf(&byte, 1), c.written) << c.handshake;
     }
+}
+
+// Needs a serial port the test may open and configure: /dev/ttyS0 as root.
+TEST(PortSetupTest, XonXoffByTheProgramAsksTheDriverForLowLatency) {
+    QueueHandOver handOver;
+    TVaComm port(handOver);
+    port.SetDeviceName("/dev/ttyS0");
+    FileDescriptor probe(::open("/dev/ttyS0", O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    serial_struct before{};
+    if (!probe.Valid() || ::ioctl(probe.Get(), TIOCGSERIAL, &before) != 0) {
+        GTEST_SKIP() << "no serial port to configure here";
+    }
+    serial_struct cleared = before;
+    cleared.flags &= ~ASYNC_LOW_LATENCY;
+    ASSERT_EQ(::ioctl(probe.Get(), TIOCSSERIAL, &cleared), 0);
+    probe.Reset();
+    port.Open();
+    SetHandshakeLines(HandshakeXonXoff, port);
+    port.Close();
+    probe.Reset(::open("/dev/ttyS0", O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    serial_struct after{};
+    ASSERT_EQ(::ioctl(probe.Get(), TIOCGSERIAL, &after), 0);
+    EXPECT_NE(after.flags & ASYNC_LOW_LATENCY, 0);
+    ::ioctl(probe.Get(), TIOCSSERIAL, &before);
 }
 
 TEST(PortSetupTest, TheSummaryShowsTheProfileNumbers) {

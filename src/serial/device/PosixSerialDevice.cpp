@@ -208,6 +208,22 @@ int PosixSerialDevice::GetModemStatus(std::uint32_t& status) {
     return 0;
 }
 
+int PosixSerialDevice::SetLowLatency() {
+    const std::lock_guard lock(mutex_);
+    if (closed_) {
+        return EBADF;
+    }
+    serial_struct info{};
+    if (::ioctl(fd_.Get(), TIOCGSERIAL, &info) != 0) {
+        return errno;
+    }
+    if ((info.flags & ASYNC_LOW_LATENCY) != 0) {
+        return 0;
+    }
+    info.flags |= ASYNC_LOW_LATENCY;
+    return ::ioctl(fd_.Get(), TIOCSSERIAL, &info) == 0 ? 0 : errno;
+}
+
 void PosixSerialDevice::Close() {
     if (!StopLineThread()) {
         return;

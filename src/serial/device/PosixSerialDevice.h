@@ -29,6 +29,7 @@ public:
     int EscapeFunction(int function) override;
     int GetModemStatus(std::uint32_t& status) override;
     void Close() override;
+    int SetLowLatency() override;
 
 private:
     explicit PosixSerialDevice(FileDescriptor fd);

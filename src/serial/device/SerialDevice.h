@@ -2,6 +2,7 @@
 
 #include "serial/device/SerialSettings.h"
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -126,6 +127,11 @@ public:
 
     // Closes the device and wakes any wait; a later call fails with EBADF.
     virtual void Close() = 0;
+
+    // Asks the driver to hand on received bytes at once rather than in
+    // batches (a USB adapter's latency timer); the errno of a refusal.
+    // Devices without such a setting refuse with ENOTTY.
+    virtual int SetLowLatency() { return ENOTTY; }
 
     // Why the device has gone (CE_HANGUP), in words, when it can tell more
     // than that it went.
