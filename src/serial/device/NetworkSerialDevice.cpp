@@ -12,7 +12,9 @@ namespace {
 
 using namespace CommEventBit;
 
-constexpr auto ConnectTimeout = std::chrono::seconds(5);
+// Short, because a machine's port is opened again every two seconds while
+// it is gone, and the window waits for each try.
+constexpr auto ConnectTimeout = std::chrono::seconds(1);
 constexpr auto AnswerTimeout = std::chrono::seconds(1);
 constexpr std::uint8_t ReportAllModemLines = 0xFF;
 

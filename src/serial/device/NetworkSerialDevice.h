@@ -59,7 +59,8 @@ private:
     void TakeModemState(std::uint8_t state);
     void Request(const ComPortSetting& setting, bool awaitAnswer);
     bool AnswersDue() const;
-    bool ComPort() const { return comPort_ && !options_.ComPortRefused(); }
+    // A server that has not taken COM-PORT-OPTION carries bytes only.
+    bool ComPort() const { return comPort_ && options_.ComPortAccepted(); }
     bool OutputAllowed() const;
     // Hands as much of outgoing_ to the socket as it takes.
     int Flush();
