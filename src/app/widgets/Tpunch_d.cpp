@@ -130,7 +130,13 @@ void Tpunch_d::CommOpenTimer1Timer() {
         return;
     }
     ApplyPortSettings();
-    switch (session_.PortOpened()) {
+    const TransferSession::Pending pending = session_.PortOpened();
+    // The open's error stays in the status line; nothing starts on a closed port.
+    if (pending != TransferSession::Pending::None && !comm1_.Active()) {
+        session_.TransferEnded();
+        return;
+    }
+    switch (pending) {
     case TransferSession::Pending::Send:
         send_.SendStart();
         break;

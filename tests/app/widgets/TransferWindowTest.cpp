@@ -326,5 +326,25 @@ TEST_F(TransferWindowTest, AComLinkToNothingSaysWhereItPoints) {
                   " points to /dev/pts/gone, which is not there");
 }
 
+// A send or receive asked for while the port cannot open does not start on
+// the closed port: the open's error stays in the status line and the window
+// is idle again, with no write error.
+TEST_F(TransferWindowTest, ATransferWhosePortCannotOpenEndsBeforeItStarts) {
+    for (const bool send : {true, false}) {
+        Start("CommPort=2\nCommDevice=" + folder_.File("missing") + "\nCommHandshake=1\n");
+        window_->Editor().SetText("%\nO1000\n%\n");
+        if (send) {
+            window_->SendButtonClick();
+        } else {
+            window_->ReceiveButtonClick();
+        }
+        window_->CommOpenTimer1Timer();
+        EXPECT_EQ(window_->Controls().Label3->text().toStdString(),
+                  "Can't open device " + folder_.File("missing") + ": No such file or directory");
+        EXPECT_EQ(window_->Session().Phase(), TransferPhase::Idle) << send;
+        EXPECT_TRUE(messages_.Errors.isEmpty()) << send;
+    }
+}
+
 } // namespace
 } // namespace feedrail
