@@ -71,7 +71,9 @@ int BufferedSerialDevice::SetEventMask(std::uint32_t mask) {
         return EBADF;
     }
     eventMask_ = mask;
-    events_ = 0;
+    // A device that went before its events were watched (while a port was
+    // being set up) still reports that once.
+    events_ = (errors_ & CommErrorBit::CE_HANGUP) != 0 ? EV_ERR : 0;
     // The line thread polls the lines only while their events are watched.
     Wake();
     return 0;

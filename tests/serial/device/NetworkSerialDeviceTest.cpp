@@ -7,6 +7,7 @@
 #include "support/TempFolder.h"
 
 #include <fcntl.h>
+#include <future>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -136,6 +137,41 @@ TEST_F(NetworkSerialDeviceTest, EveryByteValueCrossesBothWaysExactlyOnce) {
         // ser2net lets the line go before it takes the next client.
         std::this_thread::sleep_for(300ms);
     }
+}
+
+// A server that goes while the port is still being set up (its answers can
+// take seconds) is reported once the port watches its events.
+TEST(NetworkSerialDeviceOpenTest, AConnectionLostBeforeEventsAreWatchedIsStillReported) {
+    FileDescriptor listener(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(listener.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener.Get(), 1), 0);
+    socklen_t size = sizeof address;
+    ::getsockname(listener.Get(), reinterpret_cast<sockaddr*>(&address), &size);
+    std::string failure;
+    const auto device = NetworkSerialDevice::Open(
+        *ParseDeviceAddress("tcp://127.0.0.1:" + std::to_string(ntohs(address.sin_port))), failure);
+    ASSERT_TRUE(device) << failure;
+    FileDescriptor(::accept(listener.Get(), nullptr, nullptr)).Reset();
+    std::this_thread::sleep_for(200ms);
+    ASSERT_EQ(device->SetEventMask(CommEventBit::EV_RXCHAR | CommEventBit::EV_ERR), 0);
+    auto waited = std::async(std::launch::async, [&] {
+        std::uint32_t events = 0;
+        device->WaitEvent(events);
+        return events;
+    });
+    if (waited.wait_for(2s) != std::future_status::ready) {
+        device->CancelWait();
+        ADD_FAILURE() << "the lost connection was never reported";
+    }
+    EXPECT_EQ(waited.get(), CommEventBit::EV_ERR);
+    std::uint32_t errors = 0;
+    ComStat stat;
+    ASSERT_EQ(device->ClearError(errors, stat), 0);
+    EXPECT_EQ(errors, CommErrorBit::CE_HANGUP);
+    EXPECT_EQ(device->GoneReason(), "closed by the device server");
 }
 
 TEST(NetworkSerialDeviceOpenTest, ARefusedConnectionSaysWhy) {
