@@ -71,9 +71,10 @@ int BufferedSerialDevice::SetEventMask(std::uint32_t mask) {
         return EBADF;
     }
     eventMask_ = mask;
-    // A device that went before its events were watched (while a port was
-    // being set up) still reports that once.
-    events_ = (errors_ & CommErrorBit::CE_HANGUP) != 0 ? EV_ERR : 0;
+    // What happened before the events were watched (while a port was being
+    // set up) is still reported: bytes that wait, and a device that went.
+    events_ =
+        (input_.empty() ? 0 : EV_RXCHAR) | ((errors_ & CommErrorBit::CE_HANGUP) != 0 ? EV_ERR : 0);
     // The line thread polls the lines only while their events are watched.
     Wake();
     return 0;
@@ -125,9 +126,11 @@ int BufferedSerialDevice::Write(const char* data, std::size_t count, int timeout
     DrainInput();
     writeError_ = PushPending(Clock::now());
     // With bytes already waiting, the line thread is due back for them anyway.
-    if (lineThreadIdle && !pending_.empty() && writeError_ == 0) {
+    if ((lineThreadIdle && !pending_.empty() && writeError_ == 0) || LineThreadDue()) {
         Wake();
     }
+    // What the drain above took in is announced like what the line thread takes.
+    NotifyIfEvents();
     if (!accepted() && writeError_ == 0) {
         changed_.wait_for(lock, std::chrono::milliseconds(std::max(timeoutMs, 0)),
                           [&] { return closed_ || accepted() || writeError_ != 0; });

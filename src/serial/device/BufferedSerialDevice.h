@@ -44,6 +44,8 @@ protected:
     virtual int PushPending(Clock::time_point now) = 0;
     // A read made room in an input queue that was full.
     virtual void InputRoomMade() { Wake(); }
+    // Work that only the line thread will do, left by a write.
+    virtual bool LineThreadDue() const { return false; }
 
     void StartLineThread(std::function<void()> loop);
     // Marks the device closed and waits for the line thread; false when it

@@ -14,10 +14,7 @@ ComPortSetting Byte(std::uint8_t command, std::uint8_t value) {
 }
 
 std::uint8_t OutboundFlow(const SerialSettings& settings) {
-    if ((settings.Flags & DcbFlag::fOutxCtsFlow) != 0) {
-        return HardwareFlowControl;
-    }
-    return (settings.Flags & DcbFlag::fOutX) != 0 ? XonXoffFlowControl : NoFlowControl;
+    return (settings.Flags & DcbFlag::fOutxCtsFlow) != 0 ? HardwareFlowControl : NoFlowControl;
 }
 
 std::uint8_t InboundFlow(const SerialSettings& settings) {
@@ -68,10 +65,13 @@ std::vector<ComPortSetting> ComPortSettingRequests(const std::optional<SerialSet
     if (changed(&SerialSettings::StopBits)) {
         requests.push_back(Byte(ComPort::SetStopSize, StopSize(settings.StopBits)));
     }
-    if (!previous || OutboundFlow(*previous) != OutboundFlow(settings)) {
+    // Setting the outbound flow control sets the inbound one too, so the
+    // inbound one follows it every time.
+    const bool outbound = !previous || OutboundFlow(*previous) != OutboundFlow(settings);
+    if (outbound) {
         requests.push_back(Byte(ComPort::SetControl, OutboundFlow(settings)));
     }
-    if (!previous || InboundFlow(*previous) != InboundFlow(settings)) {
+    if (outbound || InboundFlow(*previous) != InboundFlow(settings)) {
         requests.push_back(Byte(ComPort::SetControl, InboundFlow(settings)));
     }
     const LineActions actions =

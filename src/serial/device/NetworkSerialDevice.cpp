@@ -59,12 +59,25 @@ void NetworkSerialDevice::AwaitNegotiation() {
     changed_.wait_for(lock, AnswerTimeout, [this] {
         return closed_ || lost_ || options_.ComPortAccepted() || options_.ComPortRefused();
     });
+    negotiationWaited_ = true;
     if (ComPort()) {
-        Request(
-            {ComPort::SetModemStateMask, std::string(1, static_cast<char>(ReportAllModemLines))},
-            false);
-        Wake();
+        AskForModemLines();
     }
+}
+
+void NetworkSerialDevice::AskForModemLines() {
+    Request({ComPort::SetModemStateMask, std::string(1, static_cast<char>(ReportAllModemLines))},
+            false);
+    Wake();
+}
+
+// A server that takes COM-PORT-OPTION late gets the whole line setting then.
+void NetworkSerialDevice::ComPortTakenLate() {
+    AskForModemLines();
+    for (const ComPortSetting& request : ComPortSettingRequests(std::nullopt, settings_)) {
+        Request(request, false);
+    }
+    applied_ = settings_;
 }
 
 int NetworkSerialDevice::SetSettings(const SerialSettings& settings) {
@@ -75,7 +88,6 @@ int NetworkSerialDevice::SetSettings(const SerialSettings& settings) {
     settings_ = settings;
     pacing_.Configure(settings_);
     if (!ComPort()) {
-        applied_ = settings;
         return 0;
     }
     answeredRate_ = 0;

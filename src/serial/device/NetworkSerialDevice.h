@@ -48,11 +48,15 @@ private:
     void LineLoop();
     // Waits up to a second for the server to take or refuse COM-PORT-OPTION.
     void AwaitNegotiation();
+    void AskForModemLines();
+    void ComPortTakenLate();
 
     // All of these run with mutex_ held.
     void DrainInput() override;
     int PushPending(Clock::time_point now) override;
     void InputRoomMade() override;
+    // Bytes the connection would not take yet wait for the line thread.
+    bool LineThreadDue() const override { return !outgoing_.empty(); }
     void TakeReceived(const char* bytes, std::size_t count);
     void TakeItem(const TelnetItem& item);
     void TakeComPortReply(const std::string& payload);
@@ -79,6 +83,8 @@ private:
     // The server asked to stop (FLOWCONTROL-SUSPEND) until it resumes.
     bool serverSuspended_ = false;
     bool inputSuspended_ = false;
+    bool negotiationWaited_ = false;
+    // What the server was last told; none before it was told everything.
     std::optional<SerialSettings> applied_;
     std::array<int, 13> answersDue_{};
     std::uint32_t answeredRate_ = 0;

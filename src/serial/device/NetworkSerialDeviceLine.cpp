@@ -99,21 +99,32 @@ void NetworkSerialDevice::TakeReceived(const char* bytes, std::size_t count) {
         }
         return;
     }
-    std::string data;
-    std::vector<TelnetItem> items;
-    decoder_.Feed(bytes, count, data, items);
-    for (const TelnetItem& item : items) {
-        TakeItem(item);
-    }
-    const bool dsrOn = (modemState_ & ModemStatusBit::MS_DSR_ON) != 0;
-    for (const char byte : data) {
-        TakeInputByte(byte, dsrOn);
+    // A report (a line going off) applies from its place in the stream on.
+    // Cut at every IAC, a piece holds at most one report, ahead of its data.
+    const auto* const end = bytes + count;
+    for (const char* piece = bytes; piece < end;) {
+        const char* next = std::find(piece + 1, end, static_cast<char>(Telnet::IAC));
+        std::string data;
+        std::vector<TelnetItem> items;
+        decoder_.Feed(piece, static_cast<std::size_t>(next - piece), data, items);
+        for (const TelnetItem& item : items) {
+            TakeItem(item);
+        }
+        const bool dsrOn = (modemState_ & ModemStatusBit::MS_DSR_ON) != 0;
+        for (const char byte : data) {
+            TakeInputByte(byte, dsrOn);
+        }
+        piece = next;
     }
 }
 
 void NetworkSerialDevice::TakeItem(const TelnetItem& item) {
     if (item.kind == TelnetItem::Kind::Negotiation) {
+        const bool taken = options_.ComPortAccepted();
         outgoing_ += options_.Answer(item.verb, item.option);
+        if (!taken && ComPort() && negotiationWaited_) {
+            ComPortTakenLate();
+        }
         changed_.notify_all();
     } else if (item.option == Telnet::ComPortOption && !item.payload.empty()) {
         TakeComPortReply(item.payload);

@@ -58,10 +58,8 @@ TEST(ComPortSettingsTest, AskForWhatChangedAndMoveLinesOnlyWithTheirModes) {
           control(RtsOn)}},
         {"a new rate alone", base, faster, {{ComPort::SetBaudRate, ComPortValue32(115200)}}},
         {"nothing changed", base, base, {}},
-        {"xon/xoff both ways",
-         base,
-         xonXoff,
-         {control(XonXoffFlowControl), control(XonXoffInboundFlowControl)}},
+        // The machine's XON and XOFF stay Feedrail's to act on, as on a local port.
+        {"xon/xoff both ways", base, xonXoff, {control(XonXoffInboundFlowControl)}},
         {"rts/cts hands rts to the server, raised",
          base,
          rtsCts,
@@ -139,9 +137,9 @@ TEST_F(NetworkSerialDeviceTest, EveryByteValueCrossesBothWaysExactlyOnce) {
     }
 }
 
-// A server that goes while the port is still being set up (its answers can
-// take seconds) is reported once the port watches its events.
-TEST(NetworkSerialDeviceOpenTest, AConnectionLostBeforeEventsAreWatchedIsStillReported) {
+// What a server sends, and its going, while the port is still being set up
+// (its answers can take seconds) are reported once the port watches events.
+TEST(NetworkSerialDeviceOpenTest, WhatHappensBeforeEventsAreWatchedIsStillReported) {
     FileDescriptor listener(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -154,7 +152,10 @@ TEST(NetworkSerialDeviceOpenTest, AConnectionLostBeforeEventsAreWatchedIsStillRe
     const auto device = NetworkSerialDevice::Open(
         *ParseDeviceAddress("tcp://127.0.0.1:" + std::to_string(ntohs(address.sin_port))), failure);
     ASSERT_TRUE(device) << failure;
-    FileDescriptor(::accept(listener.Get(), nullptr, nullptr)).Reset();
+    {
+        const FileDescriptor server(::accept(listener.Get(), nullptr, nullptr));
+        ASSERT_EQ(::write(server.Get(), "%\n", 2), 2);
+    }
     std::this_thread::sleep_for(200ms);
     ASSERT_EQ(device->SetEventMask(CommEventBit::EV_RXCHAR | CommEventBit::EV_ERR), 0);
     auto waited = std::async(std::launch::async, [&] {
@@ -166,7 +167,11 @@ TEST(NetworkSerialDeviceOpenTest, AConnectionLostBeforeEventsAreWatchedIsStillRe
         device->CancelWait();
         ADD_FAILURE() << "the lost connection was never reported";
     }
-    EXPECT_EQ(waited.get(), CommEventBit::EV_ERR);
+    EXPECT_EQ(waited.get(), CommEventBit::EV_RXCHAR | CommEventBit::EV_ERR);
+    std::array<char, 8> buffer{};
+    std::size_t read = 0;
+    ASSERT_EQ(device->Read(buffer.data(), buffer.size(), read), 0);
+    EXPECT_EQ(std::string(buffer.data(), read), "%\n");
     std::uint32_t errors = 0;
     ComStat stat;
     ASSERT_EQ(device->ClearError(errors, stat), 0);
