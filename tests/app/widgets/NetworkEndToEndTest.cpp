@@ -119,14 +119,18 @@ TEST_F(NetworkEndToEndTest, RawTcpSendsByteExactThroughTheServerAndToAListeningC
             std::vector<std::string> args = control;
             args.insert(args.end(), {"--listen", "tcp:0", "--out", machineFolder_.Path()});
             machine = std::make_unique<MachineProcess>(args, machineFolder_.File("listen.log"));
-            std::smatch port;
+            std::string port;
             ASSERT_TRUE(PumpUntil(
                 [&] {
                     const std::string log = machine->Output();
-                    return std::regex_search(log, port, std::regex("listening on tcp:([0-9]+)"));
+                    std::smatch found;
+                    if (std::regex_search(log, found, std::regex("listening on tcp:([0-9]+)"))) {
+                        port = found[1].str();
+                    }
+                    return !port.empty();
                 },
                 5s));
-            address = "tcp://127.0.0.1:" + port[1].str();
+            address = "tcp://127.0.0.1:" + port;
         } else {
             machine = StartControl(control);
         }
