@@ -23,6 +23,8 @@ struct ActiveSettings {
     std::string DefaultDir;
     std::string DefaultFileFilter = "*";
     std::string DefaultExt = ".nc";
+
+    bool operator==(const ActiveSettings&) const = default;
 };
 
 } // namespace feedrail

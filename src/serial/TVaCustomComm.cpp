@@ -4,6 +4,7 @@
 #include "serial/device/DeviceAddress.h"
 #include "serial/device/DevicePath.h"
 #include "serial/device/NetworkSerialDevice.h"
+#include "serial/device/PortHolder.h"
 #include "serial/device/PortPermission.h"
 #include "serial/device/PosixSerialDevice.h"
 
@@ -204,6 +205,14 @@ std::uint32_t TVaCustomComm::SettingsFlags() const {
 
 void TVaCustomComm::ThrowOpenFailure(const std::string& name, const std::string& path,
                                      int error) const {
+    // A port another program holds says which one, so that the operator
+    // knows whether to stop it or choose another port.
+    if (error == EBUSY) {
+        if (const auto holder = FindPortHolder(path)) {
+            throw EVaCommError(PortTitle(name) + " is used by " + holder->Program + ", process " +
+                               std::to_string(holder->Process));
+        }
+    }
     const bool byPath = nameByDevice_;
     const std::string message =
         byPath ? "Can't open device " + name + ": " + std::strerror(error)

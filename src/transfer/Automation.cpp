@@ -107,11 +107,30 @@ void Automation::Take(char character) {
     }
 }
 
+std::optional<Automation::Collected> Automation::Collecting() const {
+    if (!collector_.Collecting()) {
+        return std::nullopt;
+    }
+    return Collected{filer_.NumberSoFar().value_or(""), filer_.LinesSoFar()};
+}
+
+void Automation::Abandon(const std::string& reason) {
+    if (answerPending_) {
+        NotAnswered("abandoned: " + reason);
+    }
+    abandonReason_ = reason;
+    Pause();
+    abandonReason_.clear();
+}
+
 bool Automation::Log(TransferRecord record) {
+    record.Machine = machine_;
+    if (recorded_) {
+        recorded_(record);
+    }
     if (!automation_.TransferLog) {
         return true;
     }
-    record.Machine = machine_;
     const std::string path = state_.ProgramDir + std::string(TransferLogName);
     if (const int error = AppendTransferLog(path, TransferLogLine(record, now_()))) {
         hosts_.Status.ShowStatus("Cannot write " + path + ": " + std::strerror(error));
@@ -151,7 +170,8 @@ void Automation::Filed(FiledProgram program) {
                           program.Bytes,
                           "completed"};
     if (program.Ending == ProgramSink::Ending::Interrupted) {
-        record.Result = "incomplete";
+        record.Result =
+            abandonReason_.empty() ? "incomplete" : "incomplete: abandoned, " + abandonReason_;
     } else if (program.Ending == ProgramSink::Ending::TooLong) {
         record.Result = "incomplete: longer than MaxProgramBytes (" +
                         std::to_string(automation_.MaxProgramBytes) + " bytes)";

@@ -16,6 +16,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -68,6 +69,22 @@ public:
     // How long an answer under Xon/Xoff waits for the machine's XON.
     static constexpr std::chrono::seconds AnswerXonTimeout{60};
 
+    // What the machine punches now: the program's number once known, and
+    // its lines so far; nothing between programs.
+    struct Collected {
+        std::string Number;
+        std::uint64_t Lines = 0;
+    };
+    std::optional<Collected> Collecting() const;
+    // The automation ends for good (the service stops): a request waiting
+    // for its XON and a program begun are logged as abandoned, `reason`
+    // saying why; the program is kept as incomplete.
+    void Abandon(const std::string& reason);
+    // Called with every transfer as it ends, whether the log is kept or not.
+    void OnRecord(std::function<void(const TransferRecord&)> recorded) {
+        recorded_ = std::move(recorded);
+    }
+
     // Adds the transfer to the log when the machine keeps one.
     // Whether it could (the status line says why not).
     bool Log(TransferRecord record);
@@ -106,6 +123,8 @@ private:
     bool answerHeld_ = false;
     std::string answerNumber_;
     std::string answerPath_;
+    std::string abandonReason_;
+    std::function<void(const TransferRecord&)> recorded_;
     ProgramFiler filer_;
     ProgramCollector collector_;
 };

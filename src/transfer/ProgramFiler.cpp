@@ -197,6 +197,10 @@ void ProgramFiler::ProgramEnds(Ending ending) {
     filed_(std::move(filed));
 }
 
+std::optional<std::string> ProgramFiler::NumberSoFar() const {
+    return ProgramNumber(TextLines(head_));
+}
+
 std::string ProgramFiler::Name(const FiledProgram& filed) const {
     std::string name = ProgramNumber(TextLines(head_)).value_or(UnnumberedName(now_()));
     if (filed.Ending != Ending::Complete) {

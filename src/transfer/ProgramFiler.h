@@ -53,6 +53,11 @@ public:
     void ProgramText(std::string_view text) override;
     void ProgramEnds(Ending ending) override;
 
+    // The program being filed: its lines so far, and its number once its
+    // first lines have shown it.
+    std::uint64_t LinesSoFar() const { return lines_; }
+    std::optional<std::string> NumberSoFar() const;
+
     // A request is no longer than this.
     static constexpr std::size_t RequestBytes = 4096;
 

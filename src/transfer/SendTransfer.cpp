@@ -68,10 +68,18 @@ void SendTransfer::MachineDeclined() {
 }
 
 void SendTransfer::LineLost(std::string status) {
+    EndNow({std::move(status), "line lost", true});
+}
+
+void SendTransfer::Abandon(std::string status, std::string result) {
+    EndNow({std::move(status), std::move(result), false});
+}
+
+void SendTransfer::EndNow(Ending ending) {
     if (!session_.Sending()) {
         return;
     }
-    lostStatus_ = std::move(status);
+    ending_ = std::move(ending);
     if (running_) {
         // The loop ends at its next look.
         state_.CancelRequested = true;
@@ -146,8 +154,8 @@ void SendTransfer::SendLines() {
     const int lines = editor_.EditorLineCount();
     for (int line = 1; line <= lines; ++line) {
         if (LineStart() == Gate::Cancelled) {
-            // A line gone takes no trailer.
-            if (!lostStatus_.empty()) {
+            // A send ended from outside takes no trailer.
+            if (ending_) {
                 Cancelled();
                 return;
             }
@@ -263,17 +271,18 @@ void SendTransfer::Finish(const char* result) {
     }
     Progress(state_.LinesSent, editor_.EditorLineCount(), true);
     status_.ShowStatus("Finished Send");
+    ending_.reset();
     Ended(result);
     session_.TransferEnded();
 }
 
 void SendTransfer::Cancelled() {
-    if (port_.Active() && lostStatus_.empty()) {
+    const std::optional<Ending> ending = std::exchange(ending_, std::nullopt);
+    if (port_.Active() && !(ending && ending->LineGone)) {
         port_.PurgeWrite();
     }
-    const bool lost = !lostStatus_.empty();
-    status_.ShowStatus(lost ? std::exchange(lostStatus_, {}) : "Send Cancelled");
-    Ended(lost ? "line lost" : "cancelled");
+    status_.ShowStatus(ending ? ending->Status : "Send Cancelled");
+    Ended(ending ? ending->Result : "cancelled");
     session_.TransferEnded();
 }
 

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace feedrail {
@@ -52,6 +53,9 @@ public:
     void MachineDeclined();
     // The device went: the send ends at once, `status` saying why.
     void LineLost(std::string status);
+    // The send ends at once for another reason (the service stops): what the
+    // driver still holds is dropped, `result` goes to the transfer log.
+    void Abandon(std::string status, std::string result);
     void Comm1Cts();
 
     // Whether the send loop is running now.
@@ -92,8 +96,15 @@ private:
     bool running_ = false;
     std::uint64_t bytesSent_ = 0;
     std::function<void(TransferRecord)> ended_;
-    // Set when the device went in the middle of the send.
-    std::string lostStatus_;
+    // Set when the send is ended from outside: the device went, or the
+    // service stops.
+    struct Ending {
+        std::string Status;
+        std::string Result;
+        bool LineGone = false;
+    };
+    std::optional<Ending> ending_;
+    void EndNow(Ending ending);
 };
 
 } // namespace feedrail

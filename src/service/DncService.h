@@ -1,0 +1,47 @@
+#pragma once
+
+#include "service/JournalLog.h"
+#include "service/ServedMachine.h"
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace feedrail {
+
+// Every machine of one DNC.ini whose Auto Receive or Remote Request is on,
+// served at once, each on its own thread, so that one machine's trouble
+// never delays another.
+class DncService {
+public:
+    DncService(std::string profileFolder, JournalLog& log);
+    ~DncService();
+    DncService(const DncService&) = delete;
+    DncService& operator=(const DncService&) = delete;
+
+    // Reads DNC.ini and serves what it says now: machines added are started,
+    // those removed or changed are stopped (and changed ones started anew),
+    // the others go on undisturbed. A DNC.ini that cannot be read leaves
+    // everything as it was and raises its error.
+    void Load();
+    // Stops every machine.
+    void Stop();
+    // One line per machine of DNC.ini, served or not, in file order.
+    std::string StatusText() const;
+
+private:
+    std::string profileFolder_;
+    JournalLog& log_;
+    mutable std::mutex mutex_;
+    // The machines of DNC.ini in file order, and those served by name.
+    std::vector<MachineConfig> configs_;
+    std::map<std::string, std::unique_ptr<ServedMachine>> served_;
+};
+
+// A machine's status line, its fields separated by tabs: "Mill 1<TAB>COM2
+// <TAB>listening<TAB>last: receive /nc/O1234.nc (240 lines): completed at ...".
+std::string MachineStatusLine(const MachineStatus& status);
+
+} // namespace feedrail

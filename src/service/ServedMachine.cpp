@@ -1,0 +1,254 @@
+#include "service/ServedMachine.h"
+
+#include "app/PortSetup.h"
+#include "common/LocalTime.h"
+#include "serial/EVaCommError.h"
+#include "serial/device/DevicePath.h"
+
+#include <cstring>
+#include <filesystem>
+#include <future>
+#include <stdexcept>
+
+namespace feedrail {
+namespace {
+
+using namespace std::chrono_literals;
+
+// How long a status request waits for a machine's own thread.
+constexpr auto StatusWait = 200ms;
+constexpr std::string_view StopReason = "the service stopped";
+
+// The window's status texts tell the operator of Esc; the journal has no
+// keyboard.
+std::string WithoutKeyHint(std::string text) {
+    for (const std::string_view hint : {" - press esc to cancel", "-press esc to cancel"}) {
+        if (const auto at = text.find(hint); at != std::string::npos) {
+            text.erase(at, hint.size());
+        }
+    }
+    return text;
+}
+
+std::string FileStem(const std::string& path) {
+    return std::filesystem::path(path).stem().string();
+}
+
+} // namespace
+
+ServedMachine::ServedMachine(std::string profileFolder, MachineConfig config, JournalLog& log)
+    : config_(std::move(config)), log_(log), port_(loop_, profileFolder),
+      send_(state_, config_.Settings, port_,
+            {.Status = *this,
+             .Keys = *this,
+             .Editor = program_,
+             .Ui = *this,
+             .Session = session_,
+             .Leader = [this] { return config_.Leader; }}),
+      receive_(state_, config_.Settings, port_,
+               {.Status = *this, .Editor = program_, .Ui = *this, .Session = session_}, send_),
+      automation_(state_, config_.Settings, port_, send_,
+                  {.Status = *this,
+                   .Ui = *this,
+                   .Session = session_,
+                   .Editor = program_,
+                   .ShowFiledProgram = [](const std::string&) {},
+                   .LoadFile = [this](const std::string& path) { return Answer(path); },
+                   .ShowError = [this](const std::string& text) { Log(JournalLog::Error, text); }}),
+      lineLoss_(port_, send_, receive_, automation_,
+                {.Status = warnings_, .Ui = *this, .Session = session_, .ReopenPort = [this] {
+                     OpenPort();
+                     session_.PortOpened();
+                 }}) {
+    state_.ProgramDir = std::move(profileFolder);
+    port_.SetMonitorEvents(AllCommEvents);
+    port_.SetFlowControl(fcNone);
+    port_.SetDTRControl(dtrDisable);
+    port_.SetRTSControl(rtsDisable);
+    port_.OnRxChar = [this](TVaCustomComm&, int count) {
+        automation_.Reading() ? automation_.Comm1RxChar(count) : receive_.Comm1RxChar(count);
+    };
+    port_.OnError = [this](TVaCustomComm&, int errors) { lineLoss_.Comm1Error(errors); };
+    port_.OnCts = [this](TVaCustomComm&) { send_.Comm1Cts(); };
+    send_.OnEnded([this](TransferRecord record) { automation_.Log(std::move(record)); });
+    automation_.OnRecord([this](const TransferRecord& record) { Recorded(record); });
+    automation_.Configure(config_.Machine, config_.Automation);
+    loop_.OnError([this](std::exception_ptr error) {
+        try {
+            std::rethrow_exception(error);
+        } catch (const std::exception& failure) {
+            Log(JournalLog::Error, failure.what());
+        }
+    });
+    ApplyProfileToPort(config_.Settings, port_);
+    portTitle_ = PortTitle(port_.GetDeviceName());
+    status_ = {config_.Machine, portTitle_, "starting", {}};
+}
+
+ServedMachine::~ServedMachine() {
+    Stop();
+}
+
+void ServedMachine::Start() {
+    thread_ = std::thread([this] { Serve(); });
+}
+
+void ServedMachine::Stop() {
+    if (!thread_.joinable()) {
+        return;
+    }
+    loop_.Post([this] { BeginStop(); });
+    thread_.join();
+}
+
+void ServedMachine::Serve() {
+    OpenPortUntilOpen();
+    loop_.Run();
+    Shutdown();
+}
+
+bool ServedMachine::OpenPort() {
+    ApplyProfileToPort(config_.Settings, port_);
+    try {
+        port_.Open();
+        SetHandshakeLines(config_.Settings.CommHandshake, port_);
+    } catch (const EVaCommError& error) {
+        if (port_.Active()) {
+            port_.Close();
+        }
+        openFailure_ = error.what();
+        return false;
+    }
+    openFailure_.clear();
+    Log(JournalLog::Info, portTitle_ + " Ready");
+    return true;
+}
+
+void ServedMachine::OpenPortUntilOpen() {
+    if (stopping_ || port_.Active()) {
+        return;
+    }
+    if (!OpenPort()) {
+        Log(JournalLog::Warning, openFailure_ + "; trying again every " +
+                                     std::to_string(RetryInterval.count()) + " seconds");
+        loop_.After(RetryInterval, [this] { OpenPortUntilOpen(); });
+    }
+    session_.PortOpened();
+}
+
+// A send in progress ends at its next byte; the rest ends once the loop has
+// returned from it.
+void ServedMachine::BeginStop() {
+    stopping_ = true;
+    send_.Abandon("Stopped: the service ends", "abandoned: " + std::string(StopReason));
+    loop_.Quit();
+}
+
+void ServedMachine::Shutdown() {
+    automation_.Abandon(std::string(StopReason));
+    try {
+        port_.Close();
+    } catch (const EVaCommError& error) {
+        Log(JournalLog::Warning, error.what());
+    }
+    const std::lock_guard lock(statusMutex_);
+    status_.State = "stopped";
+}
+
+bool ServedMachine::Answer(const std::string& path) {
+    if (const int error = program_.Load(path)) {
+        Log(JournalLog::Error, "Cannot read " + path + ": " + std::strerror(error));
+        return false;
+    }
+    state_.CurrentFile = path;
+    return true;
+}
+
+void ServedMachine::Recorded(const TransferRecord& record) {
+    std::string text = record.Direction + " " + record.File;
+    if (record.Lines > 0) {
+        text += " (" + std::to_string(record.Lines) + " lines)";
+    }
+    text += ": " + record.Result + " at " +
+            LocalTimeText(std::chrono::system_clock::now(), "%Y-%m-%d %H:%M:%S");
+    const std::lock_guard lock(statusMutex_);
+    status_.LastTransfer = std::move(text);
+}
+
+void ServedMachine::ShowStatus(const std::string& text) {
+    Log(JournalLog::Info, WithoutKeyHint(text));
+}
+
+void ServedMachine::Warnings::ShowStatus(const std::string& text) {
+    machine_.Log(JournalLog::Warning, text);
+}
+
+// A message repeated (a port tried again and again) is written once.
+void ServedMachine::Log(JournalLog::Priority priority, const std::string& text) {
+    if (text.empty() || text == " " || text == lastLogged_) {
+        return;
+    }
+    lastLogged_ = text;
+    log_.Write(priority, config_.Machine + ": " + text);
+}
+
+bool ServedMachine::EscapePressed() {
+    loop_.RunPending();
+    return stopping_;
+}
+
+void ServedMachine::Idle(std::chrono::milliseconds time) {
+    loop_.RunFor(time);
+}
+
+void ServedMachine::Defer(std::function<void()> work) {
+    loop_.Defer(std::move(work));
+}
+
+void ServedMachine::After(std::chrono::milliseconds time, std::function<void()> work) {
+    loop_.After(time, std::move(work));
+}
+
+void ServedMachine::ArmCommOpenTimer() {
+    throw std::logic_error("the service starts no transfer of its own: nothing reopens the port");
+}
+
+MachineStatus ServedMachine::Status() const {
+    auto answer = std::make_shared<std::promise<MachineStatus>>();
+    std::future<MachineStatus> status = answer->get_future();
+    loop_.Post([this, answer] { answer->set_value(Snapshot()); });
+    if (status.wait_for(StatusWait) == std::future_status::ready) {
+        return status.get();
+    }
+    const std::lock_guard lock(statusMutex_);
+    return status_;
+}
+
+MachineStatus ServedMachine::Snapshot() const {
+    const std::lock_guard lock(statusMutex_);
+    status_.State = State();
+    return status_;
+}
+
+std::string ServedMachine::State() const {
+    if (stopping_) {
+        return "stopping";
+    }
+    if (!port_.Active()) {
+        return "port gone and retrying" + (openFailure_.empty() ? "" : ": " + openFailure_);
+    }
+    if (session_.Sending()) {
+        return "sending " + FileStem(program_.Path()) + " " +
+               std::to_string(program_.PercentSent()) + " %";
+    }
+    if (const auto collected = automation_.Collecting()) {
+        return "receiving " + (collected->Number.empty() ? "" : collected->Number + " ") +
+               std::to_string(collected->Lines) + " lines";
+    }
+    if (automation_.Reading() && !automation_.Listening()) {
+        return "waiting for the machine's XON to send " + FileStem(program_.Path());
+    }
+    return automation_.Listening() ? "listening" : "idle";
+}
+
+} // namespace feedrail

@@ -1,0 +1,117 @@
+#pragma once
+
+#include "serial/TVaComm.h"
+#include "service/JournalLog.h"
+#include "service/MachineConfig.h"
+#include "service/ServedProgram.h"
+#include "service/WorkLoop.h"
+#include "session/KeyPoll.h"
+#include "session/RunState.h"
+#include "session/StatusLine.h"
+#include "session/TransferSession.h"
+#include "session/UiHandOver.h"
+#include "transfer/Automation.h"
+#include "transfer/LineLoss.h"
+#include "transfer/ReceiveTransfer.h"
+#include "transfer/SendTransfer.h"
+
+#include <chrono>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace feedrail {
+
+// What `feedrail-dnc status` shows of one machine.
+struct MachineStatus {
+    std::string Machine;
+    std::string Port;
+    // "listening", "receiving O1234 240 lines", "sending O5678 40 %",
+    // "port gone and retrying: ...", "disabled".
+    std::string State;
+    // The last transfer and its result; empty before the first.
+    std::string LastTransfer;
+};
+
+// One machine served without a window, on a thread of its own: its port
+// opened and listened to, punched programs filed and requests answered from
+// their files by the same Automation, SendTransfer and LineLoss the window
+// uses. A port that cannot be opened is tried again every 2 seconds.
+class ServedMachine : StatusLine, KeyPoll, UiHandOver {
+public:
+    ServedMachine(std::string profileFolder, MachineConfig config, JournalLog& log);
+    ~ServedMachine() override;
+    ServedMachine(const ServedMachine&) = delete;
+    ServedMachine& operator=(const ServedMachine&) = delete;
+
+    const MachineConfig& Config() const { return config_; }
+    void Start();
+    // Ends the service of the machine: a transfer under way is logged as
+    // abandoned, a program begun is kept as an incomplete file, the port is
+    // closed. Returns when all is done.
+    void Stop();
+    // Any thread; a machine too busy to answer at once shows its last state.
+    MachineStatus Status() const;
+
+    static constexpr std::chrono::seconds RetryInterval{2};
+
+private:
+    // StatusLine
+    void ShowStatus(const std::string& text) override;
+    void ShowProgress(const std::string&) override {}
+    // KeyPoll: the service has no keyboard; its stop is the one Esc.
+    bool EscapePressed() override;
+    void Idle(std::chrono::milliseconds time) override;
+    void ForgetEscape() override {}
+    // UiHandOver
+    void Defer(std::function<void()> work) override;
+    void After(std::chrono::milliseconds time, std::function<void()> work) override;
+    void ArmCommOpenTimer() override;
+
+    void Serve();
+    // Opens the port as the window's port-open tick does; whether it opened.
+    bool OpenPort();
+    // OpenPort, and again every RetryInterval until it opens.
+    void OpenPortUntilOpen();
+    void BeginStop();
+    void Shutdown();
+    bool Answer(const std::string& path);
+    void Recorded(const TransferRecord& record);
+    void Log(JournalLog::Priority priority, const std::string& text);
+    MachineStatus Snapshot() const;
+    std::string State() const;
+
+    // The line-loss messages go to the journal as warnings.
+    class Warnings : public StatusLine {
+    public:
+        explicit Warnings(ServedMachine& machine) : machine_(machine) {}
+        void ShowStatus(const std::string& text) override;
+        void ShowProgress(const std::string&) override {}
+
+    private:
+        ServedMachine& machine_;
+    };
+
+    MachineConfig config_;
+    JournalLog& log_;
+    mutable WorkLoop loop_;
+    RunState state_;
+    TransferSession session_{state_};
+    ServedProgram program_;
+    TVaComm port_;
+    Warnings warnings_{*this};
+    SendTransfer send_;
+    ReceiveTransfer receive_;
+    Automation automation_;
+    LineLoss lineLoss_;
+    std::string portTitle_;
+    bool stopping_ = false;
+    std::string lastLogged_;
+    std::string openFailure_;
+    std::thread thread_;
+
+    mutable std::mutex statusMutex_;
+    mutable MachineStatus status_;
+};
+
+} // namespace feedrail

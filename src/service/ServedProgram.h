@@ -1,0 +1,37 @@
+#pragma once
+
+#include "service/ProgramFileLines.h"
+#include "session/EditorLines.h"
+
+#include <string>
+
+namespace feedrail {
+
+// The program a served machine asked for, as the send reads it: lines
+// streamed from its file in place of the window's editor, and the line being
+// sent for the status. Nothing is ever typed, received or renumbered into it.
+class ServedProgram : public EditorLines {
+public:
+    // 0, or the errno of the failure.
+    int Load(const std::string& path);
+    const std::string& Path() const { return lines_.Path(); }
+    // How far the send has come, in percent of its lines.
+    int PercentSent() const;
+
+    std::string GetEditorLine(int line) const override;
+    int EditorLineCount() const override { return lines_.Count(); }
+    void HighlightEditorLine(int line) override { sending_ = line; }
+    bool EditorModified() const override { return false; }
+    void SetEditorLines(int first, const std::vector<std::string>& lines) override;
+    void BeginUndoStep() override;
+    void EndUndoStep() override;
+    void AppendReceivedLine(const std::string& text) override;
+    void ClearEditorAndFileName() override;
+
+private:
+    // Reading moves the file's place, which the send's const view hides.
+    mutable ProgramFileLines lines_;
+    int sending_ = 0;
+};
+
+} // namespace feedrail

@@ -1,0 +1,278 @@
+#include "service/StatusSocket.h"
+#include "support/ChildProcess.h"
+#include "support/MachineProcess.h"
+#include "support/TempFolder.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <gtest/gtest.h>
+#include <map>
+#include <memory>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace feedrail {
+namespace {
+
+using namespace std::chrono_literals;
+using test::ReadFile;
+using test::WriteFile;
+
+bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(20ms);
+    }
+    return true;
+}
+
+// A program of `lines` numbered blocks.
+std::string Program(const std::string& number, int lines) {
+    std::string text = "%\n" + number + "\n";
+    for (int line = 1; line <= lines; ++line) {
+        text += "N" + std::to_string(line) + " G1 X" + std::to_string(line) + " F200\n";
+    }
+    return text + "M30\n%\n";
+}
+
+// feedrail-dnc serving machines M1.. on com1.. of a profile folder, each the
+// simulated control on a pseudo-terminal.
+class DncServiceEndToEndTest : public ::testing::Test {
+protected:
+    DncServiceEndToEndTest() {
+        // The status socket of this test's service, apart from any other.
+        ::setenv("XDG_RUNTIME_DIR", folder_.Path().c_str(), 1);
+        std::filesystem::create_directories(programs_);
+    }
+
+    static std::string Machine(int number) { return "M" + std::to_string(number); }
+
+    std::string Received(int number) const { return folder_.File("received/" + Machine(number)); }
+
+    std::string MachineFolder(int number) const {
+        const std::string folder = machines_.File(Machine(number));
+        std::filesystem::create_directories(folder);
+        return folder;
+    }
+
+    void WriteProfiles(int count, const std::string& extra = {}) {
+        std::string profiles;
+        for (int number = 1; number <= count; ++number) {
+            std::filesystem::create_directories(Received(number));
+            profiles +=
+                "[" + Machine(number) + "]\nCommPort=" + std::to_string(number) +
+                "\nCommBaudRate=9600\nCommHandshake=0\nPunchType=1\nDefaultDir=" + programs_ +
+                "/\nAutoReceive=1\nReceiveDir=" + Received(number) +
+                "/\nRemoteRequest=1\nTransferLog=1\n";
+        }
+        WriteFile(folder_.File("DNC.ini"), profiles + extra);
+    }
+
+    std::unique_ptr<test::MachineProcess> StartMachine(int number, std::vector<std::string> args) {
+        const std::string folder = MachineFolder(number);
+        args.insert(args.end(), {"--link", folder_.File("com" + std::to_string(number)), "--out",
+                                 folder, "--code", "ascii", "--cps", "960"});
+        return std::make_unique<test::MachineProcess>(args, folder + "/machine.log",
+                                                      folder_.File("com" + std::to_string(number)));
+    }
+
+    // A control whose operator presses Punch with `program` loaded.
+    std::unique_ptr<test::MachineProcess> StartPuncher(int number, const std::string& program,
+                                                       std::vector<std::string> args = {}) {
+        const std::string file = MachineFolder(number) + "/punch.nc";
+        WriteFile(file, program);
+        args.insert(args.begin(), {"--punch-on-enter", file});
+        return StartMachine(number, args);
+    }
+
+    void StartService() {
+        service_ = std::make_unique<test::ChildProcess>(
+            FEEDRAIL_DNC_TOOL, std::vector<std::string>{"--profiles", folder_.Path() + "/"},
+            folder_.File("service.log"));
+    }
+
+    // Each machine's status line, by machine.
+    std::map<std::string, std::string> Status() const {
+        std::map<std::string, std::string> lines;
+        try {
+            std::istringstream text(AskStatus(StatusSocketPath(folder_.Path() + "/")));
+            for (std::string line; std::getline(text, line);) {
+                lines[line.substr(0, line.find('\t'))] = line;
+            }
+        } catch (const std::exception&) {
+            // Not answering yet.
+        }
+        return lines;
+    }
+
+    bool Listening(int count) const {
+        const auto status = Status();
+        for (int number = 1; number <= count; ++number) {
+            const auto line = status.find(Machine(number));
+            if (line == status.end() || line->second.find("\tlistening") == std::string::npos) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    std::string Journal() const { return service_ ? service_->Output() : std::string(); }
+
+    std::string Log() const { return ReadFile(folder_.File("feedrail-transfers.log")); }
+
+    test::TempFolder folder_;
+    test::TempFolder machines_;
+    std::string programs_ = folder_.File("programs");
+    std::unique_ptr<test::ChildProcess> service_;
+};
+
+// Three controls punch while a fourth asks for a program: every program is
+// filed whole under its own machine, the answer arrives byte for byte, and
+// the status names what each did.
+TEST_F(DncServiceEndToEndTest, FourControlsPunchAndRequestAtOnce) {
+    WriteProfiles(4, "[Spare]\nCommPort=9\n");
+    const std::string answer = Program("O4000", 120);
+    WriteFile(programs_ + "/O4000.nc", answer);
+    std::vector<std::unique_ptr<test::MachineProcess>> punchers;
+    for (int number = 1; number <= 3; ++number) {
+        punchers.push_back(StartPuncher(number, Program("O100" + std::to_string(number), 60)));
+    }
+    const auto requester = StartMachine(4, {"request", "O4000", "--start-after", "600000"});
+    StartService();
+    ASSERT_TRUE(WaitFor([&] { return Listening(4); }, 10s)) << Journal();
+
+    for (const auto& puncher : punchers) {
+        puncher->Type("\n");
+    }
+    requester->Type("\n");
+    for (int number = 1; number <= 3; ++number) {
+        const std::string path = Received(number) + "/O100" + std::to_string(number) + ".nc";
+        EXPECT_TRUE(WaitFor([&] { return std::filesystem::exists(path); }, 20s)) << Journal();
+        EXPECT_EQ(ReadFile(path), Program("O100" + std::to_string(number), 60));
+    }
+    EXPECT_TRUE(WaitFor([&] { return requester->Wait(0ms).has_value(); }, 20s));
+    EXPECT_EQ(ReadFile(MachineFolder(4) + "/O4000.nc"), answer) << requester->Output();
+
+    const auto status = Status();
+    ASSERT_EQ(status.size(), 5u) << Journal();
+    EXPECT_TRUE(std::regex_search(status.at("M1"),
+                                  std::regex("^M1\tCOM1\tlistening\tlast: receive " + Received(1) +
+                                             "/O1001.nc \\(64 lines\\): completed at 20")))
+        << status.at("M1");
+    EXPECT_NE(status.at("M4").find("last: "), std::string::npos) << status.at("M4");
+    EXPECT_EQ(status.at("Spare"), "Spare\tCOM9\tdisabled");
+    const std::string log = Log();
+    EXPECT_NE(log.find("\tM4\tsend\t" + programs_ + "/O4000.nc\t"), std::string::npos) << log;
+    for (int number = 1; number <= 3; ++number) {
+        EXPECT_NE(log.find("\tM" + std::to_string(number) + "\treceive\t"), std::string::npos);
+    }
+}
+
+// A control switched off in the middle disturbs no other; once it is back
+// its programs are filed again.
+TEST_F(DncServiceEndToEndTest, AControlThatGoesIsServedAgainWhenItReturnsAndNoOtherWaits) {
+    WriteProfiles(2);
+    const std::string program = Program("O2001", 150);
+    const auto first = StartPuncher(1, program);
+    auto second = StartPuncher(2, Program("O2002", 5));
+    StartService();
+    ASSERT_TRUE(WaitFor([&] { return Listening(2); }, 10s)) << Journal();
+
+    first->Type("\n");
+    second->Signal(SIGKILL);
+    second->Wait(5s);
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            const auto status = Status();
+            return status.contains("M2") &&
+                   status.at("M2").find("\tport gone and retrying") != std::string::npos;
+        },
+        10s))
+        << Journal();
+    const std::string path = Received(1) + "/O2001.nc";
+    EXPECT_TRUE(WaitFor([&] { return std::filesystem::exists(path); }, 20s)) << Journal();
+    EXPECT_EQ(ReadFile(path), program);
+
+    second = StartPuncher(2, Program("O2002", 5));
+    ASSERT_TRUE(WaitFor([&] { return Listening(2); }, 10s)) << Journal();
+    second->Type("\n");
+    const std::string again = Received(2) + "/O2002.nc";
+    EXPECT_TRUE(WaitFor([&] { return std::filesystem::exists(again); }, 10s)) << Journal();
+    EXPECT_EQ(ReadFile(again), Program("O2002", 5));
+    EXPECT_NE(Journal().find("<4>M2: The port "), std::string::npos) << Journal();
+}
+
+// A machine added to DNC.ini is served after SIGHUP; the one served before
+// goes on without its port being opened again.
+TEST_F(DncServiceEndToEndTest, SighupServesAMachineAddedWithoutStoppingTheOthers) {
+    WriteProfiles(1);
+    const auto first = StartPuncher(1, Program("O3001", 5));
+    const auto second = StartPuncher(2, Program("O3002", 5));
+    StartService();
+    ASSERT_TRUE(WaitFor([&] { return Listening(1); }, 10s)) << Journal();
+    EXPECT_FALSE(Status().contains("M2"));
+
+    WriteProfiles(2);
+    ::kill(service_->Pid(), SIGHUP);
+    ASSERT_TRUE(WaitFor([&] { return Listening(2); }, 10s)) << Journal();
+    second->Type("\n");
+    const std::string path = Received(2) + "/O3002.nc";
+    EXPECT_TRUE(WaitFor([&] { return std::filesystem::exists(path); }, 10s)) << Journal();
+    EXPECT_EQ(ReadFile(path), Program("O3002", 5));
+    const std::string journal = Journal();
+    EXPECT_EQ(journal.find("M1: COM1 Ready"), journal.rfind("M1: COM1 Ready")) << journal;
+}
+
+// SIGTERM while one control punches and another is being answered: the
+// service ends at once, the program begun is kept as incomplete, and both
+// transfers are logged as abandoned.
+TEST_F(DncServiceEndToEndTest, SigtermKeepsWhatCameAndLogsTheTransfersAbandoned) {
+    WriteProfiles(2);
+    WriteFile(programs_ + "/O5000.nc", Program("O5000", 400));
+    const auto puncher = StartPuncher(1, Program("O5001", 400));
+    const auto requester = StartMachine(2, {"request", "O5000", "--start-after", "600000"});
+    StartService();
+    ASSERT_TRUE(WaitFor([&] { return Listening(2); }, 10s)) << Journal();
+    puncher->Type("\n");
+    requester->Type("\n");
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            const auto status = Status();
+            return status.contains("M2") && status.contains("M1") &&
+                   status.at("M1").find("\treceiving O5001 ") != std::string::npos &&
+                   status.at("M2").find("\tsending O5000 ") != std::string::npos;
+        },
+        10s))
+        << Journal();
+
+    service_->Stop(10s);
+    EXPECT_FALSE(service_->Running());
+    const std::string journal = Journal();
+    EXPECT_NE(journal.find("<5>stopped"), std::string::npos) << journal;
+    std::string incomplete;
+    for (const auto& entry : std::filesystem::directory_iterator(Received(1))) {
+        incomplete = entry.path().filename().string();
+    }
+    EXPECT_TRUE(incomplete.starts_with("O5001-incomplete-")) << incomplete;
+    const std::string kept = ReadFile(Received(1) + "/" + incomplete);
+    EXPECT_TRUE(Program("O5001", 400).starts_with(kept)) << "what came, as it came";
+    const std::string log = Log();
+    EXPECT_NE(log.find("\tM1\treceive\t" + Received(1) + "/" + incomplete), std::string::npos)
+        << log;
+    EXPECT_NE(log.find("\tincomplete: abandoned, the service stopped\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("\tM2\tsend\t" + programs_ + "/O5000.nc\t"), std::string::npos) << log;
+    EXPECT_NE(log.find("\tabandoned: the service stopped\n"), std::string::npos) << log;
+    EXPECT_FALSE(std::filesystem::exists(StatusSocketPath(folder_.Path() + "/")));
+}
+
+} // namespace
+} // namespace feedrail

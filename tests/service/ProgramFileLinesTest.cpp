@@ -1,0 +1,65 @@
+#include "service/ProgramFileLines.h"
+
+#include "support/TempFolder.h"
+
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+namespace feedrail {
+namespace {
+
+std::vector<std::string> AllLines(ProgramFileLines& file) {
+    std::vector<std::string> lines;
+    for (int line = 1; line <= file.Count(); ++line) {
+        lines.push_back(file.Line(line));
+    }
+    return lines;
+}
+
+// A requested program is sent from its file with the lines the editor would
+// have shown, whatever its line ends and wherever a read piece ends.
+TEST(ProgramFileLinesTest, LinesEndAsInTheEditor) {
+    const std::string longLine(70000, 'X');
+    const std::string atPiece(64 * 1024 - 1, 'Y');
+    const struct {
+        const char* name;
+        std::string content;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"LF", "%\nO1\nM30\n%\n", {"%", "O1", "M30", "%"}},
+        {"CR LF", "%\r\nO1\r\n%\r\n", {"%", "O1", "%"}},
+        {"CR alone", "%\rO1\r%", {"%", "O1", "%"}},
+        {"no end at the end", "%\nO1", {"%", "O1"}},
+        {"empty lines kept", "%\n\nO1\n\n", {"%", "", "O1", ""}},
+        {"empty file", "", {}},
+        {"one line end", "\n", {""}},
+        {"a line longer than a piece", "%\n" + longLine + "\n%\n", {"%", longLine, "%"}},
+        {"CR LF split between pieces", atPiece + "\r\nO2\n", {atPiece, "O2"}},
+        {"bytes kept as they are", std::string("G1\0X\xff\n", 6), {std::string("G1\0X\xff", 5)}},
+    };
+    test::TempFolder folder;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = folder.File("O1.nc");
+        test::WriteFile(path, c.content);
+        ProgramFileLines file;
+        ASSERT_EQ(file.Open(path), 0);
+        EXPECT_EQ(file.Count(), static_cast<int>(c.lines.size()));
+        EXPECT_EQ(AllLines(file), c.lines);
+        if (!c.lines.empty()) {
+            EXPECT_EQ(file.Line(1), c.lines.front()) << "an earlier line reads the file again";
+        }
+    }
+}
+
+TEST(ProgramFileLinesTest, WhatIsNoRegularFileIsRefused) {
+    test::TempFolder folder;
+    ProgramFileLines file;
+    EXPECT_EQ(file.Open(folder.File("missing.nc")), ENOENT);
+    EXPECT_NE(file.Open(folder.Path()), 0);
+    EXPECT_EQ(file.Count(), 0);
+}
+
+} // namespace
+} // namespace feedrail
