@@ -1,4 +1,6 @@
 #include "app/widgets/EndToEndFixture.h"
+#include "service/StatusSocket.h"
+#include "support/ChildProcess.h"
 
 #include <filesystem>
 #include <regex>
@@ -171,6 +173,37 @@ TEST_F(AutomationEndToEndTest, ARequestForAMissingProgramSendsNothing) {
     const std::vector<std::string> log = LogLines();
     ASSERT_EQ(log.size(), 1u);
     EXPECT_EQ(WithoutTime(log[0]), "Mill\trequest\tO4711\t0 lines\t0 bytes\tnot found");
+}
+
+// A machine the service serves: the window cannot take its port and says
+// who has it, and the service goes on listening undisturbed.
+TEST_F(AutomationEndToEndTest, APortTheServiceHoldsIsRefusedNamingTheService) {
+    ::setenv("XDG_RUNTIME_DIR", folder_.Path().c_str(), 1);
+    WriteFile(machineFolder_.File("punch.nc"), Bracket);
+    const auto machine = StartMachine(
+        {"--punch-on-enter", machineFolder_.File("punch.nc"), "--code", "ascii", "--cps", "2000"});
+    WriteFile(folder_.File("DNC.ini"),
+              "[Mill]\nCommPort=2\n" + Profile("AutoReceive=1\nReceiveDir=" + received_ + "\n"));
+    test::ChildProcess service(FEEDRAIL_DNC_TOOL, {"--profiles", folder_.Path() + "/"},
+                               folder_.File("service.log"));
+    const auto status = [&] {
+        try {
+            return AskStatus(StatusSocketPath(folder_.Path() + "/"));
+        } catch (const std::exception&) {
+            return std::string();
+        }
+    };
+    ASSERT_TRUE(PumpUntil([&] { return status().starts_with("Mill\tCOM2\tlistening"); }, 10s))
+        << service.Output();
+
+    window_ = std::make_unique<Tpunch_d>(folder_.Path() + "/", messages_);
+    const QString refused =
+        "COM2 is used by feedrail-dnc, process " + QString::number(service.Pid());
+    EXPECT_TRUE(PumpUntil([&] { return Status() == refused; }, 5s)) << Status().toStdString();
+    EXPECT_FALSE(window_->Comm1().Active());
+    machine->Type("\n");
+    EXPECT_TRUE(PumpUntil([&] { return std::filesystem::exists(received_ + "/O1000.nc"); }, 10s))
+        << service.Output();
 }
 
 } // namespace
