@@ -16,6 +16,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -42,7 +43,10 @@ constexpr const char* Usage =
     "         [--leader N] [--trailer N] [--cps N] [--start-after MS] [--punch-on-enter FILE]\n"
     "--listen serves the line on 127.0.0.1 (loopback only; PORT 0 picks a free port)\n"
     "to one client at a time, as a raw TCP device server, and prints\n"
-    "\"listening on tcp:PORT\".\n";
+    "\"listening on tcp:PORT\".\n"
+    "While it receives, each line typed on standard input is a key: an empty line\n"
+    "punches (the --punch-on-enter file, or the request), \"request O<number>\"\n"
+    "asks for that program and holds the next key until a program has come.\n";
 
 volatile std::sig_atomic_t stopRequested = 0;
 
@@ -110,20 +114,47 @@ std::optional<std::string> LoadProgram(const std::string& path) {
     return std::move(file.content);
 }
 
-// The operator's Punch key: a line typed on standard input. Stops looking
-// once standard input has ended.
-bool PunchKeyPressed(bool& watching) {
-    pollfd in{STDIN_FILENO, POLLIN, 0};
-    if (!watching || ::poll(&in, 1, 0) <= 0) {
-        return false;
+// The operator's keys, a line each typed on standard input: an empty line is
+// Punch, "request O1234" asks for that program. Lines typed ahead wait their
+// turn. Stops looking once standard input has ended.
+class TypedKeys {
+public:
+    std::optional<std::string> Next() {
+        Read();
+        if (lines_.empty()) {
+            return std::nullopt;
+        }
+        std::string line = std::move(lines_.front());
+        lines_.pop_front();
+        return line;
     }
-    char buffer[256];
-    const ssize_t count = ::read(STDIN_FILENO, buffer, sizeof buffer);
-    if (count <= 0) {
-        watching = false;
-        return false;
+
+private:
+    void Read() {
+        pollfd in{STDIN_FILENO, POLLIN, 0};
+        if (!watching_ || ::poll(&in, 1, 0) <= 0) {
+            return;
+        }
+        char buffer[256];
+        const ssize_t count = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (count <= 0) {
+            watching_ = false;
+            return;
+        }
+        partial_.append(buffer, static_cast<std::size_t>(count));
+        for (std::size_t end; (end = partial_.find('\n')) != std::string::npos;) {
+            lines_.push_back(partial_.substr(0, end));
+            partial_.erase(0, end + 1);
+        }
     }
-    return std::memchr(buffer, '\n', static_cast<std::size_t>(count)) != nullptr;
+
+    bool watching_ = true;
+    std::string partial_;
+    std::deque<std::string> lines_;
+};
+
+std::string RequestTape(const std::string& number) {
+    return "%\n" + number + " (REQUEST)\n%\n";
 }
 
 int Punch(const feedrail::machine::MachineOptions& options,
@@ -163,13 +194,17 @@ int Receive(const feedrail::machine::MachineOptions& options, int fd, std::ofstr
     const bool requesting = !options.requestNumber.empty();
     std::optional<std::string> punchProgram;
     if (requesting) {
-        punchProgram = "%\n" + options.requestNumber + " (REQUEST)\n%\n";
+        punchProgram = RequestTape(options.requestNumber);
     } else if (!options.punchOnEnter.empty() &&
                !(punchProgram = LoadProgram(options.punchOnEnter))) {
         return ExitUsage;
     }
-    bool watchingKey = punchProgram.has_value();
+    TypedKeys keys;
     std::optional<feedrail::machine::ControlPuncher> puncher;
+    // What is punched now asks for a program, and keys typed ahead wait for
+    // it when it was typed as "request O<number>".
+    bool asking = false;
+    bool awaitingAnswer = false;
     // A request is punched after --start-after, and again at each Enter.
     bool requestDue = requesting;
     const Clock::time_point requestAt = Clock::now() + options.startAfter;
@@ -177,10 +212,15 @@ int Receive(const feedrail::machine::MachineOptions& options, int fd, std::ofstr
     WriteAll(fd, receiver.Start(Clock::now()));
     int stored = 0;
     bool alarmReported = false;
+    // When the program being read began: its first "%".
+    std::optional<Clock::time_point> programBegan;
     while (stopRequested == 0 && (!options.programs || stored < *options.programs)) {
         const std::string incoming = ReadAvailable(fd, puncher ? 1 : 2);
         raw << incoming << std::flush;
         const Clock::time_point now = Clock::now();
+        if (!programBegan && !puncher && incoming.find('%') != std::string::npos) {
+            programBegan = now;
+        }
         WriteAll(fd, receiver.Receive(incoming, now) + receiver.Tick(now));
         if (puncher) {
             puncher->Receive(incoming);
@@ -190,17 +230,28 @@ int Receive(const feedrail::machine::MachineOptions& options, int fd, std::ofstr
                           << std::endl;
                 puncher.reset();
                 // Having asked, the control switches to reading and says so once.
-                if (requesting && options.receiver.xonXoff) {
+                if (asking && options.receiver.xonXoff) {
                     WriteAll(fd, std::string(1, feedrail::ControlChar::Xon));
                 }
             }
-        } else if ((requestDue && now >= requestAt) || PunchKeyPressed(watchingKey)) {
+        } else if (requestDue && now >= requestAt) {
             requestDue = false;
-            std::cout << "feedrail-machine: "
-                      << (requesting ? "requesting " + options.requestNumber
-                                     : "punching " + options.punchOnEnter)
-                      << std::endl;
+            asking = true;
+            std::cout << "feedrail-machine: requesting " << options.requestNumber << std::endl;
             puncher.emplace(options.puncher, *punchProgram);
+        } else if (const auto key = awaitingAnswer ? std::nullopt : keys.Next()) {
+            if (key->starts_with("request O")) {
+                asking = awaitingAnswer = true;
+                std::cout << "feedrail-machine: requesting " << key->substr(8) << std::endl;
+                puncher.emplace(options.puncher, RequestTape(key->substr(8)));
+            } else if (key->empty() && punchProgram) {
+                asking = requesting;
+                std::cout << "feedrail-machine: "
+                          << (requesting ? "requesting " + options.requestNumber
+                                         : "punching " + options.punchOnEnter)
+                          << std::endl;
+                puncher.emplace(options.puncher, *punchProgram);
+            }
         }
         if (receiver.Alarm() && !alarmReported) {
             alarmReported = true;
@@ -208,12 +259,17 @@ int Receive(const feedrail::machine::MachineOptions& options, int fd, std::ofstr
                       << options.receiver.overrunLimit << " characters after XOFF" << std::endl;
         }
         for (const std::string& program : receiver.TakePrograms()) {
+            awaitingAnswer = false;
             const auto path = ProgramPath(options.outFolder, program, ++stored);
             std::ofstream file(path, std::ios::binary);
             file << program;
             file.close();
+            const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
+                Clock::now() - programBegan.value_or(Clock::now()));
+            programBegan.reset();
             if (file) {
-                std::cout << "feedrail-machine: stored " << path.string() << std::endl;
+                std::cout << "feedrail-machine: stored " << path.string() << " (" << program.size()
+                          << " characters in " << took.count() << " ms)" << std::endl;
             } else {
                 std::cerr << "feedrail-machine: cannot store " << path.string() << ": "
                           << std::strerror(errno) << std::endl;

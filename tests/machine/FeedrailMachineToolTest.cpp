@@ -210,6 +210,27 @@ TEST_F(FeedrailMachineToolTest, PunchesOnEnterWhileItReceives) {
     EXPECT_EQ(machine->Interrupt(), 0) << machine->Output();
 }
 
+// Keys typed ahead: a typed request waits for its answer before the Punch
+// typed after it punches, so that a control never punches into its answer.
+TEST_F(FeedrailMachineToolTest, ATypedRequestHoldsTheNextKeyUntilItsAnswerCame) {
+    WriteFile(output_.File("O1234.nc"), Program);
+    const auto machine = Start({"--code", "ascii", "--punch-on-enter", output_.File("O1234.nc")});
+    const FileDescriptor line = OpenLink(Link());
+    ASSERT_EQ(ReadFromLine(line.Get(), 1, 2s), std::string(1, Xon));
+    machine->Type("request O77\n\n");
+    const std::string request =
+        "\x12" + EncodeProgramText("%\nO77 (REQUEST)\n%\n", PunchAscii, EobLf, false) + "\x14" +
+        std::string(1, Xon);
+    EXPECT_EQ(ReadFromLine(line.Get(), request.size(), 5s), request);
+    EXPECT_EQ(ReadAllFromLine(line.Get(), 300ms), "") << "the Punch waits for the answer";
+    const std::string answer = "%\nO77\nG0 X1\n%\n";
+    WriteToLine(line.Get(), EncodeProgramText(answer, PunchAscii, EobLf, false));
+    const std::string tape = "\x12" + EncodeProgramText(Program, PunchAscii, EobLf, false) + "\x14";
+    EXPECT_EQ(ReadFromLine(line.Get(), tape.size(), 5s), tape);
+    EXPECT_EQ(ReadFile(folder_.File("O77.nc")), answer);
+    EXPECT_EQ(machine->Interrupt(), 0) << machine->Output();
+}
+
 // As the serial side of a raw TCP device server: the connected client is
 // the line, and a client that goes leaves it to the next, as a program that
 // reopens its port for every transfer expects.

@@ -1,0 +1,237 @@
+// Measures feedrail-dnc serving many simulated controls at once: each
+// control (feedrail-machine on a pseudo-terminal, paced at the line's rate)
+// punches PROGRAMS programs and requests PROGRAMS others, a punch and a
+// request in turn, all controls at the same time. Prints whether every
+// program was filed and every answer arrived byte for byte, the share of
+// the line an answer kept busy, the service's processor time per byte, its
+// peak memory, threads and descriptors.
+//   feedrail-dnc-bench [CONTROLS BAUD [PROGRAMS [BYTES]]]
+// Without arguments: 16 controls at 115200 baud, then 64 at 9600.
+
+#include "service/StatusSocket.h"
+#include "support/ChildProcess.h"
+#include "support/MachineProcess.h"
+#include "support/TempFolder.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+using feedrail::test::ReadFile;
+using feedrail::test::WriteFile;
+
+struct Scenario {
+    int controls;
+    int baud;
+    int programs;
+    std::size_t bytes;
+};
+
+std::string Program(const std::string& number, std::size_t bytes) {
+    std::string text = "%\n" + number + "\n";
+    for (int n = 1; text.size() + 6 < bytes; ++n) {
+        text += "N" + std::to_string(n) + " G1 X" + std::to_string(n % 997) + ".5 Y-" +
+                std::to_string(n % 313) + ".25 F800.\n";
+    }
+    return text + "M30\n%\n";
+}
+
+// Processor seconds the process has used, all its threads.
+double CpuSeconds(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), {});
+    std::istringstream fields(text.substr(text.rfind(')') + 2));
+    std::string field;
+    unsigned long long user = 0, system = 0;
+    for (int index = 3; fields >> field; ++index) {
+        if (index == 14) {
+            user = std::stoull(field);
+        } else if (index == 15) {
+            system = std::stoull(field);
+            break;
+        }
+    }
+    return static_cast<double>(user + system) / static_cast<double>(::sysconf(_SC_CLK_TCK));
+}
+
+long StatusField(pid_t pid, const std::string& name) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.starts_with(name + ":")) {
+            return std::atol(line.c_str() + name.size() + 1);
+        }
+    }
+    return -1;
+}
+
+long Descriptors(pid_t pid) {
+    long count = 0;
+    for ([[maybe_unused]] const auto& entry :
+         std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd")) {
+        ++count;
+    }
+    return count;
+}
+
+bool AllListening(const std::string& profiles, int controls) {
+    try {
+        const std::string status = feedrail::AskStatus(feedrail::StatusSocketPath(profiles));
+        std::size_t listening = 0;
+        for (std::size_t at = 0; (at = status.find("\tlistening", at)) != std::string::npos; ++at) {
+            ++listening;
+        }
+        return listening == static_cast<std::size_t>(controls);
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+void Run(const Scenario& scenario) {
+    feedrail::test::TempFolder root;
+    const std::string profiles = root.Path() + "/";
+    ::setenv("XDG_RUNTIME_DIR", root.Path().c_str(), 1);
+    const std::string programs = root.File("programs");
+    std::filesystem::create_directories(programs);
+    const std::string punched = Program("O5000", scenario.bytes);
+    WriteFile(root.File("punch.nc"), punched);
+    for (int n = 1; n <= scenario.programs; ++n) {
+        const std::string number = "O" + std::to_string(4000 + n);
+        WriteFile(programs + "/" + number + ".nc", Program(number, scenario.bytes));
+    }
+    std::string ini;
+    const int cps = scenario.baud / 10;
+    std::vector<std::unique_ptr<feedrail::test::MachineProcess>> controls;
+    for (int c = 1; c <= scenario.controls; ++c) {
+        const std::string name = "M" + std::to_string(c);
+        std::filesystem::create_directories(root.File("received/" + name));
+        std::filesystem::create_directories(root.File("control/" + name));
+        ini += "[" + name + "]\nCommPort=" + std::to_string(c) +
+               "\nCommBaudRate=" + std::to_string(scenario.baud) +
+               "\nCommHandshake=0\nPunchType=1\nEOB=2\nDefaultDir=" + programs +
+               "/\nAutoReceive=1\nReceiveDir=" + root.File("received/" + name) +
+               "/\nRemoteRequest=1\n";
+        const std::string link = root.File("com" + std::to_string(c));
+        controls.push_back(std::make_unique<feedrail::test::MachineProcess>(
+            std::vector<std::string>{"--punch-on-enter", root.File("punch.nc"), "--programs",
+                                     std::to_string(scenario.programs), "--code", "ascii", "--eob",
+                                     "lf", "--cps", std::to_string(cps), "--drain",
+                                     std::to_string(cps), "--link", link, "--out",
+                                     root.File("control/" + name)},
+            root.File("control/" + name + ".log"), link));
+    }
+    WriteFile(root.File("DNC.ini"), ini);
+    feedrail::test::ChildProcess service(FEEDRAIL_DNC_TOOL, {"--profiles", profiles},
+                                         root.File("service.log"));
+    for (const auto deadline = Clock::now() + 60s; !AllListening(profiles, scenario.controls);) {
+        if (Clock::now() > deadline) {
+            std::printf("the service did not listen on every line:\n%s\n",
+                        service.Output().c_str());
+            return;
+        }
+        std::this_thread::sleep_for(50ms);
+    }
+
+    const double cpuBefore = CpuSeconds(service.Pid());
+    const auto start = Clock::now();
+    std::string keys;
+    for (int n = 1; n <= scenario.programs; ++n) {
+        keys += "\nrequest O" + std::to_string(4000 + n) + "\n";
+    }
+    for (const auto& control : controls) {
+        control->Type(keys);
+    }
+    long threads = 0, descriptors = 0;
+    bool ended = true;
+    for (const auto& control : controls) {
+        while (!control->Wait(100ms)) {
+            threads = std::max(threads, StatusField(service.Pid(), "Threads"));
+            descriptors = std::max(descriptors, Descriptors(service.Pid()));
+            if (Clock::now() - start > 30min) {
+                ended = false;
+                break;
+            }
+        }
+    }
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    // The last punches are filed once their closing "%" has come.
+    const auto filed = [&] {
+        for (int c = 1; c <= scenario.controls; ++c) {
+            const auto folder = root.File("received/M" + std::to_string(c));
+            if (std::distance(std::filesystem::directory_iterator(folder), {}) <
+                scenario.programs) {
+                return false;
+            }
+        }
+        return true;
+    };
+    for (const auto deadline = Clock::now() + 10s; !filed() && Clock::now() < deadline;) {
+        std::this_thread::sleep_for(50ms);
+    }
+    const double cpu = CpuSeconds(service.Pid()) - cpuBefore;
+    const long peakKb = StatusField(service.Pid(), "VmHWM");
+
+    int filedRight = 0, answeredRight = 0;
+    double answerChars = 0, answerMs = 0;
+    const std::regex stored("stored .* \\(([0-9]+) characters in ([0-9]+) ms\\)");
+    for (int c = 1; c <= scenario.controls; ++c) {
+        const std::string name = "M" + std::to_string(c);
+        for (const auto& entry :
+             std::filesystem::directory_iterator(root.File("received/" + name))) {
+            filedRight += ReadFile(entry.path().string()) == punched ? 1 : 0;
+        }
+        for (int n = 1; n <= scenario.programs; ++n) {
+            const std::string number = "O" + std::to_string(4000 + n);
+            answeredRight += ReadFile(root.File("control/" + name + "/" + number + ".nc")) ==
+                                     ReadFile(programs + "/" + number + ".nc")
+                                 ? 1
+                                 : 0;
+        }
+        const std::string log = ReadFile(root.File("control/" + name + ".log"));
+        for (std::sregex_iterator it(log.begin(), log.end(), stored), end; it != end; ++it) {
+            answerChars += std::stod((*it)[1]);
+            answerMs += std::stod((*it)[2]);
+        }
+    }
+    const int expected = scenario.controls * scenario.programs;
+    const double bytes = 2.0 * expected * static_cast<double>(scenario.bytes);
+    std::printf("%d controls at %d baud, %d punched + %d requested programs of %zu bytes each:\n",
+                scenario.controls, scenario.baud, scenario.programs, scenario.programs,
+                scenario.bytes);
+    std::printf("  %s in %.1f s; filed byte for byte %d of %d, answered byte for byte %d of %d\n",
+                ended ? "ended" : "NOT ENDED", seconds, filedRight, expected, answeredRight,
+                expected);
+    std::printf("  line kept busy while answering: %.2f %% (goal >= 99 %%)\n",
+                answerMs > 0 ? 100.0 * answerChars / (answerMs / 1000.0 * cps) : 0.0);
+    std::printf("  service processor time: %.2f s, %.2f us per byte (goal <= 5 us)\n", cpu,
+                cpu / bytes * 1e6);
+    std::printf("  service peak memory: %.1f MB (goal < 50 MB); threads %ld, descriptors %ld\n",
+                static_cast<double>(peakKb) / 1024.0, threads, descriptors);
+    service.Stop(10s);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<Scenario> scenarios{{16, 115200, 20, 4000}, {64, 9600, 20, 1000}};
+    if (argc >= 3) {
+        scenarios = {{std::atoi(argv[1]), std::atoi(argv[2]), argc > 3 ? std::atoi(argv[3]) : 20,
+                      argc > 4 ? static_cast<std::size_t>(std::atol(argv[4])) : 2000}};
+    }
+    for (const Scenario& scenario : scenarios) {
+        Run(scenario);
+    }
+    return 0;
+}
