@@ -17,6 +17,7 @@
 #include <optional>
 #include <pthread.h>
 #include <string>
+#include <sys/resource.h>
 #include <vector>
 
 namespace {
@@ -83,6 +84,13 @@ int Serve(const std::string& profileFolder) {
     }
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
+    // Each machine holds about four descriptors: a few hundred machines need
+    // more than the usual soft limit of 1024.
+    rlimit files{};
+    if (::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &files);
+    }
 
     feedrail::JournalLog log;
     feedrail::DncService service(profileFolder, log);

@@ -213,12 +213,14 @@ int Receive(const feedrail::machine::MachineOptions& options, int fd, std::ofstr
     int stored = 0;
     bool alarmReported = false;
     // When the program being read began: its first "%".
-    std::optional<Clock::time_point> programBegan;
+    bool programBegun = false;
+    Clock::time_point programBegan = Clock::now();
     while (stopRequested == 0 && (!options.programs || stored < *options.programs)) {
         const std::string incoming = ReadAvailable(fd, puncher ? 1 : 2);
         raw << incoming << std::flush;
         const Clock::time_point now = Clock::now();
-        if (!programBegan && !puncher && incoming.find('%') != std::string::npos) {
+        if (!programBegun && !puncher && incoming.find('%') != std::string::npos) {
+            programBegun = true;
             programBegan = now;
         }
         WriteAll(fd, receiver.Receive(incoming, now) + receiver.Tick(now));
@@ -265,8 +267,8 @@ int Receive(const feedrail::machine::MachineOptions& options, int fd, std::ofstr
             file << program;
             file.close();
             const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
-                Clock::now() - programBegan.value_or(Clock::now()));
-            programBegan.reset();
+                programBegun ? Clock::now() - programBegan : Clock::duration::zero());
+            programBegun = false;
             if (file) {
                 std::cout << "feedrail-machine: stored " << path.string() << " (" << program.size()
                           << " characters in " << took.count() << " ms)" << std::endl;

@@ -23,63 +23,106 @@ DncService::~DncService() {
 
 void DncService::Load() {
     std::vector<MachineConfig> configs = ReadMachineConfigs(profileFolder_);
-    std::map<std::string, std::unique_ptr<ServedMachine>> kept;
-    std::vector<std::unique_ptr<ServedMachine>> gone;
+    std::map<std::string, std::shared_ptr<ServedMachine>> kept;
+    std::vector<std::shared_ptr<ServedMachine>> gone;
     {
         const std::lock_guard lock(mutex_);
         for (auto& [name, machine] : served_) {
             const auto now =
                 std::find_if(configs.begin(), configs.end(),
                              [&](const MachineConfig& c) { return c.Machine == name; });
-            if (now != configs.end() && *now == machine->Config()) {
-                kept.emplace(name, std::move(machine));
+            if (now != configs.end() && ServedAlike(*now, machine->Config())) {
+                kept.emplace(name, machine);
             } else {
-                gone.push_back(std::move(machine));
+                gone.push_back(machine);
             }
         }
-        served_.clear();
     }
     // Stopped before their successors open the same ports.
-    for (auto& machine : gone) {
+    for (const auto& machine : gone) {
         log_.Write(JournalLog::Notice, machine->Config().Machine + ": no longer served as it was");
+        machine->RequestStop();
+    }
+    for (const auto& machine : gone) {
         machine->Stop();
     }
-    gone.clear();
-    for (const MachineConfig& config : configs) {
-        if (!config.Automation.Listens() || kept.contains(config.Machine)) {
-            continue;
+    std::map<std::string, std::string> ports;
+    for (const auto& [name, machine] : kept) {
+        ports.emplace(machine->PortName(), name);
+    }
+    std::map<std::string, std::string> refused;
+    try {
+        for (const MachineConfig& config : configs) {
+            if (!config.Automation.Listens() || kept.contains(config.Machine)) {
+                continue;
+            }
+            auto machine = std::make_shared<ServedMachine>(profileFolder_, config, log_);
+            const auto [other, added] = ports.emplace(machine->PortName(), config.Machine);
+            if (!added) {
+                refused[config.Machine] =
+                    "not served: its port " + machine->PortName() + " is " + other->second + "'s";
+                log_.Write(JournalLog::Error, config.Machine + ": " + refused[config.Machine]);
+                continue;
+            }
+            machine->Start();
+            log_.Write(JournalLog::Notice, config.Machine + ": served");
+            kept.emplace(config.Machine, std::move(machine));
         }
-        auto machine = std::make_unique<ServedMachine>(profileFolder_, config, log_);
-        log_.Write(JournalLog::Notice, config.Machine + ": served");
-        machine->Start();
-        kept.emplace(config.Machine, std::move(machine));
+    } catch (...) {
+        // The machines that run go on; the file's other changes wait for
+        // the next reload.
+        const std::lock_guard lock(mutex_);
+        served_ = std::move(kept);
+        throw;
+    }
+    if (kept.empty()) {
+        log_.Write(JournalLog::Warning, "no machine to serve: none has Auto Receive or Remote "
+                                        "Request on");
     }
     const std::lock_guard lock(mutex_);
     served_ = std::move(kept);
     configs_ = std::move(configs);
+    refused_ = std::move(refused);
 }
 
 void DncService::Stop() {
-    std::map<std::string, std::unique_ptr<ServedMachine>> served;
+    std::map<std::string, std::shared_ptr<ServedMachine>> served;
     {
         const std::lock_guard lock(mutex_);
-        served = std::move(served_);
-        served_.clear();
+        served.swap(served_);
     }
-    for (auto& [name, machine] : served) {
+    for (const auto& [name, machine] : served) {
+        machine->RequestStop();
+    }
+    for (const auto& [name, machine] : served) {
         machine->Stop();
     }
 }
 
+// The machines are asked without the lock held, so that a reload or another
+// status never waits for a busy machine.
 std::string DncService::StatusText() const {
-    const std::lock_guard lock(mutex_);
+    std::vector<MachineConfig> configs;
+    std::map<std::string, std::shared_ptr<ServedMachine>> served;
+    std::map<std::string, std::string> refused;
+    {
+        const std::lock_guard lock(mutex_);
+        configs = configs_;
+        served = served_;
+        refused = refused_;
+    }
+    const auto until = std::chrono::steady_clock::now() + StatusWait;
     std::string text;
-    for (const MachineConfig& config : configs_) {
-        const auto served = served_.find(config.Machine);
+    for (const MachineConfig& config : configs) {
+        const auto machine = served.find(config.Machine);
+        const auto reason = refused.find(config.Machine);
         const MachineStatus status =
-            served != served_.end()
-                ? served->second->Status()
-                : MachineStatus{config.Machine, PortOf(config.Settings), "disabled", {}};
+            machine != served.end()
+                ? machine->second->Status(until)
+                : MachineStatus{config.Machine,
+                                PortOf(config.Settings),
+                                reason != refused.end() ? reason->second : "disabled",
+                                {}};
         text += MachineStatusLine(status) + "\n";
     }
     return text;

@@ -3,6 +3,7 @@
 #include "service/JournalLog.h"
 #include "service/ServedMachine.h"
 
+#include <chrono>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -23,13 +24,17 @@ public:
 
     // Reads DNC.ini and serves what it says now: machines added are started,
     // those removed or changed are stopped (and changed ones started anew),
-    // the others go on undisturbed. A DNC.ini that cannot be read leaves
+    // the others go on undisturbed. A machine whose port another machine
+    // of the file has is not served. A DNC.ini that cannot be read leaves
     // everything as it was and raises its error.
     void Load();
     // Stops every machine.
     void Stop();
-    // One line per machine of DNC.ini, served or not, in file order.
+    // One line per machine of DNC.ini, served or not, in file order; within
+    // about StatusWait however busy the machines are.
     std::string StatusText() const;
+
+    static constexpr std::chrono::milliseconds StatusWait{200};
 
 private:
     std::string profileFolder_;
@@ -37,7 +42,9 @@ private:
     mutable std::mutex mutex_;
     // The machines of DNC.ini in file order, and those served by name.
     std::vector<MachineConfig> configs_;
-    std::map<std::string, std::unique_ptr<ServedMachine>> served_;
+    std::map<std::string, std::shared_ptr<ServedMachine>> served_;
+    // Machines not served, and why.
+    std::map<std::string, std::string> refused_;
 };
 
 // A machine's status line, its fields separated by tabs: "Mill 1<TAB>COM2

@@ -20,8 +20,14 @@ struct MachineConfig {
     bool operator==(const MachineConfig&) const = default;
 };
 
+// Whether a machine served with `a` is served the same with `b`: the file
+// pane's filter, which the window alone uses, does not count.
+bool ServedAlike(const MachineConfig& a, const MachineConfig& b);
+
 // Every machine of the DNC.ini in `profileFolder` (with its trailing "/"),
-// in file order; an error reading the file raises it.
+// in file order, all read from one copy of the file, so that a change saved
+// meanwhile is seen whole or not at all. A file that cannot be read raises
+// std::runtime_error naming it and the reason.
 std::vector<MachineConfig> ReadMachineConfigs(const std::string& profileFolder);
 
 } // namespace feedrail

@@ -1,10 +1,7 @@
 #include "service/ProgramFileLines.h"
 
-#include "common/RegularFile.h"
-
 #include <cerrno>
 #include <fcntl.h>
-#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,34 +10,90 @@ namespace {
 
 constexpr std::size_t PieceBytes = 64 * 1024;
 
+// A piece of the file; empty at its end or on a failure (`error` set).
+std::string ReadPiece(int fd, int& error) {
+    std::string piece(PieceBytes, '\0');
+    ssize_t count = 0;
+    do {
+        count = ::read(fd, piece.data(), piece.size());
+    } while (count < 0 && errno == EINTR);
+    error = count < 0 ? errno : 0;
+    piece.resize(count > 0 ? static_cast<std::size_t>(count) : 0);
+    return piece;
+}
+
 } // namespace
+
+void ProgramFileLines::Splitter::Take(std::string_view bytes) {
+    for (const char byte : bytes) {
+        if (byte == '\r') {
+            ++crs_;
+        } else if (byte == '\n') {
+            // The CR before the LF is dropped; what CR is left before it
+            // makes CR LF, one line end.
+            Emit(crs_ >= 2 ? crs_ - 1 : 1);
+        } else {
+            if (crs_ > 0) {
+                Emit(crs_);
+            }
+            open_ = true;
+            if (keep_) {
+                current_ += byte;
+            }
+        }
+    }
+}
+
+void ProgramFileLines::Splitter::End() {
+    if (crs_ > 0) {
+        Emit(crs_);
+    } else if (open_) {
+        Emit(1);
+    }
+}
+
+// The current line ends, and `lines` - 1 empty ones after it.
+void ProgramFileLines::Splitter::Emit(int lines) {
+    crs_ = 0;
+    open_ = false;
+    Count += lines;
+    if (keep_) {
+        Lines.push_back(std::move(current_));
+        current_.clear();
+        for (int i = 1; i < lines; ++i) {
+            Lines.emplace_back();
+        }
+    }
+}
 
 int ProgramFileLines::Open(const std::string& path) {
     Close();
-    int lines = 0;
-    bool open = false;
-    bool heldCr = false;
-    const int error = ReadRegularFile(path, [&](std::string_view piece) {
-        for (const char byte : piece) {
-            if (byte == '\n' && heldCr) {
-                heldCr = false;
-                continue;
-            }
-            heldCr = byte == '\r';
-            if (byte == '\n' || byte == '\r') {
-                ++lines;
-                open = false;
-            } else {
-                open = true;
-            }
-        }
-    });
-    if (error != 0) {
+    fd_.Reset(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    struct stat file {};
+    if (!fd_.Valid() || ::fstat(fd_.Get(), &file) != 0) {
+        const int error = errno;
+        fd_.Reset();
+        return error;
+    }
+    // A pipe or a device under the name is never waited on.
+    if (!S_ISREG(file.st_mode)) {
+        fd_.Reset();
+        return EINVAL;
+    }
+    Splitter counter(false);
+    int error = 0;
+    for (std::string piece; !(piece = ReadPiece(fd_.Get(), error)).empty();) {
+        counter.Take(piece);
+    }
+    counter.End();
+    if (error != 0 || !Rewind()) {
+        error = error != 0 ? error : errno;
+        fd_.Reset();
         return error;
     }
     path_ = path;
-    count_ = lines + (open ? 1 : 0);
-    return Rewind() ? 0 : errno;
+    count_ = counter.Count;
+    return 0;
 }
 
 void ProgramFileLines::Close() {
@@ -50,80 +103,45 @@ void ProgramFileLines::Close() {
 }
 
 bool ProgramFileLines::Rewind() {
-    fd_ = FileDescriptor(::open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    struct stat file {};
-    if (!fd_.Valid() || ::fstat(fd_.Get(), &file) != 0) {
+    if (::lseek(fd_.Get(), 0, SEEK_SET) != 0) {
         return false;
     }
-    if (!S_ISREG(file.st_mode)) {
-        fd_.Reset();
-        errno = EINVAL;
-        return false;
-    }
-    buffer_.clear();
-    at_ = 0;
+    splitter_ = Splitter(true);
     ended_ = false;
     next_ = 1;
     return true;
-}
-
-std::string ProgramFileLines::Line(int line) {
-    if (line < 1 || line > count_) {
-        return {};
-    }
-    if ((line < next_ && !Rewind()) || !fd_.Valid()) {
-        return {};
-    }
-    while (next_ < line) {
-        NextLine();
-    }
-    return NextLine();
 }
 
 bool ProgramFileLines::Fill() {
     if (ended_) {
         return false;
     }
-    buffer_.erase(0, at_);
-    at_ = 0;
-    const std::size_t held = buffer_.size();
-    buffer_.resize(held + PieceBytes);
-    ssize_t count = 0;
-    do {
-        count = ::read(fd_.Get(), buffer_.data() + held, PieceBytes);
-    } while (count < 0 && errno == EINTR);
-    buffer_.resize(held + static_cast<std::size_t>(count > 0 ? count : 0));
-    ended_ = count <= 0;
-    return count > 0;
+    int error = 0;
+    const std::string piece = ReadPiece(fd_.Get(), error);
+    if (piece.empty()) {
+        splitter_.End();
+        ended_ = true;
+    } else {
+        splitter_.Take(piece);
+    }
+    return true;
 }
 
-std::string ProgramFileLines::NextLine() {
-    ++next_;
-    for (std::size_t from = at_;;) {
-        const std::size_t end = buffer_.find_first_of("\r\n", from);
-        if (end == std::string::npos || (buffer_[end] == '\r' && end + 1 == buffer_.size())) {
-            // The line, or a CR that may be a CR LF, goes on in the next piece.
-            from = buffer_.size() - at_;
-            if (end != std::string::npos) {
-                --from;
+std::string ProgramFileLines::Line(int line) {
+    if (line < 1 || line > count_ || !fd_.Valid() || (line < next_ && !Rewind())) {
+        return {};
+    }
+    for (;;) {
+        while (!splitter_.Lines.empty()) {
+            std::string text = std::move(splitter_.Lines.front());
+            splitter_.Lines.pop_front();
+            if (next_++ == line) {
+                return text;
             }
-            if (!Fill()) {
-                std::string rest = buffer_.substr(at_);
-                if (!rest.empty() && rest.back() == '\r') {
-                    rest.pop_back();
-                }
-                at_ = buffer_.size();
-                return rest;
-            }
-            from += at_;
-            continue;
         }
-        std::string text = buffer_.substr(at_, end - at_);
-        at_ = end + 1;
-        if (buffer_[end] == '\r' && at_ < buffer_.size() && buffer_[at_] == '\n') {
-            ++at_;
+        if (!Fill()) {
+            return {};
         }
-        return text;
     }
 }
 

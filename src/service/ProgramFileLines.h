@@ -2,13 +2,16 @@
 
 #include "common/FileDescriptor.h"
 
+#include <deque>
 #include <string>
+#include <string_view>
 
 namespace feedrail {
 
 // A program file read a line at a time, so that one of any size is sent
-// without being held whole. Lines end as in the editor: at LF, CR LF or a
-// CR alone; a line end at the end of the file starts no further line.
+// without being held whole. Lines end as in the editor, which drops the CR
+// before an LF and then ends a line at LF, CR LF or a CR alone: so CR CR LF
+// is one line end. A line end at the end of the file starts no line.
 class ProgramFileLines {
 public:
     // Counts the file's lines; 0, or the errno of the failure.
@@ -22,16 +25,34 @@ public:
     std::string Line(int line);
 
 private:
+    // Cuts bytes into lines by the editor's rule.
+    class Splitter {
+    public:
+        // `keep` false only counts.
+        explicit Splitter(bool keep) : keep_(keep) {}
+        void Take(std::string_view bytes);
+        void End();
+        std::deque<std::string> Lines;
+        int Count = 0;
+
+    private:
+        void Emit(int lines);
+
+        bool keep_;
+        std::string current_;
+        // A line has begun that no line end has ended yet.
+        bool open_ = false;
+        int crs_ = 0;
+    };
+
     bool Rewind();
     bool Fill();
-    std::string NextLine();
 
     std::string path_;
     FileDescriptor fd_;
     int count_ = 0;
     int next_ = 1;
-    std::string buffer_;
-    std::size_t at_ = 0;
+    Splitter splitter_{true};
     bool ended_ = false;
 };
 

@@ -15,8 +15,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// How long a status request waits for a machine's own thread.
-constexpr auto StatusWait = 200ms;
 constexpr std::string_view StopReason = "the service stopped";
 
 // The window's status texts tell the operator of Esc; the journal has no
@@ -78,10 +76,13 @@ ServedMachine::ServedMachine(std::string profileFolder, MachineConfig config, Jo
             std::rethrow_exception(error);
         } catch (const std::exception& failure) {
             Log(JournalLog::Error, failure.what());
+        } catch (...) {
+            Log(JournalLog::Error, "an unknown error");
         }
     });
     ApplyProfileToPort(config_.Settings, port_);
-    portTitle_ = PortTitle(port_.GetDeviceName());
+    portName_ = port_.GetDeviceName();
+    portTitle_ = PortTitle(portName_);
     status_ = {config_.Machine, portTitle_, "starting", {}};
 }
 
@@ -93,18 +94,27 @@ void ServedMachine::Start() {
     thread_ = std::thread([this] { Serve(); });
 }
 
+void ServedMachine::RequestStop() {
+    loop_.Post([this] { BeginStop(); });
+}
+
 void ServedMachine::Stop() {
     if (!thread_.joinable()) {
         return;
     }
-    loop_.Post([this] { BeginStop(); });
+    RequestStop();
     thread_.join();
 }
 
+// What escapes here would end every machine of the service: it ends this one.
 void ServedMachine::Serve() {
-    OpenPortUntilOpen();
+    loop_.Post([this] { OpenPortUntilOpen(); });
     loop_.Run();
-    Shutdown();
+    try {
+        Shutdown();
+    } catch (...) {
+        loop_.HandleException(std::current_exception());
+    }
 }
 
 bool ServedMachine::OpenPort() {
@@ -120,7 +130,7 @@ bool ServedMachine::OpenPort() {
         return false;
     }
     openFailure_.clear();
-    Log(JournalLog::Info, portTitle_ + " Ready");
+    LogOnce(JournalLog::Info, portTitle_ + " Ready");
     return true;
 }
 
@@ -129,8 +139,8 @@ void ServedMachine::OpenPortUntilOpen() {
         return;
     }
     if (!OpenPort()) {
-        Log(JournalLog::Warning, openFailure_ + "; trying again every " +
-                                     std::to_string(RetryInterval.count()) + " seconds");
+        LogOnce(JournalLog::Warning, openFailure_ + "; trying again every " +
+                                         std::to_string(RetryInterval.count()) + " seconds");
         loop_.After(RetryInterval, [this] { OpenPortUntilOpen(); });
     }
     session_.PortOpened();
@@ -180,16 +190,21 @@ void ServedMachine::ShowStatus(const std::string& text) {
 }
 
 void ServedMachine::Warnings::ShowStatus(const std::string& text) {
-    machine_.Log(JournalLog::Warning, text);
+    machine_.LogOnce(JournalLog::Warning, text);
 }
 
-// A message repeated (a port tried again and again) is written once.
 void ServedMachine::Log(JournalLog::Priority priority, const std::string& text) {
-    if (text.empty() || text == " " || text == lastLogged_) {
+    if (text.empty() || text == " ") {
         return;
     }
     lastLogged_ = text;
     log_.Write(priority, config_.Machine + ": " + text);
+}
+
+void ServedMachine::LogOnce(JournalLog::Priority priority, const std::string& text) {
+    if (text != lastLogged_) {
+        Log(priority, text);
+    }
 }
 
 bool ServedMachine::EscapePressed() {
@@ -213,11 +228,11 @@ void ServedMachine::ArmCommOpenTimer() {
     throw std::logic_error("the service starts no transfer of its own: nothing reopens the port");
 }
 
-MachineStatus ServedMachine::Status() const {
+MachineStatus ServedMachine::Status(std::chrono::steady_clock::time_point until) const {
     auto answer = std::make_shared<std::promise<MachineStatus>>();
     std::future<MachineStatus> status = answer->get_future();
     loop_.Post([this, answer] { answer->set_value(Snapshot()); });
-    if (status.wait_for(StatusWait) == std::future_status::ready) {
+    if (status.wait_until(until) == std::future_status::ready) {
         return status.get();
     }
     const std::lock_guard lock(statusMutex_);

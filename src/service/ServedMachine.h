@@ -45,13 +45,18 @@ public:
     ServedMachine& operator=(const ServedMachine&) = delete;
 
     const MachineConfig& Config() const { return config_; }
+    // The port as DNC.ini names it: "com2", "/dev/ttyUSB0", an address.
+    const std::string& PortName() const { return portName_; }
     void Start();
     // Ends the service of the machine: a transfer under way is logged as
     // abandoned, a program begun is kept as an incomplete file, the port is
-    // closed. Returns when all is done.
+    // closed. RequestStop starts it, so that many machines stop together;
+    // Stop returns when all is done.
+    void RequestStop();
     void Stop();
-    // Any thread; a machine too busy to answer at once shows its last state.
-    MachineStatus Status() const;
+    // Any thread. The machine's own thread answers; one too busy to answer by
+    // `until` shows its last state known.
+    MachineStatus Status(std::chrono::steady_clock::time_point until) const;
 
     static constexpr std::chrono::seconds RetryInterval{2};
 
@@ -78,6 +83,8 @@ private:
     bool Answer(const std::string& path);
     void Recorded(const TransferRecord& record);
     void Log(JournalLog::Priority priority, const std::string& text);
+    // A message that repeats (a port tried again and again) is written once.
+    void LogOnce(JournalLog::Priority priority, const std::string& text);
     MachineStatus Snapshot() const;
     std::string State() const;
 
@@ -104,6 +111,7 @@ private:
     ReceiveTransfer receive_;
     Automation automation_;
     LineLoss lineLoss_;
+    std::string portName_;
     std::string portTitle_;
     bool stopping_ = false;
     std::string lastLogged_;

@@ -1,7 +1,6 @@
 #include "service/WorkLoop.h"
 
 #include <utility>
-#include <vector>
 
 namespace feedrail {
 
@@ -41,26 +40,47 @@ void WorkLoop::After(std::chrono::milliseconds time, std::function<void()> work)
     timed_.emplace(Clock::now() + time, std::move(work));
 }
 
-// Only what was due when it began: work that posts more work (a wait that
-// polls) does not keep a nested call from returning.
+// Only what was due when it began, so that work that posts more work (a
+// wait that polls) does not keep a nested call from returning; taken one
+// piece at a time, so that a piece that runs long (a send) leaves the rest to
+// the nested calls it makes.
 int WorkLoop::RunPending() {
-    std::vector<std::function<void()>> due;
+    std::size_t posted = 0;
+    std::size_t timed = 0;
     {
         const std::lock_guard lock(mutex_);
+        posted = posted_.size();
         const auto now = Clock::now();
-        while (!timed_.empty() && timed_.begin()->first <= now) {
-            due.push_back(std::move(timed_.begin()->second));
+        for (auto it = timed_.begin(); it != timed_.end() && it->first <= now; ++it) {
+            ++timed;
+        }
+    }
+    int ran = 0;
+    for (; timed > 0; --timed, ++ran) {
+        std::function<void()> work;
+        {
+            const std::lock_guard lock(mutex_);
+            if (timed_.empty() || timed_.begin()->first > Clock::now()) {
+                break;
+            }
+            work = std::move(timed_.begin()->second);
             timed_.erase(timed_.begin());
         }
-        for (auto& work : posted_) {
-            due.push_back(std::move(work));
-        }
-        posted_.clear();
-    }
-    for (const auto& work : due) {
         RunOne(work);
     }
-    return static_cast<int>(due.size());
+    for (; posted > 0; --posted, ++ran) {
+        std::function<void()> work;
+        {
+            const std::lock_guard lock(mutex_);
+            if (posted_.empty()) {
+                break;
+            }
+            work = std::move(posted_.front());
+            posted_.pop_front();
+        }
+        RunOne(work);
+    }
+    return ran;
 }
 
 void WorkLoop::RunOne(const std::function<void()>& work) {

@@ -212,7 +212,8 @@ TEST_F(DncServiceEndToEndTest, AControlThatGoesIsServedAgainWhenItReturnsAndNoOt
 }
 
 // A machine added to DNC.ini is served after SIGHUP; the one served before
-// goes on without its port being opened again.
+// goes on without its port being opened again, also through a reload that
+// finds no DNC.ini.
 TEST_F(DncServiceEndToEndTest, SighupServesAMachineAddedWithoutStoppingTheOthers) {
     WriteProfiles(1);
     const auto first = StartPuncher(1, Program("O3001", 5));
@@ -228,6 +229,17 @@ TEST_F(DncServiceEndToEndTest, SighupServesAMachineAddedWithoutStoppingTheOthers
     const std::string path = Received(2) + "/O3002.nc";
     EXPECT_TRUE(WaitFor([&] { return std::filesystem::exists(path); }, 10s)) << Journal();
     EXPECT_EQ(ReadFile(path), Program("O3002", 5));
+
+    // A DNC.ini gone (being replaced, say) changes nothing that is served.
+    std::filesystem::remove(folder_.File("DNC.ini"));
+    ::kill(service_->Pid(), SIGHUP);
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            return Journal().find("<3>DNC.ini not read again: Cannot read ") != std::string::npos;
+        },
+        5s))
+        << Journal();
+    EXPECT_TRUE(Listening(2)) << Journal();
     const std::string journal = Journal();
     EXPECT_EQ(journal.find("M1: COM1 Ready"), journal.rfind("M1: COM1 Ready")) << journal;
 }
