@@ -8,6 +8,7 @@
 #include "profiles/ProfileFile.h"
 #include "service/DncService.h"
 #include "service/JournalLog.h"
+#include "service/MachineConfig.h"
 #include "service/StatusSocket.h"
 
 #include <csignal>
@@ -95,6 +96,8 @@ int Serve(const std::string& profileFolder) {
     feedrail::JournalLog log;
     feedrail::DncService service(profileFolder, log);
     try {
+        // A DNC.ini that cannot be read says so before anything else.
+        feedrail::ReadMachineConfigs(profileFolder);
         const feedrail::StatusSocket status(feedrail::StatusSocketPath(profileFolder),
                                             [&service] { return service.StatusText(); });
         service.Load();

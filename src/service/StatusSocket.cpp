@@ -68,7 +68,8 @@ StatusSocket::StatusSocket(std::string path, std::function<std::string()> status
     if (!listener_.Valid() ||
         ::bind(listener_.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
         ::listen(listener_.Get(), 16) != 0) {
-        throw std::system_error(errno, std::generic_category(), path_);
+        throw std::system_error(errno, std::generic_category(),
+                                "cannot make the status socket " + path_);
     }
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0) {

@@ -7,6 +7,7 @@
 #include "transfer/ReadySignal.h"
 
 #include <cstring>
+#include <utility>
 
 namespace feedrail {
 
@@ -61,7 +62,7 @@ void Automation::SessionChanged() {
     }
     if (answerHeld_ && session.Idle()) {
         answerHeld_ = false;
-        hosts_.Ui.Defer([this] { SendAnswer(); });
+        QueueAnswer();
     } else if (paused_ && !answerPending_ && !answerHeld_ && !resumeDeferred_) {
         resumeDeferred_ = true;
         hosts_.Ui.Defer([this] {
@@ -88,7 +89,7 @@ void Automation::Take(char character) {
     if (answerPending_) {
         if (character == ControlChar::Xon) {
             answerPending_ = false;
-            hosts_.Ui.Defer([this] { SendAnswer(); });
+            QueueAnswer();
             return;
         }
         if (character != ControlChar::Dc2 && character != '%') {
@@ -115,7 +116,7 @@ std::optional<Automation::Collected> Automation::Collecting() const {
 }
 
 void Automation::Abandon(const std::string& reason) {
-    if (answerPending_) {
+    if (answerPending_ || std::exchange(answerQueued_, false)) {
         NotAnswered("abandoned: " + reason);
     }
     abandonReason_ = reason;
@@ -229,7 +230,16 @@ void Automation::Answer(const std::string& number) {
         return;
     }
     // The port is not taken from under the receive that brought the request.
-    hosts_.Ui.Defer([this] { SendAnswer(); });
+    QueueAnswer();
+}
+
+void Automation::QueueAnswer() {
+    answerQueued_ = true;
+    hosts_.Ui.Defer([this] {
+        if (std::exchange(answerQueued_, false)) {
+            SendAnswer();
+        }
+    });
 }
 
 // Busy work holds the answer back until it ends; a transfer the operator

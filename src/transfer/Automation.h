@@ -97,6 +97,8 @@ private:
     void Take(char character);
     void Filed(FiledProgram program);
     void Answer(const std::string& number);
+    // The answer goes out once the handler that found it has returned.
+    void QueueAnswer();
     void SendAnswer();
     // The request goes unanswered; `reason` goes to the status line and log.
     void NotAnswered(const std::string& reason);
@@ -121,6 +123,8 @@ private:
     unsigned answerWait_ = 0;
     // An answer waits for busy work to end.
     bool answerHeld_ = false;
+    // An answer waits for its handler to return.
+    bool answerQueued_ = false;
     std::string answerNumber_;
     std::string answerPath_;
     std::string abandonReason_;

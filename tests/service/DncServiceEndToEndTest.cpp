@@ -54,6 +54,14 @@ protected:
         std::filesystem::create_directories(programs_);
     }
 
+    // A sanitizer's report in the service fails the test that ran it.
+    void TearDown() override {
+        if (service_) {
+            service_->Stop(10s);
+            EXPECT_EQ(Journal().find("Sanitizer"), std::string::npos) << Journal();
+        }
+    }
+
     static std::string Machine(int number) { return "M" + std::to_string(number); }
 
     std::string Received(int number) const { return folder_.File("received/" + Machine(number)); }
