@@ -220,6 +220,14 @@ void Run(const Scenario& scenario) {
     std::printf("  service peak memory: %.1f MB (goal < 50 MB); threads %ld, descriptors %ld\n",
                 static_cast<double>(peakKb) / 1024.0, threads, descriptors);
     service.Stop(10s);
+    if (filedRight != expected || answeredRight != expected) {
+        const auto kept = std::filesystem::temp_directory_path() / "feedrail-dnc-bench-failure";
+        std::filesystem::remove_all(kept);
+        std::filesystem::copy(root.Path(), kept,
+                              std::filesystem::copy_options::recursive |
+                                  std::filesystem::copy_options::copy_symlinks);
+        std::printf("  the folders and logs are kept in %s\n", kept.c_str());
+    }
 }
 
 } // namespace

@@ -74,7 +74,21 @@ void Automation::SessionChanged() {
     }
 }
 
+bool Automation::Reading() const {
+    return Listening() || answerPending_ || ResumeDue();
+}
+
+bool Automation::ResumeDue() const {
+    return resumeDeferred_ && paused_ && !answerPending_ && !answerHeld_ &&
+           hosts_.Session.Phase() == TransferPhase::Idle;
+}
+
+// A control may punch the moment a transfer has ended, before listening is
+// taken up again: its first bytes must not be lost.
 void Automation::Comm1RxChar(int count) {
+    if (ResumeDue()) {
+        Resume();
+    }
     if (!ReadArrivedCharacters(
             port_, count, settings_.PunchType, [](int) {},
             [this](char character) { Take(character); })) {

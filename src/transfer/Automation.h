@@ -57,8 +57,9 @@ public:
     // Whether programs the machine punches now are the automation's.
     bool Listening() const { return automation_.Listens() && !paused_; }
     // Whether the bytes that come now are the automation's: also between a
-    // request and the machine's XON that starts its answer.
-    bool Reading() const { return Listening() || answerPending_; }
+    // request and the machine's XON that starts its answer, and between the
+    // end of a transfer and listening taken up again.
+    bool Reading() const;
     // A manual transfer, a machine change or the settings dialog takes the
     // line; a program begun so far is dropped, and logged as such.
     void Pause();
@@ -94,6 +95,8 @@ public:
 
 private:
     void SessionChanged();
+    // The session is idle again and listening waits to be taken up.
+    bool ResumeDue() const;
     void Take(char character);
     void Filed(FiledProgram program);
     void Answer(const std::string& number);

@@ -83,6 +83,25 @@ TEST_F(AutomationTest, BusyWorkHoldsARequestBackUntilItEnds) {
     EXPECT_EQ(Wire(), "%\r\nO1000\r\nG1\r\n%");
 }
 
+// A control that punches the moment it has its answer is heard from the
+// first byte, even before listening has been taken up again.
+TEST_F(AutomationTest, APunchRightAfterAnAnswerIsFiledWhole) {
+    const std::string folder = folder_.File("received");
+    std::filesystem::create_directory(folder);
+    Listen(1, true, folder + "/");
+    Punch(Request);
+    ASSERT_EQ(host_.Deferred.size(), 1u);
+    const auto answer = std::move(host_.Deferred.front());
+    host_.Deferred.pop_front();
+    answer();
+    ASSERT_EQ(Wire(), "%\r\nO1000\r\nG1\r\n%");
+    ASSERT_FALSE(host_.Deferred.empty()) << "listening is taken up once the send has returned";
+    Punch("\x12%\nO7\nG1\n%\n\x14");
+    host_.RunDeferred();
+    EXPECT_EQ(ReadFile(folder + "/O7.nc"), "%\nO7\nG1\n%\n");
+    EXPECT_TRUE(automation_.Listening());
+}
+
 // Typed, renumbered or received: unsaved work in the editor is never replaced
 // by a requested program.
 TEST_F(AutomationTest, UnsavedWorkInTheEditorLeavesARequestUnanswered) {
