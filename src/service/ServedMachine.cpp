@@ -260,7 +260,7 @@ std::string ServedMachine::State() const {
         return "receiving " + (collected->Number.empty() ? "" : collected->Number + " ") +
                std::to_string(collected->Lines) + " lines";
     }
-    if (automation_.Reading() && !automation_.Listening()) {
+    if (automation_.AwaitingXon()) {
         return "waiting for the machine's XON to send " + FileStem(program_.Path());
     }
     return automation_.Listening() ? "listening" : "idle";

@@ -66,8 +66,9 @@ void Automation::SessionChanged() {
     } else if (paused_ && !answerPending_ && !answerHeld_ && !resumeDeferred_) {
         resumeDeferred_ = true;
         hosts_.Ui.Defer([this] {
-            resumeDeferred_ = false;
-            if (paused_ && !answerPending_ && !answerHeld_) {
+            // Bytes that came first may have taken listening up already.
+            if (std::exchange(resumeDeferred_, false) && paused_ && !answerPending_ &&
+                !answerHeld_ && !answerQueued_) {
                 Resume();
             }
         });
@@ -79,14 +80,15 @@ bool Automation::Reading() const {
 }
 
 bool Automation::ResumeDue() const {
-    return resumeDeferred_ && paused_ && !answerPending_ && !answerHeld_ &&
-           hosts_.Session.Phase() == TransferPhase::Idle;
+    return resumeDeferred_ && paused_ && !answerPending_ && !answerHeld_ && !answerQueued_ &&
+           automation_.Listens() && port_.Active() && hosts_.Session.Phase() == TransferPhase::Idle;
 }
 
 // A control may punch the moment a transfer has ended, before listening is
 // taken up again: its first bytes must not be lost.
 void Automation::Comm1RxChar(int count) {
     if (ResumeDue()) {
+        resumeDeferred_ = false;
         Resume();
     }
     if (!ReadArrivedCharacters(

@@ -60,6 +60,8 @@ public:
     // request and the machine's XON that starts its answer, and between the
     // end of a transfer and listening taken up again.
     bool Reading() const;
+    // A request under Xon/Xoff waits for the machine's XON to be answered.
+    bool AwaitingXon() const { return answerPending_; }
     // A manual transfer, a machine change or the settings dialog takes the
     // line; a program begun so far is dropped, and logged as such.
     void Pause();
