@@ -27,14 +27,15 @@ void DncService::Load() {
     std::vector<std::shared_ptr<ServedMachine>> gone;
     {
         const std::lock_guard lock(mutex_);
-        for (auto& [name, machine] : served_) {
+        for (const auto& entry : served_) {
+            const std::string& name = entry.first;
             const auto now =
                 std::find_if(configs.begin(), configs.end(),
                              [&](const MachineConfig& c) { return c.Machine == name; });
-            if (now != configs.end() && ServedAlike(*now, machine->Config())) {
-                kept.emplace(name, machine);
+            if (now != configs.end() && ServedAlike(*now, entry.second->Config())) {
+                kept.emplace(entry);
             } else {
-                gone.push_back(machine);
+                gone.push_back(entry.second);
             }
         }
     }
