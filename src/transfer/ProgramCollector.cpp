@@ -138,19 +138,23 @@ void ProgramCollector::Add(std::string_view text, bool lineEnds) {
     if (state_ != State::Program) {
         return;
     }
-    if (lineEnds && text.empty() && !midLine_) {
+    const bool empty = lineEnds && text.empty() && !midLine_;
+    // The empty lines held back count against the program's size as they
+    // come: a tape of nothing but line feeds is no way past the limit.
+    const std::uint64_t size =
+        bytes_ + emptyLines_ + (empty ? 1 : text.size() + (lineEnds ? 1 : 0));
+    if (size > mostBytes_) {
+        End(ProgramSink::Ending::TooLong, State::Skipping);
+        return;
+    }
+    if (empty) {
         ++emptyLines_;
         return;
     }
     for (; emptyLines_ > 0; --emptyLines_) {
         sink_.ProgramText("\n");
-        ++bytes_;
     }
-    bytes_ += text.size() + (lineEnds ? 1 : 0);
-    if (bytes_ > mostBytes_) {
-        End(ProgramSink::Ending::TooLong, State::Skipping);
-        return;
-    }
+    bytes_ = size;
     if (!text.empty()) {
         sink_.ProgramText(text);
     }
