@@ -5,6 +5,7 @@
 #include "transfer/ArrivedCharacters.h"
 #include "transfer/ProgramFiles.h"
 #include "transfer/ReadySignal.h"
+#include "transfer/ReceivingLeftovers.h"
 
 #include <cstring>
 #include <utility>
@@ -44,8 +45,12 @@ void Automation::Resume() {
         return;
     }
     paused_ = false;
-    filer_.SetPlaces({ReceiveFolder(), state_.ProgramDir, LastResortFolder()}, settings_.DefaultExt,
-                     automation_.AutoReceive, automation_.RemoteRequest);
+    std::vector<std::string> places{ReceiveFolder(), state_.ProgramDir, LastResortFolder()};
+    if (automation_.AutoReceive) {
+        KeepLeftovers(places);
+    }
+    filer_.SetPlaces(std::move(places), settings_.DefaultExt, automation_.AutoReceive,
+                     automation_.RemoteRequest);
     collector_.SetMostBytes(automation_.MaxProgramBytes);
     SignalReceiveReady(port_, settings_.CommHandshake);
 }
@@ -95,6 +100,38 @@ void Automation::Comm1RxChar(int count) {
             port_, count, settings_.PunchType, [](int) {},
             [this](char character) { Take(character); })) {
         hosts_.Status.ShowStatus("Error reading incoming data...");
+    }
+    if (collector_.Collecting() && !flushArmed_) {
+        flushArmed_ = true;
+        hosts_.Ui.After(
+            std::chrono::duration_cast<std::chrono::milliseconds>(ProgramFiler::FlushInterval),
+            [this] {
+                flushArmed_ = false;
+                filer_.Flush();
+            });
+    }
+}
+
+// What a receive that ended with Feedrail left in a folder is kept, once
+// per folder and run, before anything new is filed there.
+void Automation::KeepLeftovers(const std::vector<std::string>& places) {
+    std::vector<std::string> unchecked;
+    for (const std::string& place : places) {
+        if (!place.empty() && checkedPlaces_.insert(place).second) {
+            unchecked.push_back(place);
+        }
+    }
+    for (const Leftover& leftover : RecoverLeftovers(unchecked, settings_.DefaultExt)) {
+        const std::string reason = leftover.Path.empty()
+                                       ? std::string(" not kept: ") + std::strerror(leftover.Error)
+                                       : " kept as " + leftover.Path;
+        Log({{},
+             "receive",
+             leftover.Path.empty() ? leftover.Hidden : leftover.Path,
+             0,
+             leftover.Bytes,
+             "incomplete: Feedrail ended during the punch;" + reason});
+        hosts_.Status.ShowStatus("A punch cut short when Feedrail last ended was" + reason);
     }
 }
 
@@ -223,10 +260,15 @@ void Automation::Answer(const std::string& number) {
         NotAnswered("not answered: the program in the editor is not saved");
         return;
     }
-    const auto path = FindProgram(settings_.DefaultDir, number, settings_.DefaultExt);
+    const ProgramLookup found = index_.Find(settings_.DefaultDir, number, settings_.DefaultExt);
+    const auto& path = found.Path;
     if (!path) {
-        Log({{}, "request", number, 0, 0, "not found"});
-        hosts_.Status.ShowStatus("Requested program " + number + " not found");
+        std::string reason;
+        for (const std::string& refused : found.Refused) {
+            reason += "; " + refused;
+        }
+        Log({{}, "request", number, 0, 0, "not found" + reason});
+        hosts_.Status.ShowStatus("Requested program " + number + " not found" + reason);
         return;
     }
     Log({{}, "request", number, 0, 0, "sending " + *path});
@@ -271,7 +313,9 @@ void Automation::SendAnswer() {
     }
     if (EditorHoldsWork()) {
         NotAnswered("not answered: the program in the editor is not saved");
-    } else if (hosts_.LoadFile(answerPath_) && send_.RequestedSend()) {
+    } else if (!hosts_.LoadFile(answerPath_)) {
+        NotAnswered("failed: " + answerPath_ + " cannot be read");
+    } else if (send_.RequestedSend()) {
         return;
     }
     Resume();

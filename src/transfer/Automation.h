@@ -10,6 +10,7 @@
 #include "session/UiHandOver.h"
 #include "transfer/ProgramCollector.h"
 #include "transfer/ProgramFiler.h"
+#include "transfer/ProgramIndex.h"
 #include "transfer/SendTransfer.h"
 #include "transfer/TransferLog.h"
 
@@ -17,6 +18,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -110,6 +112,7 @@ private:
     // Unsaved work in the editor: a request must not replace it.
     bool EditorHoldsWork() const;
     std::string ReceiveFolder() const;
+    void KeepLeftovers(const std::vector<std::string>& places);
 
     RunState& state_;
     const ActiveSettings& settings_;
@@ -134,8 +137,13 @@ private:
     std::string answerPath_;
     std::string abandonReason_;
     std::function<void(const TransferRecord&)> recorded_;
+    // A write of what has come is due.
+    bool flushArmed_ = false;
+    // The folders already searched for what a crash left.
+    std::set<std::string> checkedPlaces_;
     ProgramFiler filer_;
     ProgramCollector collector_;
+    ProgramIndex index_;
 };
 
 } // namespace feedrail

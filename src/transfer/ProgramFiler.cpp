@@ -1,14 +1,19 @@
 #include "transfer/ProgramFiler.h"
 
+#include "common/FileDescriptor.h"
 #include "common/LocalTime.h"
 #include "transfer/ProgramFiles.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <random>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 
@@ -23,9 +28,11 @@ std::string Refusal(const std::string& folder, int error) {
     return folder + ": " + std::strerror(error);
 }
 
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t count = ::write(fd, bytes.data(), bytes.size());
+// Writes all of `bytes`; `written` says how many went when it fails.
+bool WriteAll(int fd, std::string_view bytes, std::size_t& written) {
+    written = 0;
+    while (written < bytes.size()) {
+        const ssize_t count = ::write(fd, bytes.data() + written, bytes.size() - written);
         if (count < 0 && errno == EINTR) {
             continue;
         }
@@ -35,25 +42,49 @@ bool WriteAll(int fd, std::string_view bytes) {
             }
             return false;
         }
-        bytes.remove_prefix(static_cast<std::size_t>(count));
+        written += static_cast<std::size_t>(count);
     }
     return true;
 }
 
-std::string ReadBack(int fd) {
-    std::string content;
+// A hidden file of our own in `folder`, made as Save makes files, so that the
+// umask and not a temporary file's private mode decides who may read it.
+int OpenHidden(const std::string& folder, std::string& path) {
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char name[16];
+        std::snprintf(name, sizeof name, "%08x", static_cast<unsigned>(random()));
+        path = folder + std::string(ProgramFiler::HiddenPrefix) + name;
+        const int fd = ::open(path.c_str(),
+                              O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) {
+            return fd;
+        }
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+// Hands the first `size` bytes of `from` to `consume` a block at a time;
+// false when they cannot all be read.
+bool ReadBack(int from, std::uint64_t size, const std::function<bool(std::string_view)>& consume) {
     char block[ChunkBytes];
-    for (off_t at = 0;;) {
-        const ssize_t count = ::pread(fd, block, sizeof block, at);
+    for (std::uint64_t at = 0; at < size;) {
+        const ssize_t count = ::pread(from, block, std::min<std::uint64_t>(sizeof block, size - at),
+                                      static_cast<off_t>(at));
         if (count < 0 && errno == EINTR) {
             continue;
         }
         if (count <= 0) {
-            return content;
+            errno = count == 0 ? EIO : errno;
+            return false;
         }
-        content.append(block, static_cast<std::size_t>(count));
-        at += count;
+        if (!consume({block, static_cast<std::size_t>(count)})) {
+            return false;
+        }
+        at += static_cast<std::uint64_t>(count);
     }
+    return true;
 }
 
 } // namespace
@@ -77,7 +108,8 @@ ProgramFiler::ProgramFiler(std::function<void(FiledProgram)> filed,
     : filed_(std::move(filed)), now_(std::move(now)) {}
 
 ProgramFiler::~ProgramFiler() {
-    // A program cut short by the end of the program stays as far as it came.
+    // A program cut short by the end of the program stays as far as it came;
+    // the next start finds it and keeps it as incomplete.
     if (fd_ >= 0) {
         Flush();
         ::close(fd_);
@@ -104,32 +136,45 @@ void ProgramFiler::ProgramBegins() {
     error_ = 0;
     buffer_.clear();
     head_.clear();
+    lost_.clear();
     lines_ = 0;
     bytes_ = 0;
     inMemory_ = false;
+    flushed_ = now_();
     if (keep_) {
-        OpenTemporary();
+        OpenTemporary(0);
     }
     ProgramText("%\n");
 }
 
-void ProgramFiler::OpenTemporary() {
-    for (folder_ = 0; folder_ < folders_.size(); ++folder_) {
+void ProgramFiler::OpenTemporary(std::size_t from) {
+    for (folder_ = from; folder_ < folders_.size(); ++folder_) {
         const std::string& folder = folders_[folder_];
         if (folder == LastResortFolder()) {
             std::error_code ignored;
             std::filesystem::create_directories(folder, ignored);
         }
-        std::string path = folder + ".feedrail-receiving-XXXXXX";
-        fd_ = ::mkostemp(path.data(), O_CLOEXEC);
+        std::string path;
+        fd_ = OpenHidden(folder, path);
         if (fd_ >= 0) {
+            // The lock tells a later start that this file's writer is gone.
+            ::flock(fd_, LOCK_EX | LOCK_NB);
             temporary_ = std::move(path);
+            written_ = 0;
+            inMemory_ = false;
             return;
         }
-        error_ = errno;
-        refused_.push_back(Refusal(folder, error_));
+        Refuse(folder, errno);
     }
     inMemory_ = true;
+}
+
+void ProgramFiler::Refuse(const std::string& place, int error) {
+    error_ = error;
+    std::string refusal = Refusal(place, error);
+    if (std::find(refused_.begin(), refused_.end(), refusal) == refused_.end()) {
+        refused_.push_back(std::move(refusal));
+    }
 }
 
 void ProgramFiler::ProgramText(std::string_view text) {
@@ -138,29 +183,76 @@ void ProgramFiler::ProgramText(std::string_view text) {
     if (head_.size() < ChunkBytes) {
         head_.append(text.substr(0, ChunkBytes - head_.size()));
     }
-    if (keep_) {
-        buffer_.append(text);
-        if (!inMemory_ && buffer_.size() >= ChunkBytes) {
-            Flush();
-        }
+    if (!keep_ || !lost_.empty()) {
+        return;
+    }
+    buffer_.append(text);
+    if (inMemory_) {
+        HoldInMemory(0);
+    } else if (buffer_.size() >= ChunkBytes || now_() - flushed_ >= FlushInterval) {
+        Flush();
     }
 }
 
-// A folder that fails in the middle (a full disk) hands what it holds on to
-// memory; the program is then saved in the next folder that takes it.
-void ProgramFiler::Flush() {
-    if (fd_ < 0 || buffer_.empty()) {
-        return;
-    }
-    if (WriteAll(fd_, buffer_)) {
+// A program no folder takes is held in memory only up to a bound.
+void ProgramFiler::HoldInMemory(std::uint64_t elsewhere) {
+    if (elsewhere + buffer_.size() > MemoryBytes) {
+        lost_ = "no folder took it, and it is longer than the " +
+                std::to_string(MemoryBytes >> 20) + " MiB held in memory";
         buffer_.clear();
-        return;
+        buffer_.shrink_to_fit();
     }
-    error_ = errno;
-    refused_.push_back(Refusal(folders_[folder_], error_));
-    buffer_ = ReadBack(fd_) + buffer_;
-    Discard();
-    inMemory_ = true;
+}
+
+void ProgramFiler::Flush() {
+    flushed_ = now_();
+    while (fd_ >= 0 && !buffer_.empty()) {
+        std::size_t written = 0;
+        if (WriteAll(fd_, buffer_, written)) {
+            written_ += buffer_.size();
+            buffer_.clear();
+            return;
+        }
+        Refuse(folders_[folder_], errno);
+        // What went before the failure moves on with the file, never twice.
+        written_ += written;
+        buffer_.erase(0, written);
+        MoveOn();
+    }
+}
+
+// A folder that fails in the middle (a full disk) hands what its hidden file
+// holds, from the program's first byte, to the next folder that takes it,
+// else to memory.
+void ProgramFiler::MoveOn() {
+    const FileDescriptor failed(std::exchange(fd_, -1));
+    const std::string failedPath = std::exchange(temporary_, {});
+    const std::uint64_t held = written_;
+    for (OpenTemporary(folder_ + 1); fd_ >= 0; OpenTemporary(folder_ + 1)) {
+        if (ReadBack(failed.Get(), held, [this](std::string_view block) {
+                std::size_t written = 0;
+                return WriteAll(fd_, block, written);
+            })) {
+            written_ = held;
+            break;
+        }
+        Refuse(folders_[folder_], errno);
+        Discard();
+    }
+    if (fd_ < 0) {
+        HoldInMemory(held);
+        std::string kept;
+        if (lost_.empty() && ReadBack(failed.Get(), held, [&kept](std::string_view block) {
+                kept.append(block);
+                return true;
+            })) {
+            buffer_.insert(0, kept);
+        } else if (lost_.empty()) {
+            lost_ = "what was written to " + failedPath + " could not be read back";
+            buffer_.clear();
+        }
+    }
+    ::unlink(failedPath.c_str());
 }
 
 void ProgramFiler::Discard() {
@@ -180,7 +272,6 @@ void ProgramFiler::ProgramEnds(Ending ending) {
     if (ending == Ending::Complete) {
         ProgramText("%\n");
     }
-    Flush();
     FiledProgram filed;
     filed.Lines = lines_;
     filed.Bytes = bytes_;
@@ -210,44 +301,60 @@ std::string ProgramFiler::Name(const FiledProgram& filed) const {
 }
 
 void ProgramFiler::Place(FiledProgram& filed, const std::string& name) {
-    std::size_t next = 0;
-    if (!inMemory_) {
-        const std::string& folder = folders_[folder_];
-        if (::fsync(fd_) == 0) {
-            const NewProgramFile moved = MoveNewProgram(temporary_, folder, name, extension_);
-            if (moved.error == 0) {
-                ::close(fd_);
-                fd_ = -1;
-                temporary_.clear();
-                filed.Path = moved.path;
-                filed.Refused = refused_;
-                return;
-            }
-            error_ = moved.error;
-        } else {
-            error_ = errno;
+    for (Flush(); fd_ >= 0 && lost_.empty(); Flush()) {
+        const int error = MoveIntoPlace(filed, name);
+        if (error == 0) {
+            filed.Refused = refused_;
+            return;
         }
-        refused_.push_back(Refusal(folder, error_));
-        buffer_ = ReadBack(fd_);
-        Discard();
-        next = folder_ + 1;
-    } else if (fd_ < 0 && temporary_.empty() && folder_ >= folders_.size()) {
-        // No folder took the start of it: each may take it now.
-        refused_.clear();
-    } else {
-        next = folder_ + 1;
+        Refuse(folders_[folder_], error);
+        MoveOn();
     }
-    for (; next < folders_.size(); ++next) {
-        const NewProgramFile saved = SaveNewProgram(folders_[next], name, extension_, buffer_);
-        if (saved.error == 0) {
-            filed.Path = saved.path;
-            break;
-        }
-        error_ = saved.error;
-        refused_.push_back(Refusal(folders_[next], error_));
+    if (lost_.empty()) {
+        SaveFromMemory(filed, name);
+    } else {
+        Discard();
+        refused_.push_back(lost_);
+        error_ = error_ != 0 ? error_ : EIO;
     }
     filed.Refused = refused_;
     filed.Error = filed.Path.empty() ? error_ : 0;
+}
+
+// The hidden file becomes the program once it holds all of it, on the disk.
+int ProgramFiler::MoveIntoPlace(FiledProgram& filed, const std::string& name) {
+    struct stat file {};
+    if (::fsync(fd_) != 0 || ::fstat(fd_, &file) != 0) {
+        return errno;
+    }
+    if (static_cast<std::uint64_t>(file.st_size) != bytes_) {
+        return EIO;
+    }
+    const NewProgramFile moved = MoveNewProgram(temporary_, folders_[folder_], name, extension_);
+    if (moved.error == 0) {
+        ::close(fd_);
+        fd_ = -1;
+        temporary_.clear();
+        filed.Path = moved.path;
+    }
+    return moved.error;
+}
+
+// No folder took the program as it came: each may take it now, whole.
+void ProgramFiler::SaveFromMemory(FiledProgram& filed, const std::string& name) {
+    if (buffer_.size() != bytes_) {
+        refused_.push_back("the program held in memory is not whole");
+        error_ = EIO;
+        return;
+    }
+    for (const std::string& folder : folders_) {
+        const NewProgramFile saved = SaveNewProgram(folder, name, extension_, buffer_);
+        if (saved.error == 0) {
+            filed.Path = saved.path;
+            return;
+        }
+        Refuse(folder, saved.error);
+    }
 }
 
 } // namespace feedrail

@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace feedrail {
@@ -52,6 +53,9 @@ public:
     void ProgramBegins() override;
     void ProgramText(std::string_view text) override;
     void ProgramEnds(Ending ending) override;
+    // Writes what has come so far to the hidden file, so that a crash loses
+    // no more than the last moments of a punch.
+    void Flush();
 
     // The program being filed: its lines so far, and its number once its
     // first lines have shown it.
@@ -60,13 +64,22 @@ public:
 
     // A request is no longer than this.
     static constexpr std::size_t RequestBytes = 4096;
+    // What came is written at least this often.
+    static constexpr std::chrono::seconds FlushInterval{1};
+    // The most of a program held in memory when no folder takes it.
+    static constexpr std::size_t MemoryBytes = std::size_t{16} << 20;
+    // The start of the hidden files' names.
+    static constexpr std::string_view HiddenPrefix = ".feedrail-receiving-";
 
 private:
-    void OpenTemporary();
-    void Flush();
+    void OpenTemporary(std::size_t from);
+    void Refuse(const std::string& place, int error);
+    void HoldInMemory(std::uint64_t elsewhere);
+    void MoveOn();
     void Discard();
-    // Moves the program into place, or saves what was kept in memory.
     void Place(FiledProgram& filed, const std::string& name);
+    int MoveIntoPlace(FiledProgram& filed, const std::string& name);
+    void SaveFromMemory(FiledProgram& filed, const std::string& name);
     std::string Name(const FiledProgram& filed) const;
 
     std::function<void(FiledProgram)> filed_;
@@ -78,12 +91,17 @@ private:
 
     int fd_ = -1;
     std::string temporary_;
+    // Bytes the hidden file holds.
+    std::uint64_t written_ = 0;
     std::size_t folder_ = 0;
     std::vector<std::string> refused_;
     int error_ = 0;
     // Bytes on their way to the file; all of the program when no file took it.
     std::string buffer_;
     bool inMemory_ = false;
+    // Why the program cannot be saved whole, once that is so.
+    std::string lost_;
+    Clock::time_point flushed_{};
     // The program's first bytes, where its number stands.
     std::string head_;
     std::uint64_t lines_ = 0;

@@ -17,9 +17,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A program number stands within the first lines of a program; a search
-// reads no more of each file than this.
-constexpr std::size_t SearchedBytes = 4096;
 // The most digits a program number has.
 constexpr std::size_t MostDigits = 16;
 // Saving gives up after this many names taken.
@@ -65,33 +62,6 @@ std::optional<std::pair<std::string, std::string_view>> SplitNumberLine(std::str
 
 bool Comment(std::string_view text) {
     return text.empty() || (text.front() == '(' && text.back() == ')');
-}
-
-std::string Head(const std::string& path) {
-    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    std::string head(SearchedBytes, '\0');
-    ssize_t count = -1;
-    if (file.Valid()) {
-        count = ::read(file.Get(), head.data(), head.size());
-    }
-    head.resize(count > 0 ? static_cast<std::size_t>(count) : 0);
-    return head;
-}
-
-std::optional<std::string> FirstNumberOf(const std::string& text) {
-    std::string_view rest = text;
-    while (!rest.empty()) {
-        const std::size_t end = std::min(rest.find('\n'), rest.size());
-        std::string_view line = rest.substr(0, end);
-        if (line.ends_with('\r')) {
-            line.remove_suffix(1);
-        }
-        if (const auto number = ProgramNumberOfLine(line)) {
-            return number;
-        }
-        rest.remove_prefix(std::min(end + 1, rest.size()));
-    }
-    return std::nullopt;
 }
 
 int WriteNew(const std::string& path, std::string_view content) {
@@ -221,44 +191,6 @@ NewProgramFile MoveNewProgram(const std::string& file, const std::string& folder
         return moved;
     }
     return moved;
-}
-
-std::optional<std::string> FindProgram(const std::string& folder, const std::string& number,
-                                       const std::string& extension) {
-    // A machine without a folder has no programs to give.
-    if (folder.empty()) {
-        return std::nullopt;
-    }
-    std::error_code error;
-    const std::string named = folder + number + extension;
-    if (fs::is_regular_file(named, error)) {
-        return named;
-    }
-    std::vector<std::string> files;
-    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-        if (it->is_regular_file(error)) {
-            files.push_back(it->path().string());
-        }
-    }
-    std::sort(files.begin(), files.end());
-    // O0012.nc answers a request for O12, and O12.nc one for O0012.
-    for (const std::string& file : files) {
-        const std::string name = fs::path(file).filename().string();
-        if (name.ends_with(extension)) {
-            const std::string stem = name.substr(0, name.size() - extension.size());
-            const auto named = ProgramNumberOfLine(stem);
-            if (named && *named == stem && SameProgramNumber(stem, number)) {
-                return file;
-            }
-        }
-    }
-    for (const std::string& file : files) {
-        const auto first = FirstNumberOf(Head(file));
-        if (first && SameProgramNumber(*first, number)) {
-            return file;
-        }
-    }
-    return std::nullopt;
 }
 
 } // namespace feedrail

@@ -42,10 +42,4 @@ NewProgramFile MoveNewProgram(const std::string& file, const std::string& folder
 // count.
 bool SameProgramNumber(std::string_view a, std::string_view b);
 
-// The program a request for `number` means, in `folder`: the file named
-// `number` + `extension`, else the first file by name whose name is the same
-// number, else the first whose first program-number line is that number.
-std::optional<std::string> FindProgram(const std::string& folder, const std::string& number,
-                                       const std::string& extension);
-
 } // namespace feedrail

@@ -1,6 +1,7 @@
 #include "profiles/IniFile.h"
 
 #include "profiles/IniWriteError.h"
+#include "support/InChild.h"
 #include "support/TempFolder.h"
 
 #include <csignal>
@@ -14,20 +15,10 @@
 namespace feedrail {
 namespace {
 
+using test::InChild;
 using test::ReadFile;
 using test::TempFolder;
 using test::WriteFile;
-
-// Runs `body` in a child process and returns its exit status.
-template <typename Body> int InChild(Body body) {
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::_exit(body());
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
 
 std::vector<std::string> FolderEntries(const std::string& folder) {
     std::vector<std::string> names;

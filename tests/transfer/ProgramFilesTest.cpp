@@ -2,6 +2,7 @@
 
 #include "support/TempFolder.h"
 #include "transfer/ProgramCollector.h"
+#include "transfer/ProgramIndex.h"
 #include "transfer/TransferLog.h"
 
 #include <cerrno>
@@ -89,6 +90,10 @@ TEST(ProgramFilesTest, ACollectorCutsTheTapeIntoPrograms) {
          "%\nO1\nG1 X1234567890\nG2\n%\nO2\n%\n",
          {"O1\n [too long]", "O2\n"},
          10},
+        {"held empty lines count against the limit",
+         "%\nO3003\n" + std::string(3000, '\n') + "G1\n%\n",
+         {"O3003\n [too long]"},
+         1000},
     };
     for (const auto& c : cases) {
         ProgramsKept kept;
@@ -135,6 +140,11 @@ TEST(ProgramFilesTest, SavingNeverReplacesAFile) {
 TEST(ProgramFilesTest, ARequestFindsTheProgramByNameElseByItsFirstNumberLine) {
     TempFolder folder;
     const std::string base = folder.Path() + "/";
+    ProgramIndex index;
+    const auto FindProgram = [&index](const std::string& in, const char* number,
+                                      const char* extension) {
+        return index.Find(in, number, extension).Path;
+    };
     WriteFile(base + "O5.nc", "%\nO6\n%\n");
     WriteFile(base + "b.nc", "%\r\nO7\r\n%\r\n");
     WriteFile(base + "a.nc", "%\n(O8)\nO7 (FIRST BY NAME)\n%\n");
@@ -154,6 +164,43 @@ TEST(ProgramFilesTest, ARequestFindsTheProgramByNameElseByItsFirstNumberLine) {
     EXPECT_EQ(FindProgram(base, "O034", ".nc"), base + "c.nc");
     EXPECT_EQ(FindProgram(base, "O0056", ".nc"), base + "O56.nc");
     EXPECT_EQ(FindProgram(base, "O120", ".nc"), std::nullopt);
+}
+
+// A program folder anyone may write must not hand out files from elsewhere:
+// a link that leads out of it is refused, with where it leads; one within it
+// answers. A file rewritten with another number is found by its new one.
+TEST(ProgramFilesTest, ARequestIsAnsweredOnlyFromFilesInsideTheFolder) {
+    TempFolder folder;
+    TempFolder elsewhere;
+    const std::string base = folder.Path() + "/";
+    WriteFile(elsewhere.File("secret"), "%\nO6667\n%\n");
+    WriteFile(base + "O10.nc", "%\nO10\n%\n");
+    std::filesystem::create_symlink(elsewhere.File("secret"), base + "O6666.nc");
+    std::filesystem::create_symlink(elsewhere.File("secret"), base + "any.nc");
+    std::filesystem::create_symlink("O10.nc", base + "O11.nc");
+    std::filesystem::create_symlink(elsewhere.Path(), base + "sub");
+    ProgramIndex index;
+    const struct {
+        const char* number;
+        std::optional<std::string> path;
+        const char* refused;
+    } cases[] = {
+        {"O6666", std::nullopt, "O6666.nc leads out of the folder, to "},
+        // What lies elsewhere is not even read for its number.
+        {"O6667", std::nullopt, nullptr},
+        {"O11", base + "O11.nc", nullptr},
+        {"O10", base + "O10.nc", nullptr},
+    };
+    for (const auto& c : cases) {
+        const ProgramLookup found = index.Find(base, c.number, ".nc");
+        EXPECT_EQ(found.Path, c.path) << c.number;
+        if (c.refused != nullptr) {
+            ASSERT_FALSE(found.Refused.empty()) << c.number;
+            EXPECT_TRUE(found.Refused[0].starts_with(c.refused)) << found.Refused[0];
+        }
+    }
+    WriteFile(base + "O10.nc", "%\nO12 (RENUMBERED, LONGER)\n%\n");
+    EXPECT_EQ(index.Find(base, "O12", ".nc").Path, base + "O10.nc");
 }
 
 TEST(ProgramFilesTest, ALogRecordStaysOneLineOfFixedColumns) {
