@@ -19,6 +19,7 @@
 #include <pthread.h>
 #include <string>
 #include <sys/resource.h>
+#include <system_error>
 #include <vector>
 
 namespace {
@@ -98,8 +99,17 @@ int Serve(const std::string& profileFolder) {
     try {
         // A DNC.ini that cannot be read says so before anything else.
         feedrail::ReadMachineConfigs(profileFolder);
-        const feedrail::StatusSocket status(feedrail::StatusSocketPath(profileFolder),
-                                            [&service] { return service.StatusText(); });
+        // Without its status socket the service still serves every machine.
+        std::optional<feedrail::StatusSocket> status;
+        try {
+            status.emplace(feedrail::StatusSocketPath(profileFolder),
+                           [&service] { return service.StatusText(); });
+        } catch (const std::system_error& error) {
+            log.Write(feedrail::JournalLog::Warning,
+                      std::string("the status socket is off, so \"feedrail-dnc status\" cannot "
+                                  "answer: ") +
+                          error.what());
+        }
         service.Load();
         log.Write(feedrail::JournalLog::Notice, "serving the machines of " + profileFolder +
                                                     std::string(feedrail::ProfileFile::FileName));

@@ -60,12 +60,14 @@ bool ServedAlike(const MachineConfig& a, const MachineConfig& b) {
 // when it is selected; the same reads give the same ports, codes and file
 // names here.
 std::vector<MachineConfig> ReadMachineConfigs(const std::string& profileFolder) {
-    const ProfileSnapshot snapshot(profileFolder + std::string(ProfileFile::FileName));
+    const std::string path = profileFolder + std::string(ProfileFile::FileName);
+    const ProfileSnapshot snapshot(path);
     const ProfileFile profiles(snapshot.Path());
     const std::vector<std::string> machines = profiles.MachineNames();
     std::vector<MachineConfig> configs;
+    // An empty or garbled file is no order to stop every machine.
     if (machines.empty()) {
-        return configs;
+        throw std::runtime_error(path + " names no machine: it holds no machine's section");
     }
     const ActiveSettings startup = profiles.ReadStartupProfile(machines.front());
     for (const std::string& machine : machines) {

@@ -1,7 +1,10 @@
 #include "service/ProgramFileLines.h"
 
 #include <cerrno>
+#include <climits>
+#include <cstring>
 #include <fcntl.h>
+#include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -58,10 +61,10 @@ void ProgramFileLines::Splitter::Emit(int lines) {
     open_ = false;
     Count += lines;
     if (keep_) {
-        Lines.push_back(std::move(current_));
+        Lines.push_back({std::move(current_), 1});
         current_.clear();
-        for (int i = 1; i < lines; ++i) {
-            Lines.emplace_back();
+        if (lines > 1) {
+            Lines.push_back({{}, lines - 1});
         }
     }
 }
@@ -82,18 +85,33 @@ int ProgramFileLines::Open(const std::string& path) {
     }
     Splitter counter(false);
     int error = 0;
+    std::uint64_t read = 0;
     for (std::string piece; !(piece = ReadPiece(fd_.Get(), error)).empty();) {
         counter.Take(piece);
+        read += piece.size();
     }
     counter.End();
+    // Written to while it was counted: its count would not hold.
+    if (error == 0 && read != static_cast<std::uint64_t>(file.st_size)) {
+        error = EAGAIN;
+    }
     if (error != 0 || !Rewind()) {
         error = error != 0 ? error : errno;
         fd_.Reset();
         return error;
     }
     path_ = path;
+    size_ = read;
+    changed_ = file.st_mtim;
     count_ = counter.Count;
     return 0;
+}
+
+std::string ProgramFileLines::RealPath() const {
+    char real[PATH_MAX];
+    const std::string link = "/proc/self/fd/" + std::to_string(fd_.Get());
+    const ssize_t length = ::readlink(link.c_str(), real, sizeof real);
+    return length > 0 ? std::string(real, static_cast<std::size_t>(length)) : std::string();
 }
 
 void ProgramFileLines::Close() {
@@ -108,6 +126,7 @@ bool ProgramFileLines::Rewind() {
     }
     splitter_ = Splitter(true);
     ended_ = false;
+    read_ = 0;
     next_ = 1;
     return true;
 }
@@ -118,6 +137,11 @@ bool ProgramFileLines::Fill() {
     }
     int error = 0;
     const std::string piece = ReadPiece(fd_.Get(), error);
+    if (error != 0) {
+        throw std::runtime_error("cannot read " + path_ + ": " + std::strerror(error));
+    }
+    read_ += piece.size();
+    CheckUnchanged(read_);
     if (piece.empty()) {
         splitter_.End();
         ended_ = true;
@@ -127,20 +151,34 @@ bool ProgramFileLines::Fill() {
     return true;
 }
 
+void ProgramFileLines::CheckUnchanged(std::uint64_t readTo) const {
+    struct stat file {};
+    if (::fstat(fd_.Get(), &file) != 0 || static_cast<std::uint64_t>(file.st_size) != size_ ||
+        file.st_mtim.tv_sec != changed_.tv_sec || file.st_mtim.tv_nsec != changed_.tv_nsec ||
+        readTo > size_) {
+        throw std::runtime_error(path_ + " was changed while it was sent");
+    }
+}
+
 std::string ProgramFileLines::Line(int line) {
     if (line < 1 || line > count_ || !fd_.Valid() || (line < next_ && !Rewind())) {
         return {};
     }
     for (;;) {
         while (!splitter_.Lines.empty()) {
-            std::string text = std::move(splitter_.Lines.front());
-            splitter_.Lines.pop_front();
-            if (next_++ == line) {
+            Splitter::Run& run = splitter_.Lines.front();
+            const bool wanted = next_++ == line;
+            std::string text = --run.Times == 0 ? std::move(run.Text) : run.Text;
+            if (run.Times == 0) {
+                splitter_.Lines.pop_front();
+            }
+            if (wanted) {
                 return text;
             }
         }
         if (!Fill()) {
-            return {};
+            // Fewer lines than were counted: the file is not the one opened.
+            throw std::runtime_error(path_ + " was changed while it was sent");
         }
     }
 }

@@ -2,6 +2,8 @@
 
 #include "common/FileDescriptor.h"
 
+#include <cstdint>
+#include <ctime>
 #include <deque>
 #include <string>
 #include <string_view>
@@ -18,10 +20,14 @@ public:
     int Open(const std::string& path);
     void Close();
     const std::string& Path() const { return path_; }
+    // The real path of the file as opened, whatever links its name went
+    // through.
+    std::string RealPath() const;
     int Count() const { return count_; }
     // Line `line`, from 1; the lines are read in order, and an earlier one
-    // reads the file again from its start. Empty past the end or when the
-    // file can no longer be read.
+    // reads the file again from its start. Empty past the end. Throws
+    // std::runtime_error when the file can no longer be read, or has changed
+    // since it was opened: its lines would no longer be the ones counted.
     std::string Line(int line);
 
 private:
@@ -32,7 +38,13 @@ private:
         explicit Splitter(bool keep) : keep_(keep) {}
         void Take(std::string_view bytes);
         void End();
-        std::deque<std::string> Lines;
+        // Runs of empty lines are held as one entry of their count, so that
+        // a file of line ends costs no memory per line.
+        struct Run {
+            std::string Text;
+            int Times = 1;
+        };
+        std::deque<Run> Lines;
         int Count = 0;
 
     private:
@@ -47,9 +59,14 @@ private:
 
     bool Rewind();
     bool Fill();
+    // Throws when the file is no longer the one opened.
+    void CheckUnchanged(std::uint64_t readTo) const;
 
     std::string path_;
     FileDescriptor fd_;
+    std::uint64_t size_ = 0;
+    timespec changed_{};
+    std::uint64_t read_ = 0;
     int count_ = 0;
     int next_ = 1;
     Splitter splitter_{true};

@@ -5,6 +5,9 @@
 #include "serial/EVaCommError.h"
 #include "serial/device/DevicePath.h"
 
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <future>
@@ -166,8 +169,14 @@ void ServedMachine::Shutdown() {
 }
 
 bool ServedMachine::Answer(const std::string& path) {
-    if (const int error = program_.Load(path)) {
-        Log(JournalLog::Error, "Cannot read " + path + ": " + std::strerror(error));
+    char realFolder[PATH_MAX];
+    if (::realpath(config_.Settings.DefaultDir.c_str(), realFolder) == nullptr) {
+        Log(JournalLog::Error,
+            "Cannot read " + config_.Settings.DefaultDir + ": " + std::strerror(errno));
+        return false;
+    }
+    if (const std::string error = program_.Load(path, realFolder); !error.empty()) {
+        Log(JournalLog::Error, error);
         return false;
     }
     state_.CurrentFile = path;

@@ -1,5 +1,6 @@
 #include "service/ServedProgram.h"
 
+#include <cstring>
 #include <stdexcept>
 
 namespace feedrail {
@@ -11,9 +12,19 @@ namespace {
 
 } // namespace
 
-int ServedProgram::Load(const std::string& path) {
+std::string ServedProgram::Load(const std::string& path, const std::string& realFolder) {
     sending_ = 0;
-    return lines_.Open(path);
+    if (const int error = lines_.Open(path)) {
+        return "Cannot read " + path + ": " + std::strerror(error);
+    }
+    // Checked on what was opened, so that a name changed meanwhile cannot
+    // lead elsewhere.
+    const std::string real = lines_.RealPath();
+    if (!real.starts_with(realFolder + "/")) {
+        lines_.Close();
+        return "Not sending " + path + ": it leads out of the machine's folder, to " + real;
+    }
+    return {};
 }
 
 int ServedProgram::PercentSent() const {

@@ -12,8 +12,10 @@ namespace feedrail {
 // sent for the status. Nothing is ever typed, received or renumbered into it.
 class ServedProgram : public EditorLines {
 public:
-    // 0, or the errno of the failure.
-    int Load(const std::string& path);
+    // Opens the program, which must lie inside the folder whose real path is
+    // `realFolder` as opened, whatever links its name goes through; empty, or
+    // why it cannot be sent.
+    std::string Load(const std::string& path, const std::string& realFolder);
     const std::string& Path() const { return lines_.Path(); }
     // How far the send has come, in percent of its lines.
     int PercentSent() const;

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <memory>
+#include <optional>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -54,6 +55,8 @@ protected:
         std::filesystem::create_directories(programs_);
     }
 
+    std::string Profile(const std::string& name) const { return profiles_ + "/" + name; }
+
     // A sanitizer's report in the service fails the test that ran it.
     void TearDown() override {
         if (service_) {
@@ -82,15 +85,15 @@ protected:
                 "/\nAutoReceive=1\nReceiveDir=" + Received(number) +
                 "/\nRemoteRequest=1\nTransferLog=1\n";
         }
-        WriteFile(folder_.File("DNC.ini"), profiles + extra);
+        WriteFile(Profile("DNC.ini"), profiles + extra);
     }
 
     std::unique_ptr<test::MachineProcess> StartMachine(int number, std::vector<std::string> args) {
         const std::string folder = MachineFolder(number);
-        args.insert(args.end(), {"--link", folder_.File("com" + std::to_string(number)), "--out",
-                                 folder, "--code", "ascii", "--cps", "960"});
+        args.insert(args.end(), {"--link", Profile("com" + std::to_string(number)), "--out", folder,
+                                 "--code", "ascii", "--cps", "960"});
         return std::make_unique<test::MachineProcess>(args, folder + "/machine.log",
-                                                      folder_.File("com" + std::to_string(number)));
+                                                      Profile("com" + std::to_string(number)));
     }
 
     // A control whose operator presses Punch with `program` loaded.
@@ -104,7 +107,7 @@ protected:
 
     void StartService() {
         service_ = std::make_unique<test::ChildProcess>(
-            FEEDRAIL_DNC_TOOL, std::vector<std::string>{"--profiles", folder_.Path() + "/"},
+            FEEDRAIL_DNC_TOOL, std::vector<std::string>{"--profiles", profiles_ + "/"},
             folder_.File("service.log"));
     }
 
@@ -135,11 +138,12 @@ protected:
 
     std::string Journal() const { return service_ ? service_->Output() : std::string(); }
 
-    std::string Log() const { return ReadFile(folder_.File("feedrail-transfers.log")); }
+    std::string Log() const { return ReadFile(Profile("feedrail-transfers.log")); }
 
     test::TempFolder folder_;
     test::TempFolder machines_;
     std::string programs_ = folder_.File("programs");
+    std::string profiles_ = folder_.Path();
     std::unique_ptr<test::ChildProcess> service_;
 };
 
@@ -238,16 +242,30 @@ TEST_F(DncServiceEndToEndTest, SighupServesAMachineAddedWithoutStoppingTheOthers
     EXPECT_TRUE(WaitFor([&] { return std::filesystem::exists(path); }, 10s)) << Journal();
     EXPECT_EQ(ReadFile(path), Program("O3002", 5));
 
-    // A DNC.ini gone (being replaced, say) changes nothing that is served.
-    std::filesystem::remove(folder_.File("DNC.ini"));
-    ::kill(service_->Pid(), SIGHUP);
-    EXPECT_TRUE(WaitFor(
-        [&] {
-            return Journal().find("<3>DNC.ini not read again: Cannot read ") != std::string::npos;
-        },
-        5s))
-        << Journal();
-    EXPECT_TRUE(Listening(2)) << Journal();
+    // A DNC.ini gone (being replaced, say), empty or garbled changes nothing
+    // that is served.
+    const struct {
+        const char* what;
+        std::optional<std::string> content;
+        const char* said;
+    } reloads[] = {
+        {"gone", std::nullopt, "<3>DNC.ini not read again: Cannot read "},
+        {"empty", "", "names no machine"},
+        {"garbage", std::string("\x7f\x45LF\0\xff=\n\n", 9), "names no machine"},
+    };
+    for (const auto& reload : reloads) {
+        const std::size_t before = Journal().size();
+        if (reload.content) {
+            WriteFile(Profile("DNC.ini"), *reload.content);
+        } else {
+            std::filesystem::remove(Profile("DNC.ini"));
+        }
+        ::kill(service_->Pid(), SIGHUP);
+        EXPECT_TRUE(
+            WaitFor([&] { return Journal().find(reload.said, before) != std::string::npos; }, 5s))
+            << reload.what << Journal();
+        EXPECT_TRUE(Listening(2)) << reload.what << Journal();
+    }
     const std::string journal = Journal();
     EXPECT_EQ(journal.find("M1: COM1 Ready"), journal.rfind("M1: COM1 Ready")) << journal;
 }
@@ -292,6 +310,24 @@ TEST_F(DncServiceEndToEndTest, SigtermKeepsWhatCameAndLogsTheTransfersAbandoned)
     EXPECT_NE(log.find("\tM2\tsend\t" + programs_ + "/O5000.nc\t"), std::string::npos) << log;
     EXPECT_NE(log.find("\tabandoned: the service stopped\n"), std::string::npos) << log;
     EXPECT_FALSE(std::filesystem::exists(StatusSocketPath(folder_.Path() + "/")));
+}
+
+// Without a runtime folder, the status socket of a profile folder whose path
+// is too long for a Unix socket is off; the machines are served all the same.
+TEST_F(DncServiceEndToEndTest, AStatusSocketPathTooLongLeavesTheMachinesServed) {
+    profiles_ = folder_.File(std::string(120, 'p'));
+    std::filesystem::create_directories(profiles_);
+    ::unsetenv("XDG_RUNTIME_DIR");
+    WriteProfiles(1);
+    const auto puncher = StartPuncher(1, Program("O3005", 5));
+    StartService();
+    ASSERT_TRUE(WaitFor([&] { return Journal().find("M1: COM1 Ready") != std::string::npos; }, 10s))
+        << Journal();
+    EXPECT_NE(Journal().find("<4>the status socket is off"), std::string::npos) << Journal();
+    puncher->Type("\n");
+    const std::string path = Received(1) + "/O3005.nc";
+    EXPECT_TRUE(WaitFor([&] { return std::filesystem::exists(path); }, 10s)) << Journal();
+    EXPECT_EQ(ReadFile(path), Program("O3005", 5));
 }
 
 } // namespace

@@ -2,8 +2,12 @@
 
 #include "support/TempFolder.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <stdexcept>
 #include <string>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <vector>
 
 namespace feedrail {
@@ -62,6 +66,54 @@ TEST(ProgramFileLinesTest, WhatIsNoRegularFileIsRefused) {
     EXPECT_EQ(file.Open(folder.File("missing.nc")), ENOENT);
     EXPECT_NE(file.Open(folder.Path()), 0);
     EXPECT_EQ(file.Count(), 0);
+}
+
+// A file of nothing but line ends costs no memory per line: 8 MB of CRs
+// once took 266 MB.
+TEST(ProgramFileLinesTest, AFloodOfLineEndsIsReadInBoundedMemory) {
+    test::TempFolder folder;
+    const std::string path = folder.File("O1.nc");
+    constexpr int Ends = 8 << 20;
+    test::WriteFile(path, "O1\n" + std::string(Ends, '\r') + "M30\n");
+    ProgramFileLines file;
+    ASSERT_EQ(file.Open(path), 0);
+    ASSERT_EQ(file.Count(), Ends + 2);
+    rusage before{};
+    ::getrusage(RUSAGE_SELF, &before);
+    EXPECT_EQ(file.Line(2), "");
+    EXPECT_EQ(file.Line(Ends + 2), "M30");
+    rusage after{};
+    ::getrusage(RUSAGE_SELF, &after);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 32 * 1024) << "kilobytes more at the peak";
+}
+
+// A program rewritten in place while it is sent is not sent on as if it were
+// the one counted: the send learns of it and ends.
+TEST(ProgramFileLinesTest, AFileChangedWhileItIsReadStopsTheRead) {
+    test::TempFolder folder;
+    const std::string path = folder.File("O1.nc");
+    std::string program = "%\nO1\n";
+    for (int line = 0; line < 20000; ++line) {
+        program += "G1 X" + std::to_string(line) + "\n";
+    }
+    const struct {
+        const char* name;
+        std::string rewritten;
+    } cases[] = {
+        {"shorter", "%\nO2\nM30\n%\n"},
+        {"the same size", std::string(program.size(), 'Z')},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::WriteFile(path, program);
+        ProgramFileLines file;
+        ASSERT_EQ(file.Open(path), 0);
+        EXPECT_EQ(file.Line(2), "O1");
+        test::WriteFile(path, c.rewritten);
+        const timespec later[2] = {{0, UTIME_OMIT}, {::time(nullptr) + 5, 0}};
+        ::utimensat(AT_FDCWD, path.c_str(), later, 0);
+        EXPECT_THROW(AllLines(file), std::runtime_error);
+    }
 }
 
 } // namespace
