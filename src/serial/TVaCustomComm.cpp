@@ -242,12 +242,21 @@ std::shared_ptr<SerialDevice> TVaCustomComm::OpenDevice() {
         return device;
     }
     const std::string path = DevicePath();
+    // A link that was there and is gone (the machine being moved to another
+    // adapter) is waited for: the serial port of the same number is another
+    // line, where the machine's punches would never be heard.
+    const std::string link = ComLinkPath(name, programDir_);
+    if (!link.empty() && path != link && linkOpened_ == link) {
+        throw EVaCommError("Can't open device " + PortTitle(name) + ": the link " + link +
+                           " is gone");
+    }
     int error = 0;
     std::shared_ptr<SerialDevice> device = PosixSerialDevice::Open(path, error);
     if (!device) {
         ThrowOpenFailure(name, path, error);
     }
     opened_ = {path, LinkTarget(path)};
+    linkOpened_ = !link.empty() && path == link ? link : std::string();
     return device;
 }
 

@@ -167,6 +167,8 @@ private:
     EventHandOver& handOver_;
     std::string programDir_;
     OpenedDevice opened_;
+    // The com<N> link the port last opened through, if it did.
+    std::string linkOpened_;
     // Errors a queue count cleared before their event was handled.
     std::uint32_t unreportedErrors_ = 0;
     std::recursive_mutex lock_;

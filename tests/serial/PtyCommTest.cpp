@@ -8,6 +8,7 @@
 #include "support/TempFolder.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/ioctl.h>
@@ -296,6 +297,35 @@ TEST_F(PtyCommTest, OpenFailuresNameThePortNumber) {
         }
         EXPECT_FALSE(comm.Active());
     }
+}
+
+// A com<N> link removed and made again (the machine moved to another
+// adapter): while it is gone the port does not open the serial port of the
+// same number instead, and once it is back the new line is the one used.
+TEST_F(PtyCommTest, AComLinkThatIsGoneIsWaitedForNotReplacedByTheSerialPort) {
+    test::TempFolder folder;
+    const std::string link = folder.File("com2");
+    std::filesystem::create_symlink(pty_.SlavePath(), link);
+    TVaComm comm(handOver_, folder.Path() + "/");
+    comm.SetDeviceName("com2");
+    comm.Open();
+    comm.Close();
+    std::filesystem::remove(link);
+    try {
+        comm.Open();
+        ADD_FAILURE() << comm.Opened().Path << " opened in the link's place";
+    } catch (const EVaCommError& error) {
+        EXPECT_EQ(std::string(error.what()),
+                  "Can't open device COM2: the link " + link + " is gone");
+    }
+    EXPECT_FALSE(comm.Active());
+    PseudoTerminal other;
+    std::filesystem::create_symlink(other.SlavePath(), link);
+    comm.Open();
+    const char byte = 'G';
+    ASSERT_EQ(comm.WriteBuf(&byte, 1), 1);
+    EXPECT_EQ(other.Read(1, 2s), "G");
+    comm.Close();
 }
 
 // Many opens and closes with traffic: the event thread of each open ends, and

@@ -28,17 +28,21 @@ int ComNumber(std::string_view name) {
 
 } // namespace
 
-std::string ResolveDevicePath(std::string_view name, std::string_view programDir) {
+std::string ComLinkPath(std::string_view name, std::string_view programDir) {
     const int number = ComNumber(name);
-    if (number < 1) {
+    return number < 1 ? std::string() : std::string(programDir) + "com" + std::to_string(number);
+}
+
+std::string ResolveDevicePath(std::string_view name, std::string_view programDir) {
+    const std::string link = ComLinkPath(name, programDir);
+    if (link.empty()) {
         return std::string(name);
     }
-    const std::string link = std::string(programDir) + "com" + std::to_string(number);
     struct stat info {};
     if (::lstat(link.c_str(), &info) == 0) {
         return link;
     }
-    return "/dev/ttyS" + std::to_string(number - 1);
+    return "/dev/ttyS" + std::to_string(ComNumber(name) - 1);
 }
 
 std::string PortTitle(std::string_view name) {

@@ -10,6 +10,8 @@ namespace feedrail {
 // or to a simulated machine; otherwise the N-th serial port, /dev/ttyS<N-1>.
 // Any other name is a path and is used unchanged.
 std::string ResolveDevicePath(std::string_view name, std::string_view programDir);
+// The link a name "com<N>" looks for in `programDir`; empty for other names.
+std::string ComLinkPath(std::string_view name, std::string_view programDir);
 
 // How messages name a port: "COM2" for a name "com<N>", any other name as
 // it is ("/dev/ttyUSB0", "rfc2217://10.0.4.21:4001").
