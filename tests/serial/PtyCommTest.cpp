@@ -1,3 +1,4 @@
+#include "common/FileDescriptor.h"
 #include "serial/EVaCommError.h"
 #include "serial/TVaComm.h"
 #include "serial/device/ArbitraryBaudRate.h"
@@ -8,6 +9,7 @@
 #include "support/TempFolder.h"
 
 #include <algorithm>
+#include <fcntl.h>
 #include <filesystem>
 #include <grp.h>
 #include <gtest/gtest.h>
@@ -99,6 +101,20 @@ TEST(TermiosSettingsTest, LineFormatMapsToTerminalFlags) {
     }
 }
 
+// After an arbitrary rate, a standard one sets both directions again: the
+// input rate once stayed 250000 for every later machine.
+TEST(TermiosSettingsTest, AStandardRateAfterAnArbitraryOneSetsTheInputRateToo) {
+    PseudoTerminal pty;
+    const FileDescriptor slave(::open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC));
+    ASSERT_TRUE(slave.Valid());
+    SerialSettings settings;
+    for (const unsigned rate : {250000U, 9600U, 115200U}) {
+        settings.BaudRate = rate;
+        EXPECT_EQ(ApplyTermios(slave.Get(), settings), 0) << rate;
+        EXPECT_EQ(ReadBaudRates(slave.Get()).Input, rate) << "the input rate after " << rate;
+    }
+}
+
 TEST_F(PtyCommTest, LineSettingsReachTheTerminalAndBytesPassBothWays) {
     const struct {
         TVaBaudrate baudrate;
@@ -127,7 +143,7 @@ TEST_F(PtyCommTest, LineSettingsReachTheTerminalAndBytesPassBothWays) {
 
         termios tty{};
         ASSERT_EQ(::tcgetattr(pty_.Slave(), &tty), 0);
-        EXPECT_EQ(ReadBaudRate(pty_.Slave()), c.rate);
+        EXPECT_EQ(ReadBaudRates(pty_.Slave()).Output, c.rate);
         EXPECT_EQ((tty.c_cflag & CSTOPB) != 0, c.twoStopBits);
         EXPECT_EQ(tty.c_cflag & CREAD, CREAD);
         EXPECT_EQ(tty.c_lflag & (ICANON | ECHO | ISIG), 0u);

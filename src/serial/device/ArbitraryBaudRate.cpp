@@ -22,9 +22,12 @@ int SetArbitraryBaudRate(int fd, unsigned rate) {
     return ioctl(fd, TCSETS2, &settings) == 0 ? 0 : errno;
 }
 
-unsigned ReadBaudRate(int fd) {
+BaudRates ReadBaudRates(int fd) {
     struct termios2 settings {};
-    return ioctl(fd, TCGETS2, &settings) == 0 ? settings.c_ospeed : 0;
+    if (ioctl(fd, TCGETS2, &settings) != 0) {
+        return {};
+    }
+    return {settings.c_ispeed, settings.c_ospeed};
 }
 
 } // namespace feedrail

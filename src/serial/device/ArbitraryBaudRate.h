@@ -8,8 +8,12 @@ namespace feedrail {
 // Sets a rate the classic rate table lacks, through the kernel's
 // arbitrary-rate interface. Returns 0 or an errno.
 int SetArbitraryBaudRate(int fd, unsigned rate);
-// The output rate in bits per second, whichever way it was set; 0 when the
+// The rates in bits per second, whichever way they were set; 0 when the
 // terminal cannot tell.
-unsigned ReadBaudRate(int fd);
+struct BaudRates {
+    unsigned Input = 0;
+    unsigned Output = 0;
+};
+BaudRates ReadBaudRates(int fd);
 
 } // namespace feedrail

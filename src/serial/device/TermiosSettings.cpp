@@ -85,12 +85,14 @@ bool OnlyFramingRefused(int fd, const termios& wanted) {
 // A driver that cannot make a rate sets the nearest it can; more than a few
 // per cent off, characters would be garbled, so that counts as refused.
 bool RateTaken(int fd, unsigned wanted) {
-    const unsigned actual = ReadBaudRate(fd);
-    if (actual == 0) {
-        return true;
-    }
-    const std::uint64_t difference = actual > wanted ? actual - wanted : wanted - actual;
-    return difference * 100 <= std::uint64_t{wanted} * 3;
+    const BaudRates actual = ReadBaudRates(fd);
+    const auto near = [wanted](unsigned rate) {
+        const std::uint64_t difference = rate > wanted ? rate - wanted : wanted - rate;
+        return rate == 0 || difference * 100 <= std::uint64_t{wanted} * 3;
+    };
+    // Both directions: a machine heard at another rate than it is sent to
+    // garbles every program it punches.
+    return near(actual.Output) && near(actual.Input);
 }
 
 } // namespace
@@ -131,7 +133,9 @@ int BuildTermios(const SerialSettings& settings, termios& tty) {
             speed = code;
         }
     }
-    ::cfsetispeed(&tty, speed);
+    // An input rate left over from an arbitrary rate (250000) would stay in
+    // force: no input rate of its own means the output rate.
+    tty.c_cflag &= ~CIBAUD;
     ::cfsetospeed(&tty, speed);
     return 0;
 }
@@ -165,7 +169,7 @@ int ReadTermios(int fd, SerialSettings& settings) {
     if (::tcgetattr(fd, &tty) != 0) {
         return errno;
     }
-    if (const unsigned rate = ReadBaudRate(fd)) {
+    if (const unsigned rate = ReadBaudRates(fd).Output) {
         settings.BaudRate = rate;
     }
     switch (tty.c_cflag & CSIZE) {
