@@ -11,11 +11,12 @@ namespace feedrail {
 
 // Reads everything an RxChar event announced, in chunks that fit the buffer
 // and in the order it arrived: each chunk's size goes to `chunk`, each
-// character its tape code decodes to `take`. False when the port failed.
+// character its tape code decodes to `take`, the machine's DC1 and DC3 as
+// plain bytes while it is `fed`. False when the port failed.
 // A template, so that the per-byte call is inlined into the receive path.
 template <typename Chunk, typename Take>
 bool ReadArrivedCharacters(TVaCustomComm& port, int count, std::int32_t punchType, Chunk chunk,
-                           Take take) {
+                           Take take, bool fed = false) {
     constexpr int ReadChunk = 2048;
     char buffer[ReadChunk];
     for (int left = count; left > 0;) {
@@ -31,8 +32,9 @@ bool ReadArrivedCharacters(TVaCustomComm& port, int count, std::int32_t punchTyp
         left -= read;
         chunk(read);
         for (int i = 0; i < read; ++i) {
+            const auto byte = static_cast<unsigned char>(buffer[i]);
             if (const auto character =
-                    DecodeTapeByte(static_cast<unsigned char>(buffer[i]), punchType)) {
+                    fed ? DecodeMachineByte(byte, punchType) : DecodeTapeByte(byte, punchType)) {
                 take(*character);
             }
         }

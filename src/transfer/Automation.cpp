@@ -98,7 +98,7 @@ void Automation::Comm1RxChar(int count) {
     }
     if (!ReadArrivedCharacters(
             port_, count, settings_.PunchType, [](int) {},
-            [this](char character) { Take(character); })) {
+            [this](char character) { Take(character); }, answerPending_)) {
         hosts_.Status.ShowStatus("Error reading incoming data...");
     }
     if (collector_.Collecting() && !flushArmed_) {

@@ -75,7 +75,8 @@ void ReceiveTransfer::Comm1RxChar(int count) {
             } else if (session_.Receiving()) {
                 TakeCharacter(character);
             }
-        });
+        },
+        session_.Sending());
     if (!read) {
         status_.ShowStatus("Error reading incoming data...");
         return;

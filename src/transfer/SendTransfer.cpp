@@ -26,7 +26,7 @@ SendTransfer::SendTransfer(RunState& state, const ActiveSettings& settings, TVaC
       editor_(hosts.Editor), ui_(hosts.Ui), session_(hosts.Session), leader_(hosts.Leader) {}
 
 void SendTransfer::SendButtonClick() {
-    if (!session_.RequestSend(true)) {
+    if (!Encodable() || !session_.RequestSend(true)) {
         return;
     }
     port_.Close();
@@ -35,13 +35,38 @@ void SendTransfer::SendButtonClick() {
 }
 
 bool SendTransfer::RequestedSend() {
-    if (!session_.RequestSend(false)) {
+    if (!Encodable() || !session_.RequestSend(false)) {
         return false;
     }
     SendStart();
     if (session_.Phase() == TransferPhase::WaitingForRemoteStart) {
         state_.XonState = true;
         MachineReady();
+    }
+    return true;
+}
+
+// In EIA a character without a code would go out as a blank, changing the
+// program unseen: the send does not start, and the operator is told where.
+bool SendTransfer::Encodable() {
+    if (settings_.PunchType != PunchEia) {
+        return true;
+    }
+    const int lines = editor_.EditorLineCount();
+    for (int line = 1; line <= lines; ++line) {
+        const std::string text = editor_.GetEditorLine(line);
+        for (std::size_t at = 0; at < text.size(); ++at) {
+            if (!HasTapeCode(text[at], PunchEia)) {
+                const std::string where = "line " + std::to_string(line) + ", column " +
+                                          std::to_string(at + 1) + " holds \"" +
+                                          text.substr(at, 1) + "\", which has no EIA code";
+                status_.ShowStatus("Cannot send in EIA: " + where);
+                state_.LinesSent = 0;
+                bytesSent_ = 0;
+                Ended("not sent: " + where);
+                return false;
+            }
+        }
     }
     return true;
 }
@@ -94,6 +119,7 @@ void SendTransfer::SendStart() {
     status_.ShowStatus(handshake == HandshakeXonXoff ? "Waiting for Remote Start"
                                                      : "Sending Data - press esc to cancel");
     state_.LinesSent = 0;
+    bytesSent_ = 0;
     if (handshake == HandshakeDriverXonXoff) {
         SignalReady(port_);
         state_.ReceiveOff = false;
@@ -129,7 +155,6 @@ void SendTransfer::SendStart() {
 
 void SendTransfer::SendProgram() {
     running_ = true;
-    bytesSent_ = 0;
     try {
         SendLines();
     } catch (const std::exception& error) {
@@ -201,7 +226,10 @@ void SendTransfer::Comm1Cts() {
 
 SendTransfer::Gate SendTransfer::WaitUntil(const std::function<bool()>& ready) {
     for (;;) {
-        if (state_.CancelRequested || keys_.EscapePressed()) {
+        // The poll runs what is pending, a line lost among it: the cancel it
+        // leaves is seen before the next byte goes to a closed port.
+        const bool escape = keys_.EscapePressed();
+        if (escape || state_.CancelRequested) {
             state_.CancelRequested = true;
             return Gate::Cancelled;
         }
@@ -258,7 +286,11 @@ void SendTransfer::WriteByte(char byte) {
 void SendTransfer::Pause() {
     const auto pause = LinePause(settings_.PunchWait);
     if (pause > 0ns) {
-        const auto end = std::chrono::steady_clock::now() + pause;
+        using Clock = std::chrono::steady_clock;
+        const auto now = Clock::now();
+        // The longest pauses end only with Esc: the clock cannot count to them.
+        const auto end =
+            pause >= Clock::time_point::max() - now ? Clock::time_point::max() : now + pause;
         WaitUntil([end] { return std::chrono::steady_clock::now() >= end; });
     }
 }

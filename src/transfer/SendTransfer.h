@@ -66,6 +66,7 @@ public:
 private:
     enum class Gate { Open, Cancelled };
 
+    bool Encodable();
     void SendLines();
     // Polls Esc and lets the window breathe until `ready` says the send may go
     // on; Esc or a cancel ends the wait.

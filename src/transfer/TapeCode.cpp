@@ -1,5 +1,7 @@
 #include "transfer/TapeCode.h"
 
+#include "common/ControlChars.h"
+
 #include <array>
 #include <bit>
 
@@ -69,10 +71,12 @@ std::string EndOfLineBytes(std::int32_t eob, std::int32_t punchType) {
     return EncodeTapeText(ascii[static_cast<std::size_t>(eob)], punchType);
 }
 
+bool HasTapeCode(char character, std::int32_t punchType) {
+    return punchType != PunchEia || character == ' ' ||
+           Eia.encode[static_cast<unsigned char>(character)] != EiaNoCode;
+}
+
 std::optional<char> DecodeTapeByte(unsigned char byte, std::int32_t punchType) {
-    if (byte == 0x0D) {
-        return std::nullopt;
-    }
     if (punchType == PunchEia) {
         const std::int16_t character = Eia.decode[byte];
         if (character < 0) {
@@ -80,10 +84,20 @@ std::optional<char> DecodeTapeByte(unsigned char byte, std::int32_t punchType) {
         }
         return static_cast<char>(character);
     }
+    if (byte == 0x0D) {
+        return std::nullopt;
+    }
     if (punchType == PunchIso && byte > 0x80) {
         return static_cast<char>(byte & 0x7F);
     }
     return static_cast<char>(byte);
+}
+
+std::optional<char> DecodeMachineByte(unsigned char byte, std::int32_t punchType) {
+    if (punchType == PunchEia && (byte == ControlChar::Xon || byte == ControlChar::Xoff)) {
+        return static_cast<char>(byte);
+    }
+    return DecodeTapeByte(byte, punchType);
 }
 
 } // namespace feedrail

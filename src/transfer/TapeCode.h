@@ -34,8 +34,16 @@ std::string EncodeTapeText(std::string_view text, std::int32_t punchType);
 // The bytes that end a line on the wire; empty for values outside the tables.
 std::string EndOfLineBytes(std::int32_t eob, std::int32_t punchType);
 
+// Whether `character` goes on the line as itself in the tape code: in EIA
+// only the characters of its chart do.
+bool HasTapeCode(char character, std::int32_t punchType);
+
 // The character a received byte stands for, or nothing when the byte is
-// dropped (a carriage return in any code, a byte that is no EIA code).
+// dropped (a carriage return in ASCII and ISO, where EIA's 0x0D is the
+// asterisk; a byte that is no EIA code).
 std::optional<char> DecodeTapeByte(unsigned char byte, std::int32_t punchType);
+// The same for what a machine sends while it is fed: its DC1 and DC3 come as
+// the plain bytes in EIA too (where 0x13 would be the digit 3).
+std::optional<char> DecodeMachineByte(unsigned char byte, std::int32_t punchType);
 
 } // namespace feedrail

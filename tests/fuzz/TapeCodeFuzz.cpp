@@ -33,14 +33,14 @@ bool IsLineControl(char c) {
 }
 
 // A received carriage return is dropped in every code, and NUL and DC1 to
-// DC4 steer the line rather than being text. EIA has its table alone, less
-// the asterisk, whose code is the byte 0x0D; ISO has 7 bits and the byte 0x80.
+// DC4 steer the line rather than being text. EIA has its table alone (its
+// asterisk's code is the byte 0x0D); ISO has 7 bits and the byte 0x80.
 bool Carried(char c, std::int32_t punchType) {
     if (c == '\r' || IsLineControl(c)) {
         return false;
     }
     if (punchType == PunchEia) {
-        return c != '*' && TapeChars.substr(0, EiaCodes.size()).find(c) != std::string_view::npos;
+        return TapeChars.substr(0, EiaCodes.size()).find(c) != std::string_view::npos;
     }
     return punchType != PunchIso || static_cast<unsigned char>(c) <= 0x80;
 }

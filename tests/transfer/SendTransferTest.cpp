@@ -1,5 +1,6 @@
 #include "support/Bytes.h"
 #include "support/TransferFixture.h"
+#include "transfer/TapeCode.h"
 
 #include <thread>
 
@@ -140,6 +141,46 @@ TEST_F(SendTransferTest, TheMachinesXonStartsTheSendAndItsXoffPausesItMidLine) {
     EXPECT_EQ(LastStatus(), "Finished Send");
 }
 
+// In EIA the machine's XON and XOFF are the plain bytes (0x13 is also EIA's
+// digit 3): they start and pause the send as in the other codes.
+TEST_F(SendTransferTest, AnEiaMachinesXonStartsTheSendAndItsXoffPausesIt) {
+    Program({"%", "G1 X1", "%"});
+    settings_.PunchType = PunchEia;
+    OpenFor(0);
+    StartSend();
+    MachineSends("\x13\x11");
+    handOver_.RunUntil([&] { return !host_.Deferred.empty(); });
+    EXPECT_EQ(host_.Session.Phase(), TransferPhase::Sending);
+    bool paused = false;
+    host_.OnPoll = [&] {
+        if (!paused && Wire().size() == 4) {
+            paused = true;
+            MachineSends("\x13");
+            handOver_.RunUntil([&] { return !state_.XonState; });
+            MachineSends("\x11");
+        }
+        return false;
+    };
+    host_.RunDeferred();
+    EXPECT_TRUE(Showed("Paused by the machine (XOFF)"));
+    EXPECT_EQ(Wire(), "\x11\x11" + EncodeTapeText("%", PunchEia) + "\x80" +
+                          EncodeTapeText("G1 X1", PunchEia) + "\x80" +
+                          EncodeTapeText("%", PunchEia));
+}
+
+// A character EIA has no code for would go out as a blank: the send does
+// not start, and the status says where it stands.
+TEST_F(SendTransferTest, AnEiaSendOfACharacterWithoutACodeDoesNotStart) {
+    Program({"%", "#100 3*4", "y2", "%"});
+    settings_.PunchType = PunchEia;
+    OpenFor(1);
+    send_.SendButtonClick();
+    EXPECT_FALSE(host_.Session.Sending());
+    EXPECT_EQ(LastStatus(),
+              "Cannot send in EIA: line 3, column 1 holds \"y\", which has no EIA code");
+    EXPECT_EQ(Wire(), "");
+}
+
 TEST_F(SendTransferTest, EscBetweenLinesStillSendsTheTrailer) {
     Program({"%", "G1", "G2", "%"});
     host_.LeaderOn = true;
@@ -223,6 +264,18 @@ TEST_F(SendTransferTest, EscDuringALinePauseEndsThePauseAndTheSendAtOnce) {
     EXPECT_EQ(LastStatus(), "Finished Send");
 }
 
+// A Char Delay past what nanoseconds count is the longest pause, not none.
+TEST_F(SendTransferTest, ACharDelayBeyondTheCountablePausesAfterEveryLine) {
+    Program({"%", "G1", "%"});
+    settings_.PunchWait = 2'000'000;
+    OpenFor(1);
+    int polls = 0;
+    host_.OnPoll = [&] { return Wire() == "%\r\n" && ++polls == 50; };
+    StartSend();
+    EXPECT_EQ(Wire(), "%\r\n") << "the pause after the first line was skipped";
+    EXPECT_TRUE(Showed("Sending Canceled"));
+}
+
 TEST_F(SendTransferTest, ProgressCountsTheLinesSent) {
     Program({"%", "G1", "%"});
     OpenFor(1);
@@ -267,15 +320,27 @@ TEST_F(SendTransferTest, AReceiveRequestWaitsForStopWhileASendWaitsForTheMachine
 
 TEST_F(SendTransferTest, TheMachinesDc4EndsAWaitForItsXon) {
     Program({"%", "G1", "%"});
+    std::vector<TransferRecord> records;
+    send_.OnEnded([&records](TransferRecord record) { records.push_back(std::move(record)); });
     OpenFor(0);
     StartSend();
-    MachineSends("\x14");
-    Deliver();
-    EXPECT_FALSE(state_.WaitingForRemoteStart);
     MachineSends("\x11");
     Deliver();
     host_.RunDeferred();
-    EXPECT_EQ(Wire(), "\x11\x11") << "the XON after DC4 started the send";
+    ASSERT_EQ(records.size(), 1U);
+    EXPECT_GT(records[0].Bytes, 0U);
+    StartSend();
+    const std::string waiting = Wire();
+    MachineSends("\x14");
+    Deliver();
+    EXPECT_FALSE(state_.WaitingForRemoteStart);
+    ASSERT_EQ(records.size(), 2U);
+    EXPECT_EQ(records[1].Result, "cancelled: the machine sent DC4");
+    EXPECT_EQ(records[1].Bytes, 0U) << "the send before it counted";
+    MachineSends("\x11");
+    Deliver();
+    host_.RunDeferred();
+    EXPECT_EQ(Wire(), waiting) << "the XON after DC4 started the send";
 }
 
 // Held by the machine's XOFF under the driver's Xon/Xoff, a cancelled send

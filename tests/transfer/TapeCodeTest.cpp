@@ -70,7 +70,7 @@ TEST(TapeCodeTest, EiaDecodesEveryByteByTheChart) {
     for (unsigned byte = 0; byte < 256; ++byte) {
         const auto decoded = DecodeTapeByte(static_cast<unsigned char>(byte), PunchEia);
         const auto found = characterOf.find(static_cast<unsigned char>(byte));
-        if (byte == 0x0D || found == characterOf.end()) {
+        if (found == characterOf.end()) {
             EXPECT_EQ(decoded, std::nullopt) << "byte 0x" << std::hex << byte;
         } else {
             EXPECT_EQ(decoded, static_cast<char>(found->second)) << "byte 0x" << std::hex << byte;
@@ -91,11 +91,26 @@ TEST(TapeCodeTest, EiaLinesEncodeAndComeBack) {
     for (std::size_t i = 0; i < 65; ++i) {
         const std::string code = EncodeTapeText(TapeChars.substr(i, 1), PunchEia);
         const auto back = DecodeTapeByte(static_cast<unsigned char>(code[0]), PunchEia);
-        if (TapeChars[i] == '*') {
-            EXPECT_EQ(back, std::nullopt);
-        } else {
-            EXPECT_EQ(back, TapeChars[i]) << "position " << i + 1;
-        }
+        EXPECT_EQ(back, TapeChars[i]) << "position " << i + 1;
+    }
+    // "#100=3*4": the asterisk's code is 0x0D, never dropped as a carriage return.
+    EXPECT_EQ(DecodeTapeByte(0x0D, PunchEia), '*');
+}
+
+// While a machine is fed, its DC1 and DC3 are the plain bytes in every code;
+// in EIA the rest decodes by the chart.
+TEST(TapeCodeTest, AFedMachinesDc1AndDc3AreThePlainBytes) {
+    const struct {
+        unsigned char byte;
+        std::int32_t punchType;
+        std::optional<char> fed;
+    } cases[] = {
+        {0x11, PunchEia, '\x11'},   {0x13, PunchEia, '\x13'}, {0x2F, PunchEia, '\x14'},
+        {0x01, PunchEia, '1'},      {0x13, PunchIso, '\x13'}, {0x93, PunchIso, '\x13'},
+        {0x11, PunchAscii, '\x11'},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(DecodeMachineByte(c.byte, c.punchType), c.fed) << int(c.byte);
     }
 }
 

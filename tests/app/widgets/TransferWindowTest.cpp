@@ -314,6 +314,10 @@ TEST_F(TransferWindowTest, ASendWhoseLineGoesReturnsToIdle) {
     EXPECT_EQ(window_->Editor().Text(), program);
     EXPECT_TRUE(window_->Controls().SendButton->isEnabled());
     EXPECT_EQ(window_->Controls().ClearButton->text(), "Clear");
+    // The loss is what the operator reads, not a write to the closed port.
+    EXPECT_EQ(window_->Controls().Label3->text().toStdString(),
+              "The port " + pty_.SlavePath() + " (COM2) is gone: unplugged or switched off?");
+    EXPECT_TRUE(messages_.Messages.isEmpty()) << messages_.Messages.join("; ").toStdString();
 }
 
 // A com link left pointing at a device that is gone says where it points.
