@@ -11,6 +11,7 @@
 #include "service/MachineConfig.h"
 #include "service/StatusSocket.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <exception>
@@ -76,6 +77,17 @@ int PrintStatus(const std::string& profileFolder) {
     return std::cout.flush() ? 0 : ExitFailure;
 }
 
+bool Reload(feedrail::DncService& service, feedrail::JournalLog& log) {
+    try {
+        service.Load();
+        return true;
+    } catch (const std::exception& error) {
+        log.Write(feedrail::JournalLog::Error,
+                  std::string("DNC.ini not read again: ") + error.what());
+        return false;
+    }
+}
+
 // Runs until SIGTERM or SIGINT; SIGHUP reloads. The signals are taken by
 // sigwait here, blocked everywhere else (every thread inherits the mask).
 int Serve(const std::string& profileFolder) {
@@ -114,17 +126,22 @@ int Serve(const std::string& profileFolder) {
         log.Write(feedrail::JournalLog::Notice, "serving the machines of " + profileFolder +
                                                     std::string(feedrail::ProfileFile::FileName));
         for (;;) {
-            int signal = 0;
-            sigwait(&signals, &signal);
+            // A reload that waits for a machine's transfer is made again
+            // every second until it is done.
+            const timespec second{1, 0};
+            const int signal = service.ReloadWaits() ? sigtimedwait(&signals, nullptr, &second)
+                                                     : sigwaitinfo(&signals, nullptr);
+            if (signal < 0) {
+                if (errno == EAGAIN) {
+                    Reload(service, log);
+                }
+                continue;
+            }
             if (signal != SIGHUP) {
                 break;
             }
-            try {
-                service.Load();
+            if (Reload(service, log)) {
                 log.Write(feedrail::JournalLog::Notice, "DNC.ini read again");
-            } catch (const std::exception& error) {
-                log.Write(feedrail::JournalLog::Error,
-                          std::string("DNC.ini not read again: ") + error.what());
             }
         }
         service.Stop();

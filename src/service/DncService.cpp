@@ -3,6 +3,7 @@
 #include "serial/device/DevicePath.h"
 
 #include <algorithm>
+#include <set>
 
 namespace feedrail {
 namespace {
@@ -24,7 +25,7 @@ DncService::~DncService() {
 void DncService::Load() {
     std::vector<MachineConfig> configs = ReadMachineConfigs(profileFolder_);
     std::map<std::string, std::shared_ptr<ServedMachine>> kept;
-    std::vector<std::shared_ptr<ServedMachine>> gone;
+    std::vector<std::shared_ptr<ServedMachine>> changed;
     {
         const std::lock_guard lock(mutex_);
         for (const auto& entry : served_) {
@@ -35,10 +36,11 @@ void DncService::Load() {
             if (now != configs.end() && ServedAlike(*now, entry.second->Config())) {
                 kept.emplace(entry);
             } else {
-                gone.push_back(entry.second);
+                changed.push_back(entry.second);
             }
         }
     }
+    const std::vector<std::shared_ptr<ServedMachine>> gone = StopWhenIdle(changed, kept);
     // Stopped before their successors open the same ports.
     for (const auto& machine : gone) {
         log_.Write(JournalLog::Notice, machine->Config().Machine + ": no longer served as it was");
@@ -84,6 +86,36 @@ void DncService::Load() {
     served_ = std::move(kept);
     configs_ = std::move(configs);
     refused_ = std::move(refused);
+}
+
+// A machine in the middle of a transfer is served as it was until the
+// transfer ends (the reload is then made again): a punch or an answer is
+// never cut short by a change of DNC.ini.
+std::vector<std::shared_ptr<ServedMachine>>
+DncService::StopWhenIdle(const std::vector<std::shared_ptr<ServedMachine>>& changed,
+                         std::map<std::string, std::shared_ptr<ServedMachine>>& kept) {
+    std::vector<std::shared_ptr<ServedMachine>> gone;
+    std::set<std::string> waiting;
+    const auto until = std::chrono::steady_clock::now() + StatusWait;
+    for (const auto& machine : changed) {
+        const std::string& name = machine->Config().Machine;
+        if (!machine->Status(until).Busy) {
+            gone.push_back(machine);
+            continue;
+        }
+        kept.emplace(name, machine);
+        waiting.insert(name);
+        if (!waiting_.contains(name)) {
+            log_.Write(JournalLog::Notice,
+                       name + ": DNC.ini changed; served as it was until its transfer ends");
+        }
+    }
+    waiting_ = std::move(waiting);
+    return gone;
+}
+
+bool DncService::ReloadWaits() const {
+    return !waiting_.empty();
 }
 
 void DncService::Stop() {

@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,9 @@ public:
     // of the file has is not served. A DNC.ini that cannot be read leaves
     // everything as it was and raises its error.
     void Load();
+    // A machine changed in DNC.ini is still served as it was, until its
+    // transfer ends: Load is to be called again.
+    bool ReloadWaits() const;
     // Stops every machine.
     void Stop();
     // One line per machine of DNC.ini, served or not, in file order; within
@@ -37,6 +41,10 @@ public:
     static constexpr std::chrono::milliseconds StatusWait{200};
 
 private:
+    std::vector<std::shared_ptr<ServedMachine>>
+    StopWhenIdle(const std::vector<std::shared_ptr<ServedMachine>>& changed,
+                 std::map<std::string, std::shared_ptr<ServedMachine>>& kept);
+
     std::string profileFolder_;
     JournalLog& log_;
     mutable std::mutex mutex_;
@@ -45,6 +53,8 @@ private:
     std::map<std::string, std::shared_ptr<ServedMachine>> served_;
     // Machines not served, and why.
     std::map<std::string, std::string> refused_;
+    // Changed machines served as they were until their transfers end.
+    std::set<std::string> waiting_;
 };
 
 // A machine's status line, its fields separated by tabs: "Mill 1<TAB>COM2

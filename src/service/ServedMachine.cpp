@@ -251,6 +251,8 @@ MachineStatus ServedMachine::Status(std::chrono::steady_clock::time_point until)
 MachineStatus ServedMachine::Snapshot() const {
     const std::lock_guard lock(statusMutex_);
     status_.State = State();
+    status_.Busy = !stopping_ && (session_.Sending() || automation_.Collecting().has_value() ||
+                                  automation_.AwaitingXon());
     return status_;
 }
 

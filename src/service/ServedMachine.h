@@ -31,6 +31,8 @@ struct MachineStatus {
     std::string State;
     // The last transfer and its result; empty before the first.
     std::string LastTransfer;
+    // A transfer runs or waits for the machine's XON.
+    bool Busy = false;
 };
 
 // One machine served without a window, on a thread of its own: its port

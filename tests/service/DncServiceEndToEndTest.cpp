@@ -270,6 +270,41 @@ TEST_F(DncServiceEndToEndTest, SighupServesAMachineAddedWithoutStoppingTheOthers
     EXPECT_EQ(journal.find("M1: COM1 Ready"), journal.rfind("M1: COM1 Ready")) << journal;
 }
 
+// A reload that changes a machine in the middle of its punch lets the punch
+// end whole before the machine is served anew.
+TEST_F(DncServiceEndToEndTest, AReloadThatChangesAMachineWaitsForItsPunchToEnd) {
+    WriteProfiles(1);
+    const auto puncher = StartPuncher(1, Program("O3006", 300));
+    StartService();
+    ASSERT_TRUE(WaitFor([&] { return Listening(1); }, 10s)) << Journal();
+    puncher->Type("\n");
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            const auto status = Status();
+            return status.contains("M1") &&
+                   status.at("M1").find("\treceiving O3006 ") != std::string::npos;
+        },
+        10s))
+        << Journal();
+    WriteProfiles(1, "Leader=1\n");
+    ::kill(service_->Pid(), SIGHUP);
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            return Journal().find("M1: DNC.ini changed; served as it was until its transfer "
+                                  "ends") != std::string::npos;
+        },
+        5s))
+        << Journal();
+    const std::string path = Received(1) + "/O3006.nc";
+    ASSERT_TRUE(WaitFor([&] { return std::filesystem::exists(path); }, 30s)) << Journal();
+    EXPECT_EQ(ReadFile(path), Program("O3006", 300));
+    EXPECT_TRUE(WaitFor(
+        [&] { return Journal().find("M1: no longer served as it was") != std::string::npos; }, 5s))
+        << Journal();
+    EXPECT_TRUE(WaitFor([&] { return Listening(1); }, 10s)) << Journal();
+    EXPECT_EQ(Log().find("abandoned"), std::string::npos) << Log();
+}
+
 // SIGTERM while one control punches and another is being answered: the
 // service ends at once, the program begun is kept as incomplete, and both
 // transfers are logged as abandoned.
