@@ -142,9 +142,8 @@ void ServedMachine::OpenPortUntilOpen() {
         return;
     }
     if (!OpenPort()) {
-        LogOnce(JournalLog::Warning, openFailure_ + "; trying again every " +
-                                         std::to_string(RetryInterval.count()) + " seconds");
-        loop_.After(RetryInterval, [this] { OpenPortUntilOpen(); });
+        LogOnce(JournalLog::Warning, openFailure_ + "; trying again until it opens");
+        loop_.After(openBackoff_.Failed(), [this] { OpenPortUntilOpen(); });
     }
     session_.PortOpened();
 }

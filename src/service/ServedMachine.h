@@ -13,6 +13,7 @@
 #include "transfer/Automation.h"
 #include "transfer/LineLoss.h"
 #include "transfer/ReceiveTransfer.h"
+#include "transfer/RetryBackoff.h"
 #include "transfer/SendTransfer.h"
 
 #include <chrono>
@@ -60,8 +61,6 @@ public:
     // `until` shows its last state known.
     MachineStatus Status(std::chrono::steady_clock::time_point until) const;
 
-    static constexpr std::chrono::seconds RetryInterval{2};
-
 private:
     // StatusLine
     void ShowStatus(const std::string& text) override;
@@ -78,7 +77,7 @@ private:
     void Serve();
     // Opens the port as the window's port-open tick does; whether it opened.
     bool OpenPort();
-    // OpenPort, and again every RetryInterval until it opens.
+    // OpenPort, and again until it opens, less often the longer it fails.
     void OpenPortUntilOpen();
     void BeginStop();
     void Shutdown();
@@ -118,6 +117,7 @@ private:
     bool stopping_ = false;
     std::string lastLogged_;
     std::string openFailure_;
+    RetryBackoff openBackoff_;
     std::thread thread_;
 
     mutable std::mutex statusMutex_;

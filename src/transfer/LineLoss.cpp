@@ -50,7 +50,7 @@ void LineLoss::LineLost() {
     hosts_.Status.ShowStatus(lostText_);
     if (automation_.Settings().Listens() && !retrying_) {
         retrying_ = true;
-        hosts_.Ui.After(RetryInterval, [this] { Retry(); });
+        hosts_.Ui.After(backoff_.Failed(), [this] { Retry(); });
     }
 }
 
@@ -65,6 +65,7 @@ void LineLoss::Retry() {
     }
     hosts_.ReopenPort();
     if (port_.Active()) {
+        backoff_.Up();
         automation_.LineBack(lostPath_);
         const bool named = port_.Opened().Device == PortName();
         hosts_.Status.ShowStatus(
@@ -72,10 +73,10 @@ void LineLoss::Retry() {
             " is back");
         return;
     }
-    hosts_.Status.ShowStatus(lostText_ + " Trying again every " +
-                             std::to_string(RetryInterval.count()) + " seconds.");
+    // The same words at every try: a journal says them once.
+    hosts_.Status.ShowStatus(lostText_ + " Trying again until it is back.");
     retrying_ = true;
-    hosts_.Ui.After(RetryInterval, [this] { Retry(); });
+    hosts_.Ui.After(backoff_.Failed(), [this] { Retry(); });
 }
 
 } // namespace feedrail

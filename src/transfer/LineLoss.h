@@ -6,6 +6,7 @@
 #include "session/UiHandOver.h"
 #include "transfer/Automation.h"
 #include "transfer/ReceiveTransfer.h"
+#include "transfer/RetryBackoff.h"
 #include "transfer/SendTransfer.h"
 
 #include <chrono>
@@ -27,15 +28,14 @@ struct LineLossHosts {
 // gone (a USB adapter pulled, a control switched off, a simulated one ended)
 // ends the transfer without losing what came, closes the port and says so in
 // the operator's words. While Auto Receive or Remote Request is on, the port
-// is tried again every few seconds until the device is back.
+// is tried again until the device is back, less often the longer it stays
+// away or the more often it goes (RetryBackoff).
 class LineLoss {
 public:
     LineLoss(TVaCustomComm& port, SendTransfer& send, ReceiveTransfer& receive,
              Automation& automation, LineLossHosts hosts);
 
     void Comm1Error(int errors);
-
-    static constexpr std::chrono::seconds RetryInterval{2};
 
 private:
     void LineLost();
@@ -49,6 +49,7 @@ private:
     Automation& automation_;
     LineLossHosts hosts_;
     bool retrying_ = false;
+    RetryBackoff backoff_;
     std::string lostPath_;
     std::string lostDevice_;
     std::string lostText_;
