@@ -118,14 +118,19 @@ void ReceiveTransfer::Comm1Error(int errors) {
 void ReceiveTransfer::TakeCharacter(char character) {
     switch (character) {
     case '\n':
-    case '\r':
         EndLine();
+        return;
+    case '\r':
+        // ISO's CR (CR LF, LF CR CR) is no part of a line: LF ends it.
         return;
     case Xon:
         status_.ShowStatus("xon");
         state_.XonState = true;
         return;
     case Dc2:
+        if (linesReceived_ > 0 || !state_.ReceiveLine.empty()) {
+            PunchRestarted();
+        }
         status_.ShowStatus("Receiving Data");
         return;
     case Xoff:
@@ -138,20 +143,40 @@ void ReceiveTransfer::TakeCharacter(char character) {
         Ended();
         return;
     case LeaderChar:
-        break;
+        return;
     default:
-        state_.ReceiveLine += character;
-        break;
+        TakeText(character);
+        return;
     }
-    if (state_.PercentSeen && character == '%') {
+}
+
+// Under RTS/CTS a "%" line after the first ends the program; a "%" within a
+// line ("(SPINDLE 80%)") is text.
+void ReceiveTransfer::TakeText(char character) {
+    const bool percentLine =
+        character == '%' && state_.ReceiveLine.find_first_not_of(" \t") == std::string::npos;
+    state_.ReceiveLine += character;
+    if (settings_.CommHandshake != HandshakeRtsCts || !percentLine) {
+        return;
+    }
+    if (state_.PercentSeen) {
         AddCollectedLine();
         status_.ShowStatus("Finished Receiving");
         Ended();
         return;
     }
-    if (settings_.CommHandshake == HandshakeRtsCts && character == '%') {
-        state_.PercentSeen = true;
-    }
+    state_.PercentSeen = true;
+}
+
+// A machine that starts its punch again (a new DC2) sends the whole program
+// again: the part before is dropped rather than joined to it.
+void ReceiveTransfer::PunchRestarted() {
+    editor_.ClearEditorAndFileName();
+    state_.ReceiveLine.clear();
+    state_.ReceivedLines = 1;
+    state_.FirstLinePending = true;
+    state_.PercentSeen = false;
+    linesReceived_ = 0;
 }
 
 void ReceiveTransfer::EndLine() {

@@ -46,6 +46,8 @@ public:
 
 private:
     void TakeCharacter(char character);
+    void TakeText(char character);
+    void PunchRestarted();
     void EndLine();
     void AddCollectedLine();
     void SendControl(char character);

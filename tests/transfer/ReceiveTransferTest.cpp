@@ -28,15 +28,20 @@ TEST_F(ReceiveTransferTest, APunchedProgramArrivesLineByLine) {
     } cases[] = {
         {"ascii", 1, "%\nO1000\r\nG0 X1\n\x14", {"%", "O1000", "G0 X1", ""}},
         {"two line feeds first", 1, "\n\n%\n\x14", {"", "%", ""}},
-        {"iso CR LF",
+        {"iso CR LF", 3, Bytes({0xA5, 0x8D, 0x0A, 0x47, 0xB1, 0x8D, 0x0A, 0x14}), {"%", "G1"}},
+        {"iso LF CR CR",
          3,
-         Bytes({0xA5, 0x8D, 0x0A, 0x47, 0xB1, 0x8D, 0x0A, 0x14}),
-         {"%", "G1", "", ""}},
+         Bytes({0xA5, 0x0A, 0x8D, 0x8D, 0x47, 0xB1, 0x0A, 0x8D, 0x8D, 0x14}),
+         {"%", "G1"}},
+        {"a punch started again keeps only the new start",
+         1,
+         "\x12%\nO1\nG1\x12%\nO1\nG1\nG2\n\x14",
+         {"%", "O1", "G1", "G2", ""}},
         {"eia", 2, Bytes({0x0B, 0x80, 0x11, 0x67, 0x13, 0x80, 0x2F}), {"%", "G3"}},
         {"blank tape is never stored", 1, std::string(5, '\0') + "G1\n\x14", {"G1"}},
     };
-    // Each CR and each LF ends a line; empty lines among the first ones are
-    // tidied away, later ones stay.
+    // LF ends a line (ISO's CR is no part of it); empty lines among the
+    // first ones are tidied away, later ones stay.
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         test::QueueHandOver handOver;
@@ -100,12 +105,13 @@ TEST_F(ReceiveTransferTest, LargeBatchesAndLongLinesArriveWhole) {
     EXPECT_EQ(host_.Lines, std::vector<std::string>{longLine});
 }
 
-// The closing "%" ends the receive: what follows it is no part of the program.
+// The closing "%" line ends the receive: what follows it is no part of the
+// program, and a "%" within a line is text.
 TEST_F(ReceiveTransferTest, TheClosingPercentUnderRtsCtsEndsTheReceive) {
     StartReceive(4);
-    MachineSends("%\nG1\n%\n");
+    MachineSends("%\n(SPINDLE 80%\nG1\n%\nG2\n");
     Deliver();
-    EXPECT_EQ(host_.Lines, (std::vector<std::string>{"%", "G1", "%"}));
+    EXPECT_EQ(host_.Lines, (std::vector<std::string>{"%", "(SPINDLE 80%", "G1", "%"}));
     EXPECT_TRUE(Showed("Finished Receiving"));
     EXPECT_EQ(host_.Session.Phase(), TransferPhase::Idle);
 }
