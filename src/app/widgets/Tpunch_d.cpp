@@ -244,9 +244,9 @@ void Tpunch_d::CloseTimer1Timer() {
 }
 
 // Saving the settings puts them in force at once, as selecting the machine
-// does.
+// does, and New... selects the machine it adds.
 void Tpunch_d::Settings1Click() {
-    Perform(Command::Dialog, [this] {
+    Perform(Command::SelectMachine, [this] {
         if (form2_->exec() == QDialog::Accepted) {
             ComboBox1Change();
         }
@@ -330,10 +330,9 @@ void Tpunch_d::DrawControls() {
         }
     };
     allow(Command::EditProgram, {controls_.GetButton, controls_.Renumber1});
-    allow(Command::Dialog,
-          {controls_.BitBtn3, controls_.PrintColumns1, controls_.Settings1, controls_.Automation1});
+    allow(Command::Dialog, {controls_.BitBtn3, controls_.PrintColumns1, controls_.Automation1});
     allow(Command::Glance, {controls_.SetupSheetButton, controls_.Index1, controls_.About1});
-    allow(Command::SelectMachine, {controls_.ComboBox1});
+    allow(Command::SelectMachine, {controls_.ComboBox1, controls_.Settings1});
     for (QAction* action : controls_.Utilities1->actions()) {
         if (action != controls_.Renumber1 && action != controls_.PrintColumns1) {
             allow(Command::Glance, {action});

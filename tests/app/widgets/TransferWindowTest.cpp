@@ -100,6 +100,30 @@ TEST_F(TransferWindowTest, ClosingAsksBeforeAnUnsavedReceivedProgramIsLost) {
     EXPECT_EQ(window_->Controls().Label3->text(), "Closing Feedrail");
 }
 
+// Another machine in the middle of a receive would move the receive to its
+// line and join two programs into one: the machine list and DNC Settings
+// (whose New... selects a machine) are locked until the receive has ended.
+TEST_F(TransferWindowTest, TheMachineListIsRefusedDuringAReceive) {
+    StartOnPty("CommHandshake=1\n");
+    window_->ReceiveButtonClick();
+    window_->CommOpenTimer1Timer();
+    pty_.Write("%\nG1\n");
+    ASSERT_TRUE(PumpUntil([&] { return window_->Editor().Text() == "%\nG1\n"; }, 3s));
+    QComboBox& machines = *window_->Controls().ComboBox1;
+    EXPECT_FALSE(machines.isEnabled());
+    EXPECT_FALSE(window_->Controls().Settings1->isEnabled());
+    QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+    QApplication::sendEvent(&machines, &down);
+    EXPECT_EQ(window_->CurrentMachine(), "M");
+    EXPECT_EQ(window_->Session().Phase(), TransferPhase::Receiving);
+
+    pty_.Write("G2\n%\n\x14");
+    ASSERT_TRUE(PumpUntil([&] { return window_->Session().Phase() == TransferPhase::Idle; }, 3s));
+    EXPECT_EQ(window_->Editor().Text().rfind("%\nG1\nG2\n%\n", 0), 0u) << window_->Editor().Text();
+    EXPECT_EQ(window_->Controls().Label3->text(), "Finished Receiving");
+    EXPECT_TRUE(machines.isEnabled());
+}
+
 TEST_F(TransferWindowTest, TheKeyPollSwallowsKeysButRemembersEsc) {
     window_->show();
     QApplication::postEvent(window_.get(),
