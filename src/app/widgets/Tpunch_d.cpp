@@ -43,8 +43,7 @@ Tpunch_d::Tpunch_d(std::string programDir, UserMessages& messages, QWidget* pare
                {.Status = *this, .Editor = editor_, .Ui = *this, .Session = session_}, send_),
       inputBlocker_(*this), renumbering_(runState_, editor_, *this),
       launcher_(runState_, messages_, [this] { return SelectedPaneItem(); }),
-      files_(runState_, activeSettings_, messages_, controls_, editor_, *this,
-             [this] { return MayDiscardReceivedText(); }),
+      files_(runState_, activeSettings_, messages_, controls_, editor_, *this),
       printing_(
           runState_, messages_, [this] { return editor_.Text(); },
           [this] { return SelectedPaneItem(); }, this),
@@ -222,12 +221,15 @@ void Tpunch_d::SaveTimerTimer() {
     files_.Save();
 }
 
+// Clear empties the editor; Stop leaves it as it is.
 void Tpunch_d::ClearButtonClick() {
-    ClearOrStop(session_.RequestStop());
+    if (session_.Transferring() || files_.MayDiscard()) {
+        ClearOrStop(session_.RequestStop());
+    }
 }
 
 void Tpunch_d::CloseButtonClick() {
-    if (!MayDiscardReceivedText()) {
+    if (!files_.MayDiscard()) {
         return;
     }
     closeConfirmed_ = true;
@@ -297,8 +299,11 @@ void Tpunch_d::SendButtonClick() {
     send_.SendButtonClick();
 }
 
+// The request empties the editor.
 void Tpunch_d::ReceiveButtonClick() {
-    receive_.ReceiveButtonClick();
+    if (session_.Allows(Command::Receive) && files_.MayDiscard()) {
+        receive_.ReceiveButtonClick();
+    }
 }
 
 void Tpunch_d::EnableButtons() {
@@ -440,7 +445,7 @@ void Tpunch_d::closeEvent(QCloseEvent* event) {
         Guard([this] { CloseButtonClick(); });
         return;
     }
-    if (!closeConfirmed_ && !MayDiscardReceivedText()) {
+    if (!closeConfirmed_ && !files_.MayDiscard()) {
         event->ignore();
         return;
     }
@@ -562,14 +567,6 @@ void Tpunch_d::BindPortEvents() {
     receive_.OnEnded([this](TransferRecord record) { automation_.Log(std::move(record)); });
     comm1_.OnError = [this](TVaCustomComm&, int errors) { lineLoss_.Comm1Error(errors); };
     comm1_.OnCts = [this](TVaCustomComm&) { send_.Comm1Cts(); };
-}
-
-bool Tpunch_d::MayDiscardReceivedText() {
-    if (runState_.ReceivedUnsaved) {
-        return messages_.Confirm(QStringLiteral("Discard the received program?"));
-    }
-    return !editor_.EditorModified() ||
-           messages_.Confirm(QStringLiteral("Discard the changes to the program in the editor?"));
 }
 
 void Tpunch_d::Arm(QTimer& timer) {

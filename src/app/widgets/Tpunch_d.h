@@ -147,9 +147,6 @@ private:
     void BindPortEvents();
     // Processes pending events with clicks and keys swallowed.
     void ProcessEventsBlockingInput();
-    // Asks before received text or edits that were never saved are thrown
-    // away.
-    bool MayDiscardReceivedText();
     std::string ProfilePath() const;
     // The file pane's one selected item; empty without a selection.
     QString SelectedPaneItem() const;
