@@ -429,8 +429,10 @@ void Tpunch_d::keyPressEvent(QKeyEvent* event) {
         Guard([this] { EscapeClose(); });
     } else if (enter && button != nullptr) {
         button->animateClick();
-    } else if (enter && !inEditor && focusWidget() != controls_.LsFileListView261) {
-        // The file list has opened the row itself.
+    } else if (enter && !inEditor && focusWidget() != controls_.LsFileListView261 &&
+               focusWidget() != controls_.ComboBox1) {
+        // The file list has opened the row itself; the machine list is no
+        // place to load a program from.
         Guard([this] { GetButtonClick(); });
     } else {
         QMainWindow::keyPressEvent(event);

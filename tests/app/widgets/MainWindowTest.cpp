@@ -329,6 +329,9 @@ TEST_F(MainWindowTest, EnterRunsGetOnlyWhereTheFocusedControlDoesNotUseIt) {
     EXPECT_EQ(messages_.LastSaveRequest.filters.size(), 2) << "Enter did not press Save";
 
     pressEnter(Controls().ComboBox1);
+    EXPECT_EQ(messages_.Messages, QStringList()) << "Enter in the machine list ran Get";
+
+    pressEnter(Controls().Edit7);
     EXPECT_EQ(messages_.Messages, QStringList{"No File Selected"});
 
     window_->Editor().SetText("G1");
