@@ -295,9 +295,11 @@ void TForm2::NewClick() {
     }
 }
 
+// The first field, so that Enter saves rather than pressing New....
 void TForm2::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     Activate();
+    directory_->setFocus();
 }
 
 // What a delay value means in time, so that an operator need not know how

@@ -4,8 +4,10 @@
 #include "support/TempFolder.h"
 #include "support/widgets/FakeMessages.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -85,6 +87,26 @@ TEST_F(SettingsDialogTest, ValuesWithoutAButtonKeepTheGroupAsItWas) {
     Dialog().StoreSettings();
     EXPECT_NE(ReadFile(folder_.File("DNC.ini")).find("[B]\nCommHandshake=1\nCommBaudRate=9600\n"),
               std::string::npos);
+}
+
+// Enter in a field of DNC Settings saves; it never opens Add Machine.
+TEST_F(SettingsDialogTest, TheDialogOpensOnAFieldAndEnterSaves) {
+    Start("[Mill]\nCommBaudRate=4800\n");
+    bool addMachineOpened = false;
+    QTimer::singleShot(200, &Dialog(), [this, &addMachineOpened] {
+        addMachineOpened = Dialog().Form3().isVisible();
+        Dialog().Form3().reject();
+    });
+    Dialog().open();
+    QApplication::setActiveWindow(&Dialog());
+    EXPECT_EQ(Dialog().focusWidget(), &Find<QLineEdit>("DirectoryEdit"));
+    Find<QRadioButton>("BaudRate9600").setChecked(true);
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(Dialog().focusWidget(), &enter);
+    EXPECT_FALSE(addMachineOpened);
+    EXPECT_EQ(Dialog().result(), QDialog::Accepted);
+    EXPECT_FALSE(Dialog().isVisible());
+    EXPECT_NE(ReadFile(folder_.File("DNC.ini")).find("CommBaudRate=9600"), std::string::npos);
 }
 
 TEST_F(SettingsDialogTest, SaveStoresTheControlsAndCancelKeepsThemEdited) {
