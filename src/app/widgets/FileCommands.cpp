@@ -119,8 +119,11 @@ bool FileCommands::AskSaveName() {
 void FileCommands::Save() {
     const std::string target = ResolvedWriteTarget(LocalPath(saveTarget_));
     if (const int error = ReplaceFileContent(target, editor_.Text())) {
-        messages_.ShowError(QStringLiteral("Cannot save ") + saveTarget_ + QStringLiteral(": ") +
-                            SystemReason(error));
+        const QString failure = QStringLiteral("Cannot save ") + saveTarget_ +
+                                QStringLiteral(": ") + SystemReason(error);
+        messages_.ShowError(failure);
+        // The status line must not go on claiming the last save.
+        status_.ShowStatus(failure.toStdString());
         return;
     }
     controls_.Edit7->setText(FileNamePart(saveTarget_));
