@@ -177,6 +177,9 @@ void Tpunch_d::ComboBox1Change() {
         form2_->LoadSettings();
         form2_->StoreSettings();
     }
+    if (!ProfileNotice().isEmpty()) {
+        ShowStatus(ProfileNotice());
+    }
 }
 
 void Tpunch_d::ShowMachineFolder(const QString& folder) {
@@ -391,7 +394,9 @@ void Tpunch_d::ApplyPortSettings() {
     ApplyProfileToPort(activeSettings_, comm1_);
     try {
         comm1_.Open();
-        ShowStatus(BytesText(PortTitle(comm1_.DeviceName())) + QStringLiteral(" Ready"));
+        const QString notice = ProfileNotice();
+        ShowStatus(BytesText(PortTitle(comm1_.DeviceName())) + QStringLiteral(" Ready") +
+                   (notice.isEmpty() ? QString() : QStringLiteral(". ") + notice));
         SetHandshakeLines(activeSettings_.CommHandshake, comm1_);
     } catch (const EVaCommError& error) {
         ShowStatus(QString::fromStdString(error.what()));
@@ -513,9 +518,22 @@ void Tpunch_d::ConnectHandlers() {
 }
 
 void Tpunch_d::FillMachineList() {
-    for (const std::string& name : ProfileFile(ProfilePath()).MachineNames()) {
+    const ProfileFile profiles(ProfilePath());
+    for (const std::string& name : profiles.MachineNames()) {
         controls_.ComboBox1->addItem(BytesText(name));
     }
+    QStringList repeated;
+    for (const std::string& name : profiles.RepeatedSections()) {
+        repeated << QStringLiteral("DNC.ini: [%1] is there more than once; the first is used")
+                        .arg(BytesText(name));
+    }
+    listNotice_ = repeated.join(QStringLiteral(". "));
+}
+
+QString Tpunch_d::ProfileNotice() const {
+    QStringList notices{listNotice_, form2_->NotUnderstood()};
+    notices.removeAll(QString());
+    return notices.join(QStringLiteral(". "));
 }
 
 void Tpunch_d::FillDirectoryShortcuts() {

@@ -79,7 +79,7 @@ TEST_F(MainWindowTest, StartUpListsMachinesShortcutsAndUtilities) {
           "[Utilities]\nUtility1=Backplot,plot,2\nUtility2=Editor,/usr/bin/ed\n"
           "Utility4=Broken,x,two\nUtility5=Compare,cmp,1\n");
 
-    EXPECT_EQ(Items(*Controls().ComboBox1), (QStringList{"Zeta Mill", "Alpha Lathe", "DIRS"}));
+    EXPECT_EQ(Items(*Controls().ComboBox1), (QStringList{"Zeta Mill", "Alpha Lathe"}));
     EXPECT_EQ(Controls().ComboBox1->currentText(), "Zeta Mill");
     EXPECT_EQ(Items(*Controls().ComboBox2), (QStringList{"MILL", "ARCHIVE 2"}));
     EXPECT_EQ(window_->State().DirPaths, (std::vector<std::string>{"/nc/mill", "/srv/archive"}));

@@ -77,15 +77,25 @@ TEST_F(SettingsDialogTest, TheCharDelayTellsItsPauseInTime) {
     }
 }
 
-TEST_F(SettingsDialogTest, ValuesWithoutAButtonKeepTheGroupAsItWas) {
+// A value no button stands for checks none, stays in the file as it is and
+// is the one in effect; a button the operator checks replaces it.
+TEST_F(SettingsDialogTest, AValueWithoutAButtonChecksNoneAndStaysInTheFile) {
     Start("[A]\nCommHandshake=1\nCommBaudRate=9600\n[B]\nCommHandshake=2\nCommBaudRate=14400\n");
     Dialog().Activate();
     window_->Controls().ComboBox1->setCurrentIndex(1);
     Dialog().LoadSettings();
-    EXPECT_TRUE(Checked("HandshakeNone"));
-    EXPECT_TRUE(Checked("BaudRate9600"));
+    for (const char* name : {"HandshakeNone", "HandshakeXonXoff", "BaudRate9600"}) {
+        EXPECT_FALSE(Checked(name)) << name;
+    }
     Dialog().StoreSettings();
-    EXPECT_NE(ReadFile(folder_.File("DNC.ini")).find("[B]\nCommHandshake=1\nCommBaudRate=9600\n"),
+    EXPECT_NE(ReadFile(folder_.File("DNC.ini")).find("[B]\nCommHandshake=2\nCommBaudRate=14400\n"),
+              std::string::npos);
+    EXPECT_EQ(window_->Settings().CommBaudRate, 14400);
+    EXPECT_EQ(window_->Settings().CommHandshake, 2);
+
+    Find<QRadioButton>("BaudRate19200").setChecked(true);
+    Dialog().StoreSettings();
+    EXPECT_NE(ReadFile(folder_.File("DNC.ini")).find("[B]\nCommHandshake=2\nCommBaudRate=19200\n"),
               std::string::npos);
 }
 
