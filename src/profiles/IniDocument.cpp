@@ -22,10 +22,6 @@ char FoldCase(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-bool SameName(std::string_view a, std::string_view b) {
-    return std::ranges::equal(a, b, [](char x, char y) { return FoldCase(x) == FoldCase(y); });
-}
-
 std::optional<std::string_view> SectionHeaderName(std::string_view line) {
     line = Trim(line);
     if (!line.starts_with('[')) {
@@ -93,6 +89,10 @@ bool Storable(std::string_view section, std::string_view key, std::string_view v
 }
 
 } // namespace
+
+bool SameIniName(std::string_view a, std::string_view b) {
+    return std::ranges::equal(a, b, [](char x, char y) { return FoldCase(x) == FoldCase(y); });
+}
 
 IniDocument IniDocument::Parse(std::string_view content) {
     IniDocument document;
@@ -187,7 +187,7 @@ std::optional<std::size_t> IniDocument::FindSection(std::string_view section) co
     const std::string_view wanted = Trim(section);
     for (std::size_t i = 0; i < lines_.size(); ++i) {
         const auto name = SectionHeaderName(lines_[i].text);
-        if (name && SameName(*name, wanted)) {
+        if (name && SameIniName(*name, wanted)) {
             return i;
         }
     }
@@ -207,7 +207,7 @@ std::optional<std::size_t> IniDocument::FindKey(std::size_t header, std::string_
     const std::size_t end = SectionEnd(header);
     for (std::size_t i = header + 1; i < end; ++i) {
         const auto keyLine = SplitKeyLine(lines_[i].text);
-        if (keyLine && SameName(keyLine->key, wanted)) {
+        if (keyLine && SameIniName(keyLine->key, wanted)) {
             return i;
         }
     }

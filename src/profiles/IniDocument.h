@@ -7,6 +7,10 @@
 
 namespace feedrail {
 
+// Whether two section or key names are one to the file: ASCII letters match
+// without regard to case, every other byte only itself.
+bool SameIniName(std::string_view a, std::string_view b);
+
 // The text of one INI file as lines, read and changed the way the platform's
 // private-profile functions do it: section and key names match without regard
 // to case, the first of duplicate sections or keys wins, and a change touches

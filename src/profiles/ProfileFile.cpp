@@ -1,6 +1,7 @@
 #include "profiles/ProfileFile.h"
 
 #include "profiles/GetField.h"
+#include "profiles/IniDocument.h"
 
 #include <algorithm>
 #include <utility>
@@ -8,11 +9,9 @@
 namespace feedrail {
 namespace {
 
-bool IsDirsSection(std::string_view name) {
-    return std::ranges::equal(name, ProfileFile::DirsSection, [](char a, char b) {
-        const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c; };
-        return lower(a) == lower(b);
-    });
+bool Listed(const std::vector<std::string>& names, std::string_view name) {
+    return std::ranges::any_of(
+        names, [name](const std::string& listed) { return SameIniName(listed, name); });
 }
 
 std::string UpperCase(std::string text) {
@@ -26,13 +25,28 @@ std::string UpperCase(std::string text) {
 
 ProfileFile::ProfileFile(std::string path) : ini_(std::move(path)) {}
 
+// A section named again is never read: the file's first one of the name is.
 std::vector<std::string> ProfileFile::MachineNames() const {
-    std::vector<std::string> names = ini_.ReadSections();
-    const auto dirs = std::ranges::find_if(names, IsDirsSection);
-    if (dirs != names.end()) {
-        names.erase(dirs);
+    std::vector<std::string> names;
+    for (std::string& name : ini_.ReadSections()) {
+        if (!SameIniName(name, DirsSection) && !Listed(names, name)) {
+            names.push_back(std::move(name));
+        }
     }
     return names;
+}
+
+std::vector<std::string> ProfileFile::RepeatedSections() const {
+    std::vector<std::string> seen;
+    std::vector<std::string> repeated;
+    for (std::string& name : ini_.ReadSections()) {
+        if (!Listed(seen, name)) {
+            seen.push_back(std::move(name));
+        } else if (!Listed(repeated, name)) {
+            repeated.push_back(std::move(name));
+        }
+    }
+    return repeated;
 }
 
 std::vector<DirShortcut> ProfileFile::DirShortcuts() const {

@@ -23,9 +23,11 @@ public:
 
     const IniFile& Ini() const noexcept { return ini_; }
 
-    // Section names in file order, without the first one named "Dirs" in any
-    // letter case.
+    // Section names in file order, each once, without "Dirs"; names match
+    // as the file's reader matches them, without regard to letter case.
     std::vector<std::string> MachineNames() const;
+    // The names of sections the file holds more than once, each once.
+    std::vector<std::string> RepeatedSections() const;
     // The defined Dir1..Dir10 entries in key order; empty and missing keys
     // leave no gap.
     std::vector<DirShortcut> DirShortcuts() const;

@@ -6,12 +6,13 @@ namespace feedrail {
 enum class Command {
     Send,
     Receive,
-    // Another machine: the port closes and reopens with its settings.
+    // Another machine: the port closes and reopens with its settings. Also
+    // DNC Settings, whose Save does the same and whose New... adds one.
     SelectMachine,
     // Works on the editor's program: Get, Save, Renumber, Print Window.
     EditProgram,
-    // A modal dialog or a printout that leaves the editor alone: DNC Settings,
-    // Automation, Print Columns, Print File.
+    // A modal dialog or a printout that leaves the editor alone: Automation,
+    // Print Columns, Print File.
     Dialog,
     // Shows or starts something beside the window: About, Help, the setup
     // sheet and the utilities.

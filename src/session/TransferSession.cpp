@@ -44,9 +44,9 @@ bool TransferSession::Allows(Command command) const {
     if (phase_ == TransferPhase::Closing || busy_ > 0 || Sending()) {
         return false;
     }
+    // Another machine would move the receive to its line, mid-program.
     if (Receiving()) {
-        return command == Command::SelectMachine || command == Command::Dialog ||
-               command == Command::Glance;
+        return command == Command::Dialog || command == Command::Glance;
     }
     return true;
 }
@@ -168,12 +168,10 @@ TransferSession::StopAction TransferSession::RequestStop() {
 }
 
 bool TransferSession::SelectMachine() {
-    if (phase_ == TransferPhase::Closing || Sending()) {
+    if (!Resting()) {
         return false;
     }
-    if (Resting()) {
-        Enter(TransferPhase::Starting);
-    }
+    Enter(TransferPhase::Starting);
     return true;
 }
 

@@ -64,7 +64,7 @@ public:
         Nothing,
     };
     StopAction RequestStop();
-    // Machine selection; false during a send.
+    // Machine selection; false during a transfer and while closing.
     bool SelectMachine();
     void Close();
 

@@ -134,8 +134,9 @@ void ReceiveTransfer::TakeCharacter(char character) {
         status_.ShowStatus("Receiving Data");
         return;
     case Xoff:
+        // A control stops its reader between blocks too: the program goes on
+        // until DC4 or its closing "%", so the status stays on the receive.
         state_.XonState = false;
-        status_.ShowStatus("Finished Receiving");
         return;
     case Dc4:
         status_.ShowStatus("Finished Receiving");

@@ -20,21 +20,28 @@ protected:
     TempFolder folder_;
 };
 
-TEST_F(ProfileFileTest, ListsMachinesWithoutTheFirstDirsSectionInAnyCase) {
+// A section named again is one the file's reader never reaches: the machine
+// is listed once, and the name is reported.
+TEST_F(ProfileFileTest, ListsEachMachineOnceWithoutTheDirsSectionInAnyCase) {
     const struct {
         const char* content;
         std::vector<std::string> machines;
+        std::vector<std::string> repeated;
     } cases[] = {
-        {"[Mill]\n[Dirs]\n[Lathe]\n", {"Mill", "Lathe"}},
-        {"[dirs]\n[Mill]\n", {"Mill"}},
-        {"[Mill]\n[DIRS]\n[Lathe]\n[Dirs]\n", {"Mill", "Lathe", "Dirs"}},
-        {"[Dirs2]\n[Mill]\n", {"Dirs2", "Mill"}},
-        {"[Lathe [2]]\n[Mill] ; main\n", {"Lathe [2]", "Mill"}},
-        {"[Fr\xE4se]\n", {"Fr\xE4se"}},
-        {"", {}},
+        {"[Mill]\n[Dirs]\n[Lathe]\n", {"Mill", "Lathe"}, {}},
+        {"[dirs]\n[Mill]\n", {"Mill"}, {}},
+        {"[Mill]\n[DIRS]\n[Lathe]\n[Dirs]\n", {"Mill", "Lathe"}, {"Dirs"}},
+        {"[Dirs2]\n[Mill]\n", {"Dirs2", "Mill"}, {}},
+        {"[Lathe [2]]\n[Mill] ; main\n", {"Lathe [2]", "Mill"}, {}},
+        {"[Fr\xE4se]\n", {"Fr\xE4se"}, {}},
+        {"[Fanuc]\n[Mill]\n[fanuc]\n[Fanuc]\n", {"Fanuc", "Mill"}, {"fanuc"}},
+        {"[Fr\xE4se]\n[FR\xC4SE]\n", {"Fr\xE4se", "FR\xC4SE"}, {}},
+        {"", {}, {}},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(WithContent(c.content).MachineNames(), c.machines) << c.content;
+        const ProfileFile profiles = WithContent(c.content);
+        EXPECT_EQ(profiles.MachineNames(), c.machines) << c.content;
+        EXPECT_EQ(profiles.RepeatedSections(), c.repeated) << c.content;
     }
 }
 

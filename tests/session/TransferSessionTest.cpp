@@ -115,7 +115,7 @@ TEST(TransferSessionTest, TheTransitionTable) {
         {"stop's tick", Phase::StopRequested, tick, Phase::Idle},
         {"clear", Phase::Idle, stop, Phase::StopRequested},
         {"machine selection", Phase::Idle, select, Phase::Starting},
-        {"machine selection keeps a receive", Phase::Receiving, select, Phase::Receiving},
+        {"machine selection refused while receiving", Phase::Receiving, select, Phase::Receiving},
         {"machine selection refused while sending", Phase::Sending, select, Phase::Sending},
         {"close while sending", Phase::Sending, close, Phase::Closing},
         {"close while receiving", Phase::Receiving, close, Phase::Closing},
@@ -177,7 +177,8 @@ TEST(TransferSessionTest, StopDoesWhatThePhaseCallsFor) {
 }
 
 // During a send nothing but Stop and Esc; during a receive nothing that
-// touches the editor or the line; busy work shuts out everything else.
+// touches the editor or the line, another machine's included; busy work shuts
+// out everything else.
 TEST(TransferSessionTest, CommandsAllowedInEachPhase) {
     const Command all[] = {Command::Send,        Command::Receive, Command::SelectMachine,
                            Command::EditProgram, Command::Dialog,  Command::Glance};
@@ -193,8 +194,8 @@ TEST(TransferSessionTest, CommandsAllowedInEachPhase) {
         {Phase::SendRequested, false, ""},
         {Phase::WaitingForRemoteStart, false, ""},
         {Phase::Sending, false, ""},
-        {Phase::ReceiveRequested, false, "MDG"},
-        {Phase::Receiving, false, "MDG"},
+        {Phase::ReceiveRequested, false, "DG"},
+        {Phase::Receiving, false, "DG"},
         {Phase::Closing, false, ""},
     };
     for (const auto& c : cases) {

@@ -134,20 +134,26 @@ TEST_F(ReceiveTransferTest, PercentSignsAreTextWithoutRtsCts) {
     EXPECT_FALSE(Showed("Finished Receiving"));
 }
 
+// An XOFF in the middle of a program pauses the control's reader, not the
+// receive: the status stays on it and the lines after it still arrive.
 TEST_F(ReceiveTransferTest, ControlCharactersShowTheirStatus) {
     StartReceive(1);
     MachineSends("\x12");
     Deliver();
     EXPECT_EQ(host_.Statuses.back(), "Receiving Data");
-    MachineSends("\x13");
+    MachineSends("%\nG1\n\x13");
     Deliver();
-    EXPECT_EQ(host_.Statuses.back(), "Finished Receiving");
+    EXPECT_EQ(host_.Statuses.back(), "Receiving Data");
+    EXPECT_FALSE(Showed("Finished Receiving"));
     EXPECT_FALSE(state_.XonState);
+    EXPECT_EQ(host_.Session.Phase(), TransferPhase::Receiving);
     // A flag left by an earlier send does not make a receive claim a send.
     state_.SendingWithXonXoff = true;
-    MachineSends("\x11\x13");
+    MachineSends("\x11G2\n\x13%\n\x14");
     Deliver();
+    EXPECT_EQ(host_.Lines, (std::vector<std::string>{"%", "G1", "G2", "%", ""}));
     EXPECT_EQ(host_.Statuses.back(), "Finished Receiving");
+    EXPECT_EQ(host_.Session.Phase(), TransferPhase::Idle);
 }
 
 TEST_F(ReceiveTransferTest, IgnoredWhileReceiveIsOff) {

@@ -22,9 +22,9 @@ QString FileNamePart(const QString& path) {
 
 FileCommands::FileCommands(RunState& state, const ActiveSettings& settings, UserMessages& messages,
                            const MainWindowControls& controls, MemoEditor& editor,
-                           StatusLine& status, std::function<bool()> mayDiscard)
+                           StatusLine& status)
     : state_(state), settings_(settings), messages_(messages), controls_(controls), editor_(editor),
-      status_(status), mayDiscard_(std::move(mayDiscard)) {}
+      status_(status) {}
 
 void FileCommands::Get() {
     const TLsFileListView26& files = *controls_.LsFileListView261;
@@ -38,9 +38,17 @@ void FileCommands::Get() {
 }
 
 void FileCommands::Get(const std::string& path) {
-    if (mayDiscard_()) {
+    if (MayDiscard()) {
         Load(path);
     }
+}
+
+bool FileCommands::MayDiscard() {
+    if (state_.ReceivedUnsaved) {
+        return messages_.Confirm(QStringLiteral("Discard the received program?"));
+    }
+    return !editor_.EditorModified() ||
+           messages_.Confirm(QStringLiteral("Discard the changes to the program in the editor?"));
 }
 
 bool FileCommands::IsPartProgram(const std::string& path) const {
@@ -111,8 +119,11 @@ bool FileCommands::AskSaveName() {
 void FileCommands::Save() {
     const std::string target = ResolvedWriteTarget(LocalPath(saveTarget_));
     if (const int error = ReplaceFileContent(target, editor_.Text())) {
-        messages_.ShowError(QStringLiteral("Cannot save ") + saveTarget_ + QStringLiteral(": ") +
-                            SystemReason(error));
+        const QString failure = QStringLiteral("Cannot save ") + saveTarget_ +
+                                QStringLiteral(": ") + SystemReason(error);
+        messages_.ShowError(failure);
+        // The status line must not go on claiming the last save.
+        status_.ShowStatus(failure.toStdString());
         return;
     }
     controls_.Edit7->setText(FileNamePart(saveTarget_));

@@ -7,7 +7,6 @@
 #include "session/StatusLine.h"
 
 #include <QString>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,14 +18,15 @@ class UserMessages;
 // editor's text into a file, replaced in one step.
 class FileCommands {
 public:
-    // `mayDiscard` asks before an unsaved received program is replaced.
     FileCommands(RunState& state, const ActiveSettings& settings, UserMessages& messages,
-                 const MainWindowControls& controls, MemoEditor& editor, StatusLine& status,
-                 std::function<bool()> mayDiscard);
+                 const MainWindowControls& controls, MemoEditor& editor, StatusLine& status);
 
     void Get();
     // Get of `path`: asks before unsaved work is replaced, then loads it.
     void Get(const std::string& path);
+    // Asks before a received program or edits that were never saved are
+    // thrown away; whether they may be.
+    bool MayDiscard();
     // Whether the file pane's double-click or Enter loads `path` as Get
     // does: it has the machine's file filter, the extension of its
     // profile, or ".nc".
@@ -47,7 +47,6 @@ private:
     const MainWindowControls& controls_;
     MemoEditor& editor_;
     StatusLine& status_;
-    std::function<bool()> mayDiscard_;
     QString saveTarget_;
 };
 

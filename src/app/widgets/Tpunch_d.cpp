@@ -43,8 +43,7 @@ Tpunch_d::Tpunch_d(std::string programDir, UserMessages& messages, QWidget* pare
                {.Status = *this, .Editor = editor_, .Ui = *this, .Session = session_}, send_),
       inputBlocker_(*this), renumbering_(runState_, editor_, *this),
       launcher_(runState_, messages_, [this] { return SelectedPaneItem(); }),
-      files_(runState_, activeSettings_, messages_, controls_, editor_, *this,
-             [this] { return MayDiscardReceivedText(); }),
+      files_(runState_, activeSettings_, messages_, controls_, editor_, *this),
       printing_(
           runState_, messages_, [this] { return editor_.Text(); },
           [this] { return SelectedPaneItem(); }, this),
@@ -178,6 +177,9 @@ void Tpunch_d::ComboBox1Change() {
         form2_->LoadSettings();
         form2_->StoreSettings();
     }
+    if (!ProfileNotice().isEmpty()) {
+        ShowStatus(ProfileNotice());
+    }
 }
 
 void Tpunch_d::ShowMachineFolder(const QString& folder) {
@@ -222,12 +224,15 @@ void Tpunch_d::SaveTimerTimer() {
     files_.Save();
 }
 
+// Clear empties the editor; Stop leaves it as it is.
 void Tpunch_d::ClearButtonClick() {
-    ClearOrStop(session_.RequestStop());
+    if (session_.Transferring() || files_.MayDiscard()) {
+        ClearOrStop(session_.RequestStop());
+    }
 }
 
 void Tpunch_d::CloseButtonClick() {
-    if (!MayDiscardReceivedText()) {
+    if (!files_.MayDiscard()) {
         return;
     }
     closeConfirmed_ = true;
@@ -244,9 +249,9 @@ void Tpunch_d::CloseTimer1Timer() {
 }
 
 // Saving the settings puts them in force at once, as selecting the machine
-// does.
+// does, and New... selects the machine it adds.
 void Tpunch_d::Settings1Click() {
-    Perform(Command::Dialog, [this] {
+    Perform(Command::SelectMachine, [this] {
         if (form2_->exec() == QDialog::Accepted) {
             ComboBox1Change();
         }
@@ -297,8 +302,11 @@ void Tpunch_d::SendButtonClick() {
     send_.SendButtonClick();
 }
 
+// The request empties the editor.
 void Tpunch_d::ReceiveButtonClick() {
-    receive_.ReceiveButtonClick();
+    if (session_.Allows(Command::Receive) && files_.MayDiscard()) {
+        receive_.ReceiveButtonClick();
+    }
 }
 
 void Tpunch_d::EnableButtons() {
@@ -330,10 +338,9 @@ void Tpunch_d::DrawControls() {
         }
     };
     allow(Command::EditProgram, {controls_.GetButton, controls_.Renumber1});
-    allow(Command::Dialog,
-          {controls_.BitBtn3, controls_.PrintColumns1, controls_.Settings1, controls_.Automation1});
+    allow(Command::Dialog, {controls_.BitBtn3, controls_.PrintColumns1, controls_.Automation1});
     allow(Command::Glance, {controls_.SetupSheetButton, controls_.Index1, controls_.About1});
-    allow(Command::SelectMachine, {controls_.ComboBox1});
+    allow(Command::SelectMachine, {controls_.ComboBox1, controls_.Settings1});
     for (QAction* action : controls_.Utilities1->actions()) {
         if (action != controls_.Renumber1 && action != controls_.PrintColumns1) {
             allow(Command::Glance, {action});
@@ -387,7 +394,9 @@ void Tpunch_d::ApplyPortSettings() {
     ApplyProfileToPort(activeSettings_, comm1_);
     try {
         comm1_.Open();
-        ShowStatus(BytesText(PortTitle(comm1_.DeviceName())) + QStringLiteral(" Ready"));
+        const QString notice = ProfileNotice();
+        ShowStatus(BytesText(PortTitle(comm1_.DeviceName())) + QStringLiteral(" Ready") +
+                   (notice.isEmpty() ? QString() : QStringLiteral(". ") + notice));
         SetHandshakeLines(activeSettings_.CommHandshake, comm1_);
     } catch (const EVaCommError& error) {
         ShowStatus(QString::fromStdString(error.what()));
@@ -425,8 +434,10 @@ void Tpunch_d::keyPressEvent(QKeyEvent* event) {
         Guard([this] { EscapeClose(); });
     } else if (enter && button != nullptr) {
         button->animateClick();
-    } else if (enter && !inEditor && focusWidget() != controls_.LsFileListView261) {
-        // The file list has opened the row itself.
+    } else if (enter && !inEditor && focusWidget() != controls_.LsFileListView261 &&
+               focusWidget() != controls_.ComboBox1) {
+        // The file list has opened the row itself; the machine list is no
+        // place to load a program from.
         Guard([this] { GetButtonClick(); });
     } else {
         QMainWindow::keyPressEvent(event);
@@ -441,7 +452,7 @@ void Tpunch_d::closeEvent(QCloseEvent* event) {
         Guard([this] { CloseButtonClick(); });
         return;
     }
-    if (!closeConfirmed_ && !MayDiscardReceivedText()) {
+    if (!closeConfirmed_ && !files_.MayDiscard()) {
         event->ignore();
         return;
     }
@@ -507,9 +518,22 @@ void Tpunch_d::ConnectHandlers() {
 }
 
 void Tpunch_d::FillMachineList() {
-    for (const std::string& name : ProfileFile(ProfilePath()).MachineNames()) {
+    const ProfileFile profiles(ProfilePath());
+    for (const std::string& name : profiles.MachineNames()) {
         controls_.ComboBox1->addItem(BytesText(name));
     }
+    QStringList repeated;
+    for (const std::string& name : profiles.RepeatedSections()) {
+        repeated << QStringLiteral("DNC.ini: [%1] is there more than once; the first is used")
+                        .arg(BytesText(name));
+    }
+    listNotice_ = repeated.join(QStringLiteral(". "));
+}
+
+QString Tpunch_d::ProfileNotice() const {
+    QStringList notices{listNotice_, form2_->NotUnderstood()};
+    notices.removeAll(QString());
+    return notices.join(QStringLiteral(". "));
 }
 
 void Tpunch_d::FillDirectoryShortcuts() {
@@ -563,14 +587,6 @@ void Tpunch_d::BindPortEvents() {
     receive_.OnEnded([this](TransferRecord record) { automation_.Log(std::move(record)); });
     comm1_.OnError = [this](TVaCustomComm&, int errors) { lineLoss_.Comm1Error(errors); };
     comm1_.OnCts = [this](TVaCustomComm&) { send_.Comm1Cts(); };
-}
-
-bool Tpunch_d::MayDiscardReceivedText() {
-    if (runState_.ReceivedUnsaved) {
-        return messages_.Confirm(QStringLiteral("Discard the received program?"));
-    }
-    return !editor_.EditorModified() ||
-           messages_.Confirm(QStringLiteral("Discard the changes to the program in the editor?"));
 }
 
 void Tpunch_d::Arm(QTimer& timer) {

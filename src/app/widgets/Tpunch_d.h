@@ -147,9 +147,9 @@ private:
     void BindPortEvents();
     // Processes pending events with clicks and keys swallowed.
     void ProcessEventsBlockingInput();
-    // Asks before received text or edits that were never saved are thrown
-    // away.
-    bool MayDiscardReceivedText();
+    // What DNC.ini holds that Feedrail cannot use: repeated sections and the
+    // selected machine's values not understood. Empty when there is nothing.
+    QString ProfileNotice() const;
     std::string ProfilePath() const;
     // The file pane's one selected item; empty without a selection.
     QString SelectedPaneItem() const;
@@ -179,6 +179,7 @@ private:
     bool closeConfirmed_ = false;
     std::chrono::steady_clock::time_point lastEventPass_;
     std::string shownAdvice_;
+    QString listNotice_;
     QTimer commOpenTimer1_;
     QTimer defaultDirectoryTimer1_;
     QTimer saveTimer_;

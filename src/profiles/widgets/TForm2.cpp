@@ -9,6 +9,7 @@
 #include "profiles/LinePause.h"
 #include "profiles/ProfileDefaults.h"
 #include "profiles/ProfileFile.h"
+#include "profiles/ProfileKeyValue.h"
 #include "profiles/ProfileValues.h"
 #include "profiles/WholeNumber.h"
 #include "profiles/widgets/MachineListHost.h"
@@ -64,9 +65,33 @@ QLineEdit* AddField(const char* name, const QRect& area, QWidget* parent) {
 
 // A value never holds a line break, so this default tells a missing key from
 // an empty one.
+constexpr std::string_view MissingKey = "\n";
+
 bool HasKey(const IniFile& ini, std::string_view section, std::string_view key) {
-    constexpr std::string_view missing = "\n";
-    return ini.ReadString(section, key, missing) != missing;
+    return ini.ReadString(section, key, MissingKey) != MissingKey;
+}
+
+// Nothing for a missing or empty key.
+std::optional<std::string> KeyText(const IniFile& ini, std::string_view section,
+                                   std::string_view key) {
+    std::string text = ini.ReadString(section, key, MissingKey);
+    if (text == MissingKey || text.empty()) {
+        return std::nullopt;
+    }
+    return text;
+}
+
+// An exclusive group lets no button be unchecked while it is exclusive.
+void Uncheck(QButtonGroup& group) {
+    group.setExclusive(false);
+    for (QAbstractButton* button : group.buttons()) {
+        button->setChecked(false);
+    }
+    group.setExclusive(true);
+}
+
+QString Caption(const QAbstractButton& button) {
+    return button.text().remove(QLatin1Char('&'));
 }
 
 QPushButton* AddButton(const QString& text, const char* name, const QRect& area, QWidget* parent) {
@@ -144,6 +169,9 @@ TForm2::TForm2(MachineListHost& machines, ActiveSettings& settings, std::string 
     leader_ = new QCheckBox(QStringLiteral("Leader"), this);
     leader_->setObjectName(QStringLiteral("CheckBox2"));
     leader_->move(208, 302);
+    // Half checked stands for a value of the file's that the box cannot show;
+    // once the operator has decided, the box has two states again.
+    connect(leader_, &QCheckBox::clicked, this, [this] { leader_->setTristate(false); });
 
     auto* save = AddButton(QStringLiteral("Save"), "SaveButton", QRect(92, 332, 75, 25), this);
     save->setDefault(true);
@@ -197,19 +225,67 @@ void TForm2::LoadSettings() {
     const IniFile ini(profilePath_);
     const std::string section = TextBytes(machines_.CurrentMachine());
     const ProfileDefaults& defaults = LoadSettingsDefaults;
-    Check(*format_, ini.ReadInteger(section, "PunchType", defaults.PunchType));
-    Check(*handshake_, ini.ReadInteger(section, "CommHandshake", defaults.CommHandshake));
-    Check(*commPort_, ini.ReadInteger(section, "CommPort", defaults.CommPort));
+    kept_.clear();
+    notUnderstood_.clear();
+    LoadGroup(ini, section, *format_, "PunchType", defaults.PunchType);
+    LoadGroup(ini, section, *handshake_, "CommHandshake", defaults.CommHandshake);
+    LoadGroup(ini, section, *commPort_, "CommPort", defaults.CommPort);
     commDevice_->SetText(BytesText(ini.ReadString(section, "CommDevice", "")));
-    Check(*baudRate_, ini.ReadInteger(section, "CommBaudRate", defaults.CommBaudRate));
-    Check(*parity_, ParityLetter(ini.ReadString(section, "CommParity", defaults.CommParity)));
-    Check(*dataBits_, ini.ReadInteger(section, "CommDataBits", defaults.CommDataBits));
-    Check(*stopBits_, ini.ReadInteger(section, "CommStopBits", defaults.CommStopBits));
-    Check(*endOfLine_, ini.ReadInteger(section, "EOB", defaults.EOB));
+    LoadGroup(ini, section, *baudRate_, "CommBaudRate", defaults.CommBaudRate);
+    LoadGroup(ini, section, *parity_, "CommParity", ParityLetter(defaults.CommParity));
+    LoadGroup(ini, section, *dataBits_, "CommDataBits", defaults.CommDataBits);
+    LoadGroup(ini, section, *stopBits_, "CommStopBits", defaults.CommStopBits);
+    LoadGroup(ini, section, *endOfLine_, "EOB", defaults.EOB);
     charDelay_->setText(QString::number(ini.ReadInteger(section, "PunchWait", defaults.PunchWait)));
-    leader_->setChecked(ini.ReadBool(section, "Leader", defaults.Leader));
+    LoadLeader(ini, section);
     directory_->setText(BytesText(
         WithTrailingSeparator(ini.ReadString(section, "DefaultDir", defaults.DefaultDir))));
+}
+
+// A missing or empty key shows the default, which StoreSettings writes.
+void TForm2::LoadGroup(const IniFile& ini, const std::string& section, QButtonGroup& group,
+                       const char* key, std::int32_t fallback) {
+    const std::optional<std::string> text = KeyText(ini, section, key);
+    const std::optional<std::int32_t> value = text ? UsableKeyValue(key, *text) : fallback;
+    if (value && group.button(*value) != nullptr) {
+        Check(group, *value);
+        return;
+    }
+    Uncheck(group);
+    kept_[key] = value.value_or(fallback);
+    if (!value) {
+        NoteNotUnderstood(key, *text, Caption(*group.button(fallback)));
+    }
+}
+
+void TForm2::LoadLeader(const IniFile& ini, const std::string& section) {
+    const std::optional<std::string> text = KeyText(ini, section, "Leader");
+    const std::optional<std::int32_t> value =
+        text ? UsableKeyValue("Leader", *text) : LoadSettingsDefaults.Leader;
+    leader_->setTristate(!value);
+    if (value) {
+        leader_->setChecked(*value != 0);
+        return;
+    }
+    leader_->setCheckState(Qt::PartiallyChecked);
+    kept_["Leader"] = LoadSettingsDefaults.Leader;
+    NoteNotUnderstood("Leader", *text, QStringLiteral("Off"));
+}
+
+void TForm2::NoteNotUnderstood(const std::string& key, const std::string& text,
+                               const QString& used) {
+    notUnderstood_ << QStringLiteral("%1=%2 of %3 is not understood; %4 is used")
+                          .arg(BytesText(key), BytesText(text), machines_.CurrentMachine(), used);
+}
+
+QString TForm2::NotUnderstood() const {
+    return notUnderstood_.isEmpty() ? QString()
+                                    : QStringLiteral("DNC.ini: ") + notUnderstood_.join(". ");
+}
+
+std::optional<std::int32_t> TForm2::Kept(const char* key) const {
+    const auto kept = kept_.find(key);
+    return kept == kept_.end() ? std::nullopt : std::optional(kept->second);
 }
 
 void TForm2::StoreSettings() {
@@ -228,10 +304,18 @@ void TForm2::StoreSettings() {
         }
     };
     const auto store = [&](const QButtonGroup& group, const char* key, auto& value) {
+        using Value = std::remove_reference_t<decltype(value)>;
         if (group.checkedId() != -1) {
-            value = static_cast<std::remove_reference_t<decltype(value)>>(group.checkedId());
+            value = static_cast<Value>(group.checkedId());
+        } else if (const std::optional<std::int32_t> kept = Kept(key)) {
+            value = static_cast<Value>(*kept);
+            return;
         }
-        write(key, std::to_string(value));
+        if constexpr (std::is_same_v<Value, char>) {
+            write(key, std::string(1, value));
+        } else {
+            write(key, std::to_string(value));
+        }
     };
     store(*baudRate_, "CommBaudRate", settings_.CommBaudRate);
     store(*commPort_, "CommPort", settings_.CommPort);
@@ -242,21 +326,21 @@ void TForm2::StoreSettings() {
     }
     store(*format_, "PunchType", settings_.PunchType);
     store(*handshake_, "CommHandshake", settings_.CommHandshake);
-    if (parity_->checkedId() != -1) {
-        settings_.CommParity = static_cast<char>(parity_->checkedId());
-    }
-    write("CommParity", std::string(1, settings_.CommParity));
+    store(*parity_, "CommParity", settings_.CommParity);
     store(*dataBits_, "CommDataBits", settings_.CommDataBits);
     store(*stopBits_, "CommStopBits", settings_.CommStopBits);
     store(*endOfLine_, "EOB", settings_.EOB);
     write("PunchWait", std::to_string(*delay));
-    write("Leader", leader_->isChecked() ? "1" : "0");
+    if (leader_->checkState() != Qt::PartiallyChecked) {
+        write("Leader", Leader() ? "1" : "0");
+    }
     settings_.DefaultDir = WithTrailingSeparator(TextBytes(directory_->text()));
     write("DefaultDir", settings_.DefaultDir);
 }
 
+// A half-checked box counts as checked to Qt.
 bool TForm2::Leader() const {
-    return leader_->isChecked();
+    return leader_->checkState() == Qt::Checked;
 }
 
 void TForm2::Activate() {
@@ -295,9 +379,11 @@ void TForm2::NewClick() {
     }
 }
 
+// The first field, so that Enter saves rather than pressing New....
 void TForm2::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     Activate();
+    directory_->setFocus();
 }
 
 // What a delay value means in time, so that an operator need not know how

@@ -1,6 +1,10 @@
 #pragma once
 
 #include <QDialog>
+#include <QStringList>
+#include <cstdint>
+#include <map>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -12,6 +16,7 @@ class QLineEdit;
 namespace feedrail {
 
 struct ActiveSettings;
+class IniFile;
 class MachineListHost;
 class PortField;
 class TForm3;
@@ -19,9 +24,10 @@ class UserMessages;
 
 // "DNC Settings": shows and stores the profile of the machine selected in the
 // main window. Its LoadSettings and StoreSettings also run at every machine
-// selection, and its Leader box is the leader switch a send reads. It keeps
-// its controls between uses: a value in the file that no button stands for
-// leaves its group as it was.
+// selection, and its Leader box is the leader switch a send reads. A value
+// in the file that no button stands for leaves its group without a checked
+// button (the Leader box half checked) and stays in the file as it is; the
+// settings take it where it means something, else the dialog's default.
 class TForm2 : public QDialog {
     Q_OBJECT
 public:
@@ -31,11 +37,15 @@ public:
     // Profile file to controls.
     void LoadSettings();
     // Controls to ActiveSettings and the profile file, key by key; with no
-    // machine in the list nothing is written. Raises ConversionError, before
-    // writing anything, for a char delay that is not a whole number, and
+    // machine in the list nothing is written, and a value the controls could
+    // not show is not written over. Raises ConversionError, before writing
+    // anything, for a char delay that is not a whole number, and
     // IniWriteError when a key cannot be written.
     void StoreSettings();
     bool Leader() const;
+    // The values the last LoadSettings could make no sense of, each with the
+    // value used instead, for the status line; empty when there were none.
+    QString NotUnderstood() const;
 
     // What happens whenever the dialog becomes active.
     void Activate();
@@ -49,6 +59,13 @@ protected:
 
 private:
     void ShowPauseOfCharDelay(const QString& text);
+    void LoadGroup(const IniFile& ini, const std::string& section, QButtonGroup& group,
+                   const char* key, std::int32_t fallback);
+    void LoadLeader(const IniFile& ini, const std::string& section);
+    // The value a group with no checked button stands for, if it was loaded
+    // so; StoreSettings leaves such a key in the file alone.
+    std::optional<std::int32_t> Kept(const char* key) const;
+    void NoteNotUnderstood(const std::string& key, const std::string& text, const QString& used);
     // Picks the machine's folder in the folder dialog.
     void BrowseClick();
     static void TabToChecked(QButtonGroup& group);
@@ -74,6 +91,8 @@ private:
     QButtonGroup* handshake_;
     QButtonGroup* parity_;
     QButtonGroup* commPort_;
+    std::map<std::string, std::int32_t> kept_;
+    QStringList notUnderstood_;
 };
 
 } // namespace feedrail

@@ -7,6 +7,24 @@
 #include <QFileInfo>
 
 namespace feedrail {
+namespace {
+
+// Only a file has lines to list; empty for one.
+QString WhyNotPrintable(const QFileInfo& item) {
+    if (item.isSymLink() && !item.exists()) {
+        return QStringLiteral("the link points to ") + item.symLinkTarget() +
+               QStringLiteral(", which is not there");
+    }
+    if (item.isDir()) {
+        return QStringLiteral("it is a folder");
+    }
+    if (!item.isFile()) {
+        return QStringLiteral("it is no file but a device, pipe or socket");
+    }
+    return {};
+}
+
+} // namespace
 
 PrintCommands::PrintCommands(RunState& state, UserMessages& messages, EditorText editorText,
                              SelectedPath selectedPath, QWidget* parent,
@@ -38,9 +56,11 @@ void PrintCommands::BitBtn3Click() {
         messages_.ShowMessage(QStringLiteral("No File Selected"));
         return;
     }
-    if (QFileInfo(path).isFile()) {
-        Print(path, 1);
+    if (const QString why = WhyNotPrintable(QFileInfo(path)); !why.isEmpty()) {
+        messages_.ShowError(QStringLiteral("Cannot print ") + path + QStringLiteral(": ") + why);
+        return;
     }
+    Print(path, 1);
 }
 
 void PrintCommands::PrintColumns1Click() {

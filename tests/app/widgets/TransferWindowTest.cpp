@@ -1,3 +1,4 @@
+#include "app/widgets/ProgramEditor.h"
 #include "app/widgets/Tpunch_d.h"
 #include "filelist/widgets/TLsFileListView26.h"
 #include "profiles/widgets/TForm2.h"
@@ -98,6 +99,72 @@ TEST_F(TransferWindowTest, ClosingAsksBeforeAnUnsavedReceivedProgramIsLost) {
     window_->CloseButtonClick();
     EXPECT_TRUE(window_->CloseTimer1().isActive());
     EXPECT_EQ(window_->Controls().Label3->text(), "Closing Feedrail");
+}
+
+// Clear and Receive empty the editor: as Get and Close do, they ask before a
+// received program never saved or typed changes are thrown away, and No
+// leaves everything as it was.
+TEST_F(TransferWindowTest, ClearAndReceiveAskBeforeUnsavedWorkIsThrownAway) {
+    const struct {
+        const char* button;
+        void (Tpunch_d::*click)();
+        bool received;
+        bool answer;
+        TransferPhase after;
+    } cases[] = {
+        {"Clear", &Tpunch_d::ClearButtonClick, true, false, TransferPhase::Starting},
+        {"Clear", &Tpunch_d::ClearButtonClick, false, false, TransferPhase::Starting},
+        {"Clear", &Tpunch_d::ClearButtonClick, true, true, TransferPhase::StopRequested},
+        {"Clear", &Tpunch_d::ClearButtonClick, false, true, TransferPhase::StopRequested},
+        {"Receive", &Tpunch_d::ReceiveButtonClick, true, false, TransferPhase::Starting},
+        {"Receive", &Tpunch_d::ReceiveButtonClick, false, false, TransferPhase::Starting},
+        {"Receive", &Tpunch_d::ReceiveButtonClick, true, true, TransferPhase::ReceiveRequested},
+        {"Receive", &Tpunch_d::ReceiveButtonClick, false, true, TransferPhase::ReceiveRequested},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.button) + (c.received ? ", received" : ", edited") +
+                     (c.answer ? ", yes" : ", no"));
+        Start("CommPort=200\n");
+        messages_.Questions.clear();
+        messages_.ConfirmAnswer = c.answer;
+        window_->Editor().SetText("%\nO1000\n%\n");
+        if (c.received) {
+            window_->State().ReceivedUnsaved = true;
+        } else {
+            window_->Controls().Memo1->insertAt(QStringLiteral("G1\n"), 2, 0);
+        }
+        const std::string before = window_->Editor().Text();
+        (window_.get()->*c.click)();
+        EXPECT_EQ(messages_.Questions,
+                  QStringList{c.received ? "Discard the received program?"
+                                         : "Discard the changes to the program in the editor?"});
+        EXPECT_EQ(window_->Editor().Text(), c.answer ? "" : before);
+        EXPECT_EQ(window_->Session().Phase(), c.after) << PhaseName(window_->Session().Phase());
+    }
+}
+
+// Another machine in the middle of a receive would move the receive to its
+// line and join two programs into one: the machine list and DNC Settings
+// (whose New... selects a machine) are locked until the receive has ended.
+TEST_F(TransferWindowTest, TheMachineListIsRefusedDuringAReceive) {
+    StartOnPty("CommHandshake=1\n");
+    window_->ReceiveButtonClick();
+    window_->CommOpenTimer1Timer();
+    pty_.Write("%\nG1\n");
+    ASSERT_TRUE(PumpUntil([&] { return window_->Editor().Text() == "%\nG1\n"; }, 3s));
+    QComboBox& machines = *window_->Controls().ComboBox1;
+    EXPECT_FALSE(machines.isEnabled());
+    EXPECT_FALSE(window_->Controls().Settings1->isEnabled());
+    QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+    QApplication::sendEvent(&machines, &down);
+    EXPECT_EQ(window_->CurrentMachine(), "M");
+    EXPECT_EQ(window_->Session().Phase(), TransferPhase::Receiving);
+
+    pty_.Write("G2\n%\n\x14");
+    ASSERT_TRUE(PumpUntil([&] { return window_->Session().Phase() == TransferPhase::Idle; }, 3s));
+    EXPECT_EQ(window_->Editor().Text().rfind("%\nG1\nG2\n%\n", 0), 0u) << window_->Editor().Text();
+    EXPECT_EQ(window_->Controls().Label3->text(), "Finished Receiving");
+    EXPECT_TRUE(machines.isEnabled());
 }
 
 TEST_F(TransferWindowTest, TheKeyPollSwallowsKeysButRemembersEsc) {

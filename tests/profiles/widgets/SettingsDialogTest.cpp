@@ -4,8 +4,10 @@
 #include "support/TempFolder.h"
 #include "support/widgets/FakeMessages.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -75,16 +77,46 @@ TEST_F(SettingsDialogTest, TheCharDelayTellsItsPauseInTime) {
     }
 }
 
-TEST_F(SettingsDialogTest, ValuesWithoutAButtonKeepTheGroupAsItWas) {
+// A value no button stands for checks none, stays in the file as it is and
+// is the one in effect; a button the operator checks replaces it.
+TEST_F(SettingsDialogTest, AValueWithoutAButtonChecksNoneAndStaysInTheFile) {
     Start("[A]\nCommHandshake=1\nCommBaudRate=9600\n[B]\nCommHandshake=2\nCommBaudRate=14400\n");
     Dialog().Activate();
     window_->Controls().ComboBox1->setCurrentIndex(1);
     Dialog().LoadSettings();
-    EXPECT_TRUE(Checked("HandshakeNone"));
-    EXPECT_TRUE(Checked("BaudRate9600"));
+    for (const char* name : {"HandshakeNone", "HandshakeXonXoff", "BaudRate9600"}) {
+        EXPECT_FALSE(Checked(name)) << name;
+    }
     Dialog().StoreSettings();
-    EXPECT_NE(ReadFile(folder_.File("DNC.ini")).find("[B]\nCommHandshake=1\nCommBaudRate=9600\n"),
+    EXPECT_NE(ReadFile(folder_.File("DNC.ini")).find("[B]\nCommHandshake=2\nCommBaudRate=14400\n"),
               std::string::npos);
+    EXPECT_EQ(window_->Settings().CommBaudRate, 14400);
+    EXPECT_EQ(window_->Settings().CommHandshake, 2);
+
+    Find<QRadioButton>("BaudRate19200").setChecked(true);
+    Dialog().StoreSettings();
+    EXPECT_NE(ReadFile(folder_.File("DNC.ini")).find("[B]\nCommHandshake=2\nCommBaudRate=19200\n"),
+              std::string::npos);
+}
+
+// Enter in a field of DNC Settings saves; it never opens Add Machine.
+TEST_F(SettingsDialogTest, TheDialogOpensOnAFieldAndEnterSaves) {
+    Start("[Mill]\nCommBaudRate=4800\n");
+    bool addMachineOpened = false;
+    QTimer::singleShot(200, &Dialog(), [this, &addMachineOpened] {
+        addMachineOpened = Dialog().Form3().isVisible();
+        Dialog().Form3().reject();
+    });
+    Dialog().open();
+    QApplication::setActiveWindow(&Dialog());
+    EXPECT_EQ(Dialog().focusWidget(), &Find<QLineEdit>("DirectoryEdit"));
+    Find<QRadioButton>("BaudRate9600").setChecked(true);
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(Dialog().focusWidget(), &enter);
+    EXPECT_FALSE(addMachineOpened);
+    EXPECT_EQ(Dialog().result(), QDialog::Accepted);
+    EXPECT_FALSE(Dialog().isVisible());
+    EXPECT_NE(ReadFile(folder_.File("DNC.ini")).find("CommBaudRate=9600"), std::string::npos);
 }
 
 TEST_F(SettingsDialogTest, SaveStoresTheControlsAndCancelKeepsThemEdited) {

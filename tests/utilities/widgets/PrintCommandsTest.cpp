@@ -10,6 +10,7 @@
 #include <QRadioButton>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace feedrail {
 namespace {
@@ -152,29 +153,56 @@ TEST_F(PrintCommandsTest, PrintColumnsListsTheLastWindowFileInTheChosenColumns) 
     EXPECT_TRUE(text.contains(QLatin1String("N2000 G01 X200")));
 }
 
-TEST_F(PrintCommandsTest, NothingToPrintIsToldAndAFolderIsPassedOver) {
+// Nothing to print, or an item without lines to list, is told; nothing is
+// printed.
+TEST_F(PrintCommandsTest, NothingToPrintIsToldAndSoIsAnItemThatIsNoFile) {
+    const std::string fifo = folder_.File("pipe");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string link = folder_.File("O1.nc");
+    std::filesystem::create_symlink(folder_.File("gone.nc"), link);
     const struct {
         const char* what;
         std::string editor;
         QString selected;
         void (PrintCommands::*click)();
         QStringList messages;
+        QStringList errors;
     } cases[] = {
         {"an empty editor",
          "",
          {},
          &PrintCommands::PrintWindowButtonClick,
-         {"Nothing in Edit Window"}},
-        {"no file selected", "", {}, &PrintCommands::BitBtn3Click, {"No File Selected"}},
-        {"a folder selected", "", Q(folder_.Path()), &PrintCommands::BitBtn3Click, {}},
+         {"Nothing in Edit Window"},
+         {}},
+        {"no file selected", "", {}, &PrintCommands::BitBtn3Click, {"No File Selected"}, {}},
+        {"a folder selected",
+         "",
+         Q(folder_.Path()),
+         &PrintCommands::BitBtn3Click,
+         {},
+         {"Cannot print " + Q(folder_.Path()) + ": it is a folder"}},
+        {"a pipe selected",
+         "",
+         Q(fifo),
+         &PrintCommands::BitBtn3Click,
+         {},
+         {"Cannot print " + Q(fifo) + ": it is no file but a device, pipe or socket"}},
+        {"a link to nothing selected",
+         "",
+         Q(link),
+         &PrintCommands::BitBtn3Click,
+         {},
+         {"Cannot print " + Q(link) + ": the link points to " + Q(folder_.File("gone.nc")) +
+          ", which is not there"}},
     };
     for (const auto& c : cases) {
         messages_.Messages.clear();
+        messages_.Errors.clear();
         editorText_ = c.editor;
         selected_ = c.selected;
         (Commands().*c.click)();
         EXPECT_EQ(messages_.Messages, c.messages) << c.what;
-        EXPECT_TRUE(messages_.Errors.isEmpty()) << c.what;
+        EXPECT_EQ(messages_.Errors, c.errors) << c.what;
     }
     EXPECT_FALSE(std::filesystem::exists(state_.ProgramDir + "temp.nc"));
     EXPECT_FALSE(QDir(documents_).exists());
