@@ -9,6 +9,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
+#include <string_view>
 #include <sys/stat.h>
 
 namespace feedrail {
@@ -95,29 +96,29 @@ bool ProgramIndex::Refresh(const std::string& folder) {
         folder_ = folder;
         realFolder_ = *real;
     }
-    std::map<std::string, Entry> entries;
+    ++pass_;
     while (const dirent* item = ::readdir(dir.get())) {
-        const std::string name = item->d_name;
+        const char* name = item->d_name;
         struct stat file {};
         // What is being received is no program yet.
-        if (name.starts_with(ProgramFiler::HiddenPrefix) ||
-            ::fstatat(::dirfd(dir.get()), name.c_str(), &file, 0) != 0 || !S_ISREG(file.st_mode)) {
+        if (std::string_view(name).starts_with(ProgramFiler::HiddenPrefix) ||
+            ::fstatat(::dirfd(dir.get()), name, &file, 0) != 0 || !S_ISREG(file.st_mode)) {
             continue;
         }
-        const auto known = entries_.find(name);
-        if (known != entries_.end() && known->second.Inode == file.st_ino &&
-            known->second.Size == file.st_size && SameTime(known->second.Changed, file.st_mtim)) {
-            entries.insert(entries_.extract(known));
-        } else {
-            entries.emplace(name, Examine(name, file));
+        auto [known, added] = entries_.try_emplace(name);
+        Entry& entry = known->second;
+        if (added || entry.Inode != file.st_ino || entry.Size != file.st_size ||
+            !SameTime(entry.Changed, file.st_mtim)) {
+            entry = Examine(known->first, file);
         }
+        entry.Pass = pass_;
     }
-    entries_ = std::move(entries);
+    std::erase_if(entries_, [this](const auto& entry) { return entry.second.Pass != pass_; });
     return true;
 }
 
 ProgramIndex::Entry ProgramIndex::Examine(const std::string& name, const struct stat& file) const {
-    Entry entry{file.st_ino, file.st_size, file.st_mtim, {}, {}};
+    Entry entry{file.st_ino, file.st_size, file.st_mtim, {}, {}, 0};
     const std::string path = folder_ + name;
     if (!RealPathInside(path, realFolder_)) {
         entry.Outside = RealPath(path).value_or("a file that cannot be resolved");

@@ -39,6 +39,8 @@ private:
         // Where a link leads when that is out of the folder; empty inside.
         std::string Outside;
         std::optional<std::string> Number;
+        // The listing that last saw it.
+        unsigned Pass = 0;
     };
 
     // Lists the folder again, keeping what is known of unchanged files.
@@ -49,6 +51,7 @@ private:
     std::string realFolder_;
     // By name, so that "the first by name" is the map's order.
     std::map<std::string, Entry> entries_;
+    unsigned pass_ = 0;
 };
 
 // Whether `path` lies inside the folder whose real path is `realFolder`.
