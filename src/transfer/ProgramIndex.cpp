@@ -4,6 +4,7 @@
 #include "transfer/ProgramFiler.h"
 #include "transfer/ProgramFiles.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <dirent.h>
@@ -58,7 +59,11 @@ ProgramLookup ProgramIndex::Find(const std::string& folder, const std::string& n
             found.Path = folder + name;
             return true;
         }
-        found.Refused.push_back(name + " leads out of the folder, to " + entry.Outside);
+        std::string refused = name + " leads out of the folder, to " + entry.Outside;
+        if (std::find(found.Refused.begin(), found.Refused.end(), refused) ==
+            found.Refused.end()) {
+            found.Refused.push_back(std::move(refused));
+        }
         return false;
     };
     if (const auto named = entries_.find(number + extension);
