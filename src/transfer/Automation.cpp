@@ -122,16 +122,17 @@ void Automation::KeepLeftovers(const std::vector<std::string>& places) {
         }
     }
     for (const Leftover& leftover : RecoverLeftovers(unchecked, settings_.DefaultExt)) {
-        const std::string reason = leftover.Path.empty()
-                                       ? std::string(" not kept: ") + std::strerror(leftover.Error)
-                                       : " kept as " + leftover.Path;
+        const bool kept = !leftover.Path.empty();
+        const std::string notKept =
+            kept ? std::string() : std::string(" not kept: ") + std::strerror(leftover.Error);
         Log({{},
              "receive",
-             leftover.Path.empty() ? leftover.Hidden : leftover.Path,
+             kept ? leftover.Path : leftover.Hidden,
              0,
              leftover.Bytes,
-             "incomplete: Feedrail ended during the punch;" + reason});
-        hosts_.Status.ShowStatus("A punch cut short when Feedrail last ended was" + reason);
+             "incomplete: Feedrail ended during the punch" + (kept ? "" : ";" + notKept)});
+        hosts_.Status.ShowStatus("A punch cut short when Feedrail last ended was" +
+                                 (kept ? " kept as " + leftover.Path : notKept));
     }
 }
 
