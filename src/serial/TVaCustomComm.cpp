@@ -213,6 +213,12 @@ void TVaCustomComm::ThrowOpenFailure(const std::string& name, const std::string&
                                std::to_string(holder->Process));
         }
     }
+    // A com<N> link to a device that is gone (an adapter unplugged) says
+    // where it points: "Invalid port number" would send the operator astray.
+    if (error == ENOENT && DanglingLink(path)) {
+        throw EVaCommError(PortTitle(name) + ": the link " + path + " points to " +
+                           LinkTarget(path) + ", which is not there");
+    }
     const bool byPath = nameByDevice_;
     const std::string message =
         byPath ? "Can't open device " + name + ": " + std::strerror(error)

@@ -354,7 +354,8 @@ TEST_F(TransferWindowTest, AutoReceiveReopensAPortThatCameBack) {
     test::PseudoTerminal back;
     std::filesystem::remove(folder_.File("com2"));
     std::filesystem::create_symlink(back.SlavePath(), folder_.File("com2"));
-    ASSERT_TRUE(PumpUntil([&] { return window_->Unattended().Listening(); }, 5s));
+    // The second try comes 4 seconds after the first.
+    ASSERT_TRUE(PumpUntil([&] { return window_->Unattended().Listening(); }, 10s));
     back.Write("\x12%\nO77\nG1\n%\n\x14");
     EXPECT_TRUE(PumpUntil([&] { return std::filesystem::exists(folder_.File("O77.nc")); }, 3s));
     const std::string log = test::ReadFile(folder_.File("feedrail-transfers.log"));
