@@ -3,7 +3,6 @@
 // the share of a 115200-baud line a send keeps busy when the other end reads
 // at exactly the line's pace.
 
-#include "app/PortSetup.h"
 #include "profiles/ActiveSettings.h"
 #include "serial/TVaComm.h"
 #include "session/RunState.h"
@@ -11,6 +10,7 @@
 #include "support/PseudoTerminal.h"
 #include "support/QueueHandOver.h"
 #include "support/TempFolder.h"
+#include "transfer/PortSetup.h"
 #include "transfer/ReceiveTransfer.h"
 #include "transfer/SendTransfer.h"
 

@@ -1,9 +1,9 @@
 #include "service/ServedMachine.h"
 
-#include "app/PortSetup.h"
 #include "common/LocalTime.h"
 #include "serial/EVaCommError.h"
 #include "serial/device/DevicePath.h"
+#include "transfer/PortSetup.h"
 
 #include <cerrno>
 #include <climits>

@@ -4,7 +4,6 @@
 // that a line break ended before the end of the tape is there, in order.
 
 #include "FuzzCheck.h"
-#include "app/PortSetup.h"
 #include "common/ControlChars.h"
 #include "profiles/ActiveSettings.h"
 #include "profiles/ProfileValues.h"
@@ -12,6 +11,7 @@
 #include "support/FakeWindowHost.h"
 #include "support/NullModemComm.h"
 #include "support/QueueHandOver.h"
+#include "transfer/PortSetup.h"
 #include "transfer/ReceiveTransfer.h"
 #include "transfer/SendTransfer.h"
 #include "transfer/TapeCode.h"

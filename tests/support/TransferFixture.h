@@ -1,10 +1,10 @@
 #pragma once
 
-#include "app/PortSetup.h"
 #include "session/RunState.h"
 #include "support/FakeWindowHost.h"
 #include "support/NullModemComm.h"
 #include "support/QueueHandOver.h"
+#include "transfer/PortSetup.h"
 #include "transfer/ReceiveTransfer.h"
 #include "transfer/SendTransfer.h"
 

@@ -1,7 +1,6 @@
 #include "app/widgets/Tpunch_d.h"
 
 #include "about/widgets/TAbout.h"
-#include "app/PortSetup.h"
 #include "app/widgets/ProgramEditor.h"
 #include "common/widgets/TextBridge.h"
 #include "common/widgets/UserMessages.h"
@@ -15,6 +14,7 @@
 #include "profiles/widgets/TForm2.h"
 #include "serial/EVaCommError.h"
 #include "serial/device/DevicePath.h"
+#include "transfer/PortSetup.h"
 #include "utilities/widgets/HelpWindow.h"
 
 #include <QAbstractButton>

@@ -1,4 +1,4 @@
-#include "app/PortSetup.h"
+#include "transfer/PortSetup.h"
 
 #include "profiles/ProfileValues.h"
 
