@@ -50,6 +50,7 @@ protected:
 
     test::TempFolder folder_;
     int loads_ = 0;
+    bool readable_ = true;
     std::vector<std::string> errors_;
     Automation automation_{
         state_, settings_, comm_, send_,
@@ -62,7 +63,7 @@ protected:
                             [this](const std::string&) {
                                 ++loads_;
                                 host_.Lines = {"%", "O1000", "G1", "%"};
-                                return true;
+                                return readable_;
                             },
                         .ShowError = [this](const std::string& text) { errors_.push_back(text); }}};
 };
@@ -114,6 +115,21 @@ TEST_F(AutomationTest, UnsavedWorkInTheEditorLeavesARequestUnanswered) {
     EXPECT_EQ(LastStatus(),
               "Request for O1000 not answered: the program in the editor is not saved");
     EXPECT_NE(Log().find("request\tO1000\t0 lines\t0 bytes\tnot answered"), std::string::npos)
+        << Log();
+    EXPECT_TRUE(automation_.Listening());
+}
+
+// A requested program that cannot be read is logged as failed, not left at
+// "sending".
+TEST_F(AutomationTest, ARequestedProgramThatCannotBeReadIsLoggedAsFailed) {
+    Listen(1, false);
+    readable_ = false;
+    Punch(Request);
+    host_.RunDeferred();
+    EXPECT_EQ(Wire(), "");
+    const std::string path = folder_.File("O1000.nc");
+    EXPECT_NE(Log().find("request\tO1000\t0 lines\t0 bytes\tfailed: " + path + " cannot be read"),
+              std::string::npos)
         << Log();
     EXPECT_TRUE(automation_.Listening());
 }
