@@ -2,10 +2,20 @@
 // crashes, the stream decodes the same whether it comes whole or in two
 // pieces, data never outgrows the stream, control items are well formed, and
 // data the client encodes comes back from the decoder as it was.
+//
+// Then the same bytes, cut where the input says, through the link the network
+// device keeps (TelnetLink: the decoder, the option answers and the outgoing
+// queue, with their real bounds), while the server reads what it is sent or
+// not and the client adds requests: the outgoing queue never passes its
+// bound, an unfinished subnegotiation holds at most its payload bound, the
+// answers stay bounded whatever the server repeats, and a failed link takes
+// nothing more.
 
 #include "FuzzCheck.h"
 #include "serial/device/TelnetCodec.h"
+#include "serial/device/TelnetLink.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <fuzzer/FuzzedDataProvider.h>
@@ -56,13 +66,80 @@ void CheckRoundTrip(const std::string& data) {
     Require(decoded.items.empty(), "encoded data holds no commands");
 }
 
+// What the link may have queued of itself at most: the opening, and an
+// answer for each permitted change of every option.
+constexpr std::size_t OpeningSize = 9;
+constexpr std::size_t MostAnswered = 3 * TelnetOptions::MaxAnswers * 256;
+
+void CheckLink(FuzzedDataProvider& input) {
+    TelnetLink link;
+    link.Start();
+    std::size_t queued = link.Outgoing().size();
+    std::size_t fed = 0;
+    std::string data;
+    std::vector<TelnetItem> reports;
+    while (input.remaining_bytes() > 0) {
+        switch (input.ConsumeIntegralInRange<int>(0, 7)) {
+        case 0: {
+            // The server reads some of what it was sent.
+            const std::size_t read = std::min<std::size_t>(input.ConsumeIntegral<std::uint16_t>(),
+                                                           link.Outgoing().size());
+            link.Sent(read);
+            break;
+        }
+        case 1: {
+            // The client asks for something, as a settings write does.
+            const auto command = input.ConsumeIntegral<std::uint8_t>();
+            const std::string request = ComPortRequest(
+                command,
+                input.ConsumeBytesAsString(input.ConsumeIntegralInRange<std::size_t>(0, 4)));
+            link.Queue(request);
+            break;
+        }
+        default: {
+            const std::string piece =
+                input.ConsumeBytesAsString(input.ConsumeIntegralInRange<std::size_t>(1, 2048));
+            const bool failed = !link.Failure().empty();
+            const std::size_t dataBefore = data.size();
+            const std::size_t reportsBefore = reports.size();
+            const std::size_t before = link.Outgoing().size();
+            link.Feed(piece.data(), piece.size(), data, reports);
+            fed += piece.size();
+            queued += link.Outgoing().size() - std::min(before, link.Outgoing().size());
+            if (failed) {
+                Require(data.size() == dataBefore && reports.size() == reportsBefore &&
+                            link.Outgoing().size() == before,
+                        "a failed link takes nothing more");
+            }
+            break;
+        }
+        }
+        Require(link.Outgoing().size() <= TelnetLink::MaxOutgoing,
+                "the outgoing queue stays within its bound");
+        Require(link.Held() <= TelnetDecoder::MaxPayload,
+                "an unfinished subnegotiation holds at most its bound");
+        Require(queued - OpeningSize <= MostAnswered,
+                "the answers stay bounded whatever the server repeats");
+        Require(data.size() <= fed, "data is never longer than the stream");
+        for (const TelnetItem& report : reports) {
+            Require(report.kind == TelnetItem::Kind::Subnegotiation &&
+                        report.payload.size() <= TelnetDecoder::MaxPayload,
+                    "reports are subnegotiations within the payload bound");
+        }
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    {
+        FuzzedDataProvider input(data, size);
+        const auto cutChoice = input.ConsumeIntegral<std::uint16_t>();
+        const std::string stream = input.ConsumeRemainingBytesAsString();
+        CheckStream(stream, cutChoice % (stream.size() + 1));
+        CheckRoundTrip(stream);
+    }
     FuzzedDataProvider input(data, size);
-    const auto cutChoice = input.ConsumeIntegral<std::uint16_t>();
-    const std::string stream = input.ConsumeRemainingBytesAsString();
-    CheckStream(stream, cutChoice % (stream.size() + 1));
-    CheckRoundTrip(stream);
+    CheckLink(input);
     return 0;
 }

@@ -23,6 +23,8 @@ void BufferedSerialDevice::StartLineThread(std::function<void()> loop) {
 }
 
 bool BufferedSerialDevice::StopLineThread() {
+    stopping_.store(true, std::memory_order_release);
+    Wake();
     {
         const std::lock_guard lock(mutex_);
         if (closed_) {
