@@ -5,17 +5,18 @@
 //
 // Then the same bytes, cut where the input says, through the link the network
 // device keeps (TelnetLink: the decoder, the option answers and the outgoing
-// queue, with their real bounds), while the server reads what it is sent or
-// not and the client adds requests: the outgoing queue never passes its
-// bound, an unfinished subnegotiation holds at most its payload bound, the
-// answers stay bounded whatever the server repeats, and a failed link takes
-// nothing more.
+// queue, with their real bounds), as time passes, while the server reads
+// what it is sent or not and the client adds requests: the outgoing queue
+// never passes its bound, an unfinished subnegotiation holds at most its
+// payload bound, the answers of a negotiation window stay bounded whatever
+// the server repeats, and a failed link takes nothing more.
 
 #include "FuzzCheck.h"
 #include "serial/device/TelnetCodec.h"
 #include "serial/device/TelnetLink.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <fuzzer/FuzzedDataProvider.h>
@@ -66,15 +67,20 @@ void CheckRoundTrip(const std::string& data) {
     Require(decoded.items.empty(), "encoded data holds no commands");
 }
 
-// What the link may have queued of itself at most: the opening, and an
-// answer for each permitted change of every option.
-constexpr std::size_t OpeningSize = 9;
+// What the link may answer at most in a window: an answer for each
+// permitted change of every option.
 constexpr std::size_t MostAnswered = 3 * TelnetOptions::MaxAnswers * 256;
 
 void CheckLink(FuzzedDataProvider& input) {
+    using Clock = std::chrono::steady_clock;
     TelnetLink link;
     link.Start();
-    std::size_t queued = link.Outgoing().size();
+    // Answers queued in the link's window of negotiation, which it opens at
+    // its first feed and anew once a window's time has passed.
+    std::size_t queued = 0;
+    Clock::time_point now{};
+    Clock::time_point windowStart{};
+    bool windowOpen = false;
     std::size_t fed = 0;
     std::string data;
     std::vector<TelnetItem> reports;
@@ -103,7 +109,13 @@ void CheckLink(FuzzedDataProvider& input) {
             const std::size_t dataBefore = data.size();
             const std::size_t reportsBefore = reports.size();
             const std::size_t before = link.Outgoing().size();
-            link.Feed(piece.data(), piece.size(), data, reports);
+            now += std::chrono::milliseconds(input.ConsumeIntegralInRange<int>(0, 1500));
+            if (!windowOpen || now - windowStart >= TelnetLink::NegotiationWindow) {
+                windowOpen = true;
+                windowStart = now;
+                queued = 0;
+            }
+            link.Feed(piece.data(), piece.size(), data, reports, now);
             fed += piece.size();
             queued += link.Outgoing().size() - std::min(before, link.Outgoing().size());
             if (failed) {
@@ -118,8 +130,8 @@ void CheckLink(FuzzedDataProvider& input) {
                 "the outgoing queue stays within its bound");
         Require(link.Held() <= TelnetDecoder::MaxPayload,
                 "an unfinished subnegotiation holds at most its bound");
-        Require(queued - OpeningSize <= MostAnswered,
-                "the answers stay bounded whatever the server repeats");
+        Require(queued <= MostAnswered,
+                "the answers of a window stay bounded whatever the server repeats");
         Require(data.size() <= fed, "data is never longer than the stream");
         for (const TelnetItem& report : reports) {
             Require(report.kind == TelnetItem::Kind::Subnegotiation &&

@@ -74,7 +74,7 @@ NetworkSerialDevice::~NetworkSerialDevice() {
 // sends, Telnet or not, would be decoded as Telnet. The operator is told to
 // say tcp:// for such a port.
 std::string NetworkSerialDevice::AwaitNegotiation() {
-    std::unique_lock lock(mutex_);
+    auto lock = Hold();
     Wake();
     changed_.wait_for(lock, NegotiationTimeout, [this] {
         return closed_ || lost_ || link_.ComPortAccepted() || link_.ComPortRefused();
@@ -98,7 +98,7 @@ void NetworkSerialDevice::AskForReports() {
 }
 
 int NetworkSerialDevice::SetSettings(const SerialSettings& settings) {
-    std::unique_lock lock(mutex_);
+    auto lock = Hold();
     if (closed_) {
         return EBADF;
     }
@@ -124,7 +124,7 @@ int NetworkSerialDevice::SetSettings(const SerialSettings& settings) {
 }
 
 int NetworkSerialDevice::ClearError(std::uint32_t& errors, ComStat& stat) {
-    const std::lock_guard lock(mutex_);
+    const auto lock = Hold();
     if (closed_) {
         return EBADF;
     }
@@ -144,7 +144,7 @@ int NetworkSerialDevice::ClearError(std::uint32_t& errors, ComStat& stat) {
 }
 
 int NetworkSerialDevice::Purge(std::uint32_t flags) {
-    const std::lock_guard lock(mutex_);
+    const auto lock = Hold();
     if (closed_) {
         return EBADF;
     }
@@ -168,7 +168,7 @@ int NetworkSerialDevice::Purge(std::uint32_t flags) {
 }
 
 int NetworkSerialDevice::EscapeFunction(int function) {
-    const std::lock_guard lock(mutex_);
+    const auto lock = Hold();
     if (closed_) {
         return EBADF;
     }
@@ -196,7 +196,7 @@ int NetworkSerialDevice::EscapeFunction(int function) {
 }
 
 int NetworkSerialDevice::GetModemStatus(std::uint32_t& status) {
-    const std::lock_guard lock(mutex_);
+    const auto lock = Hold();
     status = 0;
     if (closed_) {
         return EBADF;
@@ -208,13 +208,13 @@ int NetworkSerialDevice::GetModemStatus(std::uint32_t& status) {
 
 void NetworkSerialDevice::Close() {
     if (StopLineThread()) {
-        const std::lock_guard lock(mutex_);
+        const auto lock = Hold();
         socket_.Reset();
     }
 }
 
 std::string NetworkSerialDevice::GoneReason() const {
-    const std::lock_guard lock(mutex_);
+    const auto lock = Hold();
     return lost_ ? LostReason() : std::string();
 }
 
@@ -226,7 +226,7 @@ std::string NetworkSerialDevice::LostReason() const {
 }
 
 int NetworkSerialDevice::OutputDelivered(bool& delivered) {
-    const std::lock_guard lock(mutex_);
+    const auto lock = Hold();
     delivered = false;
     if (closed_) {
         return EBADF;
@@ -246,7 +246,7 @@ int NetworkSerialDevice::OutputDelivered(bool& delivered) {
 }
 
 bool NetworkSerialDevice::ServerOutputConfirmedEmpty() const {
-    const std::lock_guard lock(mutex_);
+    const auto lock = Hold();
     return serverOutputEmpty_;
 }
 
@@ -259,7 +259,7 @@ std::size_t NetworkSerialDevice::Unacknowledged() const {
 }
 
 std::size_t NetworkSerialDevice::OutgoingSize() const {
-    const std::lock_guard lock(mutex_);
+    const auto lock = Hold();
     return link_.Outgoing().size();
 }
 

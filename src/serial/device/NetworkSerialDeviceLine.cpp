@@ -28,10 +28,13 @@ constexpr std::uint8_t ReportLineErrors = OverrunError | ParityError | FramingEr
 constexpr auto AcknowledgementPoll = std::chrono::milliseconds(10);
 
 // The line thread's rest, without the lock, after a batch of input that left
-// more waiting: long enough for a thread waiting for the lock to take it
-// (Close, a write, the negotiation wait), short enough that 4 MB/s still
-// flow, far more than any serial line carries.
+// more waiting: long enough for a thread woken from a wait on changed_ to
+// take the lock, short enough that 4 MB/s still flow, far more than any
+// serial line carries.
 constexpr auto FloodPause = std::chrono::milliseconds(1);
+// How long the line thread yields, at most, to those waiting for the lock
+// (a thread on a busy machine may take a while to be run).
+constexpr auto WaiterLimit = std::chrono::milliseconds(50);
 
 std::uint32_t Value32(const std::string& value) {
     std::uint32_t result = 0;
@@ -62,6 +65,9 @@ void NetworkSerialDevice::LineLoop() {
         const Clock::duration limit = inputCut ? Clock::duration(FloodPause) : WaitLimit(now);
         const int fd = socket_.Get();
         lock.unlock();
+        if (inputCut) {
+            LetWaitersIn(WaiterLimit);
+        }
         // After a cut batch only Close's wake-up ends the pause: input waits anyway.
         const short happened = inputCut ? WaitForActivity(-1, 0, limit)
                                         : WaitForActivity(wanted != 0 ? fd : -1, wanted, limit);
@@ -135,11 +141,12 @@ void NetworkSerialDevice::TakeReceived(const char* bytes, std::size_t count) {
     // A report (a line going off) applies from its place in the stream on.
     // Cut at every IAC, a piece holds at most one report, ahead of its data.
     const auto* const end = bytes + count;
+    const Clock::time_point now = Clock::now();
     for (const char* piece = bytes; piece < end && !lost_;) {
         const char* next = std::find(piece + 1, end, static_cast<char>(Telnet::IAC));
         std::string data;
         std::vector<TelnetItem> reports;
-        link_.Feed(piece, static_cast<std::size_t>(next - piece), data, reports);
+        link_.Feed(piece, static_cast<std::size_t>(next - piece), data, reports, now);
         for (const TelnetItem& report : reports) {
             TakeReport(report);
         }

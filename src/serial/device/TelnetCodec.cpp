@@ -186,7 +186,10 @@ std::string TelnetOptions::Answer(std::uint8_t verb, std::uint8_t option) {
     std::string answer;
     switch (verb) {
     case DO:
-        answer = Offered(mine_[option], WantedHere(option), WILL, WONT, option);
+        // Each ping wants its answer; no state comes of it.
+        answer = option == TimingMark
+                     ? TelnetNegotiation(WONT, TimingMark)
+                     : Offered(mine_[option], WantedHere(option), WILL, WONT, option);
         break;
     case DONT:
         answer = Withdrawn(mine_[option], WONT, option);
@@ -212,6 +215,11 @@ std::string TelnetOptions::Answer(std::uint8_t verb, std::uint8_t option) {
     }
     ++answers_[option];
     return answer;
+}
+
+void TelnetOptions::NewWindow() {
+    answers_.fill(0);
+    requests_.fill(0);
 }
 
 bool TelnetOptions::ComPortAccepted() const {

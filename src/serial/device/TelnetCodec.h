@@ -12,7 +12,7 @@ namespace feedrail {
 namespace Telnet {
 inline constexpr std::uint8_t IAC = 255, DONT = 254, DO = 253, WONT = 252, WILL = 251, SB = 250,
                               SE = 240;
-inline constexpr std::uint8_t Binary = 0, SuppressGoAhead = 3, ComPortOption = 44;
+inline constexpr std::uint8_t Binary = 0, SuppressGoAhead = 3, TimingMark = 6, ComPortOption = 44;
 } // namespace Telnet
 
 // RFC 2217 commands as the client sends them; the server answers with the same number + 100.
@@ -91,11 +91,13 @@ private:
 // client wants BINARY both ways and COM-PORT-OPTION (this end WILL);
 // SUPPRESS-GO-AHEAD is accepted both ways if offered. Every other option is
 // refused (DO x -> WONT x, WILL x -> DONT x), once: the same request again is
-// not answered until the server has withdrawn it (WONT x, DONT x). A DONT/WONT
+// not answered until the server has withdrawn it (WONT x, DONT x); only DO
+// TIMING-MARK, a server's ping (RFC 860), is refused each time. A DONT/WONT
 // of an enabled option is acknowledged once. An option that has been answered
-// MaxAnswers times, or that the server has negotiated MaxRequests times, is
-// answered no more: the server has run away (Runaway), and what this end
-// sends stays bounded.
+// MaxAnswers times, or that the server has negotiated MaxRequests times,
+// within one window (NewWindow; the link opens one a second) is answered no
+// more: the server has run away (Runaway), and what this end sends stays
+// bounded.
 class TelnetOptions {
 public:
     static constexpr int MaxAnswers = 8;
@@ -113,6 +115,9 @@ public:
     // The first option the server has negotiated or made this end answer
     // too often; -1 when none.
     int Runaway() const { return runaway_; }
+    // Starts counting requests and answers afresh: what a server says now
+    // and then (a ping, a renegotiation) never adds up to a runaway.
+    void NewWindow();
 
 private:
     // One direction of one option: in effect, or asked for and not yet

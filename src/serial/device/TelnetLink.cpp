@@ -9,9 +9,13 @@ void TelnetLink::Start() {
 }
 
 void TelnetLink::Feed(const char* bytes, std::size_t count, std::string& data,
-                      std::vector<TelnetItem>& reports) {
+                      std::vector<TelnetItem>& reports, std::chrono::steady_clock::time_point now) {
     if (!failure_.empty()) {
         return;
+    }
+    if (now - windowStart_ >= NegotiationWindow) {
+        windowStart_ = now;
+        options_.NewWindow();
     }
     std::vector<TelnetItem> items;
     decoder_.Feed(bytes, count, data, items);

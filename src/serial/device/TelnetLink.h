@@ -2,6 +2,7 @@
 
 #include "serial/device/TelnetCodec.h"
 
+#include <chrono>
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -26,11 +27,16 @@ public:
     // Queues the client's opening offers.
     void Start();
 
-    // Decodes what the server sent: data bytes are appended to `data`, its
-    // subnegotiations to `reports`, and its negotiation is answered in the
-    // outgoing queue. Nothing more is taken once the link has failed.
+    // The window within which a server may negotiate an option at most
+    // TelnetOptions::MaxRequests times.
+    static constexpr std::chrono::seconds NegotiationWindow{1};
+
+    // Decodes what the server sent at `now`: data bytes are appended to
+    // `data`, its subnegotiations to `reports`, and its negotiation is
+    // answered in the outgoing queue. Nothing more is taken once the link
+    // has failed.
     void Feed(const char* bytes, std::size_t count, std::string& data,
-              std::vector<TelnetItem>& reports);
+              std::vector<TelnetItem>& reports, std::chrono::steady_clock::time_point now);
     // Adds encoded bytes to the outgoing queue; fails the link instead when
     // they would take it past MaxOutgoing.
     void Queue(const std::string& bytes);
@@ -54,6 +60,7 @@ private:
     TelnetOptions options_;
     std::string outgoing_;
     std::string failure_;
+    std::chrono::steady_clock::time_point windowStart_{};
 };
 
 } // namespace feedrail

@@ -178,6 +178,26 @@ TEST(TelnetCodecTest, AnOptionSwitchedWithoutEndIsAnsweredABoundedNumberOfTimes)
     }
 }
 
+// DO TIMING-MARK is a server's ping: each wants its answer. What a server
+// says now and then never adds up to a runaway, as each window is counted
+// afresh.
+TEST(TelnetCodecTest, PingsAreAnsweredEachTimeAndCountedPerWindow) {
+    TelnetOptions options;
+    options.Opening();
+    for (int window = 0; window < 10; ++window) {
+        for (int ping = 0; ping < TelnetOptions::MaxAnswers; ++ping) {
+            EXPECT_EQ(options.Answer(DO, TimingMark), Bytes({IAC, WONT, TimingMark}));
+        }
+        options.NewWindow();
+    }
+    EXPECT_EQ(options.Runaway(), -1);
+    for (int ping = 0; ping < TelnetOptions::MaxAnswers; ++ping) {
+        options.Answer(DO, TimingMark);
+    }
+    EXPECT_EQ(options.Answer(DO, TimingMark), "") << "too many pings in one window";
+    EXPECT_EQ(options.Runaway(), TimingMark);
+}
+
 // Whatever follows an IAC SB that never ends, the decoder holds at most
 // MaxPayload bytes of it, says so once it has run past MaxUnended, and takes
 // data again after its IAC SE.
