@@ -114,6 +114,15 @@ void TVaCustomComm::GetComStat(ComStat& stat) {
     unreportedErrors_ |= errors;
 }
 
+bool TVaCustomComm::OutputDelivered() {
+    const std::lock_guard guard(lock_);
+    bool delivered = true;
+    if (device_ && device_->OutputDelivered(delivered) == EBADF) {
+        return true;
+    }
+    return delivered;
+}
+
 void TVaCustomComm::PurgeRead() {
     Purge(PurgeFlag::PURGE_RXABORT | PurgeFlag::PURGE_RXCLEAR);
 }
@@ -238,7 +247,13 @@ std::string TVaCustomComm::GoneReason() const {
 
 std::shared_ptr<SerialDevice> TVaCustomComm::OpenDevice() {
     const std::string name = GetDeviceName();
-    if (const auto address = ParseDeviceAddress(name); address && address->Network()) {
+    std::string problem;
+    const auto address = ParseDeviceAddress(name, &problem);
+    // A network address written wrongly is no file name to try.
+    if (!address && NetworkAddressLike(name)) {
+        throw EVaCommError(problem);
+    }
+    if (address && address->Network()) {
         std::string failure;
         std::shared_ptr<SerialDevice> device = NetworkSerialDevice::Open(*address, failure);
         if (!device) {

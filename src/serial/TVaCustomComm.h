@@ -38,6 +38,10 @@ public:
     int WriteBuf(const char* buf, int count);
     int ReadBuf(char* buf, int count);
     void GetComStat(ComStat& stat);
+    // Whether what was written has got past this end (SerialDevice::
+    // OutputDelivered); true without a device. A device that has gone says
+    // no: its loss is reported as an error event of its own.
+    bool OutputDelivered();
     void PurgeRead();
     void PurgeWrite();
     void PurgeReadWrite();

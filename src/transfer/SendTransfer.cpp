@@ -6,6 +6,7 @@
 #include "transfer/TapeCode.h"
 #include "transfer/TapeLine.h"
 
+#include <string_view>
 #include <utility>
 
 namespace feedrail {
@@ -300,6 +301,14 @@ void SendTransfer::Finish(const char* result) {
         for (const char byte : TapeTrailer()) {
             WriteByte(byte);
         }
+    }
+    // A device server that has stopped taking the program has not had it
+    // sent: the send waits until its TCP has acknowledged the last byte, or
+    // until the connection is given up and the loss ends the send.
+    if (std::string_view(result) == "completed" &&
+        WaitUntil([this] { return port_.OutputDelivered(); }) == Gate::Cancelled) {
+        Cancelled();
+        return;
     }
     Progress(state_.LinesSent, editor_.EditorLineCount(), true);
     status_.ShowStatus("Finished Send");

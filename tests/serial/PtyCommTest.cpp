@@ -344,6 +344,32 @@ TEST_F(PtyCommTest, AComLinkThatIsGoneIsWaitedForNotReplacedByTheSerialPort) {
     comm.Close();
 }
 
+// A network address written wrongly is never tried as a file (which would
+// say "No such file or directory"): the failure says what is wrong with it.
+TEST_F(PtyCommTest, ANetworkAddressWrittenWronglyFailsNamingWhatIsWrong) {
+    const struct {
+        const char* deviceName;
+        const char* message;
+    } cases[] = {
+        {"rfc2217://host:99999", "Invalid port number 99999 in rfc2217://host:99999 (1 to 65535)"},
+        {"tcp://127.0.0.1:0", "Invalid port number 0 in tcp://127.0.0.1:0 (1 to 65535)"},
+        {"telnet://host:23",
+         "Unknown scheme telnet:// in telnet://host:23 (write rfc2217:// or tcp://)"},
+    };
+    for (const auto& c : cases) {
+        TVaComm comm(handOver_);
+        comm.SetDeviceName(c.deviceName);
+        comm.SetNameByDevice(true);
+        try {
+            comm.Open();
+            ADD_FAILURE() << c.deviceName << " opened";
+        } catch (const EVaCommError& error) {
+            EXPECT_STREQ(error.what(), c.message);
+        }
+        EXPECT_FALSE(comm.Active());
+    }
+}
+
 // Many opens and closes with traffic: the event thread of each open ends, and
 // no event of a closed port ever runs.
 TEST_F(PtyCommTest, RepeatedOpenAndCloseWithTrafficLeavesNoThreadBehind) {

@@ -354,10 +354,16 @@ void TForm2::Activate() {
 // selection.
 void TForm2::SaveClick() {
     const QString device = commDevice_->Text();
-    if (!device.isEmpty() && !ParseDeviceAddress(TextBytes(device))) {
-        messages_.ShowError(QStringLiteral("\"%1\" is no device: give a path such as /dev/ttyUSB0, "
-                                           "rfc2217://host:port or tcp://host:port")
-                                .arg(device));
+    std::string problem;
+    if (!device.isEmpty() && !ParseDeviceAddress(TextBytes(device), &problem)) {
+        // A network address says what is wrong with it; anything else is
+        // told what a device looks like.
+        messages_.ShowError(
+            NetworkAddressLike(TextBytes(device))
+                ? QString::fromStdString(problem)
+                : QStringLiteral("\"%1\" is no device: give a path such as /dev/ttyUSB0, "
+                                 "rfc2217://host:port or tcp://host:port")
+                      .arg(device));
         return;
     }
     try {

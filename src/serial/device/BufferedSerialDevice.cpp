@@ -23,8 +23,10 @@ void BufferedSerialDevice::StartLineThread(std::function<void()> loop) {
 }
 
 bool BufferedSerialDevice::StopLineThread() {
+    stopping_.store(true, std::memory_order_release);
+    Wake();
     {
-        const std::lock_guard lock(mutex_);
+        const auto lock = Hold();
         if (closed_) {
             return false;
         }
@@ -38,8 +40,22 @@ bool BufferedSerialDevice::StopLineThread() {
     return true;
 }
 
+std::unique_lock<std::mutex> BufferedSerialDevice::Hold() const {
+    waiting_.fetch_add(1, std::memory_order_relaxed);
+    std::unique_lock lock(mutex_);
+    waiting_.fetch_sub(1, std::memory_order_relaxed);
+    return lock;
+}
+
+void BufferedSerialDevice::LetWaitersIn(Clock::duration limit) const {
+    const Clock::time_point end = Clock::now() + limit;
+    while (waiting_.load(std::memory_order_relaxed) > 0 && Clock::now() < end) {
+        std::this_thread::yield();
+    }
+}
+
 int BufferedSerialDevice::GetSettings(SerialSettings& settings) {
-    const std::lock_guard lock(mutex_);
+    const auto lock = Hold();
     if (closed_) {
         return EBADF;
     }
@@ -48,13 +64,13 @@ int BufferedSerialDevice::GetSettings(SerialSettings& settings) {
 }
 
 int BufferedSerialDevice::SetTimeouts() {
-    const std::lock_guard lock(mutex_);
+    const auto lock = Hold();
     // Reads never wait; writes are limited by Write's own time-out.
     return closed_ ? EBADF : 0;
 }
 
 int BufferedSerialDevice::SetQueueSizes(std::uint32_t inputBytes, std::uint32_t outputBytes) {
-    const std::lock_guard lock(mutex_);
+    const auto lock = Hold();
     if (closed_) {
         return EBADF;
     }
@@ -66,7 +82,7 @@ int BufferedSerialDevice::SetQueueSizes(std::uint32_t inputBytes, std::uint32_t 
 }
 
 int BufferedSerialDevice::SetEventMask(std::uint32_t mask) {
-    const std::lock_guard lock(mutex_);
+    const auto lock = Hold();
     if (closed_) {
         return EBADF;
     }
@@ -82,7 +98,7 @@ int BufferedSerialDevice::SetEventMask(std::uint32_t mask) {
 
 int BufferedSerialDevice::WaitEvent(std::uint32_t& events) {
     events = 0;
-    std::unique_lock lock(mutex_);
+    auto lock = Hold();
     changed_.wait(lock,
                   [this] { return closed_ || cancelRequested_ || (events_ & eventMask_) != 0; });
     if (closed_) {
@@ -99,7 +115,7 @@ int BufferedSerialDevice::WaitEvent(std::uint32_t& events) {
 
 void BufferedSerialDevice::CancelWait() {
     {
-        const std::lock_guard lock(mutex_);
+        const auto lock = Hold();
         cancelRequested_ = true;
     }
     changed_.notify_all();
@@ -108,7 +124,7 @@ void BufferedSerialDevice::CancelWait() {
 int BufferedSerialDevice::Write(const char* data, std::size_t count, int timeoutMs,
                                 std::size_t& written) {
     written = 0;
-    std::unique_lock lock(mutex_);
+    auto lock = Hold();
     if (closed_) {
         return EBADF;
     }
@@ -147,7 +163,7 @@ int BufferedSerialDevice::Write(const char* data, std::size_t count, int timeout
 
 int BufferedSerialDevice::Read(char* data, std::size_t count, std::size_t& read) {
     read = 0;
-    const std::lock_guard lock(mutex_);
+    const auto lock = Hold();
     if (closed_) {
         return EBADF;
     }

@@ -5,6 +5,7 @@
 #include "serial/device/SerialDevice.h"
 #include "serial/device/WritePacing.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -49,8 +50,20 @@ protected:
 
     void StartLineThread(std::function<void()> loop);
     // Marks the device closed and waits for the line thread; false when it
-    // was closed already.
+    // was closed already. The line thread is told to stop before the mutex
+    // is taken, so that one busy with a flood of input ends at its next batch
+    // rather than whenever the lock comes free.
     bool StopLineThread();
+    // mutex_, for any thread but the line thread: it counts as waiting while
+    // it waits, so that a line thread busy with a flood of input lets it have
+    // the lock before its next batch (LetWaitersIn).
+    std::unique_lock<std::mutex> Hold() const;
+    // For the line thread, with mutex_ released: yields until those waiting
+    // in Hold have had the lock, for at most `limit`.
+    void LetWaitersIn(Clock::duration limit) const;
+    // Close has begun: the line thread ends at its next look. Read without
+    // mutex_, so that it can be told while the line thread holds the lock.
+    bool Stopping() const { return stopping_.load(std::memory_order_acquire); }
 
     void TakeInputByte(char byte, bool dsrOn);
     // Wakes WaitEvent when an event it waits for has happened.
@@ -83,6 +96,8 @@ protected:
     std::uint32_t errors_ = 0;
 
 private:
+    std::atomic<bool> stopping_{false};
+    mutable std::atomic<int> waiting_{0};
     FileDescriptor wake_;
     std::thread lineThread_;
 };

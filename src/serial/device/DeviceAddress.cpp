@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <string>
 #include <utility>
 
 namespace feedrail {
@@ -33,31 +34,51 @@ std::optional<std::uint16_t> PortNumber(std::string_view digits) {
     return static_cast<std::uint16_t>(number);
 }
 
-std::optional<DeviceAddress> ParseHostPort(DeviceAddress::Kind kind, std::string_view rest) {
+// Sets `problem` (when asked for) to `why`; nothing, for the caller to return.
+std::nullopt_t Refuse(std::string* problem, std::string why) {
+    if (problem != nullptr) {
+        *problem = std::move(why);
+    }
+    return std::nullopt;
+}
+
+std::optional<DeviceAddress> ParseHostPort(DeviceAddress::Kind kind, std::string_view text,
+                                           std::string_view rest, std::string* problem) {
+    const std::string in = " in " + std::string(text);
     std::string_view host;
     std::string_view port;
     if (rest.starts_with('[')) {
         const std::size_t close = rest.find(']');
-        if (close == std::string_view::npos || close + 1 >= rest.size() || rest[close + 1] != ':') {
-            return std::nullopt;
+        if (close == std::string_view::npos) {
+            return Refuse(problem, "No closing ] after the IPv6 address" + in);
+        }
+        if (close + 1 >= rest.size() || rest[close + 1] != ':') {
+            return Refuse(problem, "No port number" + in + " (write host:port)");
         }
         host = rest.substr(1, close - 1);
         port = rest.substr(close + 2);
     } else {
         const std::size_t colon = rest.rfind(':');
         if (colon == std::string_view::npos) {
-            return std::nullopt;
+            return Refuse(problem, "No port number" + in + " (write host:port)");
         }
         host = rest.substr(0, colon);
         port = rest.substr(colon + 1);
-        if (host.find_first_of(":/") != std::string_view::npos) {
-            return std::nullopt;
+        if (host.find(':') != std::string_view::npos) {
+            return Refuse(problem, "Invalid host" + in + " (an IPv6 address goes in brackets)");
         }
     }
+    if (host.empty()) {
+        return Refuse(problem, "No host" + in);
+    }
+    if (std::ranges::any_of(host, [](char c) { return c <= ' ' || c == '/'; })) {
+        return Refuse(problem, "Invalid host \"" + std::string(host) + "\"" + in);
+    }
     const auto number = PortNumber(port);
-    if (host.empty() || !number ||
-        std::ranges::any_of(host, [](char c) { return c <= ' ' || c == '/'; })) {
-        return std::nullopt;
+    if (!number) {
+        return Refuse(problem, port.empty() ? "No port number" + in
+                                            : "Invalid port number " + std::string(port) + in +
+                                                  " (1 to 65535)");
     }
     return DeviceAddress{kind, std::string(host), *number};
 }
@@ -79,16 +100,35 @@ std::string DeviceAddress::Text() const {
     return host;
 }
 
-std::optional<DeviceAddress> ParseDeviceAddress(std::string_view text) {
+std::optional<DeviceAddress> ParseDeviceAddress(std::string_view text, std::string* problem) {
     for (const auto& [scheme, kind] : Schemes) {
         if (StartsWithNoCase(text, scheme)) {
-            return ParseHostPort(kind, text.substr(scheme.size()));
+            return ParseHostPort(kind, text, text.substr(scheme.size()), problem);
         }
     }
-    if (text.find("://") != std::string_view::npos || !text.starts_with('/')) {
-        return std::nullopt;
+    if (NetworkAddressLike(text)) {
+        const std::string_view scheme = text.substr(0, text.find("://") + 3);
+        return Refuse(problem, "Unknown scheme " + std::string(scheme) + " in " +
+                                   std::string(text) + " (write rfc2217:// or tcp://)");
+    }
+    if (!text.starts_with('/') || text.find("://") != std::string_view::npos) {
+        return Refuse(problem, "\"" + std::string(text) +
+                                   "\" is neither an absolute path nor a network address");
     }
     return DeviceAddress{DeviceAddress::Kind::Path, std::string(text), 0};
+}
+
+bool NetworkAddressLike(std::string_view text) {
+    const std::size_t end = text.find("://");
+    if (end == std::string_view::npos || end == 0) {
+        return false;
+    }
+    const std::string_view scheme = text.substr(0, end);
+    return std::isalpha(static_cast<unsigned char>(scheme.front())) != 0 &&
+           std::ranges::all_of(scheme, [](char c) {
+               return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '+' || c == '-' ||
+                      c == '.';
+           });
 }
 
 } // namespace feedrail

@@ -24,7 +24,14 @@ struct DeviceAddress {
 // Reads "rfc2217://host:port", "tcp://host:port" (an IPv6 host in brackets)
 // or an absolute path. Nothing for a network address without a host or with a
 // port outside 1 to 65535, for a scheme of another name, and for anything
-// else that is not an absolute path.
-std::optional<DeviceAddress> ParseDeviceAddress(std::string_view text);
+// else that is not an absolute path; `problem`, when given, then says why in
+// words that name the address ("Invalid port number 99999 in
+// rfc2217://host:99999 (1 to 65535)").
+std::optional<DeviceAddress> ParseDeviceAddress(std::string_view text,
+                                                std::string* problem = nullptr);
+
+// Whether `text` is meant as a network address ("scheme://..."), right or
+// wrong: such a name is never opened as a file.
+bool NetworkAddressLike(std::string_view text);
 
 } // namespace feedrail

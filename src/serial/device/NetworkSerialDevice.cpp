@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <linux/sockios.h>
+#include <sys/ioctl.h>
 #include <system_error>
 
 namespace feedrail {
@@ -17,6 +19,16 @@ using namespace CommEventBit;
 constexpr auto ConnectTimeout = std::chrono::seconds(1);
 constexpr auto AnswerTimeout = std::chrono::seconds(1);
 constexpr std::uint8_t ReportAllModemLines = 0xFF;
+// RFC 2217 line-state bits: the errors and a break, which the server reports
+// only when asked (its mask starts at 0), and an empty transmit shift
+// register, asked for at the end of output alone: a server reports every
+// change of it, at every pause of the line.
+constexpr std::uint8_t ReportLineErrors = 0x02 | 0x04 | 0x08 | 0x10;
+constexpr std::uint8_t TransmitterEmpty = 0x40;
+
+std::string ByteValue(std::uint8_t value) {
+    return std::string(1, static_cast<char>(value));
+}
 
 } // namespace
 
@@ -36,7 +48,11 @@ std::shared_ptr<NetworkSerialDevice> NetworkSerialDevice::Open(const DeviceAddre
     }
     device->StartLineThread([raw = device.get()] { raw->LineLoop(); });
     if (device->comPort_) {
-        device->AwaitNegotiation();
+        failure = device->AwaitNegotiation();
+        if (!failure.empty()) {
+            device->Close();
+            return nullptr;
+        }
     }
     return device;
 }
@@ -45,7 +61,7 @@ NetworkSerialDevice::NetworkSerialDevice(FileDescriptor socket, bool comPort)
     : socket_(std::move(socket)), comPort_(comPort) {
     pacing_.Configure(settings_);
     if (comPort_) {
-        outgoing_ = options_.Opening();
+        link_.Start();
     }
 }
 
@@ -53,35 +69,36 @@ NetworkSerialDevice::~NetworkSerialDevice() {
     Close();
 }
 
-void NetworkSerialDevice::AwaitNegotiation() {
-    std::unique_lock lock(mutex_);
+// A server that has not taken COM-PORT-OPTION in time is not taken as a raw
+// one: what it passes on would be this end's Telnet commands, and what it
+// sends, Telnet or not, would be decoded as Telnet. The operator is told to
+// say tcp:// for such a port.
+std::string NetworkSerialDevice::AwaitNegotiation() {
+    auto lock = Hold();
     Wake();
-    changed_.wait_for(lock, AnswerTimeout, [this] {
-        return closed_ || lost_ || options_.ComPortAccepted() || options_.ComPortRefused();
+    changed_.wait_for(lock, NegotiationTimeout, [this] {
+        return closed_ || lost_ || link_.ComPortAccepted() || link_.ComPortRefused();
     });
-    negotiationWaited_ = true;
-    if (ComPort()) {
-        AskForModemLines();
+    if (lost_) {
+        return LostReason();
     }
+    // A refusal comes from a Telnet server without RFC 2217, or from a raw
+    // one that echoes this end's own offer back.
+    if (!link_.ComPortAccepted()) {
+        return "the device server does not speak RFC 2217 (use tcp:// for a raw port)";
+    }
+    AskForReports();
+    return {};
 }
 
-void NetworkSerialDevice::AskForModemLines() {
-    Request({ComPort::SetModemStateMask, std::string(1, static_cast<char>(ReportAllModemLines))},
-            false);
+void NetworkSerialDevice::AskForReports() {
+    Request({ComPort::SetModemStateMask, ByteValue(ReportAllModemLines)}, false);
+    Request({ComPort::SetLineStateMask, ByteValue(ReportLineErrors)}, false);
     Wake();
-}
-
-// A server that takes COM-PORT-OPTION late gets the whole line setting then.
-void NetworkSerialDevice::ComPortTakenLate() {
-    AskForModemLines();
-    for (const ComPortSetting& request : ComPortSettingRequests(std::nullopt, settings_)) {
-        Request(request, false);
-    }
-    applied_ = settings_;
 }
 
 int NetworkSerialDevice::SetSettings(const SerialSettings& settings) {
-    std::unique_lock lock(mutex_);
+    auto lock = Hold();
     if (closed_) {
         return EBADF;
     }
@@ -107,14 +124,16 @@ int NetworkSerialDevice::SetSettings(const SerialSettings& settings) {
 }
 
 int NetworkSerialDevice::ClearError(std::uint32_t& errors, ComStat& stat) {
-    const std::lock_guard lock(mutex_);
+    const auto lock = Hold();
     if (closed_) {
         return EBADF;
     }
     DrainInput();
     errors = std::exchange(errors_, 0);
     stat.cbInQue = static_cast<std::uint32_t>(input_.size());
-    stat.cbOutQue = static_cast<std::uint32_t>(pending_.size());
+    // What the server has not acknowledged is still on its way.
+    stat.cbOutQue = static_cast<std::uint32_t>(pending_.size() + link_.Outgoing().size() +
+                                               (lost_ ? 0 : Unacknowledged()));
     const OutputLineState state{.CtsOn = (modemState_ & ModemStatusBit::MS_CTS_ON) != 0,
                                 .DsrOn = (modemState_ & ModemStatusBit::MS_DSR_ON) != 0,
                                 .XoffReceived = xoffReceived_,
@@ -125,7 +144,7 @@ int NetworkSerialDevice::ClearError(std::uint32_t& errors, ComStat& stat) {
 }
 
 int NetworkSerialDevice::Purge(std::uint32_t flags) {
-    const std::lock_guard lock(mutex_);
+    const auto lock = Hold();
     if (closed_) {
         return EBADF;
     }
@@ -149,7 +168,7 @@ int NetworkSerialDevice::Purge(std::uint32_t flags) {
 }
 
 int NetworkSerialDevice::EscapeFunction(int function) {
-    const std::lock_guard lock(mutex_);
+    const auto lock = Hold();
     if (closed_) {
         return EBADF;
     }
@@ -177,7 +196,7 @@ int NetworkSerialDevice::EscapeFunction(int function) {
 }
 
 int NetworkSerialDevice::GetModemStatus(std::uint32_t& status) {
-    const std::lock_guard lock(mutex_);
+    const auto lock = Hold();
     status = 0;
     if (closed_) {
         return EBADF;
@@ -189,23 +208,75 @@ int NetworkSerialDevice::GetModemStatus(std::uint32_t& status) {
 
 void NetworkSerialDevice::Close() {
     if (StopLineThread()) {
-        const std::lock_guard lock(mutex_);
+        const auto lock = Hold();
         socket_.Reset();
     }
 }
 
 std::string NetworkSerialDevice::GoneReason() const {
-    const std::lock_guard lock(mutex_);
-    if (!lost_) {
-        return {};
+    const auto lock = Hold();
+    return lost_ ? LostReason() : std::string();
+}
+
+std::string NetworkSerialDevice::LostReason() const {
+    if (!lostReason_.empty()) {
+        return lostReason_;
     }
     return lostCause_ == 0 ? "closed by the device server" : std::strerror(lostCause_);
 }
 
+int NetworkSerialDevice::OutputDelivered(bool& delivered) {
+    const auto lock = Hold();
+    delivered = false;
+    if (closed_) {
+        return EBADF;
+    }
+    if (lost_) {
+        return lostCause_ != 0 ? lostCause_ : EPIPE;
+    }
+    delivered = pending_.empty() && link_.Outgoing().empty() && Unacknowledged() == 0;
+    // Asked only now: behind the data in the stream, the request reaches the
+    // server after the last byte has.
+    if (delivered && ComPort() && !emptyReportAsked_) {
+        emptyReportAsked_ = true;
+        Request({ComPort::SetLineStateMask, ByteValue(ReportLineErrors | TransmitterEmpty)}, false);
+        Wake();
+    }
+    return 0;
+}
+
+bool NetworkSerialDevice::ServerOutputConfirmedEmpty() const {
+    const auto lock = Hold();
+    return serverOutputEmpty_;
+}
+
+std::size_t NetworkSerialDevice::Unacknowledged() const {
+    int unacknowledged = 0;
+    if (::ioctl(socket_.Get(), SIOCOUTQ, &unacknowledged) != 0) {
+        return 0;
+    }
+    return static_cast<std::size_t>(std::max(unacknowledged, 0));
+}
+
+std::size_t NetworkSerialDevice::OutgoingSize() const {
+    const auto lock = Hold();
+    return link_.Outgoing().size();
+}
+
 void NetworkSerialDevice::Request(const ComPortSetting& setting, bool awaitAnswer) {
-    outgoing_ += ComPortRequest(setting.command, setting.value);
-    if (awaitAnswer && setting.command < answersDue_.size()) {
+    Queue(ComPortRequest(setting.command, setting.value));
+    if (awaitAnswer && setting.command < answersDue_.size() && !lost_) {
         ++answersDue_[setting.command];
+    }
+}
+
+void NetworkSerialDevice::Queue(const std::string& bytes) {
+    if (lost_) {
+        return;
+    }
+    link_.Queue(bytes);
+    if (!link_.Failure().empty()) {
+        Fail(link_.Failure());
     }
 }
 

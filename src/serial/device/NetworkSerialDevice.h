@@ -3,9 +3,10 @@
 #include "serial/device/BufferedSerialDevice.h"
 #include "serial/device/ComPortSettings.h"
 #include "serial/device/DeviceAddress.h"
-#include "serial/device/TelnetCodec.h"
+#include "serial/device/TelnetLink.h"
 
 #include <array>
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -22,9 +23,27 @@ namespace feedrail {
 // and XON/XOFF are taken out of what arrives. A connection that ends, fails
 // or stays silent too long (TcpConnection) is reported once as CE_HANGUP
 // with EV_ERR.
+//
+// A server that breaks the protocol, out of fault or malice, is given up the
+// same way rather than followed: one that keeps switching an option, sends a
+// subnegotiation without end, or reads nothing of what it is sent while
+// making this end answer. Whatever it sends, every buffer stays bounded, the
+// line thread lets go of the lock between batches of input, and Close ends
+// the device at once.
 class NetworkSerialDevice : public BufferedSerialDevice {
 public:
-    // Connects to `address`; nullptr and `failure` (the reason) when it cannot.
+    // The encoded bytes held for a server that has not taken them yet.
+    static constexpr std::size_t MaxOutgoing = TelnetLink::MaxOutgoing;
+    // Received bytes taken in while the lock is held once; a flood of input
+    // is taken a batch at a time, with a pause between batches.
+    static constexpr std::size_t InputBatch = 4096;
+    // How long an rfc2217:// server has to take COM-PORT-OPTION.
+    static constexpr std::chrono::milliseconds NegotiationTimeout{1000};
+
+    // Connects to `address`; nullptr and `failure` (the reason) when it
+    // cannot. An rfc2217:// server that does not take COM-PORT-OPTION within
+    // NegotiationTimeout fails: it carries raw bytes, and would hand this end's
+    // Telnet commands to the control as if they were data.
     static std::shared_ptr<NetworkSerialDevice> Open(const DeviceAddress& address,
                                                      std::string& failure);
     ~NetworkSerialDevice() override;
@@ -39,51 +58,76 @@ public:
     int GetModemStatus(std::uint32_t& status) override;
     void Close() override;
 
-    // "closed by the device server", or the failure as the system words it.
+    // "closed by the device server", the protocol fault the server was given
+    // up for, or the failure as the system words it.
     std::string GoneReason() const override;
+    // Once it says yes after data, an RFC 2217 server is asked to report
+    // when its transmitter is empty (ServerOutputConfirmedEmpty).
+    int OutputDelivered(bool& delivered) override;
+
+    // An RFC 2217 server has reported its transmit shift register empty since
+    // it was asked, after the last data. Servers that do not report it
+    // (ser2net among them) never confirm: the server's own queue is then out
+    // of sight, and only its TCP's acknowledgement (OutputDelivered) tells.
+    bool ServerOutputConfirmedEmpty() const;
+
+    // The encoded bytes waiting for the connection (at most MaxOutgoing).
+    std::size_t OutgoingSize() const;
 
 private:
     NetworkSerialDevice(FileDescriptor socket, bool comPort);
 
     void LineLoop();
-    // Waits up to a second for the server to take or refuse COM-PORT-OPTION.
-    void AwaitNegotiation();
-    void AskForModemLines();
-    void ComPortTakenLate();
+    // Waits up to NegotiationTimeout for the server to take COM-PORT-OPTION;
+    // why the device cannot be used, empty when it can.
+    std::string AwaitNegotiation();
+    void AskForReports();
 
     // All of these run with mutex_ held.
     void DrainInput() override;
     int PushPending(Clock::time_point now) override;
     void InputRoomMade() override;
     // Bytes the connection would not take yet wait for the line thread.
-    bool LineThreadDue() const override { return !outgoing_.empty(); }
+    bool LineThreadDue() const override { return !link_.Outgoing().empty(); }
     void TakeReceived(const char* bytes, std::size_t count);
-    void TakeItem(const TelnetItem& item);
+    void TakeReport(const TelnetItem& report);
     void TakeComPortReply(const std::string& payload);
     void TakeModemState(std::uint8_t state);
     void Request(const ComPortSetting& setting, bool awaitAnswer);
+    // Adds `bytes` to the outgoing queue, or gives the server up when that
+    // would pass MaxOutgoing.
+    void Queue(const std::string& bytes);
     bool AnswersDue() const;
     // A server that has not taken COM-PORT-OPTION carries bytes only.
-    bool ComPort() const { return comPort_ && options_.ComPortAccepted(); }
+    bool ComPort() const { return comPort_ && link_.ComPortAccepted(); }
     bool OutputAllowed() const;
-    // Hands as much of outgoing_ to the socket as it takes.
+    // Hands as much of the outgoing queue to the socket as it takes.
     int Flush();
     void CheckTxEmpty(Clock::time_point now);
+    // The bytes the socket holds that the server's TCP has not acknowledged.
+    std::size_t Unacknowledged() const;
     Clock::duration WaitLimit(Clock::time_point now) const;
     void MarkLost(int cause);
+    // Gives up a server that breaks the protocol, for `reason`.
+    void Fail(std::string reason);
+    std::string LostReason() const;
 
     FileDescriptor socket_;
     const bool comPort_;
-    TelnetDecoder decoder_;
-    TelnetOptions options_;
-    // Encoded bytes, control and data in order, that the socket has not taken yet.
-    std::string outgoing_;
+    // Its outgoing queue holds the bytes, control and data in order, that the
+    // socket has not taken yet; raw bytes only for a raw server.
+    TelnetLink link_;
     bool lost_ = false;
     int lostCause_ = 0;
+    std::string lostReason_;
+    // The last DrainInput stopped at InputBatch with more perhaps waiting.
+    bool inputCut_ = false;
     // The server asked to stop (FLOWCONTROL-SUSPEND) until it resumes.
     bool serverSuspended_ = false;
     bool inputSuspended_ = false;
-    bool negotiationWaited_ = false;
+    // Asked, after the last data, to report an empty transmitter; it has.
+    bool emptyReportAsked_ = false;
+    bool serverOutputEmpty_ = false;
     // What the server was last told; none before it was told everything.
     std::optional<SerialSettings> applied_;
     std::array<int, 13> answersDue_{};

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <poll.h>
 #include <sys/socket.h>
+#include <utility>
 
 // The network device's line thread: what it reads from the connection, the
 // server's answers and reports, and how output reaches the connection.
@@ -19,6 +20,21 @@ constexpr std::uint8_t OverrunError = 0x02;
 constexpr std::uint8_t ParityError = 0x04;
 constexpr std::uint8_t FramingError = 0x08;
 constexpr std::uint8_t BreakDetected = 0x10;
+constexpr std::uint8_t TransmitterEmpty = 0x40;
+constexpr std::uint8_t ReportLineErrors = OverrunError | ParityError | FramingError | BreakDetected;
+
+// How often the line thread looks whether the server has acknowledged the
+// last bytes, once they are off the paced wire.
+constexpr auto AcknowledgementPoll = std::chrono::milliseconds(10);
+
+// The line thread's rest, without the lock, after a batch of input that left
+// more waiting: long enough for a thread woken from a wait on changed_ to
+// take the lock, short enough that 4 MB/s still flow, far more than any
+// serial line carries.
+constexpr auto FloodPause = std::chrono::milliseconds(1);
+// How long the line thread yields, at most, to those waiting for the lock
+// (a thread on a busy machine may take a while to be run).
+constexpr auto WaiterLimit = std::chrono::milliseconds(50);
 
 std::uint32_t Value32(const std::string& value) {
     std::uint32_t result = 0;
@@ -32,9 +48,10 @@ std::uint32_t Value32(const std::string& value) {
 
 void NetworkSerialDevice::LineLoop() {
     std::unique_lock lock(mutex_);
-    while (!closed_) {
+    while (!closed_ && !Stopping()) {
         const Clock::time_point now = Clock::now();
         DrainInput();
+        const bool inputCut = inputCut_;
         if (const int error = PushPending(now)) {
             MarkLost(error);
         }
@@ -43,12 +60,17 @@ void NetworkSerialDevice::LineLoop() {
         short wanted = 0;
         if (!lost_) {
             wanted = static_cast<short>((input_.size() < inputLimit_ ? POLLIN : 0) |
-                                        (outgoing_.empty() ? 0 : POLLOUT));
+                                        (link_.Outgoing().empty() ? 0 : POLLOUT));
         }
-        const Clock::duration limit = WaitLimit(now);
+        const Clock::duration limit = inputCut ? Clock::duration(FloodPause) : WaitLimit(now);
         const int fd = socket_.Get();
         lock.unlock();
-        const short happened = WaitForActivity(wanted != 0 ? fd : -1, wanted, limit);
+        if (inputCut) {
+            LetWaitersIn(WaiterLimit);
+        }
+        // After a cut batch only Close's wake-up ends the pause: input waits anyway.
+        const short happened = inputCut ? WaitForActivity(-1, 0, limit)
+                                        : WaitForActivity(wanted != 0 ? fd : -1, wanted, limit);
         lock.lock();
         if ((happened & (POLLHUP | POLLERR)) != 0 && !closed_) {
             DrainInput();
@@ -70,9 +92,25 @@ void NetworkSerialDevice::MarkLost(int cause) {
     }
 }
 
+void NetworkSerialDevice::Fail(std::string reason) {
+    if (!lost_) {
+        lostReason_ = std::move(reason);
+        MarkLost(EPROTO);
+    }
+}
+
+// At most InputBatch bytes at a time, so that the lock is held for a bounded
+// while whatever the server sends: a server that sends only commands fills
+// no input queue, and would otherwise be read for as long as it sends.
 void NetworkSerialDevice::DrainInput() {
     std::array<char, 512> buffer{};
-    while (!closed_ && !lost_ && input_.size() < inputLimit_) {
+    std::size_t taken = 0;
+    inputCut_ = false;
+    while (!closed_ && !lost_ && !Stopping() && input_.size() < inputLimit_) {
+        if (taken >= InputBatch) {
+            inputCut_ = true;
+            break;
+        }
         // Decoding never makes more data than it is given.
         const std::size_t room = std::min(buffer.size(), inputLimit_ - input_.size());
         const ssize_t count = ::recv(socket_.Get(), buffer.data(), room, MSG_DONTWAIT);
@@ -84,6 +122,7 @@ void NetworkSerialDevice::DrainInput() {
         if (count <= 0) {
             break;
         }
+        taken += static_cast<std::size_t>(count);
         TakeReceived(buffer.data(), static_cast<std::size_t>(count));
     }
     if (input_.size() >= inputLimit_ && !inputSuspended_ && ComPort() && !lost_) {
@@ -102,13 +141,19 @@ void NetworkSerialDevice::TakeReceived(const char* bytes, std::size_t count) {
     // A report (a line going off) applies from its place in the stream on.
     // Cut at every IAC, a piece holds at most one report, ahead of its data.
     const auto* const end = bytes + count;
-    for (const char* piece = bytes; piece < end;) {
+    const Clock::time_point now = Clock::now();
+    for (const char* piece = bytes; piece < end && !lost_;) {
         const char* next = std::find(piece + 1, end, static_cast<char>(Telnet::IAC));
         std::string data;
-        std::vector<TelnetItem> items;
-        decoder_.Feed(piece, static_cast<std::size_t>(next - piece), data, items);
-        for (const TelnetItem& item : items) {
-            TakeItem(item);
+        std::vector<TelnetItem> reports;
+        link_.Feed(piece, static_cast<std::size_t>(next - piece), data, reports, now);
+        for (const TelnetItem& report : reports) {
+            TakeReport(report);
+        }
+        if (!link_.Failure().empty()) {
+            // What comes after the fault is not the server's data.
+            Fail(link_.Failure());
+            break;
         }
         const bool dsrOn = (modemState_ & ModemStatusBit::MS_DSR_ON) != 0;
         for (const char byte : data) {
@@ -118,16 +163,9 @@ void NetworkSerialDevice::TakeReceived(const char* bytes, std::size_t count) {
     }
 }
 
-void NetworkSerialDevice::TakeItem(const TelnetItem& item) {
-    if (item.kind == TelnetItem::Kind::Negotiation) {
-        const bool taken = options_.ComPortAccepted();
-        outgoing_ += options_.Answer(item.verb, item.option);
-        if (!taken && ComPort() && negotiationWaited_) {
-            ComPortTakenLate();
-        }
-        changed_.notify_all();
-    } else if (item.option == Telnet::ComPortOption && !item.payload.empty()) {
-        TakeComPortReply(item.payload);
+void NetworkSerialDevice::TakeReport(const TelnetItem& report) {
+    if (report.option == Telnet::ComPortOption && !report.payload.empty()) {
+        TakeComPortReply(report.payload);
     }
 }
 
@@ -155,6 +193,13 @@ void NetworkSerialDevice::TakeComPortReply(const std::string& payload) {
                        ((state & FramingError) != 0 ? CommErrorBit::CE_FRAME : 0);
             events_ |= (state & (OverrunError | ParityError | FramingError)) != 0 ? EV_ERR : 0;
             events_ |= (state & BreakDetected) != 0 ? EV_BREAK : 0;
+            if ((state & TransmitterEmpty) != 0 && emptyReportAsked_ && !serverOutputEmpty_) {
+                serverOutputEmpty_ = true;
+                // Its every later change, at each pause of the line, is of no use.
+                Request({ComPort::SetLineStateMask,
+                         std::string(1, static_cast<char>(ReportLineErrors))},
+                        false);
+            }
         }
         break;
     case ComPort::FlowControlSuspend:
@@ -196,7 +241,7 @@ int NetworkSerialDevice::PushPending(Clock::time_point now) {
     if (const int error = Flush()) {
         return error;
     }
-    while (outgoing_.empty() && !pending_.empty() && OutputAllowed()) {
+    while (!lost_ && link_.Outgoing().empty() && !pending_.empty() && OutputAllowed()) {
         const std::size_t backlog = pacing_.OnWire(now);
         if (backlog >= pacing_.BacklogLimit()) {
             break;
@@ -206,13 +251,17 @@ int NetworkSerialDevice::PushPending(Clock::time_point now) {
         std::copy_n(pending_.begin(), size, chunk.begin());
         pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(size));
         if (comPort_) {
-            AppendTelnetData(outgoing_, chunk.data(), size);
+            std::string encoded;
+            AppendTelnetData(encoded, chunk.data(), size);
+            Queue(encoded);
         } else {
-            outgoing_.append(chunk.data(), size);
+            Queue(std::string(chunk.data(), size));
         }
         handed_ += size;
         pacing_.Handed(now, size);
         txBusy_ = true;
+        emptyReportAsked_ = false;
+        serverOutputEmpty_ = false;
         if (const int error = Flush()) {
             return error;
         }
@@ -221,19 +270,21 @@ int NetworkSerialDevice::PushPending(Clock::time_point now) {
 }
 
 int NetworkSerialDevice::Flush() {
-    while (!outgoing_.empty()) {
+    while (!link_.Outgoing().empty()) {
+        const std::string& outgoing = link_.Outgoing();
         const ssize_t count =
-            ::send(socket_.Get(), outgoing_.data(), outgoing_.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+            ::send(socket_.Get(), outgoing.data(), outgoing.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
         if (count < 0) {
             return (errno == EAGAIN || errno == EINTR) ? 0 : errno;
         }
-        outgoing_.erase(0, static_cast<std::size_t>(count));
+        link_.Sent(static_cast<std::size_t>(count));
     }
     return 0;
 }
 
 void NetworkSerialDevice::CheckTxEmpty(Clock::time_point now) {
-    if (txBusy_ && pending_.empty() && outgoing_.empty() && pacing_.OnWire(now) == 0) {
+    if (txBusy_ && pending_.empty() && link_.Outgoing().empty() && pacing_.OnWire(now) == 0 &&
+        (lost_ || Unacknowledged() == 0)) {
         txBusy_ = false;
         events_ |= EV_TXEMPTY;
     }
@@ -243,12 +294,16 @@ NetworkSerialDevice::Clock::duration NetworkSerialDevice::WaitLimit(Clock::time_
     if (lost_) {
         return Clock::duration::max();
     }
-    if (!pending_.empty() && outgoing_.empty() && OutputAllowed()) {
+    if (!pending_.empty() && link_.Outgoing().empty() && OutputAllowed()) {
         return pacing_.UntilRoom(now);
     }
     if (txBusy_) {
         const Clock::duration onWire = pacing_.UntilWireFree(now);
-        return onWire > Clock::duration(0) ? onWire : pacing_.CharTime();
+        if (onWire > Clock::duration(0)) {
+            return onWire;
+        }
+        // TX-empty waits for the server's acknowledgement too.
+        return std::max<Clock::duration>(pacing_.CharTime(), AcknowledgementPoll);
     }
     return Clock::duration::max();
 }

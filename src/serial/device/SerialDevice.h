@@ -136,6 +136,17 @@ public:
     // Why the device has gone (CE_HANGUP), in words, when it can tell more
     // than that it went.
     virtual std::string GoneReason() const { return {}; }
+
+    // Whether every byte written so far has got past what this end can see:
+    // a network device's queues are empty and the server's TCP has
+    // acknowledged every byte, so that a send ends only once a stalled server
+    // has either taken it or been given up (the TCP user time-out, reported
+    // as CE_HANGUP). A local port's line pacing keeps a writer with its line
+    // already: it says yes. Fails with the cause once the device has gone.
+    virtual int OutputDelivered(bool& delivered) {
+        delivered = true;
+        return 0;
+    }
 };
 
 } // namespace feedrail

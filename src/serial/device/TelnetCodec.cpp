@@ -81,6 +81,9 @@ std::size_t TelnetDecoder::TakeData(const char* bytes, std::size_t count, std::s
 }
 
 void TelnetDecoder::Take(std::uint8_t byte, std::string& data, std::vector<TelnetItem>& items) {
+    if (state_ == State::SubData || state_ == State::SubCommand) {
+        ++subBytes_;
+    }
     switch (state_) {
     case State::Data:
     case State::Command:
@@ -114,6 +117,7 @@ void TelnetDecoder::TakeCommand(std::uint8_t byte, std::string& data) {
     } else if (byte == SB) {
         item_ = {TelnetItem::Kind::Subnegotiation, SB, 0, {}};
         overlong_ = false;
+        subBytes_ = 0;
         state_ = State::SubOption;
     }
 }
@@ -148,6 +152,7 @@ void TelnetDecoder::TakeSubCommand(std::uint8_t byte, std::string& data,
         return;
     }
     TelnetItem finished = std::exchange(item_, {});
+    subBytes_ = 0;
     if (byte == SE) {
         if (!overlong_) {
             items.push_back(std::move(finished));
@@ -167,21 +172,54 @@ std::string TelnetOptions::Opening() {
 }
 
 std::string TelnetOptions::Answer(std::uint8_t verb, std::uint8_t option) {
+    // Past this the server repeats itself without end: it is heard no more.
+    if (requests_[option] == MaxRequests) {
+        if (runaway_ < 0) {
+            runaway_ = option;
+        }
+        return {};
+    }
+    ++requests_[option];
     if (option == ComPortOption && (verb == DO || verb == DONT)) {
         comPortRefused_ = verb == DONT;
     }
+    std::string answer;
     switch (verb) {
     case DO:
-        return Offered(mine_[option], WantedHere(option), WILL, WONT, option);
+        // Each ping wants its answer; no state comes of it.
+        answer = option == TimingMark
+                     ? TelnetNegotiation(WONT, TimingMark)
+                     : Offered(mine_[option], WantedHere(option), WILL, WONT, option);
+        break;
     case DONT:
-        return Withdrawn(mine_[option], WONT, option);
+        answer = Withdrawn(mine_[option], WONT, option);
+        break;
     case WILL:
-        return Offered(theirs_[option], WantedThere(option), DO, DONT, option);
+        answer = Offered(theirs_[option], WantedThere(option), DO, DONT, option);
+        break;
     case WONT:
-        return Withdrawn(theirs_[option], DONT, option);
+        answer = Withdrawn(theirs_[option], DONT, option);
+        break;
     default:
+        break;
+    }
+    if (answer.empty()) {
+        return answer;
+    }
+    // The state has changed all the same; only the answer is held back.
+    if (answers_[option] == MaxAnswers) {
+        if (runaway_ < 0) {
+            runaway_ = option;
+        }
         return {};
     }
+    ++answers_[option];
+    return answer;
+}
+
+void TelnetOptions::NewWindow() {
+    answers_.fill(0);
+    requests_.fill(0);
 }
 
 bool TelnetOptions::ComPortAccepted() const {
@@ -194,18 +232,22 @@ bool TelnetOptions::ComPortRefused() const {
 
 // An offer of what is already in effect, or the answer to our own request,
 // changes nothing worth saying: replying would start the two ends echoing.
+// Nor does an offer refused already: a server that repeats it without end
+// must not have this end answer without end.
 std::string TelnetOptions::Offered(Side& side, bool wanted, std::uint8_t accept,
                                    std::uint8_t refuse, std::uint8_t option) {
     if (!wanted) {
-        return TelnetNegotiation(refuse, option);
+        return std::exchange(side.refused, true) ? std::string()
+                                                 : TelnetNegotiation(refuse, option);
     }
     const bool said = side.enabled || side.asked;
-    side = {true, false};
+    side = {true, false, false};
     return said ? std::string() : TelnetNegotiation(accept, option);
 }
 
 // A refusal of our request needs no answer; only leaving a state that was in
-// effect is acknowledged.
+// effect is acknowledged. The server's withdrawal also ends a refusal: what it
+// offers again afterwards is answered again.
 std::string TelnetOptions::Withdrawn(Side& side, std::uint8_t acknowledge, std::uint8_t option) {
     const bool wasEnabled = side.enabled;
     side = {};

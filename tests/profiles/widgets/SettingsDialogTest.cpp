@@ -207,6 +207,13 @@ TEST_F(SettingsDialogTest, ADeviceThatIsNoPathOrAddressIsRefusedBeforeAnythingIs
                           "/dev/ttyUSB0, rfc2217://host:port or tcp://host:port"});
     EXPECT_TRUE(Dialog().isVisible());
     EXPECT_EQ(ReadFile(folder_.File("DNC.ini")), profiles);
+    // A network address written wrongly says what is wrong with it.
+    Find<QComboBox>("CommDeviceCombo").setEditText("rfc2217://lathe-box:99999");
+    Dialog().SaveClick();
+    EXPECT_EQ(messages_.Errors.back(),
+              "Invalid port number 99999 in rfc2217://lathe-box:99999 (1 to 65535)");
+    EXPECT_TRUE(Dialog().isVisible());
+    EXPECT_EQ(ReadFile(folder_.File("DNC.ini")), profiles);
     Dialog().reject();
 }
 

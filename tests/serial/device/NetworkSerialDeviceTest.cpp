@@ -6,12 +6,16 @@
 #include "support/LineIo.h"
 #include "support/TempFolder.h"
 
+#include <atomic>
 #include <fcntl.h>
 #include <future>
 #include <gtest/gtest.h>
+#include <mutex>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <termios.h>
+#include <thread>
 
 namespace feedrail {
 namespace {
@@ -21,6 +25,116 @@ using namespace std::chrono_literals;
 std::string Byte(int value) {
     return std::string(1, static_cast<char>(value));
 }
+
+std::string Bytes(std::initializer_list<int> values) {
+    std::string bytes;
+    for (const int value : values) {
+        bytes += Byte(value);
+    }
+    return bytes;
+}
+
+std::size_t Count(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+// A listening socket on a free loopback port; `port` is set to its number.
+FileDescriptor ListenOnLoopback(int& port) {
+    FileDescriptor listener(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::bind(listener.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(listener.Get(), 1) != 0) {
+        return FileDescriptor();
+    }
+    socklen_t size = sizeof address;
+    ::getsockname(listener.Get(), reinterpret_cast<sockaddr*>(&address), &size);
+    port = ntohs(address.sin_port);
+    return listener;
+}
+
+// A device server written to break the protocol: once a client connects it
+// sends `first`, then `repeated` over and over, as fast as the connection
+// takes it or once every `pace`, and reads nothing until Received.
+class HostileServer {
+public:
+    HostileServer(std::string first, std::string repeated,
+                  std::chrono::milliseconds pace = std::chrono::milliseconds(0)) {
+        listener_ = ListenOnLoopback(port_);
+        thread_ = std::thread([this, first = std::move(first), repeated = std::move(repeated),
+                               pace] { Serve(first, repeated, pace); });
+    }
+    HostileServer(const HostileServer&) = delete;
+    HostileServer& operator=(const HostileServer&) = delete;
+    ~HostileServer() { Stop(); }
+
+    std::string Address(const std::string& scheme) const {
+        return scheme + "://127.0.0.1:" + std::to_string(port_);
+    }
+
+    // Stops sending, and reads what the client sent until it has closed
+    // (or for 300 ms).
+    std::string Received() {
+        Stop();
+        return connection_.Valid() ? test::ReadAllFromLine(connection_.Get(), 300ms) : "";
+    }
+
+private:
+    void Stop() {
+        stop_ = true;
+        if (thread_.joinable()) {
+            thread_.join();
+        }
+    }
+
+    void Serve(const std::string& first, const std::string& repeated,
+               std::chrono::milliseconds pace) {
+        pollfd waiting{listener_.Get(), POLLIN, 0};
+        while (!stop_ && ::poll(&waiting, 1, 10) == 0) {
+        }
+        if (stop_) {
+            return;
+        }
+        FileDescriptor connection(
+            ::accept4(listener_.Get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
+        // Whole repetitions only, so that every block continues the last.
+        std::string block = repeated;
+        while (pace.count() == 0 && block.size() < 8192) {
+            block += repeated;
+        }
+        std::string_view unsent = first;
+        while (!stop_) {
+            if (unsent.empty()) {
+                std::this_thread::sleep_for(pace);
+                unsent = block;
+            }
+            const ssize_t sent =
+                ::send(connection.Get(), unsent.data(), unsent.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+            if (sent < 0 && errno != EAGAIN) {
+                break; // the client has gone
+            }
+            if (sent < 0) {
+                pollfd room{connection.Get(), POLLOUT, 0};
+                ::poll(&room, 1, 10);
+                continue;
+            }
+            unsent.remove_prefix(static_cast<std::size_t>(sent));
+        }
+        connection_ = std::move(connection);
+    }
+
+    FileDescriptor listener_;
+    int port_ = 0;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+    // The server's end, once its thread has stopped.
+    FileDescriptor connection_;
+};
 
 TEST(ComPortSettingsTest, AskForWhatChangedAndMoveLinesOnlyWithTheirModes) {
     SerialSettings base;
@@ -137,6 +251,16 @@ TEST_F(NetworkSerialDeviceTest, EveryByteValueCrossesBothWaysExactlyOnce) {
     }
 }
 
+// ser2net's raw port carries bytes only: rfc2217:// there fails, telling the
+// operator to say tcp://.
+TEST_F(NetworkSerialDeviceTest, Rfc2217ToARawPortFailsToOpenSayingSo) {
+    std::string address = server_->TcpAddress();
+    address.replace(0, 3, "rfc2217");
+    std::string failure;
+    EXPECT_FALSE(NetworkSerialDevice::Open(*ParseDeviceAddress(address), failure));
+    EXPECT_EQ(failure, "the device server does not speak RFC 2217 (use tcp:// for a raw port)");
+}
+
 // What a server sends, and its going, while the port is still being set up
 // (its answers can take seconds) are reported once the port watches events.
 TEST(NetworkSerialDeviceOpenTest, WhatHappensBeforeEventsAreWatchedIsStillReported) {
@@ -177,6 +301,351 @@ TEST(NetworkSerialDeviceOpenTest, WhatHappensBeforeEventsAreWatchedIsStillReport
     ASSERT_EQ(device->ClearError(errors, stat), 0);
     EXPECT_EQ(errors, CommErrorBit::CE_HANGUP);
     EXPECT_EQ(device->GoneReason(), "closed by the device server");
+}
+
+using Clock = std::chrono::steady_clock;
+
+// An RFC 2217 server played by the test: it takes COM-PORT-OPTION at once,
+// keeps what the client sends, and sends what the test gives it.
+class ScriptedServer {
+public:
+    ScriptedServer() {
+        listener_ = ListenOnLoopback(port_);
+        thread_ = std::thread([this] { Serve(); });
+    }
+    ScriptedServer(const ScriptedServer&) = delete;
+    ScriptedServer& operator=(const ScriptedServer&) = delete;
+    ~ScriptedServer() {
+        stop_ = true;
+        thread_.join();
+    }
+
+    std::string Address() const { return "rfc2217://127.0.0.1:" + std::to_string(port_); }
+
+    void Send(const std::string& bytes) {
+        const std::lock_guard lock(mutex_);
+        test::WriteToLine(connection_.Get(), bytes);
+    }
+
+    // Waits up to 2 s for the client to have sent `part` `times` times.
+    bool Heard(const std::string& part, std::size_t times = 1) {
+        for (int i = 0; i < 200; ++i) {
+            {
+                const std::lock_guard lock(mutex_);
+                if (Count(received_, part) >= times) {
+                    return true;
+                }
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+        return false;
+    }
+
+private:
+    void Serve() {
+        pollfd waiting{listener_.Get(), POLLIN, 0};
+        while (!stop_ && ::poll(&waiting, 1, 10) == 0) {
+        }
+        if (stop_) {
+            return;
+        }
+        {
+            const std::lock_guard lock(mutex_);
+            connection_.Reset(
+                ::accept4(listener_.Get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
+            test::WriteToLine(connection_.Get(),
+                              Bytes({Telnet::IAC, Telnet::DO, Telnet::ComPortOption}));
+        }
+        while (!stop_) {
+            std::array<char, 4096> buffer{};
+            pollfd readable{connection_.Get(), POLLIN, 0};
+            ::poll(&readable, 1, 10);
+            const std::lock_guard lock(mutex_);
+            const ssize_t count =
+                ::recv(connection_.Get(), buffer.data(), buffer.size(), MSG_DONTWAIT);
+            if (count > 0) {
+                received_.append(buffer.data(), static_cast<std::size_t>(count));
+            }
+        }
+    }
+
+    FileDescriptor listener_;
+    int port_ = 0;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+    std::mutex mutex_;
+    FileDescriptor connection_;
+    std::string received_;
+};
+
+template <typename Work> Clock::duration TimeOf(Work&& work) {
+    const Clock::time_point start = Clock::now();
+    work();
+    return Clock::now() - start;
+}
+
+// A server that breaks the protocol neither hangs the device nor grows its
+// memory: opening it ends within the negotiation's time limit (failing, or
+// succeeding and the server given up later), the device's outgoing queue
+// stays within its bound while the server floods it, every call returns at
+// once, Close takes at most half a second, and the server is answered a
+// bounded number of times however long it goes on.
+TEST(NetworkSerialDeviceOpenTest, AHostileServerIsGivenUpWithinTimeAndBoundedMemory) {
+    using namespace Telnet;
+    const struct {
+        const char* name;
+        std::string first;
+        std::string repeated;
+        // What the open's failure, or the device's GoneReason, says.
+        const char* reason;
+        // A reply the client may send at most `mostReplies` times.
+        std::string reply;
+        std::size_t mostReplies;
+        std::chrono::milliseconds pace = 0ms;
+    } cases[] = {
+        {"IAC WILL 5 without end, never reading", "", Bytes({IAC, WILL, 5}), "",
+         Bytes({IAC, DONT, 5}), 1},
+        {"COM-PORT-OPTION taken, then IAC WILL 5 without end", Bytes({IAC, DO, ComPortOption}),
+         Bytes({IAC, WILL, 5}), "negotiates Telnet option 5 without end", Bytes({IAC, DONT, 5}), 1},
+        {"IAC DO 44 / IAC DONT 44 over and over", "",
+         Bytes({IAC, DO, ComPortOption, IAC, DONT, ComPortOption}), "",
+         Bytes({IAC, WONT, ComPortOption}), TelnetOptions::MaxAnswers},
+        {"IAC DO 1 / IAC DONT 1 over and over, after COM-PORT-OPTION",
+         Bytes({IAC, DO, ComPortOption}), Bytes({IAC, DO, 1, IAC, DONT, 1}),
+         "negotiates Telnet option 1 without end", Bytes({IAC, WONT, 1}), 1},
+        // Slow enough that each request is read, and any answer sent, on its own.
+        {"IAC WILL 5 once a millisecond", "", Bytes({IAC, WILL, 5}),
+         "negotiates Telnet option 5 without end", Bytes({IAC, DONT, 5}), 1, 1ms},
+        {"COM-PORT-OPTION taken, then IAC DO 1 / IAC DONT 1 once a millisecond",
+         Bytes({IAC, DO, ComPortOption}), Bytes({IAC, DO, 1, IAC, DONT, 1}),
+         "negotiates Telnet option 1 without end", Bytes({IAC, WONT, 1}), TelnetOptions::MaxAnswers,
+         1ms},
+        {"IAC SB 44 and garbage without IAC SE", Bytes({IAC, SB, ComPortOption, 106}), "garbage",
+         "", Bytes({IAC, DONT}), 0},
+        {"COM-PORT-OPTION taken, then IAC SB 44 and garbage without IAC SE",
+         Bytes({IAC, DO, ComPortOption, IAC, SB, ComPortOption, 106}), "garbage",
+         "subnegotiation without end", Bytes({IAC, DONT}), 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        HostileServer server(c.first, c.repeated, c.pace);
+        std::string failure;
+        std::shared_ptr<NetworkSerialDevice> device;
+        const Clock::duration opening = TimeOf([&] {
+            device =
+                NetworkSerialDevice::Open(*ParseDeviceAddress(server.Address("rfc2217")), failure);
+        });
+        EXPECT_LE(opening, NetworkSerialDevice::NegotiationTimeout + 500ms);
+        if (device) {
+            // The server floods the device for a while; it stays bounded and
+            // answers every call at once.
+            for (int i = 0; i < 20; ++i) {
+                std::size_t written = 0;
+                std::uint32_t errors = 0;
+                ComStat stat;
+                EXPECT_LE(TimeOf([&] {
+                              device->Write("G", 1, 0, written);
+                              device->ClearError(errors, stat);
+                          }),
+                          100ms);
+                EXPECT_LE(device->OutgoingSize(), NetworkSerialDevice::MaxOutgoing);
+                std::this_thread::sleep_for(10ms);
+            }
+            EXPECT_LE(TimeOf([&] { device->Close(); }), 500ms);
+            failure = device->GoneReason();
+        }
+        if (*c.reason != '\0') {
+            EXPECT_NE(failure.find(c.reason), std::string::npos) << failure;
+        } else {
+            EXPECT_FALSE(failure.empty());
+        }
+        const std::string received = server.Received();
+        EXPECT_LE(Count(received, c.reply), c.mostReplies);
+        // The opening, the answers and a few requests: nothing that grows.
+        EXPECT_LE(received.size(), 200U);
+    }
+}
+
+// A server that sends valid reports without pause keeps the line thread busy
+// with input that is all commands: it must still let a write, a status read
+// and Close have the device at once.
+TEST(NetworkSerialDeviceOpenTest, AFloodOfReportsLeavesEveryCallPrompt) {
+    using namespace Telnet;
+    HostileServer server(Bytes({IAC, DO, ComPortOption}),
+                         Bytes({IAC, SB, ComPortOption, 107, 0x30, IAC, SE, IAC, SB, ComPortOption,
+                                107, 0xB0, IAC, SE}));
+    std::string failure;
+    const auto device =
+        NetworkSerialDevice::Open(*ParseDeviceAddress(server.Address("rfc2217")), failure);
+    ASSERT_TRUE(device) << failure;
+    SerialSettings settings;
+    settings.BaudRate = 115200;
+    // The server never answers; the settings wait for a second, no more.
+    EXPECT_LE(TimeOf([&] { EXPECT_EQ(device->SetSettings(settings), 0); }), 1500ms);
+    for (int i = 0; i < 20; ++i) {
+        std::size_t written = 0;
+        std::uint32_t status = 0;
+        EXPECT_LE(TimeOf([&] {
+                      EXPECT_EQ(device->Write("G", 1, 0, written), 0);
+                      EXPECT_EQ(device->GetModemStatus(status), 0);
+                  }),
+                  100ms);
+        EXPECT_LE(device->OutgoingSize(), NetworkSerialDevice::MaxOutgoing);
+        std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_EQ(device->GoneReason(), "");
+    EXPECT_LE(TimeOf([&] { device->Close(); }), 500ms);
+}
+
+// An rfc2217:// address whose server does not take COM-PORT-OPTION is not
+// opened as a raw port: the control would be sent this end's Telnet
+// commands as data. The operator is told to say tcp://.
+TEST(NetworkSerialDeviceOpenTest, AServerWithoutRfc2217FailsToOpenSayingSo) {
+    const std::string expected =
+        "the device server does not speak RFC 2217 (use tcp:// for a raw port)";
+    int port = 0;
+    const FileDescriptor listener = ListenOnLoopback(port);
+    ASSERT_TRUE(listener.Valid());
+    const std::string address = "rfc2217://127.0.0.1:" + std::to_string(port);
+    // Silent: takes the connection and never says a word.
+    {
+        std::string failure;
+        std::shared_ptr<NetworkSerialDevice> device;
+        const Clock::duration opening = TimeOf(
+            [&] { device = NetworkSerialDevice::Open(*ParseDeviceAddress(address), failure); });
+        EXPECT_FALSE(device);
+        EXPECT_EQ(failure, expected);
+        EXPECT_GE(opening, NetworkSerialDevice::NegotiationTimeout - 50ms);
+        EXPECT_LE(opening, NetworkSerialDevice::NegotiationTimeout + 500ms);
+        const FileDescriptor accepted(::accept4(listener.Get(), nullptr, nullptr, SOCK_CLOEXEC));
+    }
+    // An echo: this end's WILL COM-PORT-OPTION comes back, is refused, and
+    // the refusal comes back too.
+    std::promise<void> echoed;
+    std::thread echo([&] {
+        const FileDescriptor accepted(::accept4(listener.Get(), nullptr, nullptr, SOCK_CLOEXEC));
+        std::array<char, 256> buffer{};
+        for (ssize_t count = 0;
+             (count = ::read(accepted.Get(), buffer.data(), buffer.size())) > 0;) {
+            ::write(accepted.Get(), buffer.data(), static_cast<std::size_t>(count));
+        }
+        echoed.set_value();
+    });
+    std::string failure;
+    EXPECT_FALSE(NetworkSerialDevice::Open(*ParseDeviceAddress(address), failure));
+    EXPECT_EQ(failure, expected);
+    EXPECT_EQ(echoed.get_future().wait_for(2s), std::future_status::ready);
+    echo.join();
+}
+
+// A server that stops reading (a stopped ser2net) has not been sent what its
+// TCP has not acknowledged: the output is not delivered and still counts as
+// queued until the server takes it, so that a send does not end as if it had
+// gone out (and ends, with the connection's user time-out, as a loss).
+TEST(NetworkSerialDeviceOpenTest, OutputAServerHasNotTakenIsNotDelivered) {
+    int port = 0;
+    FileDescriptor listener(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    // A small window, inherited by the connection, so that the server's
+    // kernel does not take up for it what it does not read.
+    const int window = 4096;
+    ::setsockopt(listener.Get(), SOL_SOCKET, SO_RCVBUF, &window, sizeof window);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(listener.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener.Get(), 1), 0);
+    socklen_t size = sizeof address;
+    ::getsockname(listener.Get(), reinterpret_cast<sockaddr*>(&address), &size);
+    port = ntohs(address.sin_port);
+    std::string failure;
+    const auto device = NetworkSerialDevice::Open(
+        *ParseDeviceAddress("tcp://127.0.0.1:" + std::to_string(port)), failure);
+    ASSERT_TRUE(device) << failure;
+    const FileDescriptor server(::accept4(listener.Get(), nullptr, nullptr, SOCK_CLOEXEC));
+    SerialSettings settings;
+    settings.BaudRate = 1000000;
+    ASSERT_EQ(device->SetSettings(settings), 0);
+    const std::string program(24 * 1024, 'G');
+    std::size_t written = 0;
+    // Handed to the connection, most of it, and off the paced wire.
+    ASSERT_EQ(device->Write(program.data(), program.size(), 3000, written), 0);
+    std::this_thread::sleep_for(200ms);
+    bool delivered = true;
+    ASSERT_EQ(device->OutputDelivered(delivered), 0);
+    EXPECT_FALSE(delivered);
+    std::uint32_t errors = 0;
+    ComStat stat;
+    ASSERT_EQ(device->ClearError(errors, stat), 0);
+    EXPECT_GT(stat.cbOutQue, 0U);
+    // The server reads again: everything arrives, and then it is delivered.
+    std::string received;
+    const Clock::time_point deadline = Clock::now() + 10s;
+    while (received.size() < program.size() && Clock::now() < deadline) {
+        std::array<char, 65536> buffer{};
+        const ssize_t count = ::recv(server.Get(), buffer.data(), buffer.size(), MSG_DONTWAIT);
+        if (count > 0) {
+            received.append(buffer.data(), static_cast<std::size_t>(count));
+        } else {
+            std::this_thread::sleep_for(1ms);
+        }
+    }
+    EXPECT_EQ(received, program);
+    for (int i = 0; i < 100 && !delivered; ++i) {
+        std::this_thread::sleep_for(10ms);
+        ASSERT_EQ(device->OutputDelivered(delivered), 0);
+    }
+    EXPECT_TRUE(delivered);
+    ASSERT_EQ(device->ClearError(errors, stat), 0);
+    EXPECT_EQ(stat.cbOutQue, 0U);
+    EXPECT_FALSE(device->ServerOutputConfirmedEmpty()) << "a raw server confirms nothing";
+}
+
+// The server's line-state mask starts at 0: without asking, no line error
+// ever comes. At the end of output the client asks for the transmitter's
+// state too, and hears when the server's output is empty.
+TEST(NetworkSerialDeviceOpenTest, LineErrorsAndAnEmptyTransmitterAreAskedForAndHeard) {
+    using namespace Telnet;
+    ScriptedServer server;
+    std::string failure;
+    const auto device = NetworkSerialDevice::Open(*ParseDeviceAddress(server.Address()), failure);
+    ASSERT_TRUE(device) << failure;
+    const std::string errorsMask = Bytes({IAC, SB, ComPortOption, 10, 0x1E, IAC, SE});
+    const std::string emptyMask = Bytes({IAC, SB, ComPortOption, 10, 0x5E, IAC, SE});
+    EXPECT_TRUE(server.Heard(Bytes({IAC, SB, ComPortOption, 11, IAC, IAC, IAC, SE})));
+    EXPECT_TRUE(server.Heard(errorsMask));
+    server.Send(Bytes({IAC, SB, ComPortOption, 106, 0x04, IAC, SE}));
+    std::uint32_t errors = 0;
+    ComStat stat;
+    for (int i = 0; i < 200 && errors == 0; ++i) {
+        std::this_thread::sleep_for(10ms);
+        ASSERT_EQ(device->ClearError(errors, stat), 0);
+    }
+    EXPECT_EQ(errors, CommErrorBit::CE_RXPARITY);
+
+    std::size_t written = 0;
+    ASSERT_EQ(device->Write("%\n", 2, 1000, written), 0);
+    EXPECT_TRUE(server.Heard("%\n"));
+    bool delivered = false;
+    for (int i = 0; i < 200 && !delivered; ++i) {
+        std::this_thread::sleep_for(10ms);
+        ASSERT_EQ(device->OutputDelivered(delivered), 0);
+    }
+    EXPECT_TRUE(delivered);
+    EXPECT_TRUE(server.Heard(emptyMask)) << "asked after the data";
+    EXPECT_FALSE(device->ServerOutputConfirmedEmpty());
+    // Still sending, then empty.
+    server.Send(Bytes({IAC, SB, ComPortOption, 106, 0x00, IAC, SE}));
+    server.Send(Bytes({IAC, SB, ComPortOption, 106, 0x60, IAC, SE}));
+    for (int i = 0; i < 200 && !device->ServerOutputConfirmedEmpty(); ++i) {
+        std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_TRUE(device->ServerOutputConfirmedEmpty());
+    EXPECT_TRUE(server.Heard(errorsMask, 2)) << "its every later change is not asked for";
+    // New data needs a new confirmation.
+    ASSERT_EQ(device->Write("G", 1, 1000, written), 0);
+    EXPECT_TRUE(server.Heard("G"));
+    EXPECT_FALSE(device->ServerOutputConfirmedEmpty());
+    device->Close();
 }
 
 TEST(NetworkSerialDeviceOpenTest, ARefusedConnectionSaysWhy) {

@@ -138,5 +138,92 @@ TEST(TelnetCodecTest, ServerRefusingComPortOptionIsHeardWithoutReply) {
     EXPECT_FALSE(options.ComPortAccepted());
 }
 
+// A server that repeats a request the client has refused gets one refusal:
+// answering each would let it make the client send without end.
+TEST(TelnetCodecTest, ARefusedRequestRepeatedIsRefusedOnceUntilWithdrawn) {
+    TelnetOptions options;
+    options.Opening();
+    Play(options, {{WILL, 5, Bytes({IAC, DONT, 5})},
+                   {WILL, 5, ""},
+                   {WILL, 5, ""},
+                   {DO, 24, Bytes({IAC, WONT, 24})},
+                   {DO, 24, ""},
+                   // Withdrawn, then asked again: a new request, refused again.
+                   {WONT, 5, ""},
+                   {WILL, 5, Bytes({IAC, DONT, 5})},
+                   {WILL, 5, ""}});
+    EXPECT_EQ(options.Runaway(), -1);
+    // A server that goes on repeating it is heard no more.
+    for (int i = 0; i < 10000; ++i) {
+        ASSERT_EQ(options.Answer(WILL, 5), "");
+    }
+    EXPECT_EQ(options.Runaway(), 5);
+    EXPECT_EQ(options.Answer(DO, 6), Bytes({IAC, WONT, 6})) << "other options are still answered";
+}
+
+// Each switch of an option is a change the client answers, so a server that
+// switches one back and forth is answered MaxAnswers times and then no more.
+TEST(TelnetCodecTest, AnOptionSwitchedWithoutEndIsAnsweredABoundedNumberOfTimes) {
+    for (const std::uint8_t option : {Binary, ComPortOption, SuppressGoAhead}) {
+        SCOPED_TRACE(int(option));
+        TelnetOptions options;
+        options.Opening();
+        std::size_t sent = 0;
+        for (int i = 0; i < 1000; ++i) {
+            sent += options.Answer(DO, option).size() + options.Answer(DONT, option).size();
+            sent += options.Answer(WILL, option).size() + options.Answer(WONT, option).size();
+        }
+        EXPECT_LE(sent, 3U * TelnetOptions::MaxAnswers);
+        EXPECT_EQ(options.Runaway(), option);
+    }
+}
+
+// DO TIMING-MARK is a server's ping: each wants its answer. What a server
+// says now and then never adds up to a runaway, as each window is counted
+// afresh.
+TEST(TelnetCodecTest, PingsAreAnsweredEachTimeAndCountedPerWindow) {
+    TelnetOptions options;
+    options.Opening();
+    for (int window = 0; window < 10; ++window) {
+        for (int ping = 0; ping < TelnetOptions::MaxAnswers; ++ping) {
+            EXPECT_EQ(options.Answer(DO, TimingMark), Bytes({IAC, WONT, TimingMark}));
+        }
+        options.NewWindow();
+    }
+    EXPECT_EQ(options.Runaway(), -1);
+    for (int ping = 0; ping < TelnetOptions::MaxAnswers; ++ping) {
+        options.Answer(DO, TimingMark);
+    }
+    EXPECT_EQ(options.Answer(DO, TimingMark), "") << "too many pings in one window";
+    EXPECT_EQ(options.Runaway(), TimingMark);
+}
+
+// Whatever follows an IAC SB that never ends, the decoder holds at most
+// MaxPayload bytes of it, says so once it has run past MaxUnended, and takes
+// data again after its IAC SE.
+TEST(TelnetCodecTest, ASubnegotiationWithoutEndIsHeldBoundedAndNoticed) {
+    TelnetDecoder decoder;
+    std::string data;
+    std::vector<TelnetItem> items;
+    const std::string opening = Bytes({IAC, SB, ComPortOption, 106});
+    decoder.Feed(opening.data(), opening.size(), data, items);
+    const std::string garbage(1000, 'x');
+    std::size_t fed = 0;
+    while (fed <= TelnetDecoder::MaxUnended) {
+        EXPECT_FALSE(decoder.Unended()) << fed;
+        decoder.Feed(garbage.data(), garbage.size(), data, items);
+        fed += garbage.size();
+        EXPECT_LE(decoder.Held(), TelnetDecoder::MaxPayload);
+    }
+    EXPECT_TRUE(decoder.Unended());
+    EXPECT_TRUE(data.empty());
+    EXPECT_TRUE(items.empty());
+    const std::string end = Bytes({IAC, SE}) + "G1";
+    decoder.Feed(end.data(), end.size(), data, items);
+    EXPECT_FALSE(decoder.Unended());
+    EXPECT_EQ(data, "G1");
+    EXPECT_TRUE(items.empty()) << "the over-long subnegotiation is dropped";
+}
+
 } // namespace
 } // namespace feedrail
