@@ -3,8 +3,10 @@
 #include "serial/device/ComPortSettings.h"
 #include "serial/device/TelnetCodec.h"
 #include "support/DeviceServer.h"
+#include "support/HostileServer.h"
 #include "support/LineIo.h"
 #include "support/TempFolder.h"
+#include "support/TimeOf.h"
 
 #include <atomic>
 #include <fcntl.h>
@@ -21,6 +23,8 @@ namespace feedrail {
 namespace {
 
 using namespace std::chrono_literals;
+using test::ListenOnLoopback;
+using test::TimeOf;
 
 std::string Byte(int value) {
     return std::string(1, static_cast<char>(value));
@@ -41,100 +45,6 @@ std::size_t Count(const std::string& text, const std::string& part) {
     }
     return count;
 }
-
-// A listening socket on a free loopback port; `port` is set to its number.
-FileDescriptor ListenOnLoopback(int& port) {
-    FileDescriptor listener(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::bind(listener.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(listener.Get(), 1) != 0) {
-        return FileDescriptor();
-    }
-    socklen_t size = sizeof address;
-    ::getsockname(listener.Get(), reinterpret_cast<sockaddr*>(&address), &size);
-    port = ntohs(address.sin_port);
-    return listener;
-}
-
-// A device server written to break the protocol: once a client connects it
-// sends `first`, then `repeated` over and over, as fast as the connection
-// takes it or once every `pace`, and reads nothing until Received.
-class HostileServer {
-public:
-    HostileServer(std::string first, std::string repeated,
-                  std::chrono::milliseconds pace = std::chrono::milliseconds(0)) {
-        listener_ = ListenOnLoopback(port_);
-        thread_ = std::thread([this, first = std::move(first), repeated = std::move(repeated),
-                               pace] { Serve(first, repeated, pace); });
-    }
-    HostileServer(const HostileServer&) = delete;
-    HostileServer& operator=(const HostileServer&) = delete;
-    ~HostileServer() { Stop(); }
-
-    std::string Address(const std::string& scheme) const {
-        return scheme + "://127.0.0.1:" + std::to_string(port_);
-    }
-
-    // Stops sending, and reads what the client sent until it has closed
-    // (or for 300 ms).
-    std::string Received() {
-        Stop();
-        return connection_.Valid() ? test::ReadAllFromLine(connection_.Get(), 300ms) : "";
-    }
-
-private:
-    void Stop() {
-        stop_ = true;
-        if (thread_.joinable()) {
-            thread_.join();
-        }
-    }
-
-    void Serve(const std::string& first, const std::string& repeated,
-               std::chrono::milliseconds pace) {
-        pollfd waiting{listener_.Get(), POLLIN, 0};
-        while (!stop_ && ::poll(&waiting, 1, 10) == 0) {
-        }
-        if (stop_) {
-            return;
-        }
-        FileDescriptor connection(
-            ::accept4(listener_.Get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
-        // Whole repetitions only, so that every block continues the last.
-        std::string block = repeated;
-        while (pace.count() == 0 && block.size() < 8192) {
-            block += repeated;
-        }
-        std::string_view unsent = first;
-        while (!stop_) {
-            if (unsent.empty()) {
-                std::this_thread::sleep_for(pace);
-                unsent = block;
-            }
-            const ssize_t sent =
-                ::send(connection.Get(), unsent.data(), unsent.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
-            if (sent < 0 && errno != EAGAIN) {
-                break; // the client has gone
-            }
-            if (sent < 0) {
-                pollfd room{connection.Get(), POLLOUT, 0};
-                ::poll(&room, 1, 10);
-                continue;
-            }
-            unsent.remove_prefix(static_cast<std::size_t>(sent));
-        }
-        connection_ = std::move(connection);
-    }
-
-    FileDescriptor listener_;
-    int port_ = 0;
-    std::atomic<bool> stop_{false};
-    std::thread thread_;
-    // The server's end, once its thread has stopped.
-    FileDescriptor connection_;
-};
 
 TEST(ComPortSettingsTest, AskForWhatChangedAndMoveLinesOnlyWithTheirModes) {
     SerialSettings base;
@@ -377,125 +287,6 @@ private:
     FileDescriptor connection_;
     std::string received_;
 };
-
-template <typename Work> Clock::duration TimeOf(Work&& work) {
-    const Clock::time_point start = Clock::now();
-    work();
-    return Clock::now() - start;
-}
-
-// A server that breaks the protocol neither hangs the device nor grows its
-// memory: opening it ends within the negotiation's time limit (failing, or
-// succeeding and the server given up later), the device's outgoing queue
-// stays within its bound while the server floods it, every call returns at
-// once, Close takes at most half a second, and the server is answered a
-// bounded number of times however long it goes on.
-TEST(NetworkSerialDeviceOpenTest, AHostileServerIsGivenUpWithinTimeAndBoundedMemory) {
-    using namespace Telnet;
-    const struct {
-        const char* name;
-        std::string first;
-        std::string repeated;
-        // What the open's failure, or the device's GoneReason, says.
-        const char* reason;
-        // A reply the client may send at most `mostReplies` times.
-        std::string reply;
-        std::size_t mostReplies;
-        std::chrono::milliseconds pace = 0ms;
-    } cases[] = {
-        {"IAC WILL 5 without end, never reading", "", Bytes({IAC, WILL, 5}), "",
-         Bytes({IAC, DONT, 5}), 1},
-        {"COM-PORT-OPTION taken, then IAC WILL 5 without end", Bytes({IAC, DO, ComPortOption}),
-         Bytes({IAC, WILL, 5}), "negotiates Telnet option 5 without end", Bytes({IAC, DONT, 5}), 1},
-        {"IAC DO 44 / IAC DONT 44 over and over", "",
-         Bytes({IAC, DO, ComPortOption, IAC, DONT, ComPortOption}), "",
-         Bytes({IAC, WONT, ComPortOption}), TelnetOptions::MaxAnswers},
-        {"IAC DO 1 / IAC DONT 1 over and over, after COM-PORT-OPTION",
-         Bytes({IAC, DO, ComPortOption}), Bytes({IAC, DO, 1, IAC, DONT, 1}),
-         "negotiates Telnet option 1 without end", Bytes({IAC, WONT, 1}), 1},
-        // Slow enough that each request is read, and any answer sent, on its own.
-        {"IAC WILL 5 once a millisecond", "", Bytes({IAC, WILL, 5}),
-         "negotiates Telnet option 5 without end", Bytes({IAC, DONT, 5}), 1, 1ms},
-        {"COM-PORT-OPTION taken, then IAC DO 1 / IAC DONT 1 once a millisecond",
-         Bytes({IAC, DO, ComPortOption}), Bytes({IAC, DO, 1, IAC, DONT, 1}),
-         "negotiates Telnet option 1 without end", Bytes({IAC, WONT, 1}), TelnetOptions::MaxAnswers,
-         1ms},
-        {"IAC SB 44 and garbage without IAC SE", Bytes({IAC, SB, ComPortOption, 106}), "garbage",
-         "", Bytes({IAC, DONT}), 0},
-        {"COM-PORT-OPTION taken, then IAC SB 44 and garbage without IAC SE",
-         Bytes({IAC, DO, ComPortOption, IAC, SB, ComPortOption, 106}), "garbage",
-         "subnegotiation without end", Bytes({IAC, DONT}), 0},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        HostileServer server(c.first, c.repeated, c.pace);
-        std::string failure;
-        std::shared_ptr<NetworkSerialDevice> device;
-        const Clock::duration opening = TimeOf([&] {
-            device =
-                NetworkSerialDevice::Open(*ParseDeviceAddress(server.Address("rfc2217")), failure);
-        });
-        EXPECT_LE(opening, NetworkSerialDevice::NegotiationTimeout + 500ms);
-        if (device) {
-            // The server floods the device for a while; it stays bounded and
-            // answers every call at once.
-            for (int i = 0; i < 20; ++i) {
-                std::size_t written = 0;
-                std::uint32_t errors = 0;
-                ComStat stat;
-                EXPECT_LE(TimeOf([&] {
-                              device->Write("G", 1, 0, written);
-                              device->ClearError(errors, stat);
-                          }),
-                          100ms);
-                EXPECT_LE(device->OutgoingSize(), NetworkSerialDevice::MaxOutgoing);
-                std::this_thread::sleep_for(10ms);
-            }
-            EXPECT_LE(TimeOf([&] { device->Close(); }), 500ms);
-            failure = device->GoneReason();
-        }
-        if (*c.reason != '\0') {
-            EXPECT_NE(failure.find(c.reason), std::string::npos) << failure;
-        } else {
-            EXPECT_FALSE(failure.empty());
-        }
-        const std::string received = server.Received();
-        EXPECT_LE(Count(received, c.reply), c.mostReplies);
-        // The opening, the answers and a few requests: nothing that grows.
-        EXPECT_LE(received.size(), 200U);
-    }
-}
-
-// A server that sends valid reports without pause keeps the line thread busy
-// with input that is all commands: it must still let a write, a status read
-// and Close have the device at once.
-TEST(NetworkSerialDeviceOpenTest, AFloodOfReportsLeavesEveryCallPrompt) {
-    using namespace Telnet;
-    HostileServer server(Bytes({IAC, DO, ComPortOption}),
-                         Bytes({IAC, SB, ComPortOption, 107, 0x30, IAC, SE, IAC, SB, ComPortOption,
-                                107, 0xB0, IAC, SE}));
-    std::string failure;
-    const auto device =
-        NetworkSerialDevice::Open(*ParseDeviceAddress(server.Address("rfc2217")), failure);
-    ASSERT_TRUE(device) << failure;
-    SerialSettings settings;
-    settings.BaudRate = 115200;
-    // The server never answers; the settings wait for a second, no more.
-    EXPECT_LE(TimeOf([&] { EXPECT_EQ(device->SetSettings(settings), 0); }), 1500ms);
-    for (int i = 0; i < 20; ++i) {
-        std::size_t written = 0;
-        std::uint32_t status = 0;
-        EXPECT_LE(TimeOf([&] {
-                      EXPECT_EQ(device->Write("G", 1, 0, written), 0);
-                      EXPECT_EQ(device->GetModemStatus(status), 0);
-                  }),
-                  100ms);
-        EXPECT_LE(device->OutgoingSize(), NetworkSerialDevice::MaxOutgoing);
-        std::this_thread::sleep_for(10ms);
-    }
-    EXPECT_EQ(device->GoneReason(), "");
-    EXPECT_LE(TimeOf([&] { device->Close(); }), 500ms);
-}
 
 // An rfc2217:// address whose server does not take COM-PORT-OPTION is not
 // opened as a raw port: the control would be sent this end's Telnet
