@@ -77,13 +77,20 @@ int PrintStatus(const std::string& profileFolder) {
     return std::cout.flush() ? 0 : ExitFailure;
 }
 
-bool Reload(feedrail::DncService& service, feedrail::JournalLog& log) {
+// A reload made again every second while a machine's transfer ends says a
+// failure once, not every second.
+bool Reload(feedrail::DncService& service, feedrail::JournalLog& log, bool again = false) {
+    static std::string lastFailure;
     try {
         service.Load();
+        lastFailure.clear();
         return true;
     } catch (const std::exception& error) {
-        log.Write(feedrail::JournalLog::Error,
-                  std::string("DNC.ini not read again: ") + error.what());
+        if (!again || error.what() != lastFailure) {
+            log.Write(feedrail::JournalLog::Error,
+                      std::string("DNC.ini not read again: ") + error.what());
+        }
+        lastFailure = error.what();
         return false;
     }
 }
@@ -133,7 +140,7 @@ int Serve(const std::string& profileFolder) {
                                                      : sigwaitinfo(&signals, nullptr);
             if (signal < 0) {
                 if (errno == EAGAIN) {
-                    Reload(service, log);
+                    Reload(service, log, true);
                 }
                 continue;
             }

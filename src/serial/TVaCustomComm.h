@@ -87,7 +87,13 @@ public:
     int PortNum() const { return portNum_; }
     void SetPortNum(int value) { StoreWhileClosed(portNum_, value); }
     const std::string& DeviceName() const { return deviceName_; }
-    void SetDeviceName(std::string value) { deviceName_ = std::move(value); }
+    // Another name forgets the link the port last opened through.
+    void SetDeviceName(std::string value) {
+        if (value != deviceName_) {
+            linkOpened_.clear();
+        }
+        deviceName_ = std::move(value);
+    }
     // Whether open failures name the device and the reason ("Can't open
     // device /dev/ttyUSB0: Permission denied") rather than the port number.
     bool NameByDevice() const { return nameByDevice_; }

@@ -64,7 +64,9 @@ void DncService::Load() {
             if (!added) {
                 refused[config.Machine] =
                     "not served: its port " + machine->PortName() + " is " + other->second + "'s";
-                log_.Write(JournalLog::Error, config.Machine + ": " + refused[config.Machine]);
+                if (RefusedBefore(config.Machine) != refused[config.Machine]) {
+                    log_.Write(JournalLog::Error, config.Machine + ": " + refused[config.Machine]);
+                }
                 continue;
             }
             machine->Start();
@@ -112,6 +114,14 @@ DncService::StopWhenIdle(const std::vector<std::shared_ptr<ServedMachine>>& chan
     }
     waiting_ = std::move(waiting);
     return gone;
+}
+
+// A reload made again while a machine's transfer ends says again only what
+// has changed.
+std::string DncService::RefusedBefore(const std::string& machine) const {
+    const std::lock_guard lock(mutex_);
+    const auto refused = refused_.find(machine);
+    return refused == refused_.end() ? std::string() : refused->second;
 }
 
 bool DncService::ReloadWaits() const {

@@ -41,6 +41,7 @@ public:
     static constexpr std::chrono::milliseconds StatusWait{200};
 
 private:
+    std::string RefusedBefore(const std::string& machine) const;
     std::vector<std::shared_ptr<ServedMachine>>
     StopWhenIdle(const std::vector<std::shared_ptr<ServedMachine>>& changed,
                  std::map<std::string, std::shared_ptr<ServedMachine>>& kept);

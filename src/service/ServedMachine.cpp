@@ -244,7 +244,10 @@ MachineStatus ServedMachine::Status(std::chrono::steady_clock::time_point until)
         return status.get();
     }
     const std::lock_guard lock(statusMutex_);
-    return status_;
+    MachineStatus last = status_;
+    // Too busy to answer is busy: a reload does not stop it now.
+    last.Busy = true;
+    return last;
 }
 
 MachineStatus ServedMachine::Snapshot() const {

@@ -12,11 +12,13 @@ namespace feedrail {
 // Reads everything an RxChar event announced, in chunks that fit the buffer
 // and in the order it arrived: each chunk's size goes to `chunk`, each
 // character its tape code decodes to `take`, the machine's DC1 and DC3 as
-// plain bytes while it is `fed`. False when the port failed.
+// plain bytes while `fed()` says the machine is fed, asked at every byte
+// (what ends the wait for an XON changes it within a batch). False when the
+// port failed.
 // A template, so that the per-byte call is inlined into the receive path.
-template <typename Chunk, typename Take>
+template <typename Chunk, typename Take, typename Fed>
 bool ReadArrivedCharacters(TVaCustomComm& port, int count, std::int32_t punchType, Chunk chunk,
-                           Take take, bool fed = false) {
+                           Take take, Fed fed) {
     constexpr int ReadChunk = 2048;
     char buffer[ReadChunk];
     for (int left = count; left > 0;) {
@@ -34,7 +36,7 @@ bool ReadArrivedCharacters(TVaCustomComm& port, int count, std::int32_t punchTyp
         for (int i = 0; i < read; ++i) {
             const auto byte = static_cast<unsigned char>(buffer[i]);
             if (const auto character =
-                    fed ? DecodeMachineByte(byte, punchType) : DecodeTapeByte(byte, punchType)) {
+                    fed() ? DecodeMachineByte(byte, punchType) : DecodeTapeByte(byte, punchType)) {
                 take(*character);
             }
         }

@@ -98,7 +98,7 @@ void Automation::Comm1RxChar(int count) {
     }
     if (!ReadArrivedCharacters(
             port_, count, settings_.PunchType, [](int) {},
-            [this](char character) { Take(character); }, answerPending_)) {
+            [this](char character) { Take(character); }, [this] { return answerPending_; })) {
         hosts_.Status.ShowStatus("Error reading incoming data...");
     }
     if (collector_.Collecting() && !flushArmed_) {
@@ -312,8 +312,13 @@ void Automation::SendAnswer() {
     if (!session.Idle()) {
         return;
     }
+    // The file may have been replaced by a link since it was found (an
+    // answer can wait a minute for the machine's XON).
+    const auto outside = LeadsOutOf(answerPath_, settings_.DefaultDir);
     if (EditorHoldsWork()) {
         NotAnswered("not answered: the program in the editor is not saved");
+    } else if (outside) {
+        NotAnswered("not answered: " + answerPath_ + " leads out of the folder, to " + *outside);
     } else if (!hosts_.LoadFile(answerPath_)) {
         NotAnswered("failed: " + answerPath_ + " cannot be read");
     } else if (send_.RequestedSend()) {

@@ -61,6 +61,11 @@ void LineLoss::Retry() {
     const TransferPhase phase = hosts_.Session.Phase();
     if (port_.Active() || (phase != TransferPhase::Idle && phase != TransferPhase::Starting) ||
         !automation_.Settings().Listens()) {
+        // Opened another way: the line is up again as far as the next loss
+        // is concerned.
+        if (port_.Active()) {
+            backoff_.Up();
+        }
         return;
     }
     hosts_.ReopenPort();

@@ -65,6 +65,22 @@ int OpenHidden(const std::string& folder, std::string& path) {
     return -1;
 }
 
+// A hidden file under its writer's lock, which tells a later start whether
+// the writer is gone. One that a start looking for leftovers locked first
+// (between the file's making and its lock) is left to it for a new one.
+int OpenLockedHidden(const std::string& folder, std::string& path) {
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        const int fd = OpenHidden(folder, path);
+        if (fd < 0 || ::flock(fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK) {
+            // A file system without locks keeps the file unlocked.
+            return fd;
+        }
+        ::close(fd);
+    }
+    errno = EEXIST;
+    return -1;
+}
+
 // Hands the first `size` bytes of `from` to `consume` a block at a time;
 // false when they cannot all be read.
 bool ReadBack(int from, std::uint64_t size, const std::function<bool(std::string_view)>& consume) {
@@ -155,10 +171,8 @@ void ProgramFiler::OpenTemporary(std::size_t from) {
             std::filesystem::create_directories(folder, ignored);
         }
         std::string path;
-        fd_ = OpenHidden(folder, path);
+        fd_ = OpenLockedHidden(folder, path);
         if (fd_ >= 0) {
-            // The lock tells a later start that this file's writer is gone.
-            ::flock(fd_, LOCK_EX | LOCK_NB);
             temporary_ = std::move(path);
             written_ = 0;
             inMemory_ = false;
@@ -255,14 +269,16 @@ void ProgramFiler::MoveOn() {
     ::unlink(failedPath.c_str());
 }
 
+// The name goes before the lock does, so that no start takes the file for
+// one whose writer is gone.
 void ProgramFiler::Discard() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
     if (!temporary_.empty()) {
         ::unlink(temporary_.c_str());
         temporary_.clear();
+    }
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
     }
 }
 

@@ -47,6 +47,14 @@ bool RealPathInside(const std::string& path, const std::string& realFolder) {
     return real && real->starts_with(realFolder + "/");
 }
 
+std::optional<std::string> LeadsOutOf(const std::string& path, const std::string& folder) {
+    const auto real = RealPath(folder);
+    if (real && RealPathInside(path, *real)) {
+        return std::nullopt;
+    }
+    return RealPath(path).value_or("a file that cannot be resolved");
+}
+
 ProgramLookup ProgramIndex::Find(const std::string& folder, const std::string& number,
                                  const std::string& extension) {
     ProgramLookup found;
@@ -60,8 +68,7 @@ ProgramLookup ProgramIndex::Find(const std::string& folder, const std::string& n
             return true;
         }
         std::string refused = name + " leads out of the folder, to " + entry.Outside;
-        if (std::find(found.Refused.begin(), found.Refused.end(), refused) ==
-            found.Refused.end()) {
+        if (std::find(found.Refused.begin(), found.Refused.end(), refused) == found.Refused.end()) {
             found.Refused.push_back(std::move(refused));
         }
         return false;
@@ -113,7 +120,7 @@ bool ProgramIndex::Refresh(const std::string& folder) {
         auto [known, added] = entries_.try_emplace(name);
         Entry& entry = known->second;
         if (added || entry.Inode != file.st_ino || entry.Size != file.st_size ||
-            !SameTime(entry.Changed, file.st_mtim)) {
+            !SameTime(entry.Changed, file.st_ctim)) {
             entry = Examine(known->first, file);
         }
         entry.Pass = pass_;
@@ -123,7 +130,7 @@ bool ProgramIndex::Refresh(const std::string& folder) {
 }
 
 ProgramIndex::Entry ProgramIndex::Examine(const std::string& name, const struct stat& file) const {
-    Entry entry{file.st_ino, file.st_size, file.st_mtim, {}, {}, 0};
+    Entry entry{file.st_ino, file.st_size, file.st_ctim, {}, {}, 0};
     const std::string path = folder_ + name;
     if (!RealPathInside(path, realFolder_)) {
         entry.Outside = RealPath(path).value_or("a file that cannot be resolved");

@@ -35,6 +35,8 @@ private:
     struct Entry {
         ino_t Inode = 0;
         off_t Size = 0;
+        // The inode's change time: a write, or a modification time set by
+        // hand, changes it.
         timespec Changed{};
         // Where a link leads when that is out of the folder; empty inside.
         std::string Outside;
@@ -56,5 +58,8 @@ private:
 
 // Whether `path` lies inside the folder whose real path is `realFolder`.
 bool RealPathInside(const std::string& path, const std::string& realFolder);
+// Where `path` leads when that is out of `folder` (or cannot be told);
+// nothing when it lies inside.
+std::optional<std::string> LeadsOutOf(const std::string& path, const std::string& folder);
 
 } // namespace feedrail

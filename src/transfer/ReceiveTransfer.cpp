@@ -76,7 +76,7 @@ void ReceiveTransfer::Comm1RxChar(int count) {
                 TakeCharacter(character);
             }
         },
-        session_.Sending());
+        [this] { return session_.Sending(); });
     if (!read) {
         status_.ShowStatus("Error reading incoming data...");
         return;

@@ -49,11 +49,18 @@ std::string NameOf(int fd, const struct stat& file) {
 std::optional<Leftover> Recover(const std::string& folder, const std::string& name,
                                 const std::string& extension) {
     Leftover leftover{folder + name, {}, 0, 0};
+    // Read and write: a lock emulated over NFS is exclusive only then.
     const FileDescriptor fd(
-        ::open(leftover.Hidden.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        ::open(leftover.Hidden.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     struct stat file {};
-    if (!fd.Valid() || ::fstat(fd.Get(), &file) != 0 || !S_ISREG(file.st_mode) ||
-        ::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
+    struct stat named {};
+    if (!fd.Valid() || ::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0 || ::fstat(fd.Get(), &file) != 0 ||
+        !S_ISREG(file.st_mode)) {
+        return std::nullopt;
+    }
+    // Filed or dropped by its writer while the lock was waited for.
+    if (file.st_nlink == 0 || ::lstat(leftover.Hidden.c_str(), &named) != 0 ||
+        named.st_ino != file.st_ino || named.st_dev != file.st_dev) {
         return std::nullopt;
     }
     leftover.Bytes = static_cast<std::uint64_t>(file.st_size);

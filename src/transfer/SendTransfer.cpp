@@ -53,21 +53,28 @@ bool SendTransfer::Encodable() {
     if (settings_.PunchType != PunchEia) {
         return true;
     }
-    const int lines = editor_.EditorLineCount();
-    for (int line = 1; line <= lines; ++line) {
-        const std::string text = editor_.GetEditorLine(line);
-        for (std::size_t at = 0; at < text.size(); ++at) {
-            if (!HasTapeCode(text[at], PunchEia)) {
-                const std::string where = "line " + std::to_string(line) + ", column " +
-                                          std::to_string(at + 1) + " holds \"" +
-                                          text.substr(at, 1) + "\", which has no EIA code";
-                status_.ShowStatus("Cannot send in EIA: " + where);
-                state_.LinesSent = 0;
-                bytesSent_ = 0;
-                Ended("not sent: " + where);
-                return false;
+    const auto refuse = [this](const std::string& why) {
+        status_.ShowStatus("Cannot send in EIA: " + why);
+        state_.LinesSent = 0;
+        bytesSent_ = 0;
+        Ended("not sent: " + why);
+        return false;
+    };
+    try {
+        const int lines = editor_.EditorLineCount();
+        for (int line = 1; line <= lines; ++line) {
+            const std::string text = editor_.GetEditorLine(line);
+            for (std::size_t at = 0; at < text.size(); ++at) {
+                if (!HasTapeCode(text[at], PunchEia)) {
+                    return refuse("line " + std::to_string(line) + ", column " +
+                                  std::to_string(at + 1) + " holds \"" + text.substr(at, 1) +
+                                  "\", which has no EIA code");
+                }
             }
         }
+    } catch (const std::exception& error) {
+        // A program read from its file may change or fail under the look.
+        return refuse(error.what());
     }
     return true;
 }

@@ -2,6 +2,7 @@
 
 #include "support/TempFolder.h"
 #include "support/TransferFixture.h"
+#include "transfer/TapeCode.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -163,6 +164,40 @@ TEST_F(AutomationTest, AnAnswerWhoseXonNeverComesIsAbandoned) {
         std::filesystem::create_directory(folder);
         std::filesystem::remove(folder_.File("feedrail-transfers.log"));
     }
+}
+
+// While an answer waits for the machine's XON, the program found may be
+// replaced by a link to elsewhere: it is looked at again before it is sent.
+TEST_F(AutomationTest, AnAnswerReplacedByALinkOutOfTheFolderIsNotSent) {
+    test::TempFolder elsewhere;
+    WriteFile(elsewhere.File("secret"), "%\nSECRET\n%\n");
+    Listen(0, false);
+    Punch(Request);
+    ASSERT_EQ(LastStatus(), "Waiting for Remote Start");
+    std::filesystem::remove(folder_.File("O1000.nc"));
+    std::filesystem::create_symlink(elsewhere.File("secret"), folder_.File("O1000.nc"));
+    Punch("\x11");
+    host_.RunDeferred();
+    EXPECT_EQ(loads_, 0);
+    EXPECT_EQ(Wire().find("SECRET"), std::string::npos) << Wire();
+    EXPECT_NE(Log().find("not answered: " + folder_.File("O1000.nc") + " leads out of the folder"),
+              std::string::npos)
+        << Log();
+}
+
+// In EIA, 0x13 is the digit 3 in a program and the machine's DC3 only while it
+// is fed: a punch that gives up a wait for XON keeps its every 3, also in the
+// batch whose DC2 ended the wait.
+TEST_F(AutomationTest, AnEiaPunchAfterAnAbandonedWaitKeepsItsThrees) {
+    const std::string folder = folder_.File("received");
+    std::filesystem::create_directory(folder);
+    settings_.PunchType = PunchEia;
+    Listen(0, true, folder + "/");
+    Punch(EncodeTapeText("\x12%\nO1000\n%\n\x14", PunchEia));
+    ASSERT_EQ(LastStatus(), "Waiting for Remote Start");
+    Punch(EncodeTapeText("\x12%\nO7\nG1 X33.3\n%\n\x14", PunchEia));
+    host_.RunDeferred();
+    EXPECT_EQ(ReadFile(folder + "/O7.nc"), "%\nO7\nG1 X33.3\n%\n");
 }
 
 // The receive folder first (a relative one within the machine's folder),
