@@ -1,5 +1,7 @@
 #include "service/ServedProgram.h"
 
+#include "transfer/ProgramIndex.h"
+
 #include <cstring>
 #include <stdexcept>
 
@@ -14,6 +16,12 @@ namespace {
 
 std::string ServedProgram::Load(const std::string& path, const std::string& realFolder) {
     sending_ = 0;
+    // Looked at before anything is opened: opening a device, even to refuse
+    // it, moves its lines.
+    if (!RealPathInside(path, realFolder)) {
+        lines_.Close();
+        return "Not sending " + path + ": it leads out of the machine's folder";
+    }
     if (const int error = lines_.Open(path)) {
         return "Cannot read " + path + ": " + std::strerror(error);
     }
