@@ -46,7 +46,7 @@ Tpunch_d::Tpunch_d(std::string programDir, UserMessages& messages, QWidget* pare
       files_(runState_, activeSettings_, messages_, controls_, editor_, *this),
       printing_(
           runState_, messages_, [this] { return editor_.Text(); },
-          [this] { return SelectedPaneItem(); }, this),
+          [this] { return DisplayPath(SelectedPaneItem()); }, this),
       automation_(runState_, activeSettings_, comm1_, send_,
                   {.Status = *this,
                    .Ui = *this,
@@ -562,9 +562,9 @@ void Tpunch_d::AddUtilities() {
     launcher_.SetCommands(list.Commands);
 }
 
-QString Tpunch_d::SelectedPaneItem() const {
+std::string Tpunch_d::SelectedPaneItem() const {
     const TLsFileListView26& files = *controls_.LsFileListView261;
-    return files.SelectedCount() == 1 ? files.SelectedPath() : QString();
+    return files.SelectedCount() == 1 ? files.SelectedPath() : std::string();
 }
 
 void Tpunch_d::ConfigureAutomation() {

@@ -152,7 +152,7 @@ private:
     QString ProfileNotice() const;
     std::string ProfilePath() const;
     // The file pane's one selected item; empty without a selection.
-    QString SelectedPaneItem() const;
+    std::string SelectedPaneItem() const;
     // The selected machine's unattended-DNC options, read afresh.
     void ConfigureAutomation();
     static void Arm(QTimer& timer);

@@ -182,9 +182,9 @@ void TLsFileListView26::SetDesktop(FileListDesktop* desktop) {
     desktop_ = desktop != nullptr ? desktop : &ownDesktop_;
 }
 
-QString TLsFileListView26::SelectedPath() const {
+std::string TLsFileListView26::SelectedPath() const {
     const FileRow* row = CurrentRow();
-    return row != nullptr ? DisplayPath(row->Path) : QString();
+    return row != nullptr ? row->Path : std::string();
 }
 
 int TLsFileListView26::SelectedCount() const {

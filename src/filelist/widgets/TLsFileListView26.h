@@ -69,8 +69,9 @@ public:
     void SetMessages(UserMessages* messages);
     void SetDesktop(FileListDesktop* desktop);
 
-    // The full path of the row last clicked among the selected ones.
-    QString SelectedPath() const;
+    // The full path of the row last clicked among the selected ones, as the
+    // bytes of its name: a name that is not UTF-8 shows as another.
+    std::string SelectedPath() const;
     int SelectedCount() const;
     std::vector<FileRow> SelectedRows() const;
     const FileRow* CurrentRow() const;

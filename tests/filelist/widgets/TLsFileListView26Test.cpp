@@ -77,7 +77,7 @@ TEST_F(TLsFileListView26Test, TheKeysNavigateOpenAndRefresh) {
         Press(c.key);
         EXPECT_EQ(list_.Directory(), c.to) << c.from.toStdString() << " " << c.key;
     }
-    EXPECT_EQ(list_.SelectedPath(), Path("O2000.tap")) << "Down moves the selection";
+    EXPECT_EQ(list_.SelectedPath(), folder_.File("O2000.tap")) << "Down moves the selection";
 
     Select({"O1000.nc"});
     Press(Qt::Key_Return);
@@ -90,7 +90,7 @@ TEST_F(TLsFileListView26Test, TheKeysNavigateOpenAndRefresh) {
     EXPECT_EQ(Item("O4000.nc"), nullptr);
     Press(Qt::Key_F5);
     EXPECT_NE(Item("O4000.nc"), nullptr);
-    EXPECT_EQ(list_.SelectedPath(), Path("O1000.nc")) << "a refresh keeps the selection";
+    EXPECT_EQ(list_.SelectedPath(), folder_.File("O1000.nc")) << "a refresh keeps the selection";
 }
 
 TEST_F(TLsFileListView26Test, DirectoryValuesThatAreNoFolderOrTheSameLeaveTheList) {
@@ -212,7 +212,7 @@ TEST_F(TLsFileListView26Test, HeaderClicksSortAndTheSameColumnAgainReverses) {
     list_.header()->sectionClicked(1);
     EXPECT_EQ(Captions(),
               (QStringList{"sub", "notes.txt", "O2000.tap", "O3000", "O1000.nc", "big.nc"}));
-    EXPECT_EQ(list_.SelectedPath(), Path("O2000.tap")) << "sorting keeps the selection";
+    EXPECT_EQ(list_.SelectedPath(), folder_.File("O2000.tap")) << "sorting keeps the selection";
     list_.Refresh();
     EXPECT_EQ(Captions(), byName) << "a fill sorts by name again";
 }
@@ -230,7 +230,7 @@ TEST_F(TLsFileListView26Test, AnAddedFileJoinsTheShownFolderInItsPlace) {
     EXPECT_EQ(Captions(),
               (QStringList{"O1000.nc", "O3000", "O2000.tap", "O1500.nc", "notes.txt", "sub"}))
         << "by size, descending, as sorted";
-    EXPECT_EQ(list_.SelectedPath(), Path("O2000.tap"));
+    EXPECT_EQ(list_.SelectedPath(), folder_.File("O2000.tap"));
     list_.setCurrentItem(Item("O1500.nc"));
     EXPECT_EQ(list_.CurrentRow()->Path, folder_.File("O1500.nc"));
     EXPECT_EQ(Item("O1500.nc")->text(1), "10");
