@@ -1,4 +1,5 @@
 #include "app/widgets/Tpunch_d.h"
+#include "profiles/ActiveSettings.h"
 #include "profiles/widgets/TForm2.h"
 #include "profiles/widgets/TForm3.h"
 #include "support/TempFolder.h"
@@ -13,6 +14,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -208,6 +210,27 @@ TEST_F(SettingsDialogTest, ADeviceThatIsNoPathOrAddressIsRefusedBeforeAnythingIs
     EXPECT_TRUE(Dialog().isVisible());
     EXPECT_EQ(ReadFile(folder_.File("DNC.ini")), profiles);
     Dialog().reject();
+}
+
+// A DNC.ini without write bits is kept even from root. The port reopens with
+// the settings in force, so none of the refused ones may be among them.
+TEST_F(SettingsDialogTest, ASaveThatCannotBeWrittenLeavesTheSettingsInForceAsTheyWere) {
+    const std::string profiles = "[Mill]\nCommBaudRate=4800\nCommPort=3\nDefaultDir=/nc/\n";
+    Start(profiles);
+    const ActiveSettings before = window_->Settings();
+    std::filesystem::permissions(folder_.File("DNC.ini"), std::filesystem::perms::owner_read);
+    Dialog().open();
+    Find<QRadioButton>("BaudRate9600").setChecked(true);
+    Find<QRadioButton>("CommPortCom1").setChecked(true);
+    Find<QLineEdit>("DirectoryEdit").setText("/nc/mill");
+    Dialog().SaveClick();
+    EXPECT_EQ(messages_.Errors,
+              QStringList{QString::fromStdString("Unable to write to " + folder_.File("DNC.ini") +
+                                                 ": Permission denied")});
+    EXPECT_TRUE(Dialog().isVisible());
+    Dialog().reject();
+    EXPECT_EQ(window_->Settings(), before);
+    EXPECT_EQ(ReadFile(folder_.File("DNC.ini")), profiles);
 }
 
 // A selection loads the profile into the controls and stores it again: every
