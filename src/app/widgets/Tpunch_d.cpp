@@ -416,16 +416,6 @@ void Tpunch_d::ApplyPortSettings() {
         BytesText(SettingsSummary(activeSettings_, comm1_.DeviceName())));
 }
 
-QString Tpunch_d::CurrentMachine() const {
-    return controls_.ComboBox1->currentText();
-}
-
-void Tpunch_d::AddMachine(const QString& name) {
-    controls_.ComboBox1->addItem(name);
-    controls_.ComboBox1->setCurrentIndex(controls_.ComboBox1->count() - 1);
-    ConfigureAutomation();
-}
-
 void Tpunch_d::keyPressEvent(QKeyEvent* event) {
     const bool inEditor = focusWidget() == controls_.Memo1;
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;

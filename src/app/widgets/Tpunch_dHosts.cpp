@@ -2,14 +2,16 @@
 #include "common/widgets/TextBridge.h"
 #include "profiles/ProfileValues.h"
 
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QThread>
 #include <algorithm>
 
-// The window as the host of its features: the status line, the key poll of
-// loops that run inside a handler, and work handed back to the event loop.
+// The window as the host of its features: the machine list, the status line,
+// the key poll of loops that run inside a handler, and work handed back to
+// the event loop.
 
 namespace feedrail {
 namespace {
@@ -66,6 +68,16 @@ void Tpunch_d::Idle(std::chrono::milliseconds time) {
 
 void Tpunch_d::ForgetEscape() {
     inputBlocker_.TakeEscape();
+}
+
+QString Tpunch_d::CurrentMachine() const {
+    return controls_.ComboBox1->currentText();
+}
+
+void Tpunch_d::AddMachine(const QString& name) {
+    controls_.ComboBox1->addItem(name);
+    controls_.ComboBox1->setCurrentIndex(controls_.ComboBox1->count() - 1);
+    ConfigureAutomation();
 }
 
 void Tpunch_d::Defer(std::function<void()> work) {
