@@ -226,7 +226,7 @@ void Tpunch_d::SaveTimerTimer() {
 
 // Clear empties the editor; Stop leaves it as it is.
 void Tpunch_d::ClearButtonClick() {
-    if (session_.Transferring() || files_.MayDiscard()) {
+    if (!send_.Cancel() && (session_.Transferring() || files_.MayDiscard())) {
         ClearOrStop(session_.RequestStop());
     }
 }
@@ -379,6 +379,9 @@ void Tpunch_d::ClearOrStop(TransferSession::StopAction action) {
 }
 
 void Tpunch_d::EscapeClose() {
+    if (send_.Cancel()) {
+        return;
+    }
     const bool working = session_.Transferring() || automation_.Reading();
     if (working && !messages_.Confirm(QStringLiteral(
                        "A transfer runs or waits, or Feedrail listens to the machine.\n"
@@ -420,7 +423,7 @@ void Tpunch_d::keyPressEvent(QKeyEvent* event) {
     const bool inEditor = focusWidget() == controls_.Memo1;
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
     auto* button = qobject_cast<QAbstractButton*>(focusWidget());
-    if (event->key() == Qt::Key_Escape && !inEditor) {
+    if (event->key() == Qt::Key_Escape && (!inEditor || session_.Sending())) {
         Guard([this] { EscapeClose(); });
     } else if (enter && button != nullptr) {
         button->animateClick();
