@@ -341,6 +341,7 @@ void Tpunch_d::DrawControls() {
     allow(Command::Dialog, {controls_.BitBtn3, controls_.PrintColumns1, controls_.Automation1});
     allow(Command::Glance, {controls_.SetupSheetButton, controls_.Index1, controls_.About1});
     allow(Command::SelectMachine, {controls_.ComboBox1, controls_.Settings1});
+    controls_.CloseButton->setEnabled(session_.Phase() != TransferPhase::Sending);
     for (QAction* action : controls_.Utilities1->actions()) {
         if (action != controls_.Renumber1 && action != controls_.PrintColumns1) {
             allow(Command::Glance, {action});

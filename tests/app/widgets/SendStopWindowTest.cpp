@@ -97,5 +97,23 @@ TEST_F(SendStopWindowTest, StopOrEscCancelsASendThatWaitsForTheMachine) {
     }
 }
 
+// The loop of a running send takes no clicks but Stop's: a Close button
+// drawn enabled would ignore the operator.
+TEST_F(SendStopWindowTest, TheCloseButtonIsDisabledOnlyWhileASendRuns) {
+    // RTS/CTS with CTS off, as a pseudo-terminal reads it: the send waits.
+    Start("CommHandshake=4\n");
+    QPushButton& close = *window_->Controls().CloseButton;
+    EXPECT_TRUE(close.isEnabled());
+    bool enabledDuringSend = true;
+    QTimer::singleShot(100, window_.get(), [&] {
+        enabledDuringSend = close.isEnabled();
+        window_->State().CancelRequested = true;
+    });
+    Send("%\nG1\n%\n");
+    EXPECT_EQ(window_->Session().Phase(), TransferPhase::Idle);
+    EXPECT_FALSE(enabledDuringSend);
+    EXPECT_TRUE(close.isEnabled());
+}
+
 } // namespace
 } // namespace feedrail
