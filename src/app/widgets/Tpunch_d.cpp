@@ -92,6 +92,8 @@ Tpunch_d::Tpunch_d(std::string programDir, UserMessages& messages, QWidget* pare
     automationDialog_ = new TAutomation(*this, ProfilePath(), messages_, this);
     help_ = new HelpWindow(runState_.ProgramDir, messages_, this);
     controls_.LsFileListView261->SetMessages(&messages_);
+    controls_.LsFileListView261->Operations().SetDeleteGate(
+        [this](const std::function<void()>& remove) { Perform(Command::ChangeFiles, remove); });
     controls_.LsFileListView261->SetProgramOpener([this](const std::string& path) {
         if (!files_.IsPartProgram(path)) {
             return false;

@@ -115,5 +115,44 @@ TEST_F(SendStopWindowTest, TheCloseButtonIsDisabledOnlyWhileASendRuns) {
     EXPECT_TRUE(close.isEnabled());
 }
 
+// The file under a send or a receive may be the one selected: Delete, by
+// key or menu, is refused and says why.
+TEST_F(SendStopWindowTest, DeleteIsRefusedWhileATransferRunsOrWaits) {
+    const struct {
+        const char* name;
+        std::function<void(Tpunch_d&)> start;
+        const char* why;
+    } cases[] = {
+        {"a send waits",
+         [](Tpunch_d& w) {
+             w.SendButtonClick();
+             w.CommOpenTimer1Timer();
+         },
+         "Not while sending: press Esc or Stop first"},
+        {"a receive waits", [](Tpunch_d& w) { w.ReceiveButtonClick(); },
+         "Not while receiving: press Stop first"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        window_.reset();
+        std::filesystem::remove(folder_.File("com2"));
+        WriteFile(folder_.File("O1000.nc"), "%\nO1000\n%\n");
+        Start("CommHandshake=0\n");
+        window_->Editor().SetText("%\nO1000\n%\n");
+        c.start(*window_);
+        messages_.Questions.clear();
+        TLsFileListView26& files = *window_->Controls().LsFileListView261;
+        files.Refresh();
+        files.setCurrentItem(files.findItems("O1000.nc", Qt::MatchExactly).front());
+        QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier);
+        QApplication::sendEvent(&files, &del);
+        files.ContextMenu().Delete->trigger();
+        EXPECT_TRUE(std::filesystem::exists(folder_.File("O1000.nc")));
+        EXPECT_TRUE(messages_.Questions.isEmpty()) << messages_.Questions.join("; ").toStdString();
+        EXPECT_EQ(Status(), c.why);
+        window_->ClearButtonClick();
+    }
+}
+
 } // namespace
 } // namespace feedrail
