@@ -102,6 +102,7 @@ public:
 
     QString CurrentMachine() const override;
     void AddMachine(const QString& name) override;
+    void RemoveMachine(const QString& name, const QString& shown) override;
 
     RunState& State() { return runState_; }
     const TransferSession& Session() const { return session_; }

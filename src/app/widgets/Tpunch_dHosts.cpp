@@ -80,6 +80,20 @@ void Tpunch_d::AddMachine(const QString& name) {
     ConfigureAutomation();
 }
 
+// From the end: the entry added last is the one to go, should the name be
+// there twice.
+void Tpunch_d::RemoveMachine(const QString& name, const QString& shown) {
+    QComboBox& list = *controls_.ComboBox1;
+    for (int i = list.count() - 1; i >= 0; --i) {
+        if (list.itemText(i) == name) {
+            list.removeItem(i);
+            break;
+        }
+    }
+    list.setCurrentIndex(std::max(list.findText(shown, Qt::MatchExactly), 0));
+    ConfigureAutomation();
+}
+
 void Tpunch_d::Defer(std::function<void()> work) {
     QTimer::singleShot(0, this, [this, work = std::move(work)] { Guard(work); });
 }

@@ -376,11 +376,28 @@ void TForm2::SaveClick() {
 // The new machine has no section yet: the port picked for it is shown here,
 // and Save stores it with the rest.
 void TForm2::NewClick() {
+    const QString shown = machines_.CurrentMachine();
     const bool added = form3_->exec() == QDialog::Accepted;
+    if (added && !form3_->AddedName().isEmpty()) {
+        if (added_.isEmpty()) {
+            shownBeforeAdding_ = shown;
+        }
+        added_ << form3_->AddedName();
+    }
     Activate();
     if (added && !form3_->AddedPort().isEmpty()) {
         commDevice_->SetText(form3_->AddedPort());
     }
+}
+
+void TForm2::done(int result) {
+    if (result == QDialog::Rejected) {
+        for (auto name = added_.crbegin(); name != added_.crend(); ++name) {
+            machines_.RemoveMachine(*name, shownBeforeAdding_);
+        }
+    }
+    added_.clear();
+    QDialog::done(result);
 }
 
 // The first field, so that Enter saves rather than pressing New....

@@ -367,6 +367,26 @@ TEST_F(SettingsDialogTest, NewTakesTheDevicePickedForTheAddedMachine) {
               std::string::npos);
 }
 
+// New... adds the machine to the list at once; a DNC Settings dialog
+// cancelled after it takes the machine out again, so that no later selection
+// writes a section for it.
+TEST_F(SettingsDialogTest, CancelAfterNewLeavesNoMachineInTheListOrInDncIni) {
+    const std::string profiles = "[Mill]\nCommBaudRate=4800\n";
+    Start(profiles);
+    Dialog().open();
+    QTimer::singleShot(0, &Dialog().Form3(), [this] {
+        Dialog().Form3().findChild<QLineEdit*>("Edit1")->setText("Lathe");
+        Dialog().Form3().OkClick();
+    });
+    Dialog().NewClick();
+    ASSERT_EQ(window_->CurrentMachine(), "Lathe");
+    Find<QPushButton>("CancelButton").click();
+    EXPECT_EQ(window_->Controls().ComboBox1->count(), 1);
+    EXPECT_EQ(window_->CurrentMachine(), "Mill");
+    window_->ComboBox1Change();
+    EXPECT_EQ(ReadFile(folder_.File("DNC.ini")).find("Lathe"), std::string::npos);
+}
+
 // Saved settings are in force at once: the port reopens with them and the
 // summary shows them, as after selecting the machine.
 TEST_F(SettingsDialogTest, SavingPutsTheSettingsInForceAtOnce) {
