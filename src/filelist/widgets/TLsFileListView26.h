@@ -119,6 +119,8 @@ private:
     QTreeWidgetItem* NewItem(const FileRow& row, int index);
     QStringList SelectedPaths() const;
     void OpenDrive(const QString& root);
+    // A file no part-program opener took: the desktop's program for it.
+    void OpenWithDesktop(const std::string& path);
     QAction* MenuKey(const QKeyEvent& event) const;
     bool NavigationKey(const QKeyEvent& event);
 

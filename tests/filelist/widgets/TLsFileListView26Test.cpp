@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QTimer>
+#include <sys/stat.h>
 
 namespace feedrail {
 namespace {
@@ -84,13 +85,43 @@ TEST_F(TLsFileListView26Test, TheKeysNavigateOpenAndRefresh) {
     desktop_.OpenAnswer = false;
     Press(Qt::Key_O, Qt::ControlModifier);
     EXPECT_EQ(desktop_.Opened, (QStringList{Path("O1000.nc"), Path("O1000.nc")}));
-    EXPECT_EQ(messages_.Errors, QStringList{"ERROR - Can't Open file  " + Path("O1000.nc")});
+    EXPECT_EQ(messages_.Errors, QStringList{"ERROR - Can't Open file  " + Path("O1000.nc") +
+                                            ": no program is set to open it"});
 
     WriteFile(folder_.File("O4000.nc"), "%\n");
     EXPECT_EQ(Item("O4000.nc"), nullptr);
     Press(Qt::Key_F5);
     EXPECT_NE(Item("O4000.nc"), nullptr);
     EXPECT_EQ(list_.SelectedPath(), folder_.File("O1000.nc")) << "a refresh keeps the selection";
+}
+
+// A file the desktop cannot open says why; one that is no regular file or
+// cannot be read is not handed to the desktop at all.
+TEST_F(TLsFileListView26Test, AFileThatCannotBeOpenedSaysWhy) {
+    ASSERT_EQ(::mkfifo(folder_.File("pipe.txt").c_str(), 0644), 0);
+    std::filesystem::create_symlink(folder_.File("gone.txt"), folder_.File("link.txt"));
+    list_.Refresh();
+    const struct {
+        const char* name;
+        bool desktopOpens;
+        QString why;
+        bool handedOn;
+    } cases[] = {
+        {"notes.txt", false, "no program is set to open it", true},
+        {"pipe.txt", true, "it is no file but a device, pipe or socket", false},
+        {"link.txt", true, "No such file or directory", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        messages_.Errors.clear();
+        desktop_.Opened.clear();
+        desktop_.OpenAnswer = c.desktopOpens;
+        Select({c.name});
+        Press(Qt::Key_Return);
+        EXPECT_EQ(messages_.Errors,
+                  QStringList{"ERROR - Can't Open file  " + Path(c.name) + ": " + c.why});
+        EXPECT_EQ(desktop_.Opened.size(), c.handedOn ? 1 : 0);
+    }
 }
 
 TEST_F(TLsFileListView26Test, DirectoryValuesThatAreNoFolderOrTheSameLeaveTheList) {
