@@ -89,6 +89,7 @@ Tpunch_d::Tpunch_d(std::string programDir, UserMessages& messages, QWidget* pare
     ConnectHandlers();
     Guard([this] { FormCreate(); });
     form2_ = new TForm2(*this, activeSettings_, ProfilePath(), messages_, this);
+    form2_->LoadSettings(); // the first port-open tick names what it could not use
     automationDialog_ = new TAutomation(*this, ProfilePath(), messages_, this);
     help_ = new HelpWindow(runState_.ProgramDir, messages_, this);
     controls_.LsFileListView261->SetMessages(&messages_);
