@@ -4,6 +4,7 @@
 #include "profiles/IniDocument.h"
 
 #include <algorithm>
+#include <limits>
 #include <utility>
 
 namespace feedrail {
@@ -78,9 +79,12 @@ void ProfileFile::ReadMachineKeys(std::string_view machine, const ProfileDefault
     settings.PunchType = ini_.ReadInteger(machine, "PunchType", defaults.PunchType);
     settings.CommHandshake = ini_.ReadInteger(machine, "CommHandshake", defaults.CommHandshake);
     settings.PunchWait = ini_.ReadInteger(machine, "PunchWait", defaults.PunchWait);
-    // Port, data bits and stop bits are held in one byte, as the port wants them.
-    settings.CommPort =
-        static_cast<std::uint8_t>(ini_.ReadInteger(machine, "CommPort", defaults.CommPort));
+    // Port, data bits and stop bits are held in one byte, as the port wants
+    // them. A port number outside it would wrap into another port (-5 into
+    // COM251): the default stands instead, and DNC Settings names the value.
+    const std::int32_t port = ini_.ReadInteger(machine, "CommPort", defaults.CommPort);
+    settings.CommPort = static_cast<std::uint8_t>(
+        port >= 1 && port <= std::numeric_limits<std::uint8_t>::max() ? port : defaults.CommPort);
     settings.CommDevice = ini_.ReadString(machine, "CommDevice", "");
     settings.CommBaudRate = ini_.ReadInteger(machine, "CommBaudRate", defaults.CommBaudRate);
     settings.CommParity = ParityLetter(ini_.ReadString(machine, "CommParity", defaults.CommParity));

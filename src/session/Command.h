@@ -17,6 +17,9 @@ enum class Command {
     // Shows or starts something beside the window: About, Help, the setup
     // sheet and the utilities.
     Glance,
+    // Changes the files of the pane's folder (Delete): the file a transfer
+    // works on may be among them.
+    ChangeFiles,
 };
 
 } // namespace feedrail

@@ -119,6 +119,9 @@ void TransferSession::ReceiveRuns() {
 
 void TransferSession::TransferEnded() {
     if (Transferring()) {
+        // A send cancelled before the port reopened must not start with it.
+        state_.SendPending = false;
+        state_.ReceivePending = false;
         state_.WaitingForRemoteStart = false;
         state_.Receiving = false;
         Enter(TransferPhase::Idle);

@@ -108,6 +108,22 @@ void SendTransfer::Abandon(std::string status, std::string result) {
     EndNow({std::move(status), std::move(result), false});
 }
 
+bool SendTransfer::Cancel() {
+    switch (session_.Phase()) {
+    case TransferPhase::SendRequested:
+    case TransferPhase::WaitingForRemoteStart:
+        Cancelled();
+        return true;
+    case TransferPhase::Sending:
+        // The loop may be handed over but not yet running: it sees the
+        // request at its first look either way.
+        state_.CancelRequested = true;
+        return true;
+    default:
+        return false;
+    }
+}
+
 void SendTransfer::EndNow(Ending ending) {
     if (!session_.Sending()) {
         return;

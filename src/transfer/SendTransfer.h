@@ -56,6 +56,9 @@ public:
     // The send ends at once for another reason (the service stops): what the
     // driver still holds is dropped, `result` goes to the transfer log.
     void Abandon(std::string status, std::string result);
+    // Stop and Esc: a send that waits for the port or the machine's XON ends
+    // at once, a running one at its next byte. Whether a send was under way.
+    bool Cancel();
     void Comm1Cts();
 
     // Whether the send loop is running now.

@@ -111,23 +111,33 @@ bool FileCommands::AskSaveName() {
     }
     const std::optional<QString> chosen = messages_.AskSaveFileName(request);
     if (chosen) {
-        saveTarget_ = *chosen;
+        saveTarget_ = ChosenFile(*chosen);
     }
     return chosen.has_value();
 }
 
+// The dialog knows names only as text, and a name that is not UTF-8 shows
+// as another: the loaded file is meant when its shown name comes back.
+std::string FileCommands::ChosenFile(const QString& chosen) const {
+    const auto same = [](const QString& path) { return QFileInfo(path).absoluteFilePath(); };
+    if (!state_.CurrentFile.empty() && same(chosen) == same(DisplayPath(state_.CurrentFile))) {
+        return state_.CurrentFile;
+    }
+    return LocalPath(chosen);
+}
+
 void FileCommands::Save() {
-    const std::string target = ResolvedWriteTarget(LocalPath(saveTarget_));
+    const std::string target = ResolvedWriteTarget(saveTarget_);
     if (const int error = ReplaceFileContent(target, editor_.Text())) {
-        const QString failure = QStringLiteral("Cannot save ") + saveTarget_ +
+        const QString failure = QStringLiteral("Cannot save ") + DisplayPath(saveTarget_) +
                                 QStringLiteral(": ") + SystemReason(error);
         messages_.ShowError(failure);
         // The status line must not go on claiming the last save.
         status_.ShowStatus(failure.toStdString());
         return;
     }
-    controls_.Edit7->setText(FileNamePart(saveTarget_));
-    state_.CurrentFile = LocalPath(saveTarget_);
+    controls_.Edit7->setText(FileNamePart(DisplayPath(saveTarget_)));
+    state_.CurrentFile = saveTarget_;
     state_.ReceivedUnsaved = false;
     editor_.MarkSaved();
     controls_.LsFileListView261->Refresh();

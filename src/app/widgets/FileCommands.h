@@ -40,6 +40,7 @@ public:
 
 private:
     std::vector<std::string> EditorProgramLines() const;
+    std::string ChosenFile(const QString& chosen) const;
 
     RunState& state_;
     const ActiveSettings& settings_;
@@ -47,7 +48,7 @@ private:
     const MainWindowControls& controls_;
     MemoEditor& editor_;
     StatusLine& status_;
-    QString saveTarget_;
+    std::string saveTarget_;
 };
 
 } // namespace feedrail

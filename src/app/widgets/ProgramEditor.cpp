@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QFontDatabase>
+#include <QKeyEvent>
 #include <algorithm>
 #include <string>
 
@@ -62,6 +63,14 @@ void ProgramEditor::FitLineNumbers(long lines) {
     setMarginWidth(
         0, QString(QStringLiteral("0"))
                .repeated(static_cast<int>(std::to_string(std::max(lines, 999L)).size()) + 1));
+}
+
+void ProgramEditor::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        event->ignore();
+        return;
+    }
+    QsciScintilla::keyPressEvent(event);
 }
 
 } // namespace feedrail

@@ -19,6 +19,11 @@ public:
     void NewDocument();
     // Widens the line-number margin for `lines` lines.
     void FitLineNumbers(long lines);
+
+protected:
+    // Esc goes on to the window, which cancels a send with it: the editor
+    // shows no lists or tips for it to close.
+    void keyPressEvent(QKeyEvent* event) override;
 };
 
 } // namespace feedrail

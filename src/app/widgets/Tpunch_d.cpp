@@ -46,7 +46,7 @@ Tpunch_d::Tpunch_d(std::string programDir, UserMessages& messages, QWidget* pare
       files_(runState_, activeSettings_, messages_, controls_, editor_, *this),
       printing_(
           runState_, messages_, [this] { return editor_.Text(); },
-          [this] { return SelectedPaneItem(); }, this),
+          [this] { return DisplayPath(SelectedPaneItem()); }, this),
       automation_(runState_, activeSettings_, comm1_, send_,
                   {.Status = *this,
                    .Ui = *this,
@@ -89,9 +89,12 @@ Tpunch_d::Tpunch_d(std::string programDir, UserMessages& messages, QWidget* pare
     ConnectHandlers();
     Guard([this] { FormCreate(); });
     form2_ = new TForm2(*this, activeSettings_, ProfilePath(), messages_, this);
+    form2_->LoadSettings(); // the first port-open tick names what it could not use
     automationDialog_ = new TAutomation(*this, ProfilePath(), messages_, this);
     help_ = new HelpWindow(runState_.ProgramDir, messages_, this);
     controls_.LsFileListView261->SetMessages(&messages_);
+    controls_.LsFileListView261->Operations().SetDeleteGate(
+        [this](const std::function<void()>& remove) { Perform(Command::ChangeFiles, remove); });
     controls_.LsFileListView261->SetProgramOpener([this](const std::string& path) {
         if (!files_.IsPartProgram(path)) {
             return false;
@@ -226,7 +229,7 @@ void Tpunch_d::SaveTimerTimer() {
 
 // Clear empties the editor; Stop leaves it as it is.
 void Tpunch_d::ClearButtonClick() {
-    if (session_.Transferring() || files_.MayDiscard()) {
+    if (!send_.Cancel() && (session_.Transferring() || files_.MayDiscard())) {
         ClearOrStop(session_.RequestStop());
     }
 }
@@ -341,6 +344,7 @@ void Tpunch_d::DrawControls() {
     allow(Command::Dialog, {controls_.BitBtn3, controls_.PrintColumns1, controls_.Automation1});
     allow(Command::Glance, {controls_.SetupSheetButton, controls_.Index1, controls_.About1});
     allow(Command::SelectMachine, {controls_.ComboBox1, controls_.Settings1});
+    controls_.CloseButton->setEnabled(session_.Phase() != TransferPhase::Sending);
     for (QAction* action : controls_.Utilities1->actions()) {
         if (action != controls_.Renumber1 && action != controls_.PrintColumns1) {
             allow(Command::Glance, {action});
@@ -379,6 +383,9 @@ void Tpunch_d::ClearOrStop(TransferSession::StopAction action) {
 }
 
 void Tpunch_d::EscapeClose() {
+    if (send_.Cancel()) {
+        return;
+    }
     const bool working = session_.Transferring() || automation_.Reading();
     if (working && !messages_.Confirm(QStringLiteral(
                        "A transfer runs or waits, or Feedrail listens to the machine.\n"
@@ -416,21 +423,11 @@ void Tpunch_d::ApplyPortSettings() {
         BytesText(SettingsSummary(activeSettings_, comm1_.DeviceName())));
 }
 
-QString Tpunch_d::CurrentMachine() const {
-    return controls_.ComboBox1->currentText();
-}
-
-void Tpunch_d::AddMachine(const QString& name) {
-    controls_.ComboBox1->addItem(name);
-    controls_.ComboBox1->setCurrentIndex(controls_.ComboBox1->count() - 1);
-    ConfigureAutomation();
-}
-
 void Tpunch_d::keyPressEvent(QKeyEvent* event) {
     const bool inEditor = focusWidget() == controls_.Memo1;
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
     auto* button = qobject_cast<QAbstractButton*>(focusWidget());
-    if (event->key() == Qt::Key_Escape && !inEditor) {
+    if (event->key() == Qt::Key_Escape && (!inEditor || session_.Sending())) {
         Guard([this] { EscapeClose(); });
     } else if (enter && button != nullptr) {
         button->animateClick();
@@ -562,9 +559,9 @@ void Tpunch_d::AddUtilities() {
     launcher_.SetCommands(list.Commands);
 }
 
-QString Tpunch_d::SelectedPaneItem() const {
+std::string Tpunch_d::SelectedPaneItem() const {
     const TLsFileListView26& files = *controls_.LsFileListView261;
-    return files.SelectedCount() == 1 ? files.SelectedPath() : QString();
+    return files.SelectedCount() == 1 ? files.SelectedPath() : std::string();
 }
 
 void Tpunch_d::ConfigureAutomation() {

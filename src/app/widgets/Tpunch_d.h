@@ -102,6 +102,7 @@ public:
 
     QString CurrentMachine() const override;
     void AddMachine(const QString& name) override;
+    void RemoveMachine(const QString& name, const QString& shown) override;
 
     RunState& State() { return runState_; }
     const TransferSession& Session() const { return session_; }
@@ -152,7 +153,7 @@ private:
     QString ProfileNotice() const;
     std::string ProfilePath() const;
     // The file pane's one selected item; empty without a selection.
-    QString SelectedPaneItem() const;
+    std::string SelectedPaneItem() const;
     // The selected machine's unattended-DNC options, read afresh.
     void ConfigureAutomation();
     static void Arm(QTimer& timer);

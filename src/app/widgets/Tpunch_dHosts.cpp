@@ -2,14 +2,16 @@
 #include "common/widgets/TextBridge.h"
 #include "profiles/ProfileValues.h"
 
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QThread>
 #include <algorithm>
 
-// The window as the host of its features: the status line, the key poll of
-// loops that run inside a handler, and work handed back to the event loop.
+// The window as the host of its features: the machine list, the status line,
+// the key poll of loops that run inside a handler, and work handed back to
+// the event loop.
 
 namespace feedrail {
 namespace {
@@ -66,6 +68,30 @@ void Tpunch_d::Idle(std::chrono::milliseconds time) {
 
 void Tpunch_d::ForgetEscape() {
     inputBlocker_.TakeEscape();
+}
+
+QString Tpunch_d::CurrentMachine() const {
+    return controls_.ComboBox1->currentText();
+}
+
+void Tpunch_d::AddMachine(const QString& name) {
+    controls_.ComboBox1->addItem(name);
+    controls_.ComboBox1->setCurrentIndex(controls_.ComboBox1->count() - 1);
+    ConfigureAutomation();
+}
+
+// From the end: the entry added last is the one to go, should the name be
+// there twice.
+void Tpunch_d::RemoveMachine(const QString& name, const QString& shown) {
+    QComboBox& list = *controls_.ComboBox1;
+    for (int i = list.count() - 1; i >= 0; --i) {
+        if (list.itemText(i) == name) {
+            list.removeItem(i);
+            break;
+        }
+    }
+    list.setCurrentIndex(std::max(list.findText(shown, Qt::MatchExactly), 0));
+    ConfigureAutomation();
 }
 
 void Tpunch_d::Defer(std::function<void()> work) {

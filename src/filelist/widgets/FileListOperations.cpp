@@ -123,6 +123,10 @@ void FileListOperations::Paste() {
 }
 
 void FileListOperations::Delete() {
+    deleteGate_([this] { DeleteSelected(); });
+}
+
+void FileListOperations::DeleteSelected() {
     const std::vector<FileRow> rows = list_.SelectedRows();
     if (rows.empty() || !list_.Messages().Confirm(DeleteQuestion(rows))) {
         return;

@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <string>
 
 class QTreeWidgetItem;
@@ -23,6 +24,10 @@ public:
 
     // The profile file whose part-program extensions View shows as text.
     void SetProfileFile(std::string path) { viewKinds_ = ViewKinds(std::move(path)); }
+    // Runs a Delete, or refuses it and says why: the window's, since the
+    // file under a transfer may be the one selected. Until set, Delete runs.
+    using DeleteGate = std::function<void(const std::function<void()>& remove)>;
+    void SetDeleteGate(DeleteGate gate) { deleteGate_ = std::move(gate); }
 
     MenuState State() const;
 
@@ -46,6 +51,7 @@ public:
 private:
     // Moves the item to the trash; the failure, or nothing.
     QString Trash(const std::string& path);
+    void DeleteSelected();
     void EditEnded(QTreeWidgetItem* item, int column);
     void FinishRename(const std::string& oldPath, const QString& newName);
     void Remember(PasteMode mode);
@@ -60,6 +66,7 @@ private:
     // The bytes of the item being renamed in place.
     std::string renaming_;
     FindDialog* finder_ = nullptr;
+    DeleteGate deleteGate_ = [](const std::function<void()>& remove) { remove(); };
 };
 
 } // namespace feedrail

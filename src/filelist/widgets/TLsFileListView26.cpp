@@ -17,7 +17,10 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace feedrail {
 namespace {
@@ -33,6 +36,22 @@ const char* const DriveHeaders[ColumnCount] = {"Name", "Type", "Disk Size", "Fre
 // Which of the five stored widths each column of a view takes.
 constexpr int FolderWidthSlots[ColumnCount] = {0, 1, 2, 3, 4};
 constexpr int DriveWidthSlots[ColumnCount] = {0, 3, 1, 2, 4};
+
+// Why the desktop would get nothing it can open: a name that is gone or
+// cannot be read, or no file at all; empty for a readable regular file.
+QString WhyNoFileToOpen(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return SystemReason(errno);
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return QStringLiteral("it is no file but a device, pipe or socket");
+    }
+    if (::access(path.c_str(), R_OK) != 0) {
+        return SystemReason(errno);
+    }
+    return {};
+}
 
 QString DrivesText() {
     return QString::fromLatin1(DrivesView.data(), static_cast<qsizetype>(DrivesView.size()));
@@ -182,9 +201,9 @@ void TLsFileListView26::SetDesktop(FileListDesktop* desktop) {
     desktop_ = desktop != nullptr ? desktop : &ownDesktop_;
 }
 
-QString TLsFileListView26::SelectedPath() const {
+std::string TLsFileListView26::SelectedPath() const {
     const FileRow* row = CurrentRow();
-    return row != nullptr ? DisplayPath(row->Path) : QString();
+    return row != nullptr ? row->Path : std::string();
 }
 
 int TLsFileListView26::SelectedCount() const {
@@ -245,10 +264,19 @@ void TLsFileListView26::Open() {
         if (programOpener_ && programOpener_(row->Path)) {
             break;
         }
-        if (!desktop_->OpenWithDesktop(path)) {
-            messages_->ShowError(QStringLiteral("ERROR - Can't Open file  ") + path);
-        }
+        OpenWithDesktop(row->Path);
         break;
+    }
+}
+
+void TLsFileListView26::OpenWithDesktop(const std::string& path) {
+    QString why = WhyNoFileToOpen(path);
+    if (why.isEmpty() && !desktop_->OpenWithDesktop(DisplayPath(path))) {
+        why = QStringLiteral("no program is set to open it");
+    }
+    if (!why.isEmpty()) {
+        messages_->ShowError(QStringLiteral("ERROR - Can't Open file  ") + DisplayPath(path) +
+                             QStringLiteral(": ") + why);
     }
 }
 

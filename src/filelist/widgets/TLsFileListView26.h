@@ -69,8 +69,9 @@ public:
     void SetMessages(UserMessages* messages);
     void SetDesktop(FileListDesktop* desktop);
 
-    // The full path of the row last clicked among the selected ones.
-    QString SelectedPath() const;
+    // The full path of the row last clicked among the selected ones, as the
+    // bytes of its name: a name that is not UTF-8 shows as another.
+    std::string SelectedPath() const;
     int SelectedCount() const;
     std::vector<FileRow> SelectedRows() const;
     const FileRow* CurrentRow() const;
@@ -118,6 +119,8 @@ private:
     QTreeWidgetItem* NewItem(const FileRow& row, int index);
     QStringList SelectedPaths() const;
     void OpenDrive(const QString& root);
+    // A file no part-program opener took: the desktop's program for it.
+    void OpenWithDesktop(const std::string& path);
     QAction* MenuKey(const QKeyEvent& event) const;
     bool NavigationKey(const QKeyEvent& event);
 

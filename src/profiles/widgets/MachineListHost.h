@@ -13,6 +13,9 @@ public:
     virtual QString CurrentMachine() const = 0;
     // Appends a machine and selects it, without running machine selection.
     virtual void AddMachine(const QString& name) = 0;
+    // Takes the entry `name` added last out of the list again and shows
+    // `shown`, without running machine selection.
+    virtual void RemoveMachine(const QString& name, const QString& shown) = 0;
 };
 
 } // namespace feedrail

@@ -294,6 +294,9 @@ void TForm2::StoreSettings() {
     if (!delay) {
         throw ConversionError(delayText);
     }
+    // The settings change only once every key is written: a profile that
+    // cannot be written leaves those in force as they were.
+    ActiveSettings next = settings_;
     const IniFile ini(profilePath_);
     const std::string section = TextBytes(machines_.CurrentMachine());
     // With no machine in the list there is no section to write; the controls
@@ -317,25 +320,26 @@ void TForm2::StoreSettings() {
             write(key, std::to_string(value));
         }
     };
-    store(*baudRate_, "CommBaudRate", settings_.CommBaudRate);
-    store(*commPort_, "CommPort", settings_.CommPort);
-    settings_.CommDevice = TextBytes(commDevice_->Text());
+    store(*baudRate_, "CommBaudRate", next.CommBaudRate);
+    store(*commPort_, "CommPort", next.CommPort);
+    next.CommDevice = TextBytes(commDevice_->Text());
     // A profile that never named a device is written back as it was.
-    if (!settings_.CommDevice.empty() || HasKey(ini, section, "CommDevice")) {
-        write("CommDevice", settings_.CommDevice);
+    if (!next.CommDevice.empty() || HasKey(ini, section, "CommDevice")) {
+        write("CommDevice", next.CommDevice);
     }
-    store(*format_, "PunchType", settings_.PunchType);
-    store(*handshake_, "CommHandshake", settings_.CommHandshake);
-    store(*parity_, "CommParity", settings_.CommParity);
-    store(*dataBits_, "CommDataBits", settings_.CommDataBits);
-    store(*stopBits_, "CommStopBits", settings_.CommStopBits);
-    store(*endOfLine_, "EOB", settings_.EOB);
+    store(*format_, "PunchType", next.PunchType);
+    store(*handshake_, "CommHandshake", next.CommHandshake);
+    store(*parity_, "CommParity", next.CommParity);
+    store(*dataBits_, "CommDataBits", next.CommDataBits);
+    store(*stopBits_, "CommStopBits", next.CommStopBits);
+    store(*endOfLine_, "EOB", next.EOB);
     write("PunchWait", std::to_string(*delay));
     if (leader_->checkState() != Qt::PartiallyChecked) {
         write("Leader", Leader() ? "1" : "0");
     }
-    settings_.DefaultDir = WithTrailingSeparator(TextBytes(directory_->text()));
-    write("DefaultDir", settings_.DefaultDir);
+    next.DefaultDir = WithTrailingSeparator(TextBytes(directory_->text()));
+    write("DefaultDir", next.DefaultDir);
+    settings_ = next;
 }
 
 // A half-checked box counts as checked to Qt.
@@ -378,11 +382,28 @@ void TForm2::SaveClick() {
 // The new machine has no section yet: the port picked for it is shown here,
 // and Save stores it with the rest.
 void TForm2::NewClick() {
+    const QString shown = machines_.CurrentMachine();
     const bool added = form3_->exec() == QDialog::Accepted;
+    if (added && !form3_->AddedName().isEmpty()) {
+        if (added_.isEmpty()) {
+            shownBeforeAdding_ = shown;
+        }
+        added_ << form3_->AddedName();
+    }
     Activate();
     if (added && !form3_->AddedPort().isEmpty()) {
         commDevice_->SetText(form3_->AddedPort());
     }
+}
+
+void TForm2::done(int result) {
+    if (result == QDialog::Rejected) {
+        for (auto name = added_.crbegin(); name != added_.crend(); ++name) {
+            machines_.RemoveMachine(*name, shownBeforeAdding_);
+        }
+    }
+    added_.clear();
+    QDialog::done(result);
 }
 
 // The first field, so that Enter saves rather than pressing New....

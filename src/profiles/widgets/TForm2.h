@@ -54,6 +54,10 @@ public:
 
     TForm3& Form3() const { return *form3_; }
 
+    // Cancel, Esc and the title bar's close take the machines New... added
+    // out of the list again: they have no section until Save.
+    void done(int result) override;
+
 protected:
     void showEvent(QShowEvent* event) override;
 
@@ -92,6 +96,10 @@ private:
     QButtonGroup* parity_;
     QButtonGroup* commPort_;
     std::map<std::string, std::int32_t> kept_;
+    // The machines New... added while the dialog is open, and the machine
+    // shown before the first of them.
+    QStringList added_;
+    QString shownBeforeAdding_;
     QStringList notUnderstood_;
 };
 

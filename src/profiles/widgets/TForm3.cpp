@@ -39,8 +39,10 @@ TForm3::TForm3(MachineListHost& machines, QWidget* parent)
 
 void TForm3::OkClick() {
     addedPort_.clear();
+    addedName_.clear();
     if (!nameField_->text().isEmpty()) {
         machines_.AddMachine(nameField_->text());
+        addedName_ = nameField_->text();
         addedPort_ = portField_->Text();
     }
     accept();

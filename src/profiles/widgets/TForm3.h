@@ -22,12 +22,15 @@ public:
     // The device picked for the machine OK last added; empty when none was
     // picked or no machine was added.
     const QString& AddedPort() const { return addedPort_; }
+    // The machine OK last added; empty when none was.
+    const QString& AddedName() const { return addedName_; }
 
 private:
     MachineListHost& machines_;
     QLineEdit* nameField_;
     PortField* portField_;
     QString addedPort_;
+    QString addedName_;
 };
 
 } // namespace feedrail

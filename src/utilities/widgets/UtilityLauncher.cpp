@@ -1,6 +1,5 @@
 #include "utilities/widgets/UtilityLauncher.h"
 
-#include "common/widgets/TextBridge.h"
 #include "common/widgets/UserMessages.h"
 #include "profiles/UtilityFile.h"
 #include "utilities/UtilityLaunch.h"
@@ -9,17 +8,17 @@
 
 namespace feedrail {
 UtilityLauncher::UtilityLauncher(const RunState& state, UserMessages& messages,
-                                 std::function<QString()> selectedPath)
+                                 std::function<std::string()> selectedPath)
     : state_(state), messages_(messages), selectedPath_(std::move(selectedPath)),
       execute_(messages) {}
 
 void UtilityLauncher::SetupSheet() {
-    const QString path = selectedPath_();
-    if (path.isEmpty()) {
+    const std::string path = selectedPath_();
+    if (path.empty()) {
         messages_.ShowMessage(QStringLiteral("No File Selected"));
         return;
     }
-    execute_.Execute(DisplayPath(SetupSheetProgram(state_.ProgramDir)), path, ProgramDir());
+    execute_.Execute(SetupSheetProgram(state_.ProgramDir), path, state_.ProgramDir);
 }
 
 void UtilityLauncher::Run(int number) {
@@ -28,18 +27,13 @@ void UtilityLauncher::Run(int number) {
     if (command == commands_.end()) {
         return;
     }
-    const UtilityTarget target =
-        UtilityFileFor(command->Mode, state_.CurrentFile, LocalPath(selectedPath_()));
+    const UtilityTarget target = UtilityFileFor(command->Mode, state_.CurrentFile, selectedPath_());
     if (target.NeedFilename) {
         messages_.ShowMessage(QStringLiteral("Need Filename"));
         return;
     }
-    execute_.Execute(DisplayPath(UtilityProgramPath(command->Program, state_.ProgramDir)),
-                     DisplayPath(target.File), ProgramDir());
-}
-
-QString UtilityLauncher::ProgramDir() const {
-    return DisplayPath(state_.ProgramDir);
+    execute_.Execute(UtilityProgramPath(command->Program, state_.ProgramDir), target.File,
+                     state_.ProgramDir);
 }
 
 } // namespace feedrail

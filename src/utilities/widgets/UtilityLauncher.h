@@ -4,8 +4,8 @@
 #include "session/RunState.h"
 #include "utilities/widgets/TBUExecute.h"
 
-#include <QString>
 #include <functional>
+#include <string>
 #include <vector>
 
 namespace feedrail {
@@ -16,9 +16,10 @@ class UserMessages;
 // program on the file its mode asks for, in the program's own folder.
 class UtilityLauncher {
 public:
-    // `selectedPath` gives the file pane's selected item, empty when none.
+    // `selectedPath` gives the file pane's selected item as its bytes, empty
+    // when none.
     UtilityLauncher(const RunState& state, UserMessages& messages,
-                    std::function<QString()> selectedPath);
+                    std::function<std::string()> selectedPath);
 
     void SetCommands(std::vector<UtilityCommand> commands) { commands_ = std::move(commands); }
     const std::vector<UtilityCommand>& Commands() const { return commands_; }
@@ -28,11 +29,9 @@ public:
     void Run(int number);
 
 private:
-    QString ProgramDir() const;
-
     const RunState& state_;
     UserMessages& messages_;
-    std::function<QString()> selectedPath_;
+    std::function<std::string()> selectedPath_;
     TBUExecute execute_;
     std::vector<UtilityCommand> commands_;
 };

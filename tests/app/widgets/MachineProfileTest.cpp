@@ -132,6 +132,26 @@ TEST_F(MachineProfileTest, AValueTheDialogCannotShowStaysInDncIniAndIsUsedOrName
     }
 }
 
+// A port number wrapped into a byte would name another port: -5 is no COM251.
+// The first port-open tick, before any selection, already refuses it.
+TEST_F(MachineProfileTest, APortNumberOutsideOneTo255IsRefusedAndNamed) {
+    test::PseudoTerminal machine;
+    std::filesystem::create_symlink(machine.SlavePath(), folder_.File("com2"));
+    for (const std::string value : {"-5", "0", "256"}) {
+        SCOPED_TRACE(value);
+        Start("[Fanuc]\nCommPort=" + value + "\n");
+        window_->CommOpenTimer1Timer();
+        EXPECT_EQ(window_->Comm1().DeviceName(), "com2");
+        EXPECT_TRUE(Status().contains("CommPort=" + QString::fromStdString(value)))
+            << Status().toStdString();
+        window_->DefaultDirectoryTimer1Timer();
+        window_->CommOpenTimer1Timer();
+        EXPECT_EQ(window_->Comm1().DeviceName(), "com2");
+        EXPECT_TRUE(Status().contains("CommPort=" + QString::fromStdString(value)))
+            << Status().toStdString();
+    }
+}
+
 // The reader of DNC.ini reads the first of two sections of one name (letter
 // case aside): the list shows the machine once, and the status line says so,
 // after the port has opened too.

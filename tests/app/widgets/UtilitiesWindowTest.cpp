@@ -7,11 +7,14 @@
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QTextBrowser>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <memory>
 
 namespace feedrail {
@@ -120,6 +123,35 @@ TEST_F(UtilitiesWindowTest, SetupSheetStartsWithTheSelectedItemFolderOrFile) {
     Select("sub");
     window_->Controls().SetupSheetButton->click();
     EXPECT_EQ(Recorded(folder_.File("plansheet")), Started(folder_.File("nc/sub")));
+}
+
+// Names copied from old machines are often Latin-1: the file shows with
+// replacement characters, but Save and the utilities keep its own bytes.
+TEST_F(UtilitiesWindowTest, AFileNamedInBytesThatAreNotUtf8KeepsItsNameThroughSaveAndUtilities) {
+    const std::string name = folder_.File("nc/O\xe9\xff.nc");
+    WriteFile(name, "%\nO1\n%\n");
+    Pane().Refresh();
+    Select("O\xe9\xff.nc");
+    window_->GetButtonClick();
+    window_->Editor().SetText("%\nO1\nG1\n%\n");
+    messages_.SaveAnswer = QFile::decodeName(QByteArray::fromStdString(name));
+    window_->SaveButtonClick();
+    window_->SaveTimerTimer();
+    EXPECT_EQ(ReadFile(name), "%\nO1\nG1\n%\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_.File("nc")),
+                            std::filesystem::directory_iterator()),
+              4)
+        << "Save wrote a new file";
+    EXPECT_EQ(window_->Controls().Label3->text(), "File Saved");
+
+    Entry(1).trigger();
+    EXPECT_EQ(Recorded(folder_.File("local")), Started(name)) << "the loaded file";
+    Select("O\xe9\xff.nc");
+    Entry(2).trigger();
+    EXPECT_EQ(Recorded(folder_.File("tools/full")), Started(name)) << "the selected file";
+    window_->Controls().SetupSheetButton->click();
+    EXPECT_EQ(Recorded(folder_.File("plansheet")), Started(name)) << "the setup sheet";
+    EXPECT_EQ(messages_.Errors, QStringList());
 }
 
 TEST_F(UtilitiesWindowTest, HelpIndexShowsTheManualAtItsFirstTopic) {

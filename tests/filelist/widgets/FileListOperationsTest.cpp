@@ -120,7 +120,7 @@ TEST_F(FileListOperationsTest, RenameInPlaceRefusesAnExistingName) {
     renameTo("O1001.nc");
     EXPECT_FALSE(Exists("O1000.nc"));
     EXPECT_EQ(ReadFile(folder_.File("O1001.nc")), "%\nO1000\nG0 X1\n%\n");
-    EXPECT_EQ(list_.SelectedPath(), Path("O1001.nc"));
+    EXPECT_EQ(list_.SelectedPath(), folder_.File("O1001.nc"));
 
     list_.SetReadOnly(true);
     Press(Qt::Key_F2);
@@ -137,7 +137,7 @@ TEST_F(FileListOperationsTest, NewFolderAndAttributesAskTheirDialogs) {
     desktop_.FolderName = "Mill";
     Press(Qt::Key_N, Qt::ControlModifier);
     EXPECT_TRUE(std::filesystem::is_directory(folder_.File("Mill")));
-    EXPECT_EQ(list_.SelectedPath(), Path("Mill"));
+    EXPECT_EQ(list_.SelectedPath(), folder_.File("Mill"));
     Press(Qt::Key_N, Qt::ControlModifier);
     EXPECT_EQ(messages_.Errors,
               QStringList{"Cannot create the folder " + Path("Mill") + ": File exists"});
@@ -153,7 +153,7 @@ TEST_F(FileListOperationsTest, NewFolderAndAttributesAskTheirDialogs) {
     EXPECT_EQ(desktop_.ShownAttributes, (ItemAttributes{false, false}));
     EXPECT_FALSE(Exists("O2000.tap"));
     EXPECT_EQ(ReadFile(folder_.File(".O2000.tap")), "%\nO2000\n%\n");
-    EXPECT_EQ(list_.SelectedPath(), Path(".O2000.tap"));
+    EXPECT_EQ(list_.SelectedPath(), folder_.File(".O2000.tap"));
     EXPECT_EQ(Item(".O2000.tap")->text(4), "RH");
 }
 
@@ -231,7 +231,7 @@ TEST_F(FileListOperationsTest, FindListsMatchesBelowTheFolderAndOpensOneInThePan
     finder->Matches().setCurrentRow(1);
     emit finder->Matches().itemActivated(finder->Matches().item(1));
     EXPECT_EQ(list_.Directory(), Path("sub/deeper/"));
-    EXPECT_EQ(list_.SelectedPath(), Path("sub/deeper/O1000.tap"));
+    EXPECT_EQ(list_.SelectedPath(), folder_.File("sub/deeper/O1000.tap"));
 }
 
 // Two names that read alike on screen, one of them not UTF-8: renaming and

@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QTimer>
+#include <sys/stat.h>
 
 namespace feedrail {
 namespace {
@@ -77,20 +78,50 @@ TEST_F(TLsFileListView26Test, TheKeysNavigateOpenAndRefresh) {
         Press(c.key);
         EXPECT_EQ(list_.Directory(), c.to) << c.from.toStdString() << " " << c.key;
     }
-    EXPECT_EQ(list_.SelectedPath(), Path("O2000.tap")) << "Down moves the selection";
+    EXPECT_EQ(list_.SelectedPath(), folder_.File("O2000.tap")) << "Down moves the selection";
 
     Select({"O1000.nc"});
     Press(Qt::Key_Return);
     desktop_.OpenAnswer = false;
     Press(Qt::Key_O, Qt::ControlModifier);
     EXPECT_EQ(desktop_.Opened, (QStringList{Path("O1000.nc"), Path("O1000.nc")}));
-    EXPECT_EQ(messages_.Errors, QStringList{"ERROR - Can't Open file  " + Path("O1000.nc")});
+    EXPECT_EQ(messages_.Errors, QStringList{"ERROR - Can't Open file  " + Path("O1000.nc") +
+                                            ": no program is set to open it"});
 
     WriteFile(folder_.File("O4000.nc"), "%\n");
     EXPECT_EQ(Item("O4000.nc"), nullptr);
     Press(Qt::Key_F5);
     EXPECT_NE(Item("O4000.nc"), nullptr);
-    EXPECT_EQ(list_.SelectedPath(), Path("O1000.nc")) << "a refresh keeps the selection";
+    EXPECT_EQ(list_.SelectedPath(), folder_.File("O1000.nc")) << "a refresh keeps the selection";
+}
+
+// A file the desktop cannot open says why; one that is no regular file or
+// cannot be read is not handed to the desktop at all.
+TEST_F(TLsFileListView26Test, AFileThatCannotBeOpenedSaysWhy) {
+    ASSERT_EQ(::mkfifo(folder_.File("pipe.txt").c_str(), 0644), 0);
+    std::filesystem::create_symlink(folder_.File("gone.txt"), folder_.File("link.txt"));
+    list_.Refresh();
+    const struct {
+        const char* name;
+        bool desktopOpens;
+        QString why;
+        bool handedOn;
+    } cases[] = {
+        {"notes.txt", false, "no program is set to open it", true},
+        {"pipe.txt", true, "it is no file but a device, pipe or socket", false},
+        {"link.txt", true, "No such file or directory", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        messages_.Errors.clear();
+        desktop_.Opened.clear();
+        desktop_.OpenAnswer = c.desktopOpens;
+        Select({c.name});
+        Press(Qt::Key_Return);
+        EXPECT_EQ(messages_.Errors,
+                  QStringList{"ERROR - Can't Open file  " + Path(c.name) + ": " + c.why});
+        EXPECT_EQ(desktop_.Opened.size(), c.handedOn ? 1 : 0);
+    }
 }
 
 TEST_F(TLsFileListView26Test, DirectoryValuesThatAreNoFolderOrTheSameLeaveTheList) {
@@ -212,7 +243,7 @@ TEST_F(TLsFileListView26Test, HeaderClicksSortAndTheSameColumnAgainReverses) {
     list_.header()->sectionClicked(1);
     EXPECT_EQ(Captions(),
               (QStringList{"sub", "notes.txt", "O2000.tap", "O3000", "O1000.nc", "big.nc"}));
-    EXPECT_EQ(list_.SelectedPath(), Path("O2000.tap")) << "sorting keeps the selection";
+    EXPECT_EQ(list_.SelectedPath(), folder_.File("O2000.tap")) << "sorting keeps the selection";
     list_.Refresh();
     EXPECT_EQ(Captions(), byName) << "a fill sorts by name again";
 }
@@ -230,7 +261,7 @@ TEST_F(TLsFileListView26Test, AnAddedFileJoinsTheShownFolderInItsPlace) {
     EXPECT_EQ(Captions(),
               (QStringList{"O1000.nc", "O3000", "O2000.tap", "O1500.nc", "notes.txt", "sub"}))
         << "by size, descending, as sorted";
-    EXPECT_EQ(list_.SelectedPath(), Path("O2000.tap"));
+    EXPECT_EQ(list_.SelectedPath(), folder_.File("O2000.tap"));
     list_.setCurrentItem(Item("O1500.nc"));
     EXPECT_EQ(list_.CurrentRow()->Path, folder_.File("O1500.nc"));
     EXPECT_EQ(Item("O1500.nc")->text(1), "10");

@@ -1,4 +1,5 @@
 #include "app/widgets/Tpunch_d.h"
+#include "profiles/ActiveSettings.h"
 #include "profiles/widgets/TForm2.h"
 #include "profiles/widgets/TForm3.h"
 #include "support/TempFolder.h"
@@ -13,6 +14,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -217,6 +219,27 @@ TEST_F(SettingsDialogTest, ADeviceThatIsNoPathOrAddressIsRefusedBeforeAnythingIs
     Dialog().reject();
 }
 
+// A DNC.ini without write bits is kept even from root. The port reopens with
+// the settings in force, so none of the refused ones may be among them.
+TEST_F(SettingsDialogTest, ASaveThatCannotBeWrittenLeavesTheSettingsInForceAsTheyWere) {
+    const std::string profiles = "[Mill]\nCommBaudRate=4800\nCommPort=3\nDefaultDir=/nc/\n";
+    Start(profiles);
+    const ActiveSettings before = window_->Settings();
+    std::filesystem::permissions(folder_.File("DNC.ini"), std::filesystem::perms::owner_read);
+    Dialog().open();
+    Find<QRadioButton>("BaudRate9600").setChecked(true);
+    Find<QRadioButton>("CommPortCom1").setChecked(true);
+    Find<QLineEdit>("DirectoryEdit").setText("/nc/mill");
+    Dialog().SaveClick();
+    EXPECT_EQ(messages_.Errors,
+              QStringList{QString::fromStdString("Unable to write to " + folder_.File("DNC.ini") +
+                                                 ": Permission denied")});
+    EXPECT_TRUE(Dialog().isVisible());
+    Dialog().reject();
+    EXPECT_EQ(window_->Settings(), before);
+    EXPECT_EQ(ReadFile(folder_.File("DNC.ini")), profiles);
+}
+
 // A selection loads the profile into the controls and stores it again: every
 // value must come back as it was read. Names and folders are bytes in any
 // code page, which the list and the fields show as Latin-1.
@@ -349,6 +372,26 @@ TEST_F(SettingsDialogTest, NewTakesTheDevicePickedForTheAddedMachine) {
                   .find("[Lathe]\nCommBaudRate=2400\nCommPort=2\n"
                         "CommDevice=/dev/ttyUSB1\n"),
               std::string::npos);
+}
+
+// New... adds the machine to the list at once; a DNC Settings dialog
+// cancelled after it takes the machine out again, so that no later selection
+// writes a section for it.
+TEST_F(SettingsDialogTest, CancelAfterNewLeavesNoMachineInTheListOrInDncIni) {
+    const std::string profiles = "[Mill]\nCommBaudRate=4800\n";
+    Start(profiles);
+    Dialog().open();
+    QTimer::singleShot(0, &Dialog().Form3(), [this] {
+        Dialog().Form3().findChild<QLineEdit*>("Edit1")->setText("Lathe");
+        Dialog().Form3().OkClick();
+    });
+    Dialog().NewClick();
+    ASSERT_EQ(window_->CurrentMachine(), "Lathe");
+    Find<QPushButton>("CancelButton").click();
+    EXPECT_EQ(window_->Controls().ComboBox1->count(), 1);
+    EXPECT_EQ(window_->CurrentMachine(), "Mill");
+    window_->ComboBox1Change();
+    EXPECT_EQ(ReadFile(folder_.File("DNC.ini")).find("Lathe"), std::string::npos);
 }
 
 // Saved settings are in force at once: the port reopens with them and the
