@@ -2,6 +2,7 @@
 
 #include "serial/device/NetworkSerialDevice.h"
 #include "serial/device/TelnetCodec.h"
+#include "support/Bytes.h"
 #include "support/TimeOf.h"
 
 #include <gtest/gtest.h>
@@ -11,25 +12,10 @@ namespace feedrail {
 namespace {
 
 using namespace std::chrono_literals;
+using test::Bytes;
 using test::HostileServer;
 using test::TimeOf;
 using Clock = std::chrono::steady_clock;
-
-std::string Bytes(std::initializer_list<int> values) {
-    std::string bytes;
-    for (const int value : values) {
-        bytes += static_cast<char>(value);
-    }
-    return bytes;
-}
-
-std::size_t Count(const std::string& text, const std::string& part) {
-    std::size_t count = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
-        ++count;
-    }
-    return count;
-}
 
 // A server that breaks the protocol neither hangs the device nor grows its
 // memory: opening it ends within the negotiation's time limit (failing, or
@@ -107,7 +93,7 @@ TEST(NetworkSerialDeviceOpenTest, AHostileServerIsGivenUpWithinTimeAndBoundedMem
             EXPECT_FALSE(failure.empty());
         }
         const std::string received = server.Received();
-        EXPECT_LE(Count(received, c.reply), c.mostReplies);
+        EXPECT_LE(test::Occurrences(received, c.reply), c.mostReplies);
         // The opening, the answers and a few requests: nothing that grows.
         EXPECT_LE(received.size(), 200U);
     }

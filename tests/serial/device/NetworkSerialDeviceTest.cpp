@@ -2,6 +2,7 @@
 
 #include "serial/device/ComPortSettings.h"
 #include "serial/device/TelnetCodec.h"
+#include "support/Bytes.h"
 #include "support/DeviceServer.h"
 #include "support/HostileServer.h"
 #include "support/LineIo.h"
@@ -23,27 +24,12 @@ namespace feedrail {
 namespace {
 
 using namespace std::chrono_literals;
+using test::Bytes;
 using test::ListenOnLoopback;
 using test::TimeOf;
 
 std::string Byte(int value) {
     return std::string(1, static_cast<char>(value));
-}
-
-std::string Bytes(std::initializer_list<int> values) {
-    std::string bytes;
-    for (const int value : values) {
-        bytes += Byte(value);
-    }
-    return bytes;
-}
-
-std::size_t Count(const std::string& text, const std::string& part) {
-    std::size_t count = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
-        ++count;
-    }
-    return count;
 }
 
 TEST(ComPortSettingsTest, AskForWhatChangedAndMoveLinesOnlyWithTheirModes) {
@@ -242,7 +228,7 @@ public:
         for (int i = 0; i < 200; ++i) {
             {
                 const std::lock_guard lock(mutex_);
-                if (Count(received_, part) >= times) {
+                if (test::Occurrences(received_, part) >= times) {
                     return true;
                 }
             }
