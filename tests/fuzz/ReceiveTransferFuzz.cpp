@@ -98,25 +98,35 @@ bool IsSignal(char c) {
     return c == Nul || c == Xon || c == Dc2 || c == Xoff;
 }
 
-// The non-empty lines that a line break ends before the receive ends: at DC4,
-// and under RTS/CTS at the "%" after the first. What follows the end is no
-// part of the program.
+// The non-empty lines that a line feed ends before the receive ends: at DC4,
+// and under RTS/CTS at a "%" line after the first. What follows the end is no
+// part of the program; ISO's CR is no part of a line; a DC2 after the punch
+// has begun starts it again, dropping what came before.
 std::vector<std::string> BrokenLines(std::string_view characters, std::int32_t handshake) {
     std::vector<std::string> lines;
     std::string line;
+    bool begun = false;
     bool percentSeen = false;
     for (const char c : characters) {
-        if (c == '\n' || c == '\r') {
+        const bool percentLine = c == '%' && line.find_first_not_of(" \t") == std::string::npos;
+        if (c == '\n') {
             if (!line.empty()) {
                 lines.push_back(line);
             }
             line.clear();
-        } else if (c == ControlChar::Dc4 || (c == '%' && percentSeen)) {
+            begun = true;
+        } else if (c == ControlChar::Dc4 ||
+                   (percentLine && percentSeen && handshake == HandshakeRtsCts)) {
             break;
-        } else if (!IsSignal(c)) {
+        } else if (c == ControlChar::Dc2 && (begun || !line.empty())) {
+            lines.clear();
+            line.clear();
+            begun = false;
+            percentSeen = false;
+        } else if (c != '\r' && !IsSignal(c)) {
             line += c;
         }
-        percentSeen = percentSeen || (c == '%' && handshake == HandshakeRtsCts);
+        percentSeen = percentSeen || (percentLine && handshake == HandshakeRtsCts);
     }
     return lines;
 }
