@@ -156,6 +156,7 @@ Figures MeasureSend(feedrail::TVaBaudrate baudrate, std::size_t bytes, double re
     const auto start = Clock::now();
     station.host.Session.RequestSend(false);
     station.send.SendStart();
+    station.host.RunLoop([&] { return !station.host.Session.Sending(); }, 600s);
     const double lineSeconds = reader.Seconds();
     const Figures figures{std::chrono::duration<double>(Clock::now() - start).count(),
                           CpuSeconds(RUSAGE_SELF) - cpuStart - reader.CpuSeconds()};

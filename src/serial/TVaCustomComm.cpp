@@ -86,6 +86,37 @@ int TVaCustomComm::WriteBuf(const char* buf, int count) {
     return static_cast<int>(written);
 }
 
+void TVaCustomComm::QueueBuf(const char* buf, std::size_t count) {
+    const std::lock_guard guard(lock_);
+    if (!device_) {
+        throw EVaCommError::WithCode(CommErrorText::Write, EBADF);
+    }
+    // Without a time to wait, what the line cannot take at once stays queued.
+    std::size_t written = 0;
+    if (const int error = device_->Write(buf, count, 0, written)) {
+        throw EVaCommError::WithCode(CommErrorText::Write, error);
+    }
+}
+
+std::size_t TVaCustomComm::OutputQueued() {
+    ComStat stat;
+    GetComStat(stat);
+    return stat.cbOutQue;
+}
+
+void TVaCustomComm::SetXoffHoldsOutput(bool value) {
+    if (value == xoffHoldsOutput_) {
+        return;
+    }
+    xoffHoldsOutput_ = value;
+    ApplySettings();
+    // An XOFF the machine sent before has been dealt with by whoever turns
+    // the hold on.
+    if (value && device_) {
+        SetXon(true);
+    }
+}
+
 int TVaCustomComm::ReadBuf(char* buf, int count) {
     const std::lock_guard guard(lock_);
     if (!device_) {
@@ -200,6 +231,9 @@ std::uint32_t TVaCustomComm::SettingsFlags() const {
     }
     if (flowControl_ != fcRtsCts) {
         flags |= RTSControlFlags[rtsControl_];
+    }
+    if (xoffHoldsOutput_) {
+        flags |= DcbFlag::fOutXKept;
     }
     for (const TVaCommOption option :
          {coContinueOnXOff, coErrorChar, coNullStrip, coParityCheck, coDsrSensitivity}) {

@@ -36,6 +36,11 @@ public:
     bool Active() const { return device_ != nullptr; }
 
     int WriteBuf(const char* buf, int count);
+    // Hands `count` bytes to the device without waiting for the line: they
+    // go out in order as flow control and the line allow.
+    void QueueBuf(const char* buf, std::size_t count);
+    // Bytes written and not yet sent (0 without a device).
+    std::size_t OutputQueued();
     int ReadBuf(char* buf, int count);
     void GetComStat(ComStat& stat);
     // Whether what was written has got past this end (SerialDevice::
@@ -110,6 +115,10 @@ public:
     void SetReadTimeout(int value) { readTimeout_ = value; }
     int WriteTimeout() const { return writeTimeout_; }
     void SetWriteTimeout(int value) { writeTimeout_ = value; }
+    // Whether the machine's XOFF holds the output (and its XON frees it)
+    // while both still arrive as data; set afresh, the output is free.
+    bool XoffHoldsOutput() const { return xoffHoldsOutput_; }
+    void SetXoffHoldsOutput(bool value);
     TVaFlowControl FlowControl() const { return flowControl_; }
     void SetFlowControl(TVaFlowControl value) { StoreAndApply(flowControl_, value); }
     TVaCommOptions Options() const { return options_; }
@@ -202,6 +211,7 @@ private:
     int readTimeout_ = 1000;
     int writeTimeout_ = 1000;
     TVaFlowControl flowControl_ = fcRtsCts;
+    bool xoffHoldsOutput_ = false;
     TVaCommOptions options_;
     int xonLim_ = 1024;
     int xoffLim_ = 1024;

@@ -41,7 +41,6 @@ ServedMachine::ServedMachine(std::string profileFolder, MachineConfig config, Jo
     : config_(std::move(config)), log_(log), port_(loop_, profileFolder),
       send_(state_, config_.Settings, port_,
             {.Status = *this,
-             .Keys = *this,
              .Editor = program_,
              .Ui = *this,
              .Session = session_,
@@ -70,7 +69,6 @@ ServedMachine::ServedMachine(std::string profileFolder, MachineConfig config, Jo
         automation_.Reading() ? automation_.Comm1RxChar(count) : receive_.Comm1RxChar(count);
     };
     port_.OnError = [this](TVaCustomComm&, int errors) { lineLoss_.Comm1Error(errors); };
-    port_.OnCts = [this](TVaCustomComm&) { send_.Comm1Cts(); };
     send_.OnEnded([this](TransferRecord record) { automation_.Log(std::move(record)); });
     automation_.OnRecord([this](const TransferRecord& record) { Recorded(record); });
     automation_.Configure(config_.Machine, config_.Automation);
@@ -213,15 +211,6 @@ void ServedMachine::LogOnce(JournalLog::Priority priority, const std::string& te
     if (text != lastLogged_) {
         Log(priority, text);
     }
-}
-
-bool ServedMachine::EscapePressed() {
-    loop_.RunPending();
-    return stopping_;
-}
-
-void ServedMachine::Idle(std::chrono::milliseconds time) {
-    loop_.RunFor(time);
 }
 
 void ServedMachine::Defer(std::function<void()> work) {

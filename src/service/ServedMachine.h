@@ -5,7 +5,6 @@
 #include "service/MachineConfig.h"
 #include "service/ServedProgram.h"
 #include "service/WorkLoop.h"
-#include "session/KeyPoll.h"
 #include "session/RunState.h"
 #include "session/StatusLine.h"
 #include "session/TransferSession.h"
@@ -40,7 +39,7 @@ struct MachineStatus {
 // opened and listened to, punched programs filed and requests answered from
 // their files by the same Automation, SendTransfer and LineLoss the window
 // uses. A port that cannot be opened is tried again every 2 seconds.
-class ServedMachine : StatusLine, KeyPoll, UiHandOver {
+class ServedMachine : StatusLine, UiHandOver {
 public:
     ServedMachine(std::string profileFolder, MachineConfig config, JournalLog& log);
     ~ServedMachine() override;
@@ -65,10 +64,6 @@ private:
     // StatusLine
     void ShowStatus(const std::string& text) override;
     void ShowProgress(const std::string&) override {}
-    // KeyPoll: the service has no keyboard; its stop is the one Esc.
-    bool EscapePressed() override;
-    void Idle(std::chrono::milliseconds time) override;
-    void ForgetEscape() override {}
     // UiHandOver
     void Defer(std::function<void()> work) override;
     void After(std::chrono::milliseconds time, std::function<void()> work) override;

@@ -91,10 +91,6 @@ void WorkLoop::RunOne(const std::function<void()>& work) {
     }
 }
 
-void WorkLoop::RunFor(std::chrono::milliseconds time) {
-    RunUntil(Clock::now() + time);
-}
-
 void WorkLoop::Run() {
     RunUntil(Clock::time_point::max());
 }

@@ -13,8 +13,7 @@ namespace feedrail {
 
 // The event loop of one served machine, run by its own thread: what the
 // port's event thread posts, work deferred until a handler has returned and
-// work for later. A handler that loops (a send) runs the loop's pending work
-// from inside, as the window's key poll does.
+// work for later (the send's pump).
 class WorkLoop : public EventHandOver {
 public:
     using Clock = std::chrono::steady_clock;
@@ -31,8 +30,6 @@ public:
     void After(std::chrono::milliseconds time, std::function<void()> work);
     // Runs what is due now; returns how much ran.
     int RunPending();
-    // Runs work as it comes for `time`, or until Quit.
-    void RunFor(std::chrono::milliseconds time);
     // Runs work as it comes until Quit.
     void Run();
 

@@ -17,8 +17,6 @@ struct RunState {
     bool TxEnabled = false;
     bool XonState = false;
     bool WaitingForRemoteStart = false;
-    bool SendingWithXonXoff = false;
-    bool FirstCtsCheck = false;
     bool PercentSeen = false;
     bool FirstLinePending = true;
     std::string ReceiveLine;

@@ -2,10 +2,12 @@
 
 #include "profiles/LinePause.h"
 #include "profiles/ProfileValues.h"
+#include "serial/EVaCommError.h"
 #include "transfer/ReadySignal.h"
 #include "transfer/TapeCode.h"
 #include "transfer/TapeLine.h"
 
+#include <algorithm>
 #include <string_view>
 #include <utility>
 
@@ -14,17 +16,29 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// How long a waiting loop lets the window breathe between its checks.
-constexpr auto WaitSlice = 1ms;
 // Progress is shown at most this often.
 constexpr auto ProgressInterval = 250ms;
+// The port holds this much of the program ahead of the line: enough to ride
+// out a late pass of a busy event loop, little enough that Stop drops little
+// and the progress is near the truth.
+constexpr std::int64_t AheadPerSecond = 10;
+constexpr std::size_t MinAhead = 64;
+// How often a pass looks again at a line pause's end of line and at the
+// delivery of the last bytes: a control that has its program may hang up at
+// once, and the send has ended well only if this look comes first.
+constexpr auto LookInterval = 1ms;
+// A pass never waits longer than this, so that a port held by the machine
+// and then freed is fed again soon.
+constexpr auto LongestPassWait = 50ms;
+// Pauses this long are never counted out: Stop ends them.
+constexpr auto Endless = std::chrono::hours(24 * 365);
 
 } // namespace
 
 SendTransfer::SendTransfer(RunState& state, const ActiveSettings& settings, TVaCustomComm& port,
                            const SendHosts& hosts)
-    : state_(state), settings_(settings), port_(port), status_(hosts.Status), keys_(hosts.Keys),
-      editor_(hosts.Editor), ui_(hosts.Ui), session_(hosts.Session), leader_(hosts.Leader) {}
+    : state_(state), settings_(settings), port_(port), status_(hosts.Status), editor_(hosts.Editor),
+      ui_(hosts.Ui), session_(hosts.Session), leader_(hosts.Leader) {}
 
 void SendTransfer::SendButtonClick() {
     if (!Encodable() || !session_.RequestSend(true)) {
@@ -101,7 +115,20 @@ void SendTransfer::MachineDeclined() {
 }
 
 void SendTransfer::LineLost(std::string status) {
+    // A control that hangs up once it has its program has had it all.
+    if (running_ && stage_ == Stage::Delivering && AllOut()) {
+        Complete(result_);
+        return;
+    }
     EndNow({std::move(status), "line lost", true});
+}
+
+bool SendTransfer::AllOut() {
+    try {
+        return port_.OutputQueued() == 0 && port_.OutputDelivered();
+    } catch (const EVaCommError&) {
+        return false;
+    }
 }
 
 void SendTransfer::Abandon(std::string status, std::string result) {
@@ -115,13 +142,21 @@ bool SendTransfer::Cancel() {
         Cancelled();
         return true;
     case TransferPhase::Sending:
-        // The loop may be handed over but not yet running: it sees the
-        // request at its first look either way.
-        state_.CancelRequested = true;
-        return true;
+        break;
     default:
         return false;
     }
+    // Between lines, with the port's queue empty, the tape still gets its
+    // trailer; in the middle of a line what the port holds is dropped.
+    const bool betweenLines = running_ && stage_ != Stage::Delivering && offset_ == bytes_.size() &&
+                              port_.Active() && port_.OutputQueued() == 0;
+    if (betweenLines) {
+        status_.ShowStatus("Sending Canceled");
+        Finish("cancelled");
+    } else {
+        Cancelled();
+    }
+    return true;
 }
 
 void SendTransfer::EndNow(Ending ending) {
@@ -129,17 +164,11 @@ void SendTransfer::EndNow(Ending ending) {
         return;
     }
     ending_ = std::move(ending);
-    if (running_) {
-        // The loop ends at its next look.
-        state_.CancelRequested = true;
-        return;
-    }
     Cancelled();
 }
 
 void SendTransfer::SendStart() {
     const std::int32_t handshake = settings_.CommHandshake;
-    state_.SendingWithXonXoff = handshake == HandshakeXonXoff;
     status_.ShowStatus(handshake == HandshakeXonXoff ? "Waiting for Remote Start"
                                                      : "Sending Data - press esc to cancel");
     state_.LinesSent = 0;
@@ -151,15 +180,16 @@ void SendTransfer::SendStart() {
     switch (handshake) {
     case HandshakeRtsCts:
         state_.XonState = true;
-        state_.TxEnabled = false;
         status_.ShowStatus("Waiting for Remote Start-press esc to cancel");
-        state_.FirstCtsCheck = true;
         session_.SendRuns();
         SendProgram();
         break;
     case HandshakeXonXoff:
         state_.XonState = false;
         state_.ReceiveOff = false;
+        // From here on the device follows the machine's XON and XOFF itself,
+        // so that the few characters after an XOFF never wait for this thread.
+        port_.SetXoffHoldsOutput(true);
         session_.WaitForMachine();
         SignalReady(port_);
         break;
@@ -178,162 +208,171 @@ void SendTransfer::SendStart() {
 }
 
 void SendTransfer::SendProgram() {
+    // A send cancelled between the machine's XON and this start is over.
+    if (running_ || !session_.Sending()) {
+        return;
+    }
     running_ = true;
+    stage_ = Stage::Lines;
+    line_ = 0;
+    lines_ = editor_.EditorLineCount();
+    bytes_.clear();
+    offset_ = 0;
+    percentLineSent_ = false;
+    closingLine_ = false;
+    state_.TxEnabled = true;
+    Pump();
+}
+
+void SendTransfer::Pump() {
+    // The window closing ends the send without a word to it.
+    if (!session_.Sending()) {
+        Cancelled();
+        return;
+    }
     try {
-        SendLines();
+        switch (stage_) {
+        case Stage::Lines:
+            PumpLines();
+            break;
+        case Stage::LineOut:
+            if (port_.OutputQueued() == 0) {
+                StartPause();
+            } else {
+                Schedule(LookInterval);
+            }
+            break;
+        case Stage::Pausing:
+            stage_ = Stage::Lines;
+            PumpLines();
+            break;
+        case Stage::Delivering:
+            Delivered();
+            break;
+        }
     } catch (const std::exception& error) {
-        running_ = false;
         Ended(error.what());
         session_.TransferEnded();
         throw;
     } catch (...) {
-        running_ = false;
+        Ended("failed");
         session_.TransferEnded();
         throw;
     }
-    running_ = false;
 }
 
-void SendTransfer::SendLines() {
-    // An Esc left over from before this send is not meant for it.
-    keys_.ForgetEscape();
-    state_.TxEnabled = true;
-    bool percentLineSent = false;
-    bool cancelled = false;
-    const int lines = editor_.EditorLineCount();
-    for (int line = 1; line <= lines; ++line) {
-        if (LineStart() == Gate::Cancelled) {
-            // A send ended from outside takes no trailer.
-            if (ending_) {
-                Cancelled();
-                return;
-            }
-            status_.ShowStatus("Sending Canceled");
-            cancelled = true;
-            break;
+// Hands the port whole lines, or pieces of a long one, until it holds its
+// share ahead of the line, then comes back when about half of that is out.
+void SendTransfer::PumpLines() {
+    std::size_t queued = port_.OutputQueued();
+    const std::size_t high = HighWater();
+    while (queued < high) {
+        if (offset_ == bytes_.size() && !NextLine()) {
+            Finish();
+            return;
         }
-        editor_.HighlightEditorLine(line);
-        const std::string text = editor_.GetEditorLine(line);
-        const std::string bytes =
-            TapeLineBytes(text, settings_.PunchType, settings_.EOB, leader_());
-        if (++state_.LinesSent == 2) {
-            status_.ShowStatus("Sending Data - press esc to cancel");
+        // The closing "%" ends the tape at its first byte.
+        const std::size_t piece =
+            closingLine_ ? 1 : std::min(bytes_.size() - offset_, high - queued);
+        port_.QueueBuf(bytes_.data() + offset_, piece);
+        offset_ += piece;
+        bytesSent_ += piece;
+        queued += piece;
+        if (closingLine_) {
+            Finish();
+            return;
         }
-        Progress(line, lines, false);
-        for (const char byte : bytes) {
-            if (ByteGate() == Gate::Cancelled) {
-                Cancelled();
-                return;
-            }
-            if (state_.TxEnabled) {
-                WriteByte(byte);
-            }
-            if (text == "%" && percentLineSent) {
-                Finish();
-                return;
-            }
+        if (offset_ == bytes_.size() && LinePause(settings_.PunchWait) > 0ns) {
+            // The pause runs from when the line has left the port.
+            stage_ = Stage::LineOut;
+            Schedule(LookInterval);
+            return;
         }
-        percentLineSent = percentLineSent || text.find('%') != std::string::npos;
-        // Esc during the pause cancels the send at the next line start.
-        Pause();
     }
-    Finish(cancelled ? "cancelled" : "completed");
+    Schedule(PassWait(queued));
 }
 
-// CTS gates only a running send: during a receive TxEnabled keeps the
-// received lines flowing into the editor.
-void SendTransfer::Comm1Cts() {
-    if (settings_.CommHandshake == HandshakeRtsCts && running_) {
-        state_.TxEnabled = port_.Cts();
+bool SendTransfer::NextLine() {
+    if (line_ >= lines_) {
+        return false;
     }
-}
-
-SendTransfer::Gate SendTransfer::WaitUntil(const std::function<bool()>& ready) {
-    for (;;) {
-        // The poll runs what is pending, a line lost among it: the cancel it
-        // leaves is seen before the next byte goes to a closed port.
-        const bool escape = keys_.EscapePressed();
-        if (escape || state_.CancelRequested) {
-            state_.CancelRequested = true;
-            return Gate::Cancelled;
-        }
-        if (ready()) {
-            return Gate::Open;
-        }
-        keys_.Idle(WaitSlice);
+    ++line_;
+    editor_.HighlightEditorLine(line_);
+    const std::string text = editor_.GetEditorLine(line_);
+    bytes_ = TapeLineBytes(text, settings_.PunchType, settings_.EOB, leader_());
+    offset_ = 0;
+    closingLine_ = text == "%" && percentLineSent_ && !bytes_.empty();
+    percentLineSent_ = percentLineSent_ || text.find('%') != std::string::npos;
+    if (++state_.LinesSent == 2) {
+        status_.ShowStatus("Sending Data - press esc to cancel");
     }
+    Progress(line_, lines_, false);
+    return true;
 }
 
-SendTransfer::Gate SendTransfer::LineStart() {
-    return WaitUntil(
-        [this] { return settings_.CommHandshake != HandshakeXonXoff || state_.XonState; });
-}
-
-// Waits until the byte may go: the machine's flow control, and the first
-// byte's fresh look at CTS.
-SendTransfer::Gate SendTransfer::ByteGate() {
-    return WaitUntil([this] {
-        if (HeldByMachine()) {
-            return false;
+void SendTransfer::Schedule(std::chrono::milliseconds wait) {
+    const std::uint64_t ticket = ++ticket_;
+    ui_.After(wait, [this, ticket] {
+        if (ticket == ticket_ && running_) {
+            Pump();
         }
-        if (state_.FirstCtsCheck) {
-            state_.FirstCtsCheck = false;
-            state_.TxEnabled = port_.Cts();
-            return state_.TxEnabled;
-        }
-        return true;
     });
 }
 
-bool SendTransfer::HeldByMachine() {
-    switch (settings_.CommHandshake) {
-    case HandshakeRtsCts:
-        state_.TxEnabled = port_.Cts();
-        return !state_.TxEnabled;
-    case HandshakeDtr:
-        // The machine's DTR, our DSR, says whether it takes data.
-        return !port_.Dsr();
-    case HandshakeXonXoff:
-        // The machine's XOFF stops the send before the next byte, not only at
-        // the next line: controls allow only a few characters after it.
-        return !state_.XonState;
-    default:
-        return false;
+std::size_t SendTransfer::HighWater() const {
+    const auto perSecond = std::max<std::int64_t>(settings_.CommBaudRate, 0) / 10;
+    return std::max(MinAhead, static_cast<std::size_t>(perSecond / AheadPerSecond));
+}
+
+// Until about half the queue is out, at ten bits a character.
+std::chrono::milliseconds SendTransfer::PassWait(std::size_t queued) const {
+    const std::size_t half = HighWater() / 2;
+    if (queued <= half || settings_.CommBaudRate <= 0) {
+        return 1ms;
     }
+    const auto ms = static_cast<std::int64_t>(queued - half) * 10'000 / settings_.CommBaudRate;
+    return std::clamp(std::chrono::milliseconds(ms), 1ms,
+                      std::chrono::duration_cast<std::chrono::milliseconds>(LongestPassWait));
 }
 
-void SendTransfer::WriteByte(char byte) {
-    port_.WriteBuf(&byte, 1);
-    ++bytesSent_;
-}
-
-void SendTransfer::Pause() {
+void SendTransfer::StartPause() {
+    stage_ = Stage::Pausing;
     const auto pause = LinePause(settings_.PunchWait);
-    if (pause > 0ns) {
-        using Clock = std::chrono::steady_clock;
-        const auto now = Clock::now();
-        // The longest pauses end only with Esc: the clock cannot count to them.
-        const auto end =
-            pause >= Clock::time_point::max() - now ? Clock::time_point::max() : now + pause;
-        WaitUntil([end] { return std::chrono::steady_clock::now() >= end; });
+    if (pause >= Endless) {
+        return;
     }
+    Schedule(std::chrono::ceil<std::chrono::milliseconds>(pause));
 }
 
 void SendTransfer::Finish(const char* result) {
     if (leader_()) {
-        for (const char byte : TapeTrailer()) {
-            WriteByte(byte);
-        }
+        const std::string trailer = TapeTrailer();
+        port_.QueueBuf(trailer.data(), trailer.size());
+        bytesSent_ += trailer.size();
     }
-    // A device server that has stopped taking the program has not had it
-    // sent: the send waits until its TCP has acknowledged the last byte, or
-    // until the connection is given up and the loss ends the send.
-    if (std::string_view(result) == "completed" &&
-        WaitUntil([this] { return port_.OutputDelivered(); }) == Gate::Cancelled) {
-        Cancelled();
+    if (std::string_view(result) != "completed") {
+        Complete(result);
         return;
     }
-    Progress(state_.LinesSent, editor_.EditorLineCount(), true);
+    // A device server that has stopped taking the program has not had it
+    // sent: the send waits until the port has sent its queue and the
+    // server's TCP has acknowledged the last byte, or until the connection is
+    // given up and the loss ends the send.
+    result_ = result;
+    stage_ = Stage::Delivering;
+    Delivered();
+}
+
+void SendTransfer::Delivered() {
+    if (AllOut()) {
+        Complete(result_);
+    } else {
+        Schedule(LookInterval);
+    }
+}
+
+void SendTransfer::Complete(const std::string& result) {
+    Progress(state_.LinesSent, lines_, true);
     status_.ShowStatus("Finished Send");
     ending_.reset();
     Ended(result);
@@ -343,7 +382,10 @@ void SendTransfer::Finish(const char* result) {
 void SendTransfer::Cancelled() {
     const std::optional<Ending> ending = std::exchange(ending_, std::nullopt);
     if (port_.Active() && !(ending && ending->LineGone)) {
+        // What the port still held never reached the machine.
+        const std::size_t held = port_.OutputQueued();
         port_.PurgeWrite();
+        bytesSent_ -= std::min<std::uint64_t>(held, bytesSent_);
     }
     status_.ShowStatus(ending ? ending->Status : "Send Cancelled");
     Ended(ending ? ending->Result : "cancelled");
@@ -351,6 +393,16 @@ void SendTransfer::Cancelled() {
 }
 
 void SendTransfer::Ended(std::string result) {
+    running_ = false;
+    ++ticket_;
+    stage_ = Stage::Lines;
+    bytes_.clear();
+    offset_ = 0;
+    try {
+        port_.SetXoffHoldsOutput(false);
+    } catch (const EVaCommError&) {
+        // A port that fails here is failing anyway; it opens without the hold.
+    }
     if (ended_) {
         ended_({{}, "send", state_.CurrentFile, state_.LinesSent, bytesSent_, std::move(result)});
     }

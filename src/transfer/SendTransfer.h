@@ -3,7 +3,6 @@
 #include "profiles/ActiveSettings.h"
 #include "serial/TVaCustomComm.h"
 #include "session/EditorLines.h"
-#include "session/KeyPoll.h"
 #include "session/RunState.h"
 #include "session/StatusLine.h"
 #include "session/TransferSession.h"
@@ -21,7 +20,6 @@ namespace feedrail {
 // What a send needs of the window.
 struct SendHosts {
     StatusLine& Status;
-    KeyPoll& Keys;
     EditorLines& Editor;
     UiHandOver& Ui;
     TransferSession& Session;
@@ -30,7 +28,11 @@ struct SendHosts {
 };
 
 // Sending the editor's program to the machine: the request, the start for each
-// handshake, and the loop that writes it line by line, byte by byte.
+// handshake, and the pump that hands the port whole lines as its output
+// queue empties. The machine's flow control is the device's to obey (the
+// handshake's lines, and under Xon/Xoff its XOFF, which holds the output);
+// the pump only keeps the queue short, so that Stop drops little and the
+// progress tells the truth.
 class SendTransfer {
 public:
     SendTransfer(RunState& state, const ActiveSettings& settings, TVaCustomComm& port,
@@ -56,48 +58,63 @@ public:
     // The send ends at once for another reason (the service stops): what the
     // driver still holds is dropped, `result` goes to the transfer log.
     void Abandon(std::string status, std::string result);
-    // Stop and Esc: a send that waits for the port or the machine's XON ends
-    // at once, a running one at its next byte. Whether a send was under way.
+    // Stop and Esc: the send ends at once. Between lines (nothing of a line
+    // waits in the port) the trailer still goes out; in the middle of one,
+    // what the port holds is dropped. Whether a send was under way.
     bool Cancel();
-    void Comm1Cts();
 
-    // Whether the send loop is running now.
+    // Whether the pump is running now.
     bool Running() const { return running_; }
-    // Called with each send's outcome when its loop ends.
+    // Called with each send's outcome when it ends.
     void OnEnded(std::function<void(TransferRecord)> ended) { ended_ = std::move(ended); }
 
 private:
-    enum class Gate { Open, Cancelled };
+    // What the pump does at its next pass.
+    enum class Stage { Lines, LineOut, Pausing, Delivering };
 
     bool Encodable();
-    void SendLines();
-    // Polls Esc and lets the window breathe until `ready` says the send may go
-    // on; Esc or a cancel ends the wait.
-    Gate WaitUntil(const std::function<bool()>& ready);
-    Gate LineStart();
-    Gate ByteGate();
-    bool HeldByMachine();
-    void WriteByte(char byte);
-    void Pause();
+    void Pump();
+    void PumpLines();
+    // Takes the next line into bytes_; false when the program has ended.
+    bool NextLine();
+    void Schedule(std::chrono::milliseconds wait);
+    std::size_t HighWater() const;
+    std::chrono::milliseconds PassWait(std::size_t queued) const;
+    void StartPause();
     // Ends the send the way it ended well; `result` goes to the transfer log.
     void Finish(const char* result = "completed");
+    void Delivered();
+    // Whether the port has sent all it was given.
+    bool AllOut();
+    void Complete(const std::string& result);
     // A send cancelled in the middle of a line: what the driver still holds
     // never reaches the machine.
     void Cancelled();
     void Progress(int line, int lines, bool force);
+    // Every end comes here: the pump stops and the outcome is recorded.
     void Ended(std::string result);
 
     RunState& state_;
     const ActiveSettings& settings_;
     TVaCustomComm& port_;
     StatusLine& status_;
-    KeyPoll& keys_;
     EditorLines& editor_;
     UiHandOver& ui_;
     TransferSession& session_;
     std::function<bool()> leader_;
     std::chrono::steady_clock::time_point lastProgress_{};
     bool running_ = false;
+    Stage stage_ = Stage::Lines;
+    // Each scheduled pass carries the ticket it was given; only the latest
+    // one runs, so that a pass left over from an ended send does nothing.
+    std::uint64_t ticket_ = 0;
+    int line_ = 0;
+    int lines_ = 0;
+    std::string bytes_;
+    std::size_t offset_ = 0;
+    bool percentLineSent_ = false;
+    bool closingLine_ = false;
+    std::string result_;
     std::uint64_t bytesSent_ = 0;
     std::function<void(TransferRecord)> ended_;
     // Set when the send is ended from outside: the device went, or the

@@ -38,4 +38,39 @@ void FakeWindowHost::RunDeferred() {
     }
 }
 
+bool FakeWindowHost::RunLoop(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= end) {
+            return false;
+        }
+        if (OnPoll) {
+            OnPoll();
+        }
+        handOver_.RunPending();
+        RunDeferred();
+        const auto now = std::chrono::steady_clock::now();
+        for (auto& [time, work] : Timed) {
+            due_.emplace(now + time, std::move(work));
+        }
+        Timed.clear();
+        if (!due_.empty() && due_.begin()->first <= now) {
+            const auto work = std::move(due_.begin()->second);
+            due_.erase(due_.begin());
+            work();
+        } else {
+            // Hand-overs come at any time: a look every millisecond at most.
+            const auto next = due_.empty() ? now + std::chrono::milliseconds(1)
+                                           : std::min(due_.begin()->first,
+                                                      now + std::chrono::milliseconds(1));
+            std::this_thread::sleep_until(next);
+        }
+    }
+    return true;
+}
+
+bool FakeWindowHost::RunSend() {
+    return RunLoop([this] { return !Session.Sending(); });
+}
+
 } // namespace feedrail::test

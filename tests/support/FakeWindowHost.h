@@ -11,6 +11,7 @@
 
 #include <deque>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -49,12 +50,10 @@ public:
 
     // This fake as each transfer's hosts.
     SendHosts ForSend() {
-        return {.Status = *this,
-                .Keys = *this,
-                .Editor = *this,
-                .Ui = *this,
-                .Session = Session,
-                .Leader = [this] { return LeaderOn; }};
+        return {
+            .Status = *this, .Editor = *this, .Ui = *this, .Session = Session, .Leader = [this] {
+                return LeaderOn;
+            }};
     }
     ReceiveHosts ForReceive() {
         return {.Status = *this, .Editor = *this, .Ui = *this, .Session = Session};
@@ -62,8 +61,17 @@ public:
 
     // Runs the work deferred until after a handler, as the event loop would.
     void RunDeferred();
+    // Runs what an event loop would (hand-overs, deferred work, and timed
+    // work once its time has come) until `done` says so or `limit` has
+    // passed; OnPoll runs at every round, as a machine or an operator acting
+    // meanwhile. Whether `done` came.
+    bool RunLoop(const std::function<bool()>& done,
+                 std::chrono::milliseconds limit = std::chrono::seconds(10));
+    // RunLoop until no send waits or runs.
+    bool RunSend();
 
-    // Asked at every key poll; returning true is the operator pressing Esc.
+    // Asked at every key poll and every round of RunLoop; returning true is
+    // the operator pressing Esc (the key poll's only).
     std::function<bool()> OnPoll;
     // The receive's line counter, for AppendReceivedLine's tidy-up.
     const int* ReceivedLines = nullptr;
@@ -86,6 +94,8 @@ public:
 
 private:
     QueueHandOver& handOver_;
+    // Timed work RunLoop has taken, by when it falls due.
+    std::multimap<std::chrono::steady_clock::time_point, std::function<void()>> due_;
 };
 
 } // namespace feedrail::test

@@ -48,6 +48,7 @@ struct NullModemEnd::Side {
     bool xoffReceived = false;
     bool xoffEscape = false;
     bool heldByTest = false;
+    std::size_t letThrough = 0;
     bool cancelled = false;
     bool closed = false;
 };
@@ -317,6 +318,12 @@ void NullModemEnd::HoldOutput(bool hold) {
     Settle(*link_);
 }
 
+void NullModemEnd::LetThrough(std::size_t count) {
+    std::lock_guard lock(link_->mutex);
+    Own().letThrough += count;
+    Settle(*link_);
+}
+
 void NullModemEnd::InjectLineErrors(std::uint32_t ceFlags) {
     std::lock_guard lock(link_->mutex);
     Own().errors |= ceFlags;
@@ -434,6 +441,9 @@ bool NullModemEnd::Receive(Side& to, const Side& from, char byte) {
     if (to.input.size() >= to.inputSize) {
         return false;
     }
+    if (received.Xoff) {
+        to.xoffReceived = *received.Xoff;
+    }
     to.input.push_back(byte);
     to.events |= CommEventBit::EV_RXCHAR;
     if (received.EventChar) {
@@ -443,12 +453,16 @@ bool NullModemEnd::Receive(Side& to, const Side& from, char byte) {
 }
 
 bool NullModemEnd::TransmitOne(Side& from, Side& to) {
-    if (from.pending.empty() || from.heldByTest || HoldReasons(from, to) != 0) {
+    const bool held = from.heldByTest && from.letThrough == 0;
+    if (from.pending.empty() || held || HoldReasons(from, to) != 0) {
         return false;
     }
     const char byte = from.pending.front();
     if (!Receive(to, from, byte)) {
         return false;
+    }
+    if (from.heldByTest) {
+        --from.letThrough;
     }
     from.pending.pop_front();
     from.written.push_back(byte);

@@ -62,6 +62,8 @@ public:
     // Rings the other end.
     void SetRing(bool on);
     void HoldOutput(bool hold);
+    // Under HoldOutput, lets `count` more bytes go out as a line would.
+    void LetThrough(std::size_t count);
     void InjectLineErrors(std::uint32_t ceFlags);
     void InjectBreak();
     void FailNext(Operation op, int error);

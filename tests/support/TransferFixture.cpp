@@ -14,7 +14,6 @@ TransferFixture::TransferFixture() {
     comm_.SetWriteTimeout(50);
     comm_.OnRxChar = [this](TVaCustomComm&, int count) { receive_.Comm1RxChar(count); };
     comm_.OnError = [this](TVaCustomComm&, int errors) { receive_.Comm1Error(errors); };
-    comm_.OnCts = [this](TVaCustomComm&) { send_.Comm1Cts(); };
 }
 
 void TransferFixture::OpenFor(std::int32_t handshake) {

@@ -148,7 +148,6 @@ TEST_F(ReceiveTransferTest, ControlCharactersShowTheirStatus) {
     EXPECT_FALSE(state_.XonState);
     EXPECT_EQ(host_.Session.Phase(), TransferPhase::Receiving);
     // A flag left by an earlier send does not make a receive claim a send.
-    state_.SendingWithXonXoff = true;
     MachineSends("\x11G2\n\x13%\n\x14");
     Deliver();
     EXPECT_EQ(host_.Lines, (std::vector<std::string>{"%", "G1", "G2", "%", ""}));

@@ -100,72 +100,88 @@ TEST_F(SendTransferTest, TheRequestClosesThePortAndWaitsForTheTimer) {
 }
 
 // Program Xon/Xoff: two XON, then the machine's XON starts the send and its
-// XOFF stops it before the next byte, not only at the next line.
-TEST_F(SendTransferTest, TheMachinesXonStartsTheSendAndItsXoffPausesItMidLine) {
-    Program({"%", "N10 G01 X100.0 Y200.0 F300.0", "N20 X0", "%"});
+// XOFF holds it within the line, at the device, whatever the pump has queued.
+TEST_F(SendTransferTest, TheMachinesXonStartsTheSendAndItsXoffHoldsItMidLine) {
+    const struct {
+        const char* name;
+        std::int32_t punchType;
+        std::string start;
+        std::vector<std::string> program;
+        std::string tape;
+        std::size_t beforeXoff;
+    } cases[] = {
+        {"ascii",
+         PunchAscii,
+         "\x11",
+         {"%", "N10 G01 X100.0 Y200.0 F300.0", "N20 X0", "%"},
+         "%\r\nN10 G01 X100.0 Y200.0 F300.0\r\nN20 X0\r\n%",
+         12},
+        // In EIA the machine's XON and XOFF are the plain bytes (0x13 is also
+        // EIA's digit 3).
+        {"eia",
+         PunchEia,
+         "\x13\x11",
+         {"%", "G1 X1", "%"},
+         EncodeTapeText("%", PunchEia) + "\x80" + EncodeTapeText("G1 X1", PunchEia) + "\x80" +
+             EncodeTapeText("%", PunchEia),
+         2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::QueueHandOver handOver;
+        test::NullModemComm comm(handOver);
+        RunState state;
+        test::FakeWindowHost host(handOver, state);
+        settings_.PunchType = c.punchType;
+        settings_.CommHandshake = HandshakeXonXoff;
+        SendTransfer send(state, settings_, comm, host.ForSend());
+        ReceiveTransfer receive(state, settings_, comm, host.ForReceive(), send);
+        comm.OnRxChar = [&receive](TVaCustomComm&, int count) { receive.Comm1RxChar(count); };
+        comm.SetMonitorEvents(AllCommEvents);
+        comm.SetFlowControl(fcNone);
+        comm.Open();
+        SetHandshakeLines(HandshakeXonXoff, comm);
+        host.Lines = c.program;
+        ASSERT_TRUE(host.Session.RequestSend(false));
+        send.SendStart();
+        EXPECT_EQ(comm.Device().Written(), "\x11\x11");
+        EXPECT_EQ(host.Statuses.back(), "Waiting for Remote Start");
+        comm.Device().HoldOutput(true);
+        const auto machineSends = [&comm](const std::string& bytes) {
+            std::size_t written = 0;
+            comm.Machine().Write(bytes.data(), bytes.size(), 1000, written);
+        };
+        machineSends(c.start);
+        ASSERT_TRUE(host.RunLoop([&] { return host.Session.Phase() == TransferPhase::Sending; }));
+        ASSERT_TRUE(host.RunLoop([&] { return comm.OutputQueued() > c.beforeXoff; }));
+
+        comm.Device().LetThrough(c.beforeXoff);
+        machineSends("\x13");
+        comm.Device().HoldOutput(false);
+        ASSERT_TRUE(host.RunLoop([&] { return !state.XonState; }));
+        host.RunLoop([] { return false; }, 50ms);
+        EXPECT_EQ(comm.Device().Written(), "\x11\x11" + c.tape.substr(0, c.beforeXoff))
+            << "bytes went out after the machine's XOFF";
+        EXPECT_EQ(host.Statuses.back(), "Paused by the machine (XOFF)");
+
+        machineSends("\x11");
+        ASSERT_TRUE(host.RunSend());
+        EXPECT_EQ(comm.Device().Written(), "\x11\x11" + c.tape);
+        EXPECT_EQ(host.Statuses.back(), "Finished Send");
+        EXPECT_FALSE(comm.XoffHoldsOutput()) << "the hold outlived the send";
+    }
+}
+
+// The control keeps asking after the end: the outcome stays readable.
+TEST_F(SendTransferTest, AfterTheSendTheMachinesXonAndXoffLeaveTheOutcome) {
+    Program({"%", "G1", "%"});
     OpenFor(0);
     StartSend();
-    EXPECT_EQ(Wire(), "\x11\x11");
-    EXPECT_EQ(LastStatus(), "Waiting for Remote Start");
-    EXPECT_TRUE(state_.WaitingForRemoteStart);
-
     MachineSends("\x11");
-    handOver_.RunUntil([&] { return !host_.Deferred.empty(); });
-    EXPECT_FALSE(state_.WaitingForRemoteStart);
-    EXPECT_EQ(host_.Session.Phase(), TransferPhase::Sending) << "Stop stays at hand";
-    EXPECT_TRUE(Showed("xon"));
-
-    std::size_t atXoff = 0;
-    int pollsHeld = 0;
-    host_.OnPoll = [&] {
-        if (atXoff == 0 && Wire().size() == 2 + 2 + 12) {
-            MachineSends("\x13");
-            handOver_.RunUntil([&] { return !state_.XonState; });
-            atXoff = Wire().size();
-        } else if (atXoff != 0 && !state_.XonState && ++pollsHeld == 50) {
-            EXPECT_EQ(Wire().size(), atXoff) << "bytes went out after the machine's XOFF";
-            MachineSends("\x11");
-        }
-        return false;
-    };
-    host_.RunDeferred();
-    EXPECT_EQ(pollsHeld, 50);
-    EXPECT_EQ(Wire(), "\x11\x11%\r\nN10 G01 X100.0 Y200.0 F300.0\r\nN20 X0\r\n%");
-    EXPECT_TRUE(Showed("Paused by the machine (XOFF)"));
-    EXPECT_FALSE(Showed("Finished Sending"));
-    EXPECT_EQ(LastStatus(), "Finished Send");
-
-    // The control keeps asking after the end: the outcome stays readable.
+    ASSERT_TRUE(host_.RunSend());
     MachineSends("\x11\x13\x11");
     Deliver();
     EXPECT_EQ(LastStatus(), "Finished Send");
-}
-
-// In EIA the machine's XON and XOFF are the plain bytes (0x13 is also EIA's
-// digit 3): they start and pause the send as in the other codes.
-TEST_F(SendTransferTest, AnEiaMachinesXonStartsTheSendAndItsXoffPausesIt) {
-    Program({"%", "G1 X1", "%"});
-    settings_.PunchType = PunchEia;
-    OpenFor(0);
-    StartSend();
-    MachineSends("\x13\x11");
-    handOver_.RunUntil([&] { return !host_.Deferred.empty(); });
-    EXPECT_EQ(host_.Session.Phase(), TransferPhase::Sending);
-    bool paused = false;
-    host_.OnPoll = [&] {
-        if (!paused && Wire().size() == 4) {
-            paused = true;
-            MachineSends("\x13");
-            handOver_.RunUntil([&] { return !state_.XonState; });
-            MachineSends("\x11");
-        }
-        return false;
-    };
-    host_.RunDeferred();
-    EXPECT_TRUE(Showed("Paused by the machine (XOFF)"));
-    EXPECT_EQ(Wire(), "\x11\x11" + EncodeTapeText("%", PunchEia) + "\x80" +
-                          EncodeTapeText("G1 X1", PunchEia) + "\x80" +
-                          EncodeTapeText("%", PunchEia));
 }
 
 // A character EIA has no code for would go out as a blank: the send does
@@ -181,99 +197,116 @@ TEST_F(SendTransferTest, AnEiaSendOfACharacterWithoutACodeDoesNotStart) {
     EXPECT_EQ(Wire(), "");
 }
 
-TEST_F(SendTransferTest, EscBetweenLinesStillSendsTheTrailer) {
-    Program({"%", "G1", "G2", "%"});
-    host_.LeaderOn = true;
-    OpenFor(1);
-    host_.OnPoll = [&] { return Wire() == "%\r\nG1\r\n"; };
-    StartSend();
-    EXPECT_EQ(Wire(), "%\r\nG1\r\n" + Trailer);
-    EXPECT_TRUE(Showed("Sending Canceled"));
-    EXPECT_EQ(LastStatus(), "Finished Send");
-    EXPECT_TRUE(state_.CancelRequested);
+// Stop between lines (in a line pause) still gives the tape its trailer;
+// Stop in the middle of a line drops what the port holds, with no trailer.
+TEST_F(SendTransferTest, StopEndsTheSendAtOnceWithTheTrailerOnlyBetweenLines) {
+    const struct {
+        const char* name;
+        std::int32_t punchWait;
+        std::size_t letThrough;
+        std::string wire;
+        const char* status;
+        const char* last;
+    } cases[] = {
+        {"in a pause of 10 s", 1000, 3, "%\r\n" + Trailer, "Sending Canceled", "Finished Send"},
+        {"in a pause too long to count", 2'000'000, 3, "%\r\n" + Trailer, "Sending Canceled",
+         "Finished Send"},
+        {"mid-line", 0, 6, "%\r\nG1\r", "Send Cancelled", "Send Cancelled"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::QueueHandOver handOver;
+        test::NullModemComm comm(handOver);
+        RunState state;
+        test::FakeWindowHost host(handOver, state);
+        host.Lines = {"%", "G1", "G2", "%"};
+        host.LeaderOn = true;
+        settings_.PunchWait = c.punchWait;
+        settings_.CommHandshake = 1;
+        SendTransfer send(state, settings_, comm, host.ForSend());
+        comm.SetFlowControl(fcNone);
+        comm.Open();
+        comm.Device().HoldOutput(true);
+        comm.Device().LetThrough(c.letThrough);
+        const auto start = std::chrono::steady_clock::now();
+        ASSERT_TRUE(host.Session.RequestSend(false));
+        send.SendStart();
+        ASSERT_TRUE(host.RunLoop([&] {
+            return comm.Device().Written().size() == c.letThrough &&
+                   (c.punchWait == 0 || comm.OutputQueued() == 0);
+        })) << comm.Device().Written();
+        host.RunLoop([] { return false; }, 20ms);
+        EXPECT_TRUE(send.Cancel());
+        EXPECT_EQ(host.Session.Phase(), TransferPhase::Idle);
+        comm.Device().HoldOutput(false);
+        host.RunLoop([] { return false; }, 20ms);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+        EXPECT_EQ(comm.Device().Written(), c.wire);
+        EXPECT_NE(std::find(host.Statuses.begin(), host.Statuses.end(), c.status),
+                  host.Statuses.end());
+        EXPECT_EQ(host.Statuses.back(), c.last);
+    }
 }
 
-TEST_F(SendTransferTest, EscMidLineEndsAtOnceWithoutTrailer) {
-    Program({"%", "G01 X10", "%"});
-    host_.LeaderOn = true;
-    OpenFor(1);
-    host_.OnPoll = [&] { return Wire() == "%\r\nG01"; };
-    StartSend();
-    EXPECT_EQ(Wire(), "%\r\nG01");
-    EXPECT_EQ(LastStatus(), "Send Cancelled");
-    EXPECT_EQ(host_.Session.Phase(), TransferPhase::Idle);
+// The handshake's lines hold the output at the device: nothing goes while
+// the machine's RTS (our CTS) or DTR (our DSR) is off, even mid-line.
+TEST_F(SendTransferTest, TheMachinesLinesHoldTheSend) {
+    const struct {
+        const char* name;
+        std::int32_t handshake;
+        int on;
+        int off;
+        std::string tape;
+        std::size_t beforeDrop;
+    } cases[] = {
+        {"rts/cts", 4, EscapeCode::SETRTS, EscapeCode::CLRRTS, "%\r\nG01 X10\r\nG02 Y20\r\n%", 9},
+        {"dtr", 3, EscapeCode::SETDTR, EscapeCode::CLRDTR, "%\r\nG1\r\n%", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::QueueHandOver handOver;
+        test::NullModemComm comm(handOver);
+        RunState state;
+        test::FakeWindowHost host(handOver, state);
+        host.Lines = {"%", "G01 X10", "G02 Y20", "%"};
+        if (c.handshake == 3) {
+            host.Lines = {"%", "G1", "%"};
+        }
+        settings_.CommHandshake = c.handshake;
+        SendTransfer send(state, settings_, comm, host.ForSend());
+        comm.SetFlowControl(fcNone);
+        comm.SetRTSControl(rtsDisable);
+        comm.SetDTRControl(dtrDisable);
+        comm.Open();
+        SetHandshakeLines(c.handshake, comm);
+        comm.Machine().EscapeFunction(c.beforeDrop > 0 ? c.on : c.off);
+        comm.Device().HoldOutput(true);
+        comm.Device().LetThrough(c.beforeDrop);
+        ASSERT_TRUE(host.Session.RequestSend(false));
+        send.SendStart();
+        ASSERT_TRUE(host.RunLoop([&] { return comm.Device().Written().size() == c.beforeDrop; }));
+        comm.Machine().EscapeFunction(c.off);
+        comm.Device().HoldOutput(false);
+        host.RunLoop([] { return false; }, 50ms);
+        EXPECT_EQ(comm.Device().Written(), c.tape.substr(0, c.beforeDrop))
+            << "a byte went out with the machine's line off";
+        EXPECT_TRUE(host.Session.Sending());
+        comm.Machine().EscapeFunction(c.on);
+        ASSERT_TRUE(host.RunSend());
+        EXPECT_EQ(comm.Device().Written(), c.tape);
+        EXPECT_EQ(host.Statuses.back(), "Finished Send");
+    }
 }
 
-TEST_F(SendTransferTest, RtsCtsWritesNothingWhileCtsIsOff) {
+TEST_F(SendTransferTest, RtsCtsWaitsForTheMachineUntilStop) {
     Program({"%", "G1", "%"});
     OpenFor(4);
-    host_.OnPoll = [&] { return host_.Polls > 100; };
     StartSend();
+    host_.RunLoop([] { return false; }, 50ms);
+    EXPECT_TRUE(send_.Cancel());
     EXPECT_EQ(Wire(), "");
     EXPECT_TRUE(Showed("Waiting for Remote Start-press esc to cancel"));
     EXPECT_EQ(LastStatus(), "Send Cancelled");
-}
-
-TEST_F(SendTransferTest, RtsCtsSendsWhileCtsIsOnAndWaitsWhenItDrops) {
-    Program({"%", "G01 X10", "G02 Y20", "%"});
-    OpenFor(4);
-    comm_.Machine().EscapeFunction(EscapeCode::SETRTS);
-    int heldPolls = 0;
-    host_.OnPoll = [&] {
-        if (Wire() == "%\r\nG01 X" && heldPolls == 0) {
-            comm_.Machine().EscapeFunction(EscapeCode::CLRRTS);
-            heldPolls = 1;
-        } else if (heldPolls > 0 && heldPolls < 30 && ++heldPolls == 30) {
-            EXPECT_EQ(Wire(), "%\r\nG01 X") << "a byte went out with CTS off";
-            comm_.Machine().EscapeFunction(EscapeCode::SETRTS);
-        }
-        return false;
-    };
-    StartSend();
-    EXPECT_EQ(heldPolls, 30);
-    EXPECT_EQ(Wire(), "%\r\nG01 X10\r\nG02 Y20\r\n%");
-    EXPECT_EQ(LastStatus(), "Finished Send");
-}
-
-TEST_F(SendTransferTest, DtrHandshakeSendsWhileTheMachinesDtrIsOn) {
-    Program({"%", "G1", "%"});
-    OpenFor(3);
-    host_.OnPoll = [&] {
-        if (host_.Polls == 20) {
-            EXPECT_EQ(Wire(), "") << "bytes went out while DSR was off";
-            comm_.Machine().EscapeFunction(EscapeCode::SETDTR);
-        }
-        return false;
-    };
-    StartSend();
-    EXPECT_EQ(Wire(), "%\r\nG1\r\n%");
-    EXPECT_EQ(LastStatus(), "Finished Send");
-    EXPECT_EQ(comm_.DTRControl(), dtrEnable);
-}
-
-TEST_F(SendTransferTest, EscDuringALinePauseEndsThePauseAndTheSendAtOnce) {
-    Program({"%", "G1", "%"});
-    settings_.PunchWait = 1000; // 10 s after every line
-    OpenFor(1);
-    host_.OnPoll = [&] { return Wire() == "%\r\n"; };
-    const auto start = std::chrono::steady_clock::now();
-    StartSend();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
-    EXPECT_EQ(Wire(), "%\r\n");
-    EXPECT_TRUE(Showed("Sending Canceled"));
-    EXPECT_EQ(LastStatus(), "Finished Send");
-}
-
-// A Char Delay past what nanoseconds count is the longest pause, not none.
-TEST_F(SendTransferTest, ACharDelayBeyondTheCountablePausesAfterEveryLine) {
-    Program({"%", "G1", "%"});
-    settings_.PunchWait = 2'000'000;
-    OpenFor(1);
-    int polls = 0;
-    host_.OnPoll = [&] { return Wire() == "%\r\n" && ++polls == 50; };
-    StartSend();
-    EXPECT_EQ(Wire(), "%\r\n") << "the pause after the first line was skipped";
-    EXPECT_TRUE(Showed("Sending Canceled"));
 }
 
 TEST_F(SendTransferTest, ProgressCountsTheLinesSent) {
@@ -347,15 +380,15 @@ TEST_F(SendTransferTest, TheMachinesDc4EndsAWaitForItsXon) {
 // leaves nothing queued to go out at the machine's next XON.
 TEST_F(SendTransferTest, ACancelledSendLeavesNothingQueuedInTheDriver) {
     Program({"%", "G01 X10 Y20 Z30", "%"});
+    comm_.Device().HoldOutput(true);
+    comm_.Device().LetThrough(5);
     OpenFor(2);
-    int queued = 0;
-    host_.OnPoll = [&] {
-        if (Wire() == "\x11\x11%\r\n" && queued == 0) {
-            MachineSends("\x13");
-        }
-        return Wire() == "\x11\x11%\r\n" && ++queued == 6;
-    };
     StartSend();
+    ASSERT_TRUE(host_.RunLoop([&] { return Wire() == "\x11\x11%\r\n"; }));
+    MachineSends("\x13");
+    comm_.Device().HoldOutput(false);
+    host_.RunLoop([] { return false; }, 20ms);
+    EXPECT_TRUE(send_.Cancel());
     ASSERT_EQ(LastStatus(), "Send Cancelled");
     MachineSends("\x11");
     Deliver();
@@ -368,22 +401,19 @@ TEST_F(SendTransferTest, TextAndDc4FromTheMachineDuringASendChangeNothing) {
     Program({"%", "G1", "G2", "%"});
     OpenFor(0);
     StartSend();
+    comm_.Device().HoldOutput(true);
+    comm_.Device().LetThrough(3);
     MachineSends("\x11");
-    handOver_.RunUntil([&] { return !host_.Deferred.empty(); });
-    bool junkSent = false;
-    host_.OnPoll = [&] {
-        if (!junkSent && Wire() == "\x11\x11%\r\n") {
-            junkSent = true;
-            MachineSends("\x13JUNK FROM CONTROL\r\n\x14");
-            handOver_.RunUntil([&] { return !state_.XonState; });
-            Deliver();
-            EXPECT_EQ(host_.Session.Phase(), TransferPhase::Sending);
-            EXPECT_FALSE(Showed("Finished Receiving"));
-            MachineSends("\x11");
-        }
-        return false;
-    };
-    host_.RunDeferred();
+    ASSERT_TRUE(host_.RunLoop([&] { return Wire() == "\x11\x11%\r\n"; }));
+    MachineSends("\x13JUNK FROM CONTROL\r\n\x14");
+    comm_.Device().HoldOutput(false);
+    ASSERT_TRUE(host_.RunLoop([&] { return !state_.XonState; }));
+    Deliver();
+    EXPECT_EQ(host_.Session.Phase(), TransferPhase::Sending);
+    EXPECT_FALSE(Showed("Finished Receiving"));
+    EXPECT_EQ(Wire(), "\x11\x11%\r\n");
+    MachineSends("\x11");
+    ASSERT_TRUE(host_.RunSend());
     EXPECT_EQ(Wire(), "\x11\x11%\r\nG1\r\nG2\r\n%");
     EXPECT_EQ(host_.Lines, (std::vector<std::string>{"%", "G1", "G2", "%"}));
     EXPECT_EQ(LastStatus(), "Finished Send");

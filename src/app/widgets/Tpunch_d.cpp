@@ -34,7 +34,6 @@ Tpunch_d::Tpunch_d(std::string programDir, UserMessages& messages, QWidget* pare
       handOver_([this](std::exception_ptr error) { ShowError(error); }),
       comm1_(handOver_, programDir), send_(runState_, activeSettings_, comm1_,
                                            {.Status = *this,
-                                            .Keys = *this,
                                             .Editor = editor_,
                                             .Ui = *this,
                                             .Session = session_,
@@ -239,6 +238,7 @@ void Tpunch_d::CloseButtonClick() {
         return;
     }
     closeConfirmed_ = true;
+    send_.Cancel();
     ShowStatus(QStringLiteral("Closing Feedrail"));
     ClearOrStop(session_.RequestStop());
     session_.Close();
@@ -345,6 +345,9 @@ void Tpunch_d::DrawControls() {
     allow(Command::Glance, {controls_.SetupSheetButton, controls_.Index1, controls_.About1});
     allow(Command::SelectMachine, {controls_.ComboBox1, controls_.Settings1});
     controls_.CloseButton->setEnabled(session_.Phase() != TransferPhase::Sending);
+    // The send reads each line as it goes: what it has not reached yet must
+    // not change under it.
+    controls_.Memo1->setReadOnly(session_.Phase() == TransferPhase::Sending);
     for (QAction* action : controls_.Utilities1->actions()) {
         if (action != controls_.Renumber1 && action != controls_.PrintColumns1) {
             allow(Command::Glance, {action});
@@ -442,9 +445,9 @@ void Tpunch_d::keyPressEvent(QKeyEvent* event) {
 }
 
 void Tpunch_d::closeEvent(QCloseEvent* event) {
-    if (send_.Running()) {
-        // The send loop runs inside a handler, so the window can close only
-        // after it has returned: cancel it and close as the Close button does.
+    if (session_.Sending()) {
+        // A send under way or waiting is stopped first, as the Close button
+        // does.
         event->ignore();
         Guard([this] { CloseButtonClick(); });
         return;
@@ -583,7 +586,6 @@ void Tpunch_d::BindPortEvents() {
     send_.OnEnded([this](TransferRecord record) { automation_.Log(std::move(record)); });
     receive_.OnEnded([this](TransferRecord record) { automation_.Log(std::move(record)); });
     comm1_.OnError = [this](TVaCustomComm&, int errors) { lineLoss_.Comm1Error(errors); };
-    comm1_.OnCts = [this](TVaCustomComm&) { send_.Comm1Cts(); };
 }
 
 void Tpunch_d::Arm(QTimer& timer) {

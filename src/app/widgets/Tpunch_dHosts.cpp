@@ -16,22 +16,10 @@
 namespace feedrail {
 namespace {
 
-// How often a loop that asks for Esc at every byte lets the window look at
-// its events: a pass costs far more than a byte does, and 2 ms answer Esc at
-// once.
+// How often a loop that asks for Esc often (a renumbering) lets the window
+// look at its events: a pass costs far more than a step does, and 2 ms
+// answer Esc at once.
 constexpr auto EventPassInterval = std::chrono::microseconds(2000);
-
-// A machine's XOFF reaches a send done with Xon/Xoff by Feedrail only
-// through the events: under it, a pass comes at least once a character (ten
-// bits), so that no more characters follow an XOFF at 115200 baud than at
-// 9600.
-std::chrono::microseconds EventPassEvery(const ActiveSettings& settings) {
-    if (settings.CommHandshake != HandshakeXonXoff || settings.CommBaudRate <= 0) {
-        return EventPassInterval;
-    }
-    return std::min(EventPassInterval,
-                    std::chrono::microseconds(10'000'000 / settings.CommBaudRate));
-}
 
 } // namespace
 
@@ -55,7 +43,7 @@ void Tpunch_d::ArmCommOpenTimer() {
 
 bool Tpunch_d::EscapePressed() {
     const auto now = std::chrono::steady_clock::now();
-    if (now - lastEventPass_ >= EventPassEvery(activeSettings_)) {
+    if (now - lastEventPass_ >= EventPassInterval) {
         ProcessEventsBlockingInput();
     }
     return inputBlocker_.TakeEscape();
@@ -105,9 +93,6 @@ void Tpunch_d::After(std::chrono::milliseconds time, std::function<void()> work)
 void Tpunch_d::ProcessEventsBlockingInput() {
     lastEventPass_ = std::chrono::steady_clock::now();
     handOver_.RunPending();
-    // Stop stays at hand while a send runs, and only then.
-    inputBlocker_.LetClicksThrough(
-        session_.Phase() == TransferPhase::Sending ? controls_.ClearButton : nullptr);
     QCoreApplication::instance()->installEventFilter(&inputBlocker_);
     QCoreApplication::processEvents();
     QCoreApplication::instance()->removeEventFilter(&inputBlocker_);

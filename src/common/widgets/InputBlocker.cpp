@@ -2,7 +2,6 @@
 
 #include <QEvent>
 #include <QKeyEvent>
-#include <QMouseEvent>
 #include <QWidget>
 #include <QWindow>
 #include <utility>
@@ -32,23 +31,10 @@ bool InputBlocker::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::MouseButtonDblClick:
     case QEvent::Wheel:
     case QEvent::ContextMenu:
-        return !ForClickable(watched, event);
+        return true;
     default:
         return QObject::eventFilter(watched, event);
     }
-}
-
-// A click reaches the window's handle before the button under it.
-bool InputBlocker::ForClickable(QObject* watched, QEvent* event) const {
-    if (clickable_ == nullptr) {
-        return false;
-    }
-    if (watched == clickable_) {
-        return true;
-    }
-    const auto* mouse = dynamic_cast<QMouseEvent*>(event);
-    return mouse != nullptr && qobject_cast<QWindow*>(watched) != nullptr &&
-           window_.childAt(mouse->position().toPoint()) == clickable_;
 }
 
 bool InputBlocker::Blocks(QObject* watched) const {

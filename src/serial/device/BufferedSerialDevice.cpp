@@ -192,6 +192,9 @@ void BufferedSerialDevice::TakeInputByte(char byte, bool dsrOn) {
     case ByteFate::Keep:
         break;
     }
+    if (received.Xoff) {
+        xoffReceived_ = *received.Xoff;
+    }
     if (received.EventChar) {
         events_ |= EV_RXFLAG;
     }

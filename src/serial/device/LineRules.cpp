@@ -55,7 +55,15 @@ LineActions LineModeActions(std::optional<std::uint32_t> previousFlags, std::uin
 
 ReceivedByte ClassifyReceivedByte(const SerialSettings& settings, char byte, bool dsrOn) {
     const ByteFate fate = Fate(settings, byte, dsrOn);
-    return {fate, fate == ByteFate::Keep && byte == settings.EvtChar};
+    ReceivedByte received{fate, fate == ByteFate::Keep && byte == settings.EvtChar, {}};
+    if (fate == ByteFate::Keep && Has(settings, DcbFlag::fOutXKept)) {
+        if (byte == settings.XoffChar) {
+            received.Xoff = true;
+        } else if (byte == settings.XonChar) {
+            received.Xoff = false;
+        }
+    }
+    return received;
 }
 
 std::uint32_t HoldReasons(const SerialSettings& settings, const OutputLineState& state) {
@@ -67,7 +75,8 @@ std::uint32_t HoldReasons(const SerialSettings& settings, const OutputLineState&
         reasons |= ComStatBit::fDsrHold;
     }
     // A received XOFF outlives a switch of flow control but holds only under it.
-    if (state.XoffForced || (Has(settings, DcbFlag::fOutX) && state.XoffReceived)) {
+    if (state.XoffForced ||
+        (Has(settings, DcbFlag::fOutX | DcbFlag::fOutXKept) && state.XoffReceived)) {
         reasons |= ComStatBit::fXoffHold;
     }
     return reasons;

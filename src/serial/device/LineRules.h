@@ -21,6 +21,9 @@ struct ReceivedByte {
     ByteFate Fate = ByteFate::Keep;
     // Only a kept byte can be the event character.
     bool EventChar = false;
+    // Under fOutXKept, a kept XON (false) or XOFF (true): the output's XOFF
+    // state changes too.
+    std::optional<bool> Xoff;
 };
 
 // The state of the far end as the output sees it: its lines as they reach

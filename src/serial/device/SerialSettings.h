@@ -41,6 +41,11 @@ inline constexpr std::uint32_t RtsControlHandshake = 0x2000;
 inline constexpr std::uint32_t RtsControlToggle = 0x3000;
 inline constexpr std::uint32_t RtsControlMask = 0x3000;
 inline constexpr std::uint32_t fAbortOnError = 0x4000;
+// Ours, not a platform flag: the machine's XOFF holds the output and its XON
+// frees it, as under fOutX, while both still reach the input as data, so
+// that a send hands the device whole lines and the machine's flow control
+// is still seen by the transfer.
+inline constexpr std::uint32_t fOutXKept = 0x10000;
 } // namespace DcbFlag
 
 // Parity codes of SerialSettings::Parity.

@@ -3,6 +3,7 @@
 #include "support/PseudoTerminal.h"
 #include "support/TempFolder.h"
 #include "support/widgets/FakeMessages.h"
+#include "support/widgets/PumpEvents.h"
 
 #include <QAction>
 #include <QApplication>
@@ -52,8 +53,16 @@ TEST_F(RenumberWindowTest, TheMenuRenumbersAndSendingPutsExactlyTheRenumberedLin
     EXPECT_EQ(Window().Editor().Text(), renumbered);
     Window().SendButtonClick();
     Window().CommOpenTimer1Timer();
-    EXPECT_EQ(pty_.ReadAll(std::chrono::milliseconds(200)),
-              "%\nO1000\nN10 G0 X0 (START)\nN20 G1 X1\n\n/N30 M01\n%");
+    const std::string tape = "%\nO1000\nN10 G0 X0 (START)\nN20 G1 X1\n\n/N30 M01\n%";
+    std::string wire;
+    test::PumpUntil(
+        [&] {
+            wire += pty_.ReadAll(std::chrono::milliseconds(1));
+            return wire.size() >= tape.size();
+        },
+        std::chrono::seconds(5));
+    wire += pty_.ReadAll(std::chrono::milliseconds(100));
+    EXPECT_EQ(wire, tape);
 }
 
 TEST_F(RenumberWindowTest, OneUndoTakesBackAWholeRenumbering) {

@@ -99,20 +99,22 @@ TEST_F(SendStopWindowTest, StopOrEscCancelsASendThatWaitsForTheMachine) {
 
 // The loop of a running send takes no clicks but Stop's: a Close button
 // drawn enabled would ignore the operator.
-TEST_F(SendStopWindowTest, TheCloseButtonIsDisabledOnlyWhileASendRuns) {
-    // RTS/CTS with CTS off, as a pseudo-terminal reads it: the send waits.
-    Start("CommHandshake=4\n");
+// The editor is locked as well: the send reads each line as it comes to it.
+TEST_F(SendStopWindowTest, CloseAndTheEditorAreLockedOnlyWhileASendRuns) {
+    Start("CommHandshake=0\n");
     QPushButton& close = *window_->Controls().CloseButton;
     EXPECT_TRUE(close.isEnabled());
-    bool enabledDuringSend = true;
-    QTimer::singleShot(100, window_.get(), [&] {
-        enabledDuringSend = close.isEnabled();
-        window_->State().CancelRequested = true;
-    });
     Send("%\nG1\n%\n");
+    // The machine's XON starts the send, its XOFF holds it.
+    pty_.Write("\x11\x13");
+    EXPECT_TRUE(
+        PumpUntil([&] { return window_->Session().Phase() == TransferPhase::Sending; }, 5s));
+    EXPECT_FALSE(close.isEnabled());
+    EXPECT_TRUE(window_->Controls().Memo1->isReadOnly());
+    window_->Controls().ClearButton->click();
     EXPECT_EQ(window_->Session().Phase(), TransferPhase::Idle);
-    EXPECT_FALSE(enabledDuringSend);
     EXPECT_TRUE(close.isEnabled());
+    EXPECT_FALSE(window_->Controls().Memo1->isReadOnly());
 }
 
 // The file under a send or a receive may be the one selected: Delete, by
