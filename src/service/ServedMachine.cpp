@@ -70,6 +70,10 @@ ServedMachine::ServedMachine(std::string profileFolder, MachineConfig config, Jo
         automation_.Reading() ? automation_.Comm1RxChar(count) : receive_.Comm1RxChar(count);
     };
     port_.OnError = [this](TVaCustomComm&, int errors) { lineLoss_.Comm1Error(errors); };
+    port_.OnReached = [this](TVaCustomComm&) {
+        LogOnce(JournalLog::Info, portTitle_ + " Ready");
+        lineLoss_.Comm1Reached();
+    };
     port_.OnCts = [this](TVaCustomComm&) { send_.Comm1Cts(); };
     send_.OnEnded([this](TransferRecord record) { automation_.Log(std::move(record)); });
     automation_.OnRecord([this](const TransferRecord& record) { Recorded(record); });
@@ -133,7 +137,10 @@ bool ServedMachine::OpenPort() {
         return false;
     }
     openFailure_.clear();
-    LogOnce(JournalLog::Info, portTitle_ + " Ready");
+    // A device server may take seconds to answer: Ready once it has.
+    if (!port_.Connecting()) {
+        LogOnce(JournalLog::Info, portTitle_ + " Ready");
+    }
     return true;
 }
 
