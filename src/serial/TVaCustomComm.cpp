@@ -33,6 +33,7 @@ TVaCustomComm::~TVaCustomComm() {
 void TVaCustomComm::Open() {
     ThrowIfOpen();
     device_ = OpenDevice();
+    reached_ = !device_->Connecting();
     try {
         ApplySettings();
         SetupTimeouts();
@@ -279,6 +280,10 @@ std::string TVaCustomComm::GoneReason() const {
     return device_ ? device_->GoneReason() : std::string();
 }
 
+bool TVaCustomComm::Connecting() const {
+    return device_ && device_->Connecting();
+}
+
 std::shared_ptr<SerialDevice> TVaCustomComm::OpenDevice() {
     const std::string name = GetDeviceName();
     std::string problem;
@@ -335,6 +340,13 @@ void TVaCustomComm::HandleCommEvent(std::uint32_t mask) {
             }
         }
         errors |= std::exchange(unreportedErrors_, 0);
+    }
+    // Reached, then gone: told in that order.
+    if ((mask & EV_REACHED) != 0) {
+        reached_ = true;
+        if (OnReached) {
+            OnReached(*this);
+        }
     }
     if ((mask & EV_ERR) != 0 && OnError) {
         OnError(*this, static_cast<int>(errors));
@@ -401,8 +413,9 @@ void TVaCustomComm::SetupBuffers() {
     }
 }
 
+// Whether a device being reached was is told whatever events are watched.
 std::uint32_t TVaCustomComm::GetEventMask() const {
-    std::uint32_t mask = 0;
+    std::uint32_t mask = EV_REACHED;
     for (const TVaCommEvent event :
          {ceBreak, ceCts, ceDsr, ceError, ceRing, ceRlsd, ceRxChar, ceTxEmpty, ceRxFlag}) {
         if (monitorEvents_.Contains(event)) {

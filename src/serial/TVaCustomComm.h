@@ -75,6 +75,12 @@ public:
     const OpenedDevice& Opened() const { return opened_; }
     // Why the open device has gone, when it can tell (a network connection).
     std::string GoneReason() const;
+    // The open device is still being reached (SerialDevice::Connecting):
+    // OnReached, or OnError with its going, tells how that ends.
+    bool Connecting() const;
+    // The device opened last was reached, at once or later; a going before
+    // that is a connection that could not be made.
+    bool Reached() const { return reached_; }
 
     bool AutoOpen() const { return autoOpen_; }
     void SetAutoOpen(bool value) { autoOpen_ = value; }
@@ -138,6 +144,7 @@ public:
     std::uint32_t SettingsFlags() const;
 
     NotifyEvent OnOpen;
+    NotifyEvent OnReached;
     NotifyEvent OnClose;
     NotifyEvent OnCts;
     NotifyEvent OnDsr;
@@ -196,6 +203,7 @@ private:
     bool destroying_ = false;
 
     bool autoOpen_ = false;
+    bool reached_ = false;
     TVaBaudrate baudrate_ = br1200;
     std::uint32_t customBaudRate_ = 0;
     TVaParity parity_ = paNone;

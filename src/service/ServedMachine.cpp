@@ -69,6 +69,10 @@ ServedMachine::ServedMachine(std::string profileFolder, MachineConfig config, Jo
         automation_.Reading() ? automation_.Comm1RxChar(count) : receive_.Comm1RxChar(count);
     };
     port_.OnError = [this](TVaCustomComm&, int errors) { lineLoss_.Comm1Error(errors); };
+    port_.OnReached = [this](TVaCustomComm&) {
+        LogOnce(JournalLog::Info, portTitle_ + " Ready");
+        lineLoss_.Comm1Reached();
+    };
     send_.OnEnded([this](TransferRecord record) { automation_.Log(std::move(record)); });
     automation_.OnRecord([this](const TransferRecord& record) { Recorded(record); });
     automation_.Configure(config_.Machine, config_.Automation);
@@ -131,7 +135,10 @@ bool ServedMachine::OpenPort() {
         return false;
     }
     openFailure_.clear();
-    LogOnce(JournalLog::Info, portTitle_ + " Ready");
+    // A device server may take seconds to answer: Ready once it has.
+    if (!port_.Connecting()) {
+        LogOnce(JournalLog::Info, portTitle_ + " Ready");
+    }
     return true;
 }
 

@@ -20,6 +20,13 @@ void LineLoss::Comm1Error(int errors) {
     }
 }
 
+void LineLoss::Comm1Reached() {
+    if (awaitingReach_) {
+        awaitingReach_ = false;
+        Back();
+    }
+}
+
 std::string LineLoss::PortName() const {
     return PortTitle(port_.GetDeviceName());
 }
@@ -27,7 +34,8 @@ std::string LineLoss::PortName() const {
 std::string LineLoss::LostText() const {
     const std::string reason = port_.GoneReason();
     if (!reason.empty()) {
-        return "The connection to " + PortName() + " is lost: " + reason + ".";
+        return "The connection to " + PortName() +
+               (port_.Reached() ? " is lost: " : " cannot be made: ") + reason + ".";
     }
     if (port_.Opened().Device == PortName()) {
         return "The port " + PortName() + " is gone: unplugged or switched off?";
@@ -35,7 +43,26 @@ std::string LineLoss::LostText() const {
     return "The port " + lostDevice_ + " (" + PortName() + ") is gone: unplugged or switched off?";
 }
 
+bool LineLoss::RetryFailed() const {
+    const TransferPhase phase = hosts_.Session.Phase();
+    return awaitingReach_ && !port_.Reached() &&
+           (phase == TransferPhase::Idle || phase == TransferPhase::Starting);
+}
+
 void LineLoss::LineLost() {
+    // The line was lost once, and is said to be once: a retry that cannot
+    // reach the device is one more try that failed.
+    if (RetryFailed()) {
+        awaitingReach_ = false;
+        try {
+            port_.Close();
+        } catch (const EVaCommError&) {
+            // Never reached; its descriptor is closed either way.
+        }
+        TryAgainLater();
+        return;
+    }
+    awaitingReach_ = false;
     lostPath_ = port_.Opened().Path;
     lostDevice_ = port_.Opened().Device;
     lostText_ = LostText();
@@ -69,16 +96,28 @@ void LineLoss::Retry() {
         return;
     }
     hosts_.ReopenPort();
-    if (port_.Active()) {
-        backoff_.Up();
-        automation_.LineBack(lostPath_);
-        const bool named = port_.Opened().Device == PortName();
-        hosts_.Status.ShowStatus(
-            "The port " + (named ? PortName() : port_.Opened().Device + " (" + PortName() + ")") +
-            " is back");
+    if (port_.Active() && port_.Connecting()) {
+        awaitingReach_ = true;
         return;
     }
-    // The same words at every try: a journal says them once.
+    if (port_.Active()) {
+        Back();
+        return;
+    }
+    TryAgainLater();
+}
+
+void LineLoss::Back() {
+    backoff_.Up();
+    automation_.LineBack(lostPath_);
+    const bool named = port_.Opened().Device == PortName();
+    hosts_.Status.ShowStatus(
+        "The port " + (named ? PortName() : port_.Opened().Device + " (" + PortName() + ")") +
+        " is back");
+}
+
+// The same words at every try: a journal says them once.
+void LineLoss::TryAgainLater() {
     hosts_.Status.ShowStatus(lostText_ + " Trying again until it is back.");
     retrying_ = true;
     hosts_.Ui.After(backoff_.Failed(), [this] { Retry(); });

@@ -36,10 +36,18 @@ public:
              Automation& automation, LineLossHosts hosts);
 
     void Comm1Error(int errors);
+    // The port's device, opened while it could not be reached at once (a
+    // network device), is reached.
+    void Comm1Reached();
 
 private:
     void LineLost();
     void Retry();
+    // The port is open and reached again.
+    void Back();
+    void TryAgainLater();
+    // The loss is that of a retry's connection that could not be made.
+    bool RetryFailed() const;
     std::string PortName() const;
     std::string LostText() const;
 
@@ -49,6 +57,8 @@ private:
     Automation& automation_;
     LineLossHosts hosts_;
     bool retrying_ = false;
+    // A retry opened the port, and its device is still being reached.
+    bool awaitingReach_ = false;
     RetryBackoff backoff_;
     std::string lostPath_;
     std::string lostDevice_;

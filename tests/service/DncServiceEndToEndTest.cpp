@@ -1,7 +1,10 @@
 #include "service/StatusSocket.h"
 #include "support/ChildProcess.h"
+#include "support/InChild.h"
 #include "support/MachineProcess.h"
+#include "support/SilentNameServer.h"
 #include "support/TempFolder.h"
+#include "support/TimeOf.h"
 
 #include <chrono>
 #include <csignal>
@@ -348,6 +351,30 @@ TEST_F(DncServiceEndToEndTest, SigtermKeepsWhatCameAndLogsTheTransfersAbandoned)
     EXPECT_NE(log.find("\tM2\tsend\t" + programs_ + "/O5000.nc\t"), std::string::npos) << log;
     EXPECT_NE(log.find("\tabandoned: the service stopped\n"), std::string::npos) << log;
     EXPECT_FALSE(std::filesystem::exists(StatusSocketPath(folder_.Path() + "/")));
+}
+
+// A machine whose device server's name the name server never answers for:
+// SIGTERM, while the name is still being looked up, ends the service at once.
+TEST_F(DncServiceEndToEndTest, SigtermEndsAtOnceWhileANameServerNeverAnswers) {
+    WriteProfiles(1, "CommDevice=rfc2217://shop-ts1:4001\n");
+    const std::string output = folder_.File("service.log");
+    const int status = test::InChild([&] {
+        test::SilentNameServer nameServer;
+        if (!nameServer.Start(folder_.Path())) {
+            return 77;
+        }
+        test::ChildProcess service(FEEDRAIL_DNC_TOOL, {"--profiles", profiles_ + "/"}, output);
+        if (!WaitFor([&] { return nameServer.Asked(); }, 10s)) {
+            return 2;
+        }
+        return test::TimeOf([&] { service.Stop(5s); }) <= 500ms ? 0 : 1;
+    });
+    if (status == 77) {
+        GTEST_SKIP() << "no namespaces here for a name server of the test's own";
+    }
+    EXPECT_NE(status, 2) << "the name was never looked up: " << ReadFile(output);
+    EXPECT_EQ(status, 0) << "SIGTERM waited for the name server: " << ReadFile(output);
+    EXPECT_NE(ReadFile(output).find("<5>stopped"), std::string::npos) << ReadFile(output);
 }
 
 // Without a runtime folder, the status socket of a profile folder whose path

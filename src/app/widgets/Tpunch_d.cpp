@@ -404,9 +404,13 @@ void Tpunch_d::ApplyPortSettings() {
     ApplyProfileToPort(activeSettings_, comm1_);
     try {
         comm1_.Open();
-        const QString notice = ProfileNotice();
-        ShowStatus(BytesText(PortTitle(comm1_.DeviceName())) + QStringLiteral(" Ready") +
-                   (notice.isEmpty() ? QString() : QStringLiteral(". ") + notice));
+        // A device server may take seconds to answer: Ready once it has.
+        if (comm1_.Connecting()) {
+            ShowStatus(QStringLiteral("Connecting to ") +
+                       BytesText(PortTitle(comm1_.DeviceName())));
+        } else {
+            ShowPortReady();
+        }
         SetHandshakeLines(activeSettings_.CommHandshake, comm1_);
     } catch (const EVaCommError& error) {
         ShowStatus(QString::fromStdString(error.what()));
@@ -424,6 +428,12 @@ void Tpunch_d::ApplyPortSettings() {
     }
     controls_.StaticText1->setText(
         BytesText(SettingsSummary(activeSettings_, comm1_.DeviceName())));
+}
+
+void Tpunch_d::ShowPortReady() {
+    const QString notice = ProfileNotice();
+    ShowStatus(BytesText(PortTitle(comm1_.DeviceName())) + QStringLiteral(" Ready") +
+               (notice.isEmpty() ? QString() : QStringLiteral(". ") + notice));
 }
 
 void Tpunch_d::keyPressEvent(QKeyEvent* event) {
@@ -586,6 +596,10 @@ void Tpunch_d::BindPortEvents() {
     send_.OnEnded([this](TransferRecord record) { automation_.Log(std::move(record)); });
     receive_.OnEnded([this](TransferRecord record) { automation_.Log(std::move(record)); });
     comm1_.OnError = [this](TVaCustomComm&, int errors) { lineLoss_.Comm1Error(errors); };
+    comm1_.OnReached = [this](TVaCustomComm&) {
+        ShowPortReady();
+        lineLoss_.Comm1Reached();
+    };
 }
 
 void Tpunch_d::Arm(QTimer& timer) {

@@ -82,6 +82,8 @@ public:
 
     void ShowStatus(const QString& text);
     void ApplyPortSettings();
+    // "<port> Ready", with what the profile asks the operator to notice.
+    void ShowPortReady();
 
     // StatusLine
     void ShowStatus(const std::string& text) override;

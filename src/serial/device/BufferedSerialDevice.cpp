@@ -88,9 +88,10 @@ int BufferedSerialDevice::SetEventMask(std::uint32_t mask) {
     }
     eventMask_ = mask;
     // What happened before the events were watched (while a port was being
-    // set up) is still reported: bytes that wait, and a device that went.
-    events_ =
-        (input_.empty() ? 0 : EV_RXCHAR) | ((errors_ & CommErrorBit::CE_HANGUP) != 0 ? EV_ERR : 0);
+    // set up) is still reported: bytes that wait, a device reached, and one
+    // that went.
+    events_ = (input_.empty() ? 0 : EV_RXCHAR) | (events_ & EV_REACHED) |
+              ((errors_ & CommErrorBit::CE_HANGUP) != 0 ? EV_ERR : 0);
     // The line thread polls the lines only while their events are watched.
     Wake();
     return 0;
@@ -130,6 +131,9 @@ int BufferedSerialDevice::Write(const char* data, std::size_t count, int timeout
     }
     if (count == 0) {
         return 0;
+    }
+    if (const int refused = Refusal(count)) {
+        return refused;
     }
     const bool lineThreadIdle = pending_.empty();
     pending_.insert(pending_.end(), data, data + count);

@@ -47,6 +47,9 @@ protected:
     virtual void InputRoomMade() { Wake(); }
     // Work that only the line thread will do, left by a write.
     virtual bool LineThreadDue() const { return false; }
+    // The errno with which a write of `count` more bytes is refused, 0 when
+    // it is taken.
+    virtual int Refusal([[maybe_unused]] std::size_t count) const { return 0; }
 
     void StartLineThread(std::function<void()> loop);
     // Marks the device closed and waits for the line thread; false when it

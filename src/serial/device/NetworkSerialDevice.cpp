@@ -14,10 +14,6 @@ namespace {
 
 using namespace CommEventBit;
 
-// Short, because a machine's port is opened again every two seconds while
-// it is gone, and the window waits for each try.
-constexpr auto ConnectTimeout = std::chrono::seconds(1);
-constexpr auto AnswerTimeout = std::chrono::seconds(1);
 constexpr std::uint8_t ReportAllModemLines = 0xFF;
 // RFC 2217 line-state bits: the errors and a break, which the server reports
 // only when asked (its mask starts at 0), and an empty transmit shift
@@ -33,32 +29,22 @@ std::string ByteValue(std::uint8_t value) {
 } // namespace
 
 std::shared_ptr<NetworkSerialDevice> NetworkSerialDevice::Open(const DeviceAddress& address,
-                                                               std::string& failure) {
-    FileDescriptor socket = ConnectTcp(address.host, address.port, ConnectTimeout, failure);
-    if (!socket.Valid()) {
-        return nullptr;
-    }
+                                                               std::string& failure,
+                                                               const ConnectLimits& limits) {
     std::shared_ptr<NetworkSerialDevice> device;
     try {
-        device.reset(new NetworkSerialDevice(std::move(socket),
-                                             address.kind == DeviceAddress::Kind::Rfc2217));
+        device.reset(new NetworkSerialDevice(address, limits));
+        device->StartLineThread([raw = device.get()] { raw->LineLoop(); });
     } catch (const std::system_error& error) {
         failure = error.code().message();
         return nullptr;
     }
-    device->StartLineThread([raw = device.get()] { raw->LineLoop(); });
-    if (device->comPort_) {
-        failure = device->AwaitNegotiation();
-        if (!failure.empty()) {
-            device->Close();
-            return nullptr;
-        }
-    }
     return device;
 }
 
-NetworkSerialDevice::NetworkSerialDevice(FileDescriptor socket, bool comPort)
-    : socket_(std::move(socket)), comPort_(comPort) {
+NetworkSerialDevice::NetworkSerialDevice(const DeviceAddress& address, const ConnectLimits& limits)
+    : host_(address.host), port_(address.port), limits_(limits),
+      comPort_(address.kind == DeviceAddress::Kind::Rfc2217) {
     pacing_.Configure(settings_);
     if (comPort_) {
         link_.Start();
@@ -73,53 +59,87 @@ NetworkSerialDevice::~NetworkSerialDevice() {
 // one: what it passes on would be this end's Telnet commands, and what it
 // sends, Telnet or not, would be decoded as Telnet. The operator is told to
 // say tcp:// for such a port.
-std::string NetworkSerialDevice::AwaitNegotiation() {
-    auto lock = Hold();
-    Wake();
-    changed_.wait_for(lock, NegotiationTimeout, [this] {
-        return closed_ || lost_ || link_.ComPortAccepted() || link_.ComPortRefused();
-    });
-    if (lost_) {
-        return LostReason();
+void NetworkSerialDevice::CheckNegotiation(Clock::time_point now) {
+    if (stage_ != Stage::Negotiating || lost_) {
+        return;
     }
-    // A refusal comes from a Telnet server without RFC 2217, or from a raw
-    // one that echoes this end's own offer back.
-    if (!link_.ComPortAccepted()) {
-        return "the device server does not speak RFC 2217 (use tcp:// for a raw port)";
+    if (link_.ComPortAccepted()) {
+        ConnectionUp();
+    } else if (link_.ComPortRefused() || now >= negotiationEnd_) {
+        // A refusal comes from a Telnet server without RFC 2217, or from a
+        // raw one that echoes this end's own offer back.
+        Fail("the device server does not speak RFC 2217 (use tcp:// for a raw port)");
     }
-    AskForReports();
-    return {};
+}
+
+void NetworkSerialDevice::ConnectionUp() {
+    stage_ = Stage::Up;
+    events_ |= EV_REACHED;
+    if (ComPort()) {
+        AskForReports();
+        SendSettings();
+        for (std::optional<ComPortSetting>& line : linesHeld_) {
+            if (line) {
+                Request(*line);
+                line.reset();
+            }
+        }
+    }
+    changed_.notify_all();
 }
 
 void NetworkSerialDevice::AskForReports() {
-    Request({ComPort::SetModemStateMask, ByteValue(ReportAllModemLines)}, false);
-    Request({ComPort::SetLineStateMask, ByteValue(ReportLineErrors)}, false);
-    Wake();
+    Request({ComPort::SetModemStateMask, ByteValue(ReportAllModemLines)});
+    Request({ComPort::SetLineStateMask, ByteValue(ReportLineErrors)});
 }
 
 int NetworkSerialDevice::SetSettings(const SerialSettings& settings) {
-    auto lock = Hold();
+    const auto lock = Hold();
     if (closed_) {
         return EBADF;
     }
     settings_ = settings;
     pacing_.Configure(settings_);
-    if (!ComPort()) {
-        return 0;
+    if (stage_ == Stage::Up && ComPort() && !lost_) {
+        SendSettings();
+        Wake();
     }
-    answeredRate_ = 0;
-    for (const ComPortSetting& request : ComPortSettingRequests(applied_, settings)) {
-        Request(request, true);
+    return 0;
+}
+
+void NetworkSerialDevice::SendSettings() {
+    // Answers that never come must not let the list grow.
+    constexpr std::size_t mostRatesAsked = 8;
+    for (const ComPortSetting& request : ComPortSettingRequests(applied_, settings_)) {
+        if (request.command == ComPort::SetBaudRate) {
+            if (ratesAsked_.size() == mostRatesAsked) {
+                ratesAsked_.pop_front();
+            }
+            ratesAsked_.push_back(settings_.BaudRate);
+        }
+        Request(request);
     }
-    Wake();
-    changed_.wait_for(lock, AnswerTimeout, [this] { return closed_ || lost_ || !AnswersDue(); });
-    answersDue_.fill(0);
-    // The answer to SET-BAUDRATE is the rate the server's line now runs at.
-    if (answeredRate_ != 0 && answeredRate_ != settings.BaudRate) {
-        applied_.reset();
-        return ERANGE;
+    applied_ = settings_;
+}
+
+// The answer to SET-BAUDRATE is the rate the server's line now runs at: never
+// a silent other rate.
+void NetworkSerialDevice::TakeRateAnswer(std::uint32_t rate) {
+    if (ratesAsked_.empty()) {
+        return;
     }
-    applied_ = settings;
+    const std::uint32_t asked = ratesAsked_.front();
+    ratesAsked_.pop_front();
+    if (rate != 0 && rate != asked) {
+        Fail("the device server does not take " + std::to_string(asked) +
+             " Baud (its line runs at " + std::to_string(rate) + " Baud)");
+    }
+}
+
+int NetworkSerialDevice::Refusal(std::size_t count) const {
+    if (stage_ != Stage::Up && !lost_ && pending_.size() + count > MaxWaitingForConnection) {
+        return ENOBUFS;
+    }
     return 0;
 }
 
@@ -161,7 +181,7 @@ int NetworkSerialDevice::Purge(std::uint32_t flags) {
         InputRoomMade();
     }
     if (serverBuffers != 0 && ComPort() && !lost_) {
-        Request({ComPort::PurgeData, std::string(1, static_cast<char>(serverBuffers))}, false);
+        Request({ComPort::PurgeData, std::string(1, static_cast<char>(serverBuffers))});
         Wake();
     }
     return 0;
@@ -188,8 +208,11 @@ int NetworkSerialDevice::EscapeFunction(int function) {
     if (!request) {
         return EINVAL;
     }
-    if (ComPort() && !lost_) {
-        Request(*request, false);
+    if (stage_ != Stage::Up && comPort_ && !lost_) {
+        const bool dtr = function == EscapeCode::SETDTR || function == EscapeCode::CLRDTR;
+        linesHeld_[dtr ? 0 : 1] = request;
+    } else if (ComPort() && !lost_) {
+        Request(*request);
         Wake();
     }
     return 0;
@@ -211,6 +234,11 @@ void NetworkSerialDevice::Close() {
         const auto lock = Hold();
         socket_.Reset();
     }
+}
+
+bool NetworkSerialDevice::Connecting() const {
+    const auto lock = Hold();
+    return stage_ != Stage::Up && !lost_ && !closed_;
 }
 
 std::string NetworkSerialDevice::GoneReason() const {
@@ -239,7 +267,7 @@ int NetworkSerialDevice::OutputDelivered(bool& delivered) {
     // server after the last byte has.
     if (delivered && ComPort() && !emptyReportAsked_) {
         emptyReportAsked_ = true;
-        Request({ComPort::SetLineStateMask, ByteValue(ReportLineErrors | TransmitterEmpty)}, false);
+        Request({ComPort::SetLineStateMask, ByteValue(ReportLineErrors | TransmitterEmpty)});
         Wake();
     }
     return 0;
@@ -252,7 +280,7 @@ bool NetworkSerialDevice::ServerOutputConfirmedEmpty() const {
 
 std::size_t NetworkSerialDevice::Unacknowledged() const {
     int unacknowledged = 0;
-    if (::ioctl(socket_.Get(), SIOCOUTQ, &unacknowledged) != 0) {
+    if (!socket_.Valid() || ::ioctl(socket_.Get(), SIOCOUTQ, &unacknowledged) != 0) {
         return 0;
     }
     return static_cast<std::size_t>(std::max(unacknowledged, 0));
@@ -263,11 +291,8 @@ std::size_t NetworkSerialDevice::OutgoingSize() const {
     return link_.Outgoing().size();
 }
 
-void NetworkSerialDevice::Request(const ComPortSetting& setting, bool awaitAnswer) {
+void NetworkSerialDevice::Request(const ComPortSetting& setting) {
     Queue(ComPortRequest(setting.command, setting.value));
-    if (awaitAnswer && setting.command < answersDue_.size() && !lost_) {
-        ++answersDue_[setting.command];
-    }
 }
 
 void NetworkSerialDevice::Queue(const std::string& bytes) {
@@ -280,14 +305,10 @@ void NetworkSerialDevice::Queue(const std::string& bytes) {
     }
 }
 
-bool NetworkSerialDevice::AnswersDue() const {
-    return std::ranges::any_of(answersDue_, [](int due) { return due > 0; });
-}
-
 void NetworkSerialDevice::InputRoomMade() {
     if (inputSuspended_ && ComPort() && !lost_) {
         inputSuspended_ = false;
-        Request({ComPort::FlowControlResume, {}}, false);
+        Request({ComPort::FlowControlResume, {}});
     }
     Wake();
 }

@@ -3,10 +3,13 @@
 #include "serial/device/BufferedSerialDevice.h"
 #include "serial/device/ComPortSettings.h"
 #include "serial/device/DeviceAddress.h"
+#include "serial/device/TcpConnection.h"
 #include "serial/device/TelnetLink.h"
 
 #include <array>
+#include <cerrno>
 #include <chrono>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
@@ -24,6 +27,13 @@ namespace feedrail {
 // or stays silent too long (TcpConnection) is reported once as CE_HANGUP
 // with EV_ERR.
 //
+// Opening returns at once: the line thread finds the server's address (on a
+// HostLookup), connects and negotiates, each within a limit, so that no
+// opener (the window, a machine of the service, its stop) waits for a server
+// or name server that does not answer. What is written and set meanwhile is
+// kept and goes out once the connection is up; a connection that cannot be
+// made is reported as one that went, GoneReason saying why.
+//
 // A server that breaks the protocol, out of fault or malice, is given up the
 // same way rather than followed: one that keeps switching an option, sends a
 // subnegotiation without end, or reads nothing of what it is sent while
@@ -40,26 +50,33 @@ public:
     // How long an rfc2217:// server has to take COM-PORT-OPTION.
     static constexpr std::chrono::milliseconds NegotiationTimeout{1000};
 
-    // Connects to `address`; nullptr and `failure` (the reason) when it
-    // cannot. An rfc2217:// server that does not take COM-PORT-OPTION within
-    // NegotiationTimeout fails: it carries raw bytes, and would hand this end's
-    // Telnet commands to the control as if they were data.
-    static std::shared_ptr<NetworkSerialDevice> Open(const DeviceAddress& address,
-                                                     std::string& failure);
+    // The bytes a write may leave waiting for the connection to come up;
+    // past them it fails with ENOBUFS.
+    static constexpr std::size_t MaxWaitingForConnection = 64 * 1024;
+
+    // Starts connecting to `address`; nullptr and `failure` only when the
+    // system has no thread or descriptor to spare. An rfc2217:// server that
+    // does not take COM-PORT-OPTION within NegotiationTimeout is given up: it
+    // carries raw bytes, and would hand this end's Telnet commands to the
+    // control as if they were data.
+    static std::shared_ptr<NetworkSerialDevice>
+    Open(const DeviceAddress& address, std::string& failure, const ConnectLimits& limits = {});
     ~NetworkSerialDevice() override;
 
-    // Settings wait up to a second for the server's answers; a server that
-    // does not answer is taken as having applied them. A rate the server
-    // answers with another rate fails with ERANGE.
+    // Never waits for the server: what changed is sent once the connection
+    // is up, and a server that does not answer is taken as having applied
+    // it. A server that answers a rate with another rate is given up, for
+    // the rate asked is not the line's.
     int SetSettings(const SerialSettings& settings) override;
     int ClearError(std::uint32_t& errors, ComStat& stat) override;
     int Purge(std::uint32_t flags) override;
     int EscapeFunction(int function) override;
     int GetModemStatus(std::uint32_t& status) override;
     void Close() override;
+    bool Connecting() const override;
 
-    // "closed by the device server", the protocol fault the server was given
-    // up for, or the failure as the system words it.
+    // Why the connection could not be made, "closed by the device server", the protocol fault the
+    // server was given up for, or the failure as the system words it.
     std::string GoneReason() const override;
     // Once it says yes after data, an RFC 2217 server is asked to report
     // when its transmitter is empty (ServerOutputConfirmedEmpty).
@@ -75,15 +92,26 @@ public:
     std::size_t OutgoingSize() const;
 
 private:
-    NetworkSerialDevice(FileDescriptor socket, bool comPort);
+    enum class Stage { Connecting, Negotiating, Up };
+
+    NetworkSerialDevice(const DeviceAddress& address, const ConnectLimits& limits);
 
     void LineLoop();
-    // Waits up to NegotiationTimeout for the server to take COM-PORT-OPTION;
-    // why the device cannot be used, empty when it can.
-    std::string AwaitNegotiation();
-    void AskForReports();
+    // Resolves and connects, without mutex_; gives the server up when it cannot.
+    void Connect();
 
     // All of these run with mutex_ held.
+    // An rfc2217:// server that has taken COM-PORT-OPTION is up; one that
+    // has refused it, or not taken it in time, is given up.
+    void CheckNegotiation(Clock::time_point now);
+    // Sends what waited for the connection: the report masks, the settings
+    // and the lines set meanwhile.
+    void ConnectionUp();
+    void AskForReports();
+    // Asks for what changed of settings_ since the server was last told.
+    void SendSettings();
+    void TakeRateAnswer(std::uint32_t rate);
+    int Refusal(std::size_t count) const override;
     void DrainInput() override;
     int PushPending(Clock::time_point now) override;
     void InputRoomMade() override;
@@ -93,11 +121,10 @@ private:
     void TakeReport(const TelnetItem& report);
     void TakeComPortReply(const std::string& payload);
     void TakeModemState(std::uint8_t state);
-    void Request(const ComPortSetting& setting, bool awaitAnswer);
+    void Request(const ComPortSetting& setting);
     // Adds `bytes` to the outgoing queue, or gives the server up when that
     // would pass MaxOutgoing.
     void Queue(const std::string& bytes);
-    bool AnswersDue() const;
     // A server that has not taken COM-PORT-OPTION carries bytes only.
     bool ComPort() const { return comPort_ && link_.ComPortAccepted(); }
     bool OutputAllowed() const;
@@ -108,12 +135,17 @@ private:
     std::size_t Unacknowledged() const;
     Clock::duration WaitLimit(Clock::time_point now) const;
     void MarkLost(int cause);
-    // Gives up a server that breaks the protocol, for `reason`.
-    void Fail(std::string reason);
+    // Gives up a server that breaks the protocol or cannot be reached, for `reason`.
+    void Fail(std::string reason, int cause = EPROTO);
     std::string LostReason() const;
 
+    const std::string host_;
+    const std::uint16_t port_;
+    const ConnectLimits limits_;
     FileDescriptor socket_;
     const bool comPort_;
+    Stage stage_ = Stage::Connecting;
+    Clock::time_point negotiationEnd_{};
     // Its outgoing queue holds the bytes, control and data in order, that the
     // socket has not taken yet; raw bytes only for a raw server.
     TelnetLink link_;
@@ -130,8 +162,10 @@ private:
     bool serverOutputEmpty_ = false;
     // What the server was last told; none before it was told everything.
     std::optional<SerialSettings> applied_;
-    std::array<int, 13> answersDue_{};
-    std::uint32_t answeredRate_ = 0;
+    // The rates asked for, oldest first, whose answers have not come.
+    std::deque<std::uint32_t> ratesAsked_;
+    // DTR and RTS as set before the connection was up.
+    std::array<std::optional<ComPortSetting>, 2> linesHeld_;
     // Until the server reports them, the lines read as on.
     std::uint8_t modemState_ =
         ModemStatusBit::MS_CTS_ON | ModemStatusBit::MS_DSR_ON | ModemStatusBit::MS_RLSD_ON;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <optional>
 #include <poll.h>
 #include <sys/socket.h>
 #include <utility>
@@ -47,10 +48,12 @@ std::uint32_t Value32(const std::string& value) {
 } // namespace
 
 void NetworkSerialDevice::LineLoop() {
+    Connect();
     std::unique_lock lock(mutex_);
     while (!closed_ && !Stopping()) {
         const Clock::time_point now = Clock::now();
         DrainInput();
+        CheckNegotiation(now);
         const bool inputCut = inputCut_;
         if (const int error = PushPending(now)) {
             MarkLost(error);
@@ -58,7 +61,7 @@ void NetworkSerialDevice::LineLoop() {
         CheckTxEmpty(now);
         changed_.notify_all();
         short wanted = 0;
-        if (!lost_) {
+        if (!lost_ && socket_.Valid()) {
             wanted = static_cast<short>((input_.size() < inputLimit_ ? POLLIN : 0) |
                                         (link_.Outgoing().empty() ? 0 : POLLOUT));
         }
@@ -82,6 +85,34 @@ void NetworkSerialDevice::LineLoop() {
     }
 }
 
+void NetworkSerialDevice::Connect() {
+    std::string failure;
+    FileDescriptor socket = ConnectTcp(
+        host_, port_, limits_,
+        [this](int fd, short events, Clock::duration limit) -> std::optional<short> {
+            if (Stopping()) {
+                return std::nullopt;
+            }
+            const short happened = WaitForActivity(fd, events, limit);
+            return Stopping() ? std::nullopt : std::optional(happened);
+        },
+        failure);
+    const std::lock_guard lock(mutex_);
+    if (!socket.Valid()) {
+        if (!Stopping()) {
+            Fail(failure, ENOTCONN);
+        }
+        return;
+    }
+    socket_ = std::move(socket);
+    if (comPort_) {
+        stage_ = Stage::Negotiating;
+        negotiationEnd_ = Clock::now() + NegotiationTimeout;
+    } else {
+        ConnectionUp();
+    }
+}
+
 void NetworkSerialDevice::MarkLost(int cause) {
     if (!lost_) {
         lost_ = true;
@@ -92,10 +123,10 @@ void NetworkSerialDevice::MarkLost(int cause) {
     }
 }
 
-void NetworkSerialDevice::Fail(std::string reason) {
+void NetworkSerialDevice::Fail(std::string reason, int cause) {
     if (!lost_) {
         lostReason_ = std::move(reason);
-        MarkLost(EPROTO);
+        MarkLost(cause);
     }
 }
 
@@ -106,7 +137,7 @@ void NetworkSerialDevice::DrainInput() {
     std::array<char, 512> buffer{};
     std::size_t taken = 0;
     inputCut_ = false;
-    while (!closed_ && !lost_ && !Stopping() && input_.size() < inputLimit_) {
+    while (socket_.Valid() && !closed_ && !lost_ && !Stopping() && input_.size() < inputLimit_) {
         if (taken >= InputBatch) {
             inputCut_ = true;
             break;
@@ -127,7 +158,7 @@ void NetworkSerialDevice::DrainInput() {
     }
     if (input_.size() >= inputLimit_ && !inputSuspended_ && ComPort() && !lost_) {
         inputSuspended_ = true;
-        Request({ComPort::FlowControlSuspend, {}}, false);
+        Request({ComPort::FlowControlSuspend, {}});
     }
 }
 
@@ -178,7 +209,7 @@ void NetworkSerialDevice::TakeComPortReply(const std::string& payload) {
     const std::string value = payload.substr(1);
     switch (command) {
     case ComPort::SetBaudRate:
-        answeredRate_ = Value32(value);
+        TakeRateAnswer(Value32(value));
         break;
     case ComPort::NotifyModemState:
         if (!value.empty()) {
@@ -197,8 +228,7 @@ void NetworkSerialDevice::TakeComPortReply(const std::string& payload) {
                 serverOutputEmpty_ = true;
                 // Its every later change, at each pause of the line, is of no use.
                 Request({ComPort::SetLineStateMask,
-                         std::string(1, static_cast<char>(ReportLineErrors))},
-                        false);
+                         std::string(1, static_cast<char>(ReportLineErrors))});
             }
         }
         break;
@@ -208,9 +238,6 @@ void NetworkSerialDevice::TakeComPortReply(const std::string& payload) {
         break;
     default:
         break;
-    }
-    if (command < answersDue_.size() && answersDue_[command] > 0) {
-        --answersDue_[command];
     }
     changed_.notify_all();
 }
@@ -235,13 +262,16 @@ bool NetworkSerialDevice::OutputAllowed() const {
 }
 
 int NetworkSerialDevice::PushPending(Clock::time_point now) {
-    if (closed_ || lost_) {
+    if (closed_ || lost_ || !socket_.Valid()) {
         return 0;
     }
     if (const int error = Flush()) {
         return error;
     }
-    while (!lost_ && link_.Outgoing().empty() && !pending_.empty() && OutputAllowed()) {
+    // Data waits for the negotiation: a server that turns out not to speak
+    // RFC 2217 would pass this end's Telnet on to the control.
+    while (stage_ == Stage::Up && !lost_ && link_.Outgoing().empty() && !pending_.empty() &&
+           OutputAllowed()) {
         const std::size_t backlog = pacing_.OnWire(now);
         if (backlog >= pacing_.BacklogLimit()) {
             break;
@@ -293,6 +323,9 @@ void NetworkSerialDevice::CheckTxEmpty(Clock::time_point now) {
 NetworkSerialDevice::Clock::duration NetworkSerialDevice::WaitLimit(Clock::time_point now) const {
     if (lost_) {
         return Clock::duration::max();
+    }
+    if (stage_ == Stage::Negotiating) {
+        return std::max<Clock::duration>(negotiationEnd_ - now, Clock::duration(0));
     }
     if (!pending_.empty() && link_.Outgoing().empty() && OutputAllowed()) {
         return pacing_.UntilRoom(now);

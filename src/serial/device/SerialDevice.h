@@ -20,6 +20,8 @@ inline constexpr std::uint32_t EV_RLSD = 0x0020;
 inline constexpr std::uint32_t EV_BREAK = 0x0040;
 inline constexpr std::uint32_t EV_ERR = 0x0080;
 inline constexpr std::uint32_t EV_RING = 0x0100;
+// Ours, not a platform flag: a device that was being reached (Connecting) is.
+inline constexpr std::uint32_t EV_REACHED = 0x10000;
 } // namespace CommEventBit
 
 // Line-error bits, as returned by SerialDevice::ClearError.
@@ -132,6 +134,12 @@ public:
     // batches (a USB adapter's latency timer); the errno of a refusal.
     // Devices without such a setting refuse with ENOTTY.
     virtual int SetLowLatency() { return ENOTTY; }
+
+    // The device is still being reached (a network device finding its
+    // server, connecting, negotiating): what is written and set meanwhile
+    // waits for it. Its success comes as EV_REACHED, its failure as a going
+    // (CE_HANGUP).
+    virtual bool Connecting() const { return false; }
 
     // Why the device has gone (CE_HANGUP), in words, when it can tell more
     // than that it went.

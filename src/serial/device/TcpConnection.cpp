@@ -1,21 +1,22 @@
 #include "serial/device/TcpConnection.h"
 
+#include "serial/device/HostLookup.h"
+
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <memory>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <system_error>
 
 namespace feedrail {
 namespace {
 
-struct AddressListDeleter {
-    void operator()(addrinfo* list) const { ::freeaddrinfo(list); }
-};
+using Clock = std::chrono::steady_clock;
+
+// ConnectOne's answer when the wait was abandoned.
+constexpr int Abandoned = -1;
 
 void SetOption(int fd, int level, int name, int value) {
     ::setsockopt(fd, level, name, &value, sizeof value);
@@ -36,27 +37,42 @@ void LimitSilence(int fd) {
     SetOption(fd, IPPROTO_TCP, TCP_KEEPCNT, probes);
 }
 
-// 0 when connected, the errno of the failure otherwise.
-int ConnectOne(const addrinfo& address, std::chrono::milliseconds timeout, FileDescriptor& fd) {
-    fd = FileDescriptor(::socket(address.ai_family,
-                                 address.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
-                                 address.ai_protocol));
+// Waits through `wait` until `fd` has `events` or `end` has come: false when
+// the wait was abandoned.
+bool WaitUntil(const ConnectWait& wait, int fd, short events, Clock::time_point end) {
+    for (Clock::time_point now = Clock::now(); now < end; now = Clock::now()) {
+        const std::optional<short> happened = wait(fd, events, end - now);
+        if (!happened) {
+            return false;
+        }
+        if (*happened != 0) {
+            return true;
+        }
+    }
+    return true;
+}
+
+// 0 when connected, the errno of the failure, or Abandoned.
+int ConnectOne(const HostAddress& address, std::chrono::milliseconds limit, const ConnectWait& wait,
+               FileDescriptor& fd) {
+    fd = FileDescriptor(
+        ::socket(address.family, address.type | SOCK_NONBLOCK | SOCK_CLOEXEC, address.protocol));
     if (!fd.Valid()) {
         return errno;
     }
-    if (::connect(fd.Get(), address.ai_addr, address.ai_addrlen) == 0) {
+    if (::connect(fd.Get(), reinterpret_cast<const sockaddr*>(&address.address), address.size) ==
+        0) {
         return 0;
     }
     if (errno != EINPROGRESS) {
         return errno;
     }
-    pollfd wait{fd.Get(), POLLOUT, 0};
-    const int ready = ::poll(&wait, 1, static_cast<int>(timeout.count()));
-    if (ready == 0) {
-        return ETIMEDOUT;
+    if (!WaitUntil(wait, fd.Get(), POLLOUT, Clock::now() + limit)) {
+        return Abandoned;
     }
-    if (ready < 0) {
-        return errno;
+    pollfd connected{fd.Get(), POLLOUT, 0};
+    if (::poll(&connected, 1, 0) == 0) {
+        return ETIMEDOUT;
     }
     int error = 0;
     socklen_t size = sizeof error;
@@ -66,31 +82,64 @@ int ConnectOne(const addrinfo& address, std::chrono::milliseconds timeout, FileD
     return error;
 }
 
+// The addresses of `host`, waited for at most `limit`; none, and `failure`
+// unless abandoned, when there are none.
+std::vector<HostAddress> Resolve(const std::string& host, std::uint16_t port,
+                                 std::chrono::milliseconds limit, const ConnectWait& wait,
+                                 std::string& failure) {
+    const std::string cannot = "cannot resolve host " + host + ": ";
+    std::shared_ptr<HostLookup> lookup;
+    try {
+        lookup = HostLookup::Start(host, port);
+    } catch (const std::system_error& error) {
+        failure = cannot + error.code().message();
+        return {};
+    }
+    if (!WaitUntil(wait, lookup->ReadyDescriptor(), POLLIN, Clock::now() + limit)) {
+        return {};
+    }
+    if (!lookup->Done()) {
+        failure = cannot + "no answer within " + DurationText(limit);
+        return {};
+    }
+    std::vector<HostAddress> addresses = lookup->Addresses();
+    if (addresses.empty()) {
+        failure = cannot + lookup->Failure();
+    }
+    return addresses;
+}
+
 } // namespace
 
-FileDescriptor ConnectTcp(const std::string& host, std::uint16_t port,
-                          std::chrono::milliseconds timeout, std::string& failure) {
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (const int error =
-            ::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found)) {
-        failure = error == EAI_SYSTEM ? std::strerror(errno) : ::gai_strerror(error);
+FileDescriptor ConnectTcp(const std::string& host, std::uint16_t port, const ConnectLimits& limits,
+                          const ConnectWait& wait, std::string& failure) {
+    const std::vector<HostAddress> addresses = Resolve(host, port, limits.resolve, wait, failure);
+    if (addresses.empty()) {
         return FileDescriptor();
     }
-    const std::unique_ptr<addrinfo, AddressListDeleter> list(found);
     int error = EHOSTUNREACH;
-    for (const addrinfo* address = list.get(); address != nullptr; address = address->ai_next) {
+    for (const HostAddress& address : addresses) {
         FileDescriptor fd;
-        error = ConnectOne(*address, timeout, fd);
+        error = ConnectOne(address, limits.connect, wait, fd);
         if (error == 0) {
             LimitSilence(fd.Get());
             return fd;
         }
+        if (error == Abandoned) {
+            return FileDescriptor();
+        }
     }
-    failure = std::strerror(error);
+    failure = error == ETIMEDOUT
+                  ? "no answer from " + host + " within " + DurationText(limits.connect)
+                  : std::strerror(error);
     return FileDescriptor();
+}
+
+std::string DurationText(std::chrono::milliseconds duration) {
+    if (duration.count() % 1000 == 0) {
+        return std::to_string(duration.count() / 1000) + " s";
+    }
+    return std::to_string(duration.count()) + " ms";
 }
 
 } // namespace feedrail
