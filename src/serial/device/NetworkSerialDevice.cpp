@@ -260,7 +260,8 @@ int NetworkSerialDevice::OutputDelivered(bool& delivered) {
         return EBADF;
     }
     if (lost_) {
-        return lostCause_ != 0 ? lostCause_ : EPIPE;
+        delivered = deliveredAtLoss_;
+        return delivered ? 0 : (lostCause_ != 0 ? lostCause_ : EPIPE);
     }
     delivered = pending_.empty() && link_.Outgoing().empty() && Unacknowledged() == 0;
     // Asked only now: behind the data in the stream, the request reaches the

@@ -151,6 +151,7 @@ private:
     TelnetLink link_;
     bool lost_ = false;
     int lostCause_ = 0;
+    bool deliveredAtLoss_ = false;
     std::string lostReason_;
     // The last DrainInput stopped at InputBatch with more perhaps waiting.
     bool inputCut_ = false;

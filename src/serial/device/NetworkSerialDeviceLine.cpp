@@ -115,6 +115,9 @@ void NetworkSerialDevice::Connect() {
 
 void NetworkSerialDevice::MarkLost(int cause) {
     if (!lost_) {
+        // A control that hangs up once it has its program leaves a send that
+        // has been delivered: that stays known after the connection is gone.
+        deliveredAtLoss_ = pending_.empty() && link_.Outgoing().empty() && Unacknowledged() == 0;
         lost_ = true;
         lostCause_ = cause;
         errors_ |= CommErrorBit::CE_HANGUP;

@@ -150,7 +150,8 @@ public:
     // acknowledged every byte, so that a send ends only once a stalled server
     // has either taken it or been given up (the TCP user time-out, reported
     // as CE_HANGUP). A local port's line pacing keeps a writer with its line
-    // already: it says yes. Fails with the cause once the device has gone.
+    // already: it says yes. Once the device has gone, it says yes if all
+    // had been delivered when it went, and fails with the cause otherwise.
     virtual int OutputDelivered(bool& delivered) {
         delivered = true;
         return 0;

@@ -42,8 +42,8 @@ protected:
     QString Status() const { return StatusOf(*window_); }
 
     // Sends the editor's program and waits for the send to end. A control
-    // that ends once it has the program takes its line with it, and the
-    // status may say so before it is looked at.
+    // that ends once it has the program takes its line (or its connection)
+    // with it, and the status may say so before it is looked at.
     void Send(const std::string& program, const QString& endStatus = "Finished Send") {
         window_->Editor().SetText(program);
         window_->SendButtonClick();
@@ -51,7 +51,8 @@ protected:
             [&] {
                 return Status() == endStatus ||
                        (window_->Session().Phase() == TransferPhase::Idle &&
-                        Status().endsWith(QLatin1String("is gone: unplugged or switched off?")));
+                        (Status().endsWith(QLatin1String("is gone: unplugged or switched off?")) ||
+                         Status().contains(QLatin1String(" is lost: "))));
             },
             20s))
             << Status().toStdString();
