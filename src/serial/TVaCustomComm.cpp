@@ -99,6 +99,10 @@ void TVaCustomComm::QueueBuf(const char* buf, std::size_t count) {
     }
 }
 
+std::uint32_t TVaCustomComm::BitsPerSecond() const {
+    return customBaudRate_ != 0 ? customBaudRate_ : BaudrateValues[baudrate_];
+}
+
 std::size_t TVaCustomComm::OutputQueued() {
     ComStat stat;
     GetComStat(stat);
@@ -379,7 +383,7 @@ void TVaCustomComm::ApplySettings() {
     if (const int error = device_->GetSettings(settings)) {
         throw EVaCommError::WithCode(CommErrorText::ReadDcb, error);
     }
-    settings.BaudRate = customBaudRate_ != 0 ? customBaudRate_ : BaudrateValues[baudrate_];
+    settings.BaudRate = BitsPerSecond();
     settings.ByteSize = DatabitsValues[databits_];
     settings.Parity = parity_;
     settings.StopBits = stopbits_;

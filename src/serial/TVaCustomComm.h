@@ -86,6 +86,8 @@ public:
     void SetAutoOpen(bool value) { autoOpen_ = value; }
     TVaBaudrate Baudrate() const { return baudrate_; }
     void SetBaudrate(TVaBaudrate value) { StoreAndApply(baudrate_, value); }
+    // The rate the line runs at.
+    std::uint32_t BitsPerSecond() const;
     // A rate of its own in bits per second, used instead of Baudrate when not 0.
     std::uint32_t CustomBaudRate() const { return customBaudRate_; }
     void SetCustomBaudRate(std::uint32_t value) { StoreAndApply(customBaudRate_, value); }

@@ -153,8 +153,7 @@ void ServedMachine::OpenPortUntilOpen() {
     session_.PortOpened();
 }
 
-// A send in progress ends at its next byte; the rest ends once the loop has
-// returned from it.
+// A send in progress ends at once, what the port holds dropped.
 void ServedMachine::BeginStop() {
     stopping_ = true;
     send_.Abandon("Stopped: the service ends", "abandoned: " + std::string(StopReason));

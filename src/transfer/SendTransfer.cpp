@@ -148,9 +148,7 @@ bool SendTransfer::Cancel() {
     }
     // Between lines, with the port's queue empty, the tape still gets its
     // trailer; in the middle of a line what the port holds is dropped.
-    const bool betweenLines = running_ && stage_ != Stage::Delivering && offset_ == bytes_.size() &&
-                              port_.Active() && port_.OutputQueued() == 0;
-    if (betweenLines) {
+    if (running_ && stage_ != Stage::Delivering && offset_ == bytes_.size() && Queued() == 0) {
         status_.ShowStatus("Sending Canceled");
         Finish("cancelled");
     } else {
@@ -216,6 +214,7 @@ void SendTransfer::SendProgram() {
     stage_ = Stage::Lines;
     line_ = 0;
     lines_ = editor_.EditorLineCount();
+    state_.LinesSent = 0;
     bytes_.clear();
     offset_ = 0;
     percentLineSent_ = false;
@@ -236,7 +235,8 @@ void SendTransfer::Pump() {
             PumpLines();
             break;
         case Stage::LineOut:
-            if (port_.OutputQueued() == 0) {
+            if (Queued() == 0) {
+                Follow(0);
                 StartPause();
             } else {
                 Schedule(LookInterval);
@@ -251,13 +251,60 @@ void SendTransfer::Pump() {
             break;
         }
     } catch (const std::exception& error) {
+        DropQueued();
         Ended(error.what());
         session_.TransferEnded();
         throw;
     } catch (...) {
+        DropQueued();
         Ended("failed");
         session_.TransferEnded();
         throw;
+    }
+}
+
+std::size_t SendTransfer::Queued() {
+    try {
+        return port_.Active() ? port_.OutputQueued() : 0;
+    } catch (const EVaCommError&) {
+        // A port that fails holds nothing that will still go out.
+        return 0;
+    }
+}
+
+// What the port still holds never reaches the machine, and neither counts
+// as sent.
+void SendTransfer::DropQueued() {
+    const std::size_t held = Queued();
+    Follow(held);
+    try {
+        if (port_.Active()) {
+            port_.PurgeWrite();
+        }
+    } catch (const EVaCommError&) {
+        // The port is failing: it holds nothing that will go out.
+    }
+    bytesSent_ -= std::min<std::uint64_t>(held, bytesSent_);
+}
+
+// The lines whose last byte has left the port are the lines sent: the
+// highlight, the progress and the record follow the line, not the pump.
+void SendTransfer::Follow(std::size_t queued) {
+    const std::uint64_t out = bytesSent_ - std::min<std::uint64_t>(queued, bytesSent_);
+    const int before = state_.LinesSent;
+    while (!lineEnds_.empty() && lineEnds_.front().first <= out) {
+        state_.LinesSent = lineEnds_.front().second;
+        lineEnds_.pop_front();
+    }
+    if (state_.LinesSent == before) {
+        return;
+    }
+    if (before == 0 && state_.XonState) {
+        status_.ShowStatus("Sending Data - press esc to cancel");
+    }
+    if (state_.LinesSent < lines_) {
+        editor_.HighlightEditorLine(state_.LinesSent + 1);
+        Progress(state_.LinesSent + 1, lines_, false);
     }
 }
 
@@ -265,6 +312,7 @@ void SendTransfer::Pump() {
 // share ahead of the line, then comes back when about half of that is out.
 void SendTransfer::PumpLines() {
     std::size_t queued = port_.OutputQueued();
+    Follow(queued);
     const std::size_t high = HighWater();
     while (queued < high) {
         if (offset_ == bytes_.size() && !NextLine()) {
@@ -278,6 +326,9 @@ void SendTransfer::PumpLines() {
         offset_ += piece;
         bytesSent_ += piece;
         queued += piece;
+        if (offset_ == bytes_.size() || closingLine_) {
+            lineEnds_.emplace_back(bytesSent_, line_);
+        }
         if (closingLine_) {
             Finish();
             return;
@@ -297,16 +348,15 @@ bool SendTransfer::NextLine() {
         return false;
     }
     ++line_;
-    editor_.HighlightEditorLine(line_);
+    if (line_ == 1) {
+        editor_.HighlightEditorLine(1);
+        Progress(1, lines_, true);
+    }
     const std::string text = editor_.GetEditorLine(line_);
     bytes_ = TapeLineBytes(text, settings_.PunchType, settings_.EOB, leader_());
     offset_ = 0;
     closingLine_ = text == "%" && percentLineSent_ && !bytes_.empty();
     percentLineSent_ = percentLineSent_ || text.find('%') != std::string::npos;
-    if (++state_.LinesSent == 2) {
-        status_.ShowStatus("Sending Data - press esc to cancel");
-    }
-    Progress(line_, lines_, false);
     return true;
 }
 
@@ -319,18 +369,20 @@ void SendTransfer::Schedule(std::chrono::milliseconds wait) {
     });
 }
 
+// The port's own rate, not the profile's: that is the one the line runs at.
 std::size_t SendTransfer::HighWater() const {
-    const auto perSecond = std::max<std::int64_t>(settings_.CommBaudRate, 0) / 10;
-    return std::max(MinAhead, static_cast<std::size_t>(perSecond / AheadPerSecond));
+    const std::size_t perSecond = port_.BitsPerSecond() / 10;
+    return std::max(MinAhead, perSecond / AheadPerSecond);
 }
 
 // Until about half the queue is out, at ten bits a character.
 std::chrono::milliseconds SendTransfer::PassWait(std::size_t queued) const {
     const std::size_t half = HighWater() / 2;
-    if (queued <= half || settings_.CommBaudRate <= 0) {
+    const std::uint32_t rate = port_.BitsPerSecond();
+    if (queued <= half || rate == 0) {
         return 1ms;
     }
-    const auto ms = static_cast<std::int64_t>(queued - half) * 10'000 / settings_.CommBaudRate;
+    const auto ms = static_cast<std::int64_t>(queued - half) * 10'000 / rate;
     return std::clamp(std::chrono::milliseconds(ms), 1ms,
                       std::chrono::duration_cast<std::chrono::milliseconds>(LongestPassWait));
 }
@@ -345,12 +397,13 @@ void SendTransfer::StartPause() {
 }
 
 void SendTransfer::Finish(const char* result) {
-    if (leader_()) {
-        const std::string trailer = TapeTrailer();
-        port_.QueueBuf(trailer.data(), trailer.size());
-        bytesSent_ += trailer.size();
-    }
     if (std::string_view(result) != "completed") {
+        // Stopped between lines: the trailer goes once the hold is off.
+        try {
+            QueueTrailer();
+        } catch (const EVaCommError&) {
+            // The port is failing: the send has ended all the same.
+        }
         Complete(result);
         return;
     }
@@ -359,19 +412,38 @@ void SendTransfer::Finish(const char* result) {
     // server's TCP has acknowledged the last byte, or until the connection is
     // given up and the loss ends the send.
     result_ = result;
+    trailerDue_ = leader_();
     stage_ = Stage::Delivering;
     Delivered();
 }
 
-void SendTransfer::Delivered() {
-    if (AllOut()) {
-        Complete(result_);
-    } else {
-        Schedule(LookInterval);
+void SendTransfer::QueueTrailer() {
+    if (leader_()) {
+        const std::string trailer = TapeTrailer();
+        port_.QueueBuf(trailer.data(), trailer.size());
+        bytesSent_ += trailer.size();
     }
 }
 
+void SendTransfer::Delivered() {
+    if (!AllOut()) {
+        Schedule(LookInterval);
+        return;
+    }
+    if (std::exchange(trailerDue_, false)) {
+        // Blank tape and DC4 follow the program whatever the machine's XOFF
+        // says: a control that stops reading at the "%" would hold them for
+        // ever.
+        port_.SetXoffHoldsOutput(false);
+        QueueTrailer();
+        Delivered();
+        return;
+    }
+    Complete(result_);
+}
+
 void SendTransfer::Complete(const std::string& result) {
+    Follow(Queued());
     Progress(state_.LinesSent, lines_, true);
     status_.ShowStatus("Finished Send");
     ending_.reset();
@@ -381,11 +453,8 @@ void SendTransfer::Complete(const std::string& result) {
 
 void SendTransfer::Cancelled() {
     const std::optional<Ending> ending = std::exchange(ending_, std::nullopt);
-    if (port_.Active() && !(ending && ending->LineGone)) {
-        // What the port still held never reached the machine.
-        const std::size_t held = port_.OutputQueued();
-        port_.PurgeWrite();
-        bytesSent_ -= std::min<std::uint64_t>(held, bytesSent_);
+    if (!(ending && ending->LineGone)) {
+        DropQueued();
     }
     status_.ShowStatus(ending ? ending->Status : "Send Cancelled");
     Ended(ending ? ending->Result : "cancelled");
@@ -398,6 +467,8 @@ void SendTransfer::Ended(std::string result) {
     stage_ = Stage::Lines;
     bytes_.clear();
     offset_ = 0;
+    lineEnds_.clear();
+    trailerDue_ = false;
     try {
         port_.SetXoffHoldsOutput(false);
     } catch (const EVaCommError&) {

@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <optional>
 #include <string>
@@ -84,6 +85,11 @@ private:
     // Ends the send the way it ended well; `result` goes to the transfer log.
     void Finish(const char* result = "completed");
     void Delivered();
+    void QueueTrailer();
+    // What the port holds; 0 when it has gone or fails.
+    std::size_t Queued();
+    void DropQueued();
+    void Follow(std::size_t queued);
     // Whether the port has sent all it was given.
     bool AllOut();
     void Complete(const std::string& result);
@@ -114,6 +120,9 @@ private:
     std::size_t offset_ = 0;
     bool percentLineSent_ = false;
     bool closingLine_ = false;
+    bool trailerDue_ = false;
+    // Where each line handed to the port ends, in bytes sent, with its number.
+    std::deque<std::pair<std::uint64_t, int>> lineEnds_;
     std::string result_;
     std::uint64_t bytesSent_ = 0;
     std::function<void(TransferRecord)> ended_;

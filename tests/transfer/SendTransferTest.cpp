@@ -248,6 +248,42 @@ TEST_F(SendTransferTest, StopEndsTheSendAtOnceWithTheTrailerOnlyBetweenLines) {
     }
 }
 
+// A control that sends XOFF once it has read the closing "%" still gets the
+// trailer, and the send ends well.
+TEST_F(SendTransferTest, AnXoffAfterTheLastByteHoldsNeitherTheTrailerNorTheEnd) {
+    Program({"%", "G1", "%"});
+    host_.LeaderOn = true;
+    OpenFor(0);
+    StartSend();
+    comm_.Device().HoldOutput(true);
+    comm_.Device().LetThrough(8);
+    MachineSends("\x11");
+    ASSERT_TRUE(host_.RunLoop([&] { return Wire() == "\x11\x11%\r\nG1\r\n%"; }));
+    MachineSends("\x13");
+    comm_.Device().HoldOutput(false);
+    ASSERT_TRUE(host_.RunSend());
+    EXPECT_EQ(Wire(), "\x11\x11%\r\nG1\r\n%" + Trailer);
+    EXPECT_EQ(LastStatus(), "Finished Send");
+}
+
+// Stopped with lines still in the port, the record counts only what left it.
+TEST_F(SendTransferTest, AStoppedSendRecordsTheLinesAndBytesThatLeftThePort) {
+    Program({"%", "G01 X10", "G02 Y20", "%"});
+    std::vector<TransferRecord> records;
+    send_.OnEnded([&records](TransferRecord record) { records.push_back(std::move(record)); });
+    comm_.Device().HoldOutput(true);
+    comm_.Device().LetThrough(14);
+    OpenFor(1);
+    StartSend();
+    ASSERT_TRUE(host_.RunLoop([&] { return Wire().size() == 14; }));
+    host_.RunLoop([] { return false; }, 20ms);
+    EXPECT_TRUE(send_.Cancel());
+    ASSERT_EQ(records.size(), 1U);
+    EXPECT_EQ(records[0].Lines, 2) << "\"%\" and \"G01 X10\" left the port, \"G02\" began";
+    EXPECT_EQ(records[0].Bytes, 14U);
+    EXPECT_EQ(records[0].Result, "cancelled");
+}
+
 // The handshake's lines hold the output at the device: nothing goes while
 // the machine's RTS (our CTS) or DTR (our DSR) is off, even mid-line.
 TEST_F(SendTransferTest, TheMachinesLinesHoldTheSend) {

@@ -13,8 +13,6 @@
 #include "profiles/widgets/TAutomation.h"
 #include "profiles/widgets/TForm2.h"
 #include "serial/EVaCommError.h"
-#include "serial/device/DevicePath.h"
-#include "transfer/PortSetup.h"
 #include "utilities/widgets/HelpWindow.h"
 
 #include <QAbstractButton>
@@ -398,44 +396,6 @@ void Tpunch_d::EscapeClose() {
     CloseButtonClick();
 }
 
-void Tpunch_d::ApplyPortSettings() {
-    ShowStatus(QStringLiteral(" "));
-    errorHookInstalled_ = true;
-    ApplyProfileToPort(activeSettings_, comm1_);
-    try {
-        comm1_.Open();
-        // A device server may take seconds to answer: Ready once it has.
-        if (comm1_.Connecting()) {
-            ShowStatus(QStringLiteral("Connecting to ") +
-                       BytesText(PortTitle(comm1_.DeviceName())));
-        } else {
-            ShowPortReady();
-        }
-        SetHandshakeLines(activeSettings_.CommHandshake, comm1_);
-    } catch (const EVaCommError& error) {
-        ShowStatus(QString::fromStdString(error.what()));
-        const std::string path = comm1_.DevicePath();
-        if (DanglingLink(path)) {
-            ShowStatus(BytesText(PortTitle(comm1_.DeviceName())) + QStringLiteral(": the link ") +
-                       DisplayPath(path) + QStringLiteral(" points to ") +
-                       DisplayPath(LinkTarget(path)) + QStringLiteral(", which is not there"));
-        }
-        // Once a session is enough: the port opens again at every selection.
-        if (!error.Advice().empty() && error.Advice() != shownAdvice_) {
-            shownAdvice_ = error.Advice();
-            messages_.ShowError(QString::fromLocal8Bit(error.Advice()));
-        }
-    }
-    controls_.StaticText1->setText(
-        BytesText(SettingsSummary(activeSettings_, comm1_.DeviceName())));
-}
-
-void Tpunch_d::ShowPortReady() {
-    const QString notice = ProfileNotice();
-    ShowStatus(BytesText(PortTitle(comm1_.DeviceName())) + QStringLiteral(" Ready") +
-               (notice.isEmpty() ? QString() : QStringLiteral(". ") + notice));
-}
-
 void Tpunch_d::keyPressEvent(QKeyEvent* event) {
     const bool inEditor = focusWidget() == controls_.Memo1;
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
@@ -587,19 +547,6 @@ void Tpunch_d::ConfigureAutomation() {
 
 std::string Tpunch_d::ProfilePath() const {
     return runState_.ProgramDir + std::string(ProfileFile::FileName);
-}
-
-void Tpunch_d::BindPortEvents() {
-    comm1_.OnRxChar = [this](TVaCustomComm&, int count) {
-        automation_.Reading() ? automation_.Comm1RxChar(count) : receive_.Comm1RxChar(count);
-    };
-    send_.OnEnded([this](TransferRecord record) { automation_.Log(std::move(record)); });
-    receive_.OnEnded([this](TransferRecord record) { automation_.Log(std::move(record)); });
-    comm1_.OnError = [this](TVaCustomComm&, int errors) { lineLoss_.Comm1Error(errors); };
-    comm1_.OnReached = [this](TVaCustomComm&) {
-        ShowPortReady();
-        lineLoss_.Comm1Reached();
-    };
 }
 
 void Tpunch_d::Arm(QTimer& timer) {

@@ -57,9 +57,13 @@ ReceivedByte ClassifyReceivedByte(const SerialSettings& settings, char byte, boo
     const ByteFate fate = Fate(settings, byte, dsrOn);
     ReceivedByte received{fate, fate == ByteFate::Keep && byte == settings.EvtChar, {}};
     if (fate == ByteFate::Keep && Has(settings, DcbFlag::fOutXKept)) {
-        if (byte == settings.XoffChar) {
+        // A tape code with its parity in the eighth bit (ISO on eight data
+        // bits) sends XOFF as 0x93: the transfer reads it as XOFF, and so
+        // must the hold.
+        const char plain = static_cast<char>(byte & 0x7F);
+        if (plain == settings.XoffChar) {
             received.Xoff = true;
-        } else if (byte == settings.XonChar) {
+        } else if (plain == settings.XonChar) {
             received.Xoff = false;
         }
     }

@@ -82,6 +82,36 @@ TEST(LineRulesTest, ReceivedBytesAreKeptTakenOrDropped) {
     }
 }
 
+// Under the kept hold the machine's XON and XOFF stay data for the transfer
+// and move the output's hold too, also with ISO's parity in the eighth bit.
+TEST(LineRulesTest, KeptXonAndXoffAreDataThatMoveTheHold) {
+    const struct {
+        const char* name;
+        char byte;
+        std::optional<bool> xoff;
+    } rows[] = {
+        {"XOFF", Xoff, true},
+        {"XON", Xon, false},
+        {"ISO's XOFF, parity set", static_cast<char>(0x93), true},
+        {"ISO's XON, parity clear", Xon, false},
+        {"data", 'G', std::nullopt},
+        {"DC4", '\x14', std::nullopt},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        SerialSettings settings;
+        settings.Flags = DcbFlag::fOutXKept;
+        settings.XonChar = Xon;
+        settings.XoffChar = Xoff;
+        const ReceivedByte received = ClassifyReceivedByte(settings, row.byte, true);
+        EXPECT_EQ(received.Fate, ByteFate::Keep);
+        EXPECT_EQ(received.Xoff, row.xoff);
+        settings.Flags = 0;
+        EXPECT_EQ(ClassifyReceivedByte(settings, row.byte, true).Xoff, std::nullopt)
+            << "moved the hold without it";
+    }
+}
+
 TEST(LineRulesTest, OutputIsHeldForEachReasonItsFlowControlWatches) {
     using namespace ComStatBit;
     constexpr OutputLineState linesOn{};
