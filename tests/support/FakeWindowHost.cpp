@@ -60,9 +60,9 @@ bool FakeWindowHost::RunLoop(const std::function<bool()>& done, std::chrono::mil
             work();
         } else {
             // Hand-overs come at any time: a look every millisecond at most.
-            const auto next = due_.empty() ? now + std::chrono::milliseconds(1)
-                                           : std::min(due_.begin()->first,
-                                                      now + std::chrono::milliseconds(1));
+            const auto next =
+                due_.empty() ? now + std::chrono::milliseconds(1)
+                             : std::min(due_.begin()->first, now + std::chrono::milliseconds(1));
             std::this_thread::sleep_until(next);
         }
     }
