@@ -151,9 +151,11 @@ int BufferedSerialDevice::Write(const char* data, std::size_t count, int timeout
     }
     // What the drain above took in is announced like what the line thread takes.
     NotifyIfEvents();
-    if (!accepted() && writeError_ == 0) {
-        changed_.wait_for(lock, std::chrono::milliseconds(std::max(timeoutMs, 0)),
+    if (!accepted() && writeError_ == 0 && timeoutMs > 0) {
+        ++writeWaiters_;
+        changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
                           [&] { return closed_ || accepted() || writeError_ != 0; });
+        --writeWaiters_;
     }
     if (closed_) {
         return EBADF;
@@ -208,6 +210,12 @@ void BufferedSerialDevice::TakeInputByte(char byte, bool dsrOn) {
 
 void BufferedSerialDevice::NotifyIfEvents() {
     if ((events_ & eventMask_) != 0) {
+        changed_.notify_all();
+    }
+}
+
+void BufferedSerialDevice::NotifyWaiters() {
+    if ((events_ & eventMask_) != 0 || writeWaiters_ > 0) {
         changed_.notify_all();
     }
 }

@@ -71,6 +71,10 @@ protected:
     void TakeInputByte(char byte, bool dsrOn);
     // Wakes WaitEvent when an event it waits for has happened.
     void NotifyIfEvents();
+    // What a line-thread pass owes the waiters: a wake for WaitEvent when an
+    // event it waits for has happened, and for Write while one waits. A
+    // wake for nobody costs a thread switch at every character.
+    void NotifyWaiters();
     // Wakes the line thread.
     void Wake();
     // Waits, with mutex_ released by the caller, until the wake descriptor or
@@ -93,6 +97,7 @@ protected:
     bool xoffReceived_ = false;
     bool xoffForced_ = false;
     bool txBusy_ = false;
+    int writeWaiters_ = 0;
 
     std::uint32_t eventMask_ = 0;
     std::uint32_t events_ = 0;

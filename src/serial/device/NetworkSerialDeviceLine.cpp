@@ -59,7 +59,7 @@ void NetworkSerialDevice::LineLoop() {
             MarkLost(error);
         }
         CheckTxEmpty(now);
-        changed_.notify_all();
+        NotifyWaiters();
         short wanted = 0;
         if (!lost_ && socket_.Valid()) {
             wanted = static_cast<short>((input_.size() < inputLimit_ ? POLLIN : 0) |

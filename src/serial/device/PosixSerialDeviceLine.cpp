@@ -31,7 +31,7 @@ void PosixSerialDevice::LineLoop() {
         PollLineChanges();
         PollErrorCounters();
         CheckTxEmpty(now);
-        changed_.notify_all();
+        NotifyWaiters();
         const int input = !hungUp_ && input_.size() < inputLimit_ ? fd_.Get() : -1;
         const Clock::duration limit = WaitLimit(now);
         lock.unlock();
