@@ -40,6 +40,9 @@ void ProgramFileLines::Splitter::Take(std::string_view bytes) {
                 Emit(crs_);
             }
             open_ = true;
+            if (++length_ > MaxLineBytes && Overlong == 0) {
+                Overlong = Count + 1;
+            }
             if (keep_) {
                 current_ += byte;
             }
@@ -59,6 +62,7 @@ void ProgramFileLines::Splitter::End() {
 void ProgramFileLines::Splitter::Emit(int lines) {
     crs_ = 0;
     open_ = false;
+    length_ = 0;
     Count += lines;
     if (keep_) {
         Lines.push_back({std::move(current_), 1});
@@ -104,6 +108,7 @@ int ProgramFileLines::Open(const std::string& path) {
     size_ = read;
     changed_ = file.st_mtim;
     count_ = counter.Count;
+    overlong_ = counter.Overlong;
     return 0;
 }
 

@@ -24,6 +24,10 @@ public:
     // through.
     std::string RealPath() const;
     int Count() const { return count_; }
+    // The first line longer than `MaxLineBytes`, 0 when none is: such a line
+    // would be held whole while it is sent.
+    int FirstOverlongLine() const { return overlong_; }
+    static constexpr std::size_t MaxLineBytes = 1 << 20;
     // Line `line`, from 1; the lines are read in order, and an earlier one
     // reads the file again from its start. Empty past the end. Throws
     // std::runtime_error when the file can no longer be read, or has changed
@@ -46,12 +50,15 @@ private:
         };
         std::deque<Run> Lines;
         int Count = 0;
+        // The first line past MaxLineBytes, from 1; 0 when none is.
+        int Overlong = 0;
 
     private:
         void Emit(int lines);
 
         bool keep_;
         std::string current_;
+        std::size_t length_ = 0;
         // A line has begun that no line end has ended yet.
         bool open_ = false;
         int crs_ = 0;
@@ -68,6 +75,7 @@ private:
     timespec changed_{};
     std::uint64_t read_ = 0;
     int count_ = 0;
+    int overlong_ = 0;
     int next_ = 1;
     Splitter splitter_{true};
     bool ended_ = false;

@@ -25,6 +25,12 @@ std::string ServedProgram::Load(const std::string& path, const std::string& real
     if (const int error = lines_.Open(path)) {
         return "Cannot read " + path + ": " + std::strerror(error);
     }
+    // No control reads such a line; sent, it would be held whole in memory.
+    if (const int line = lines_.FirstOverlongLine()) {
+        lines_.Close();
+        return "Not sending " + path + ": its line " + std::to_string(line) + " is longer than " +
+               std::to_string(ProgramFileLines::MaxLineBytes >> 20) + " MiB";
+    }
     // Checked on what was opened, so that a name changed meanwhile cannot
     // lead elsewhere.
     const std::string real = lines_.RealPath();

@@ -1,9 +1,11 @@
 #include "service/ProgramFileLines.h"
 
+#include "service/ServedProgram.h"
 #include "support/InChild.h"
 #include "support/TempFolder.h"
 
 #include <fcntl.h>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <stdexcept>
 #include <string>
@@ -90,6 +92,39 @@ TEST(ProgramFileLinesTest, AFloodOfLineEndsIsReadInBoundedMemory) {
         return !read ? 1 : after.ru_maxrss - before.ru_maxrss < 32 * 1024 ? 0 : 2;
     });
     EXPECT_EQ(status, 0) << "1: lines wrong, 2: more than 32 MB at the peak";
+}
+
+// A line no control reads (one of 30 MB once took 121 MB while it was sent)
+// keeps the program from being sent at all, naming the line; one of 1 MiB is
+// still a line.
+TEST(ProgramFileLinesTest, AnOverlongLineIsFoundBeforeAnythingIsSent) {
+    const std::size_t most = ProgramFileLines::MaxLineBytes;
+    const struct {
+        const char* name;
+        std::string text;
+        int overlong;
+    } cases[] = {
+        {"at the limit", "%\n" + std::string(most, 'X') + "\n%\n", 0},
+        {"one past it, line 3", "%\nO1\n" + std::string(most + 1, 'X') + "\n%\n", 3},
+        {"after CR CR LF, one line end", "%\r\n\r\r\n" + std::string(most + 1, 'Y'), 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TempFolder folder;
+        const std::string path = folder.File("O1.nc");
+        test::WriteFile(path, c.text);
+        ProgramFileLines file;
+        ASSERT_EQ(file.Open(path), 0);
+        EXPECT_EQ(file.FirstOverlongLine(), c.overlong);
+        ServedProgram program;
+        const std::string refused =
+            program.Load(path, std::filesystem::canonical(folder.Path()).string());
+        EXPECT_EQ(refused.empty(), c.overlong == 0) << refused;
+        if (c.overlong != 0) {
+            EXPECT_EQ(refused, "Not sending " + path + ": its line " + std::to_string(c.overlong) +
+                                   " is longer than 1 MiB");
+        }
+    }
 }
 
 // A program rewritten in place while it is sent is not sent on as if it were
