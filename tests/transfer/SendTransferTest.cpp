@@ -13,6 +13,34 @@ using test::Bytes;
 
 const std::string Trailer = std::string(20, '\0') + "\x14";
 
+// A send and a receive of their own on a null modem, as the window wires
+// them, for one case of a table; the port closed, with no flow control.
+struct Station {
+    explicit Station(const ActiveSettings& settings)
+        : send(state, settings, comm, host.ForSend()),
+          receive(state, settings, comm, host.ForReceive(), send) {
+        comm.OnRxChar = [this](TVaCustomComm&, int count) { receive.Comm1RxChar(count); };
+        comm.SetMonitorEvents(AllCommEvents);
+        comm.SetFlowControl(fcNone);
+        comm.SetRTSControl(rtsDisable);
+        comm.SetDTRControl(dtrDisable);
+    }
+    // Opens the port for `handshake` and starts the send on it.
+    void Send(std::int32_t handshake) {
+        comm.Open();
+        SetHandshakeLines(handshake, comm);
+        ASSERT_TRUE(host.Session.RequestSend(false));
+        send.SendStart();
+    }
+
+    test::QueueHandOver handOver;
+    test::NullModemComm comm{handOver};
+    RunState state;
+    test::FakeWindowHost host{handOver, state};
+    SendTransfer send;
+    ReceiveTransfer receive;
+};
+
 class SendTransferTest : public test::TransferFixture {
 protected:
     void Program(std::vector<std::string> lines) { host_.Lines = std::move(lines); }
@@ -63,24 +91,15 @@ TEST_F(SendTransferTest, EveryByteOnTheWireIsTheTapeCodesOwn) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        test::QueueHandOver handOver;
-        test::NullModemComm comm(handOver);
-        RunState state;
-        test::FakeWindowHost host(handOver, state);
         ActiveSettings settings;
         settings.PunchType = c.punchType;
         settings.EOB = c.eob;
         settings.CommHandshake = c.handshake;
-        SendTransfer send(state, settings, comm, host.ForSend());
+        Station station(settings);
+        auto& [handOver, comm, state, host, send, receive] = station;
         host.LeaderOn = c.leader;
         host.Lines = c.lines;
-        comm.SetFlowControl(fcNone);
-        comm.SetRTSControl(rtsDisable);
-        comm.SetDTRControl(dtrDisable);
-        comm.Open();
-        SetHandshakeLines(c.handshake, comm);
-        host.Session.RequestSend(false);
-        send.SendStart();
+        station.Send(c.handshake);
         EXPECT_EQ(comm.Device().Written(), c.wire);
         EXPECT_EQ(host.Statuses.back(), "Finished Send");
         EXPECT_EQ(host.Session.Phase(), TransferPhase::Idle);
@@ -128,22 +147,12 @@ TEST_F(SendTransferTest, TheMachinesXonStartsTheSendAndItsXoffHoldsItMidLine) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        test::QueueHandOver handOver;
-        test::NullModemComm comm(handOver);
-        RunState state;
-        test::FakeWindowHost host(handOver, state);
         settings_.PunchType = c.punchType;
         settings_.CommHandshake = HandshakeXonXoff;
-        SendTransfer send(state, settings_, comm, host.ForSend());
-        ReceiveTransfer receive(state, settings_, comm, host.ForReceive(), send);
-        comm.OnRxChar = [&receive](TVaCustomComm&, int count) { receive.Comm1RxChar(count); };
-        comm.SetMonitorEvents(AllCommEvents);
-        comm.SetFlowControl(fcNone);
-        comm.Open();
-        SetHandshakeLines(HandshakeXonXoff, comm);
+        Station station(settings_);
+        auto& [handOver, comm, state, host, send, receive] = station;
         host.Lines = c.program;
-        ASSERT_TRUE(host.Session.RequestSend(false));
-        send.SendStart();
+        station.Send(HandshakeXonXoff);
         EXPECT_EQ(comm.Device().Written(), "\x11\x11");
         EXPECT_EQ(host.Statuses.back(), "Waiting for Remote Start");
         comm.Device().HoldOutput(true);
@@ -215,22 +224,16 @@ TEST_F(SendTransferTest, StopEndsTheSendAtOnceWithTheTrailerOnlyBetweenLines) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        test::QueueHandOver handOver;
-        test::NullModemComm comm(handOver);
-        RunState state;
-        test::FakeWindowHost host(handOver, state);
-        host.Lines = {"%", "G1", "G2", "%"};
-        host.LeaderOn = true;
         settings_.PunchWait = c.punchWait;
         settings_.CommHandshake = 1;
-        SendTransfer send(state, settings_, comm, host.ForSend());
-        comm.SetFlowControl(fcNone);
-        comm.Open();
+        Station station(settings_);
+        auto& [handOver, comm, state, host, send, receive] = station;
+        host.Lines = {"%", "G1", "G2", "%"};
+        host.LeaderOn = true;
         comm.Device().HoldOutput(true);
         comm.Device().LetThrough(c.letThrough);
         const auto start = std::chrono::steady_clock::now();
-        ASSERT_TRUE(host.Session.RequestSend(false));
-        send.SendStart();
+        station.Send(1);
         ASSERT_TRUE(host.RunLoop([&] {
             return comm.Device().Written().size() == c.letThrough &&
                    (c.punchWait == 0 || comm.OutputQueued() == 0);
@@ -300,24 +303,19 @@ TEST_F(SendTransferTest, TheMachinesLinesHoldTheSend) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        test::QueueHandOver handOver;
-        test::NullModemComm comm(handOver);
-        RunState state;
-        test::FakeWindowHost host(handOver, state);
+        settings_.CommHandshake = c.handshake;
+        Station station(settings_);
+        auto& [handOver, comm, state, host, send, receive] = station;
         host.Lines = {"%", "G01 X10", "G02 Y20", "%"};
         if (c.handshake == 3) {
             host.Lines = {"%", "G1", "%"};
         }
-        settings_.CommHandshake = c.handshake;
-        SendTransfer send(state, settings_, comm, host.ForSend());
-        comm.SetFlowControl(fcNone);
-        comm.SetRTSControl(rtsDisable);
-        comm.SetDTRControl(dtrDisable);
+        // The machine's line stands before the port opens.
         comm.Open();
-        SetHandshakeLines(c.handshake, comm);
         comm.Machine().EscapeFunction(c.beforeDrop > 0 ? c.on : c.off);
         comm.Device().HoldOutput(true);
         comm.Device().LetThrough(c.beforeDrop);
+        SetHandshakeLines(c.handshake, comm);
         ASSERT_TRUE(host.Session.RequestSend(false));
         send.SendStart();
         ASSERT_TRUE(host.RunLoop([&] { return comm.Device().Written().size() == c.beforeDrop; }));
