@@ -41,7 +41,7 @@ public:
     bool RequestSend(bool reopenPort);
     // The send start waits for the machine's XON.
     void WaitForMachine();
-    // The send loop runs.
+    // The send runs.
     void SendRuns();
     bool RequestReceive();
     void ReceiveRuns();
@@ -59,7 +59,8 @@ public:
         Clear,
         // The transfer is over: close the port and reopen it.
         EndTransfer,
-        // The running send loop ends itself at its next byte.
+        // A send runs: SendTransfer::Cancel, which the window calls first,
+        // ends it.
         CancelSend,
         Nothing,
     };

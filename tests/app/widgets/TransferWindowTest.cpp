@@ -47,7 +47,7 @@ protected:
         window_->show();
     }
 
-    // Requests a send and runs the port-open tick, which runs the send loop.
+    // Requests a send and runs the port-open tick, which starts the send.
     void Send(const std::string& program) {
         window_->Editor().SetText(program);
         window_->SendButtonClick();
@@ -210,7 +210,7 @@ TEST_F(TransferWindowTest, AnotherWindowKeepsItsKeysWhileTheKeyPollRuns) {
     PostKey(&box, Qt::Key_A, QStringLiteral("a"));
     PostKey(window_.get(), Qt::Key_Escape);
     EXPECT_TRUE(window_->EscapePressed());
-    EXPECT_EQ(box.text(), "a") << "a message box raised during a send could not be answered";
+    EXPECT_EQ(box.text(), "a") << "a message box raised during a renumbering could not be answered";
 }
 
 // The commands a send shuts out, as an open menu or another window would
