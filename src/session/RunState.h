@@ -17,9 +17,6 @@ struct RunState {
     bool TxEnabled = false;
     bool XonState = false;
     bool WaitingForRemoteStart = false;
-    bool PercentSeen = false;
-    bool FirstLinePending = true;
-    std::string ReceiveLine;
     int ReceivedLines = 0;
     int LinesSent = 0;
     bool SendPending = false;

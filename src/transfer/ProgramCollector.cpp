@@ -4,38 +4,27 @@
 #include "transfer/ProgramFiles.h"
 
 namespace feedrail {
-namespace {
-
-using namespace ControlChar;
-
-bool PercentLine(std::string_view line) {
-    const std::size_t first = line.find_first_not_of(" \t");
-    const std::size_t last = line.find_last_not_of(" \t");
-    return first != std::string_view::npos && first == last && line[first] == '%';
-}
-
-bool EmptyLine(std::string_view line) {
-    return line.find_first_not_of(" \t") == std::string_view::npos;
-}
-
-} // namespace
 
 void ProgramCollector::Take(char character) {
+    using namespace ControlChar;
+    if (TapeLineAssembler::NoPartOfALine(character)) {
+        return;
+    }
     switch (character) {
     case '\n':
         EndLine();
         return;
     case Dc2:
         if (state_ == State::Program) {
-            Add(line_, false);
+            Add(line_.Held(), false);
             End(ProgramSink::Ending::Interrupted, State::Between);
         }
-        line_.clear();
+        line_.Clear();
         midLine_ = false;
         state_ = State::Between;
         return;
     case Dc4:
-        if (!line_.empty() || midLine_) {
+        if (!line_.Held().empty() || midLine_) {
             EndLine();
         }
         if (state_ == State::Program) {
@@ -43,57 +32,46 @@ void ProgramCollector::Take(char character) {
         }
         state_ = State::Outside;
         return;
-    case '\r':
-    case Nul:
-    case Xon:
-    case Xoff:
-        return;
     default:
-        if (state_ == State::Outside) {
-            TakeOutside(character);
-            return;
-        }
-        line_ += character;
-        if (line_.size() >= PartBytes) {
-            if (!midLine_ && StartContent(line_)) {
-                midLine_ = true;
-            }
-            if (midLine_) {
-                Add(line_, false);
-            }
-            line_.clear();
-        }
+        TakeText(character);
         return;
     }
 }
 
-// Outside a record only a "%" line matters: a line is held as far as it
-// tells that.
-void ProgramCollector::TakeOutside(char character) {
-    if (character != ' ' && character != '\t') {
-        line_ = line_.empty() ? std::string(1, character) : std::string("..");
+// Outside a record the parts of a long line tell nothing and are dropped.
+void ProgramCollector::TakeText(char character) {
+    if (!line_.Add(character)) {
+        return;
+    }
+    if (state_ != State::Outside && !midLine_ && StartContent(line_.Held())) {
+        midLine_ = true;
+    }
+    const std::string part = line_.TakePart();
+    if (midLine_) {
+        Add(part, false);
     }
 }
 
 void ProgramCollector::Interrupt() {
     if (state_ == State::Program) {
-        Add(line_, false);
+        Add(line_.Held(), false);
         End(ProgramSink::Ending::Interrupted, State::Outside);
     }
-    line_.clear();
+    line_.Clear();
     midLine_ = false;
     state_ = State::Outside;
 }
 
 void ProgramCollector::EndLine() {
-    const std::string line = std::move(line_);
-    line_.clear();
+    const bool percentLine = line_.PercentAlone();
+    const bool empty = line_.Blank();
+    const std::string line = line_.TakeLine();
     if (midLine_) {
         Add(line, true);
         midLine_ = false;
         return;
     }
-    if (PercentLine(line)) {
+    if (percentLine) {
         if (state_ == State::Program) {
             End(ProgramSink::Ending::Complete, State::Between);
         }
@@ -103,7 +81,7 @@ void ProgramCollector::EndLine() {
     if (state_ == State::Outside) {
         return;
     }
-    if (EmptyLine(line) && state_ != State::Program) {
+    if (empty && state_ != State::Program) {
         return;
     }
     if (StartContent(line) || state_ == State::Program) {

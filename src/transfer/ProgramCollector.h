@@ -1,5 +1,7 @@
 #pragma once
 
+#include "transfer/TapeLineAssembler.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -63,7 +65,7 @@ private:
         Skipping,
     };
 
-    void TakeOutside(char character);
+    void TakeText(char character);
     void EndLine();
     // The start of a line that holds something other than "%": whether it
     // belongs to a program (begun here when need be).
@@ -83,7 +85,7 @@ private:
     std::uint64_t emptyLines_ = 0;
     // Parts of the current line have gone to the sink already.
     bool midLine_ = false;
-    std::string line_;
+    TapeLineAssembler line_{PartBytes};
 };
 
 } // namespace feedrail

@@ -15,22 +15,26 @@ using namespace std::chrono_literals;
 
 using namespace ControlChar;
 constexpr auto ProgressInterval = 250ms;
+// No control's block comes near this: a line this long is a tape read in
+// the wrong code or a runaway punch, and held whole it would cost the
+// editor minutes.
+constexpr std::size_t LongestLine = 1 << 20;
 
 } // namespace
 
 ReceiveTransfer::ReceiveTransfer(RunState& state, const ActiveSettings& settings,
                                  TVaCustomComm& port, const ReceiveHosts& hosts, SendTransfer& send)
     : state_(state), settings_(settings), port_(port), status_(hosts.Status), editor_(hosts.Editor),
-      ui_(hosts.Ui), session_(hosts.Session), send_(send) {}
+      ui_(hosts.Ui), session_(hosts.Session), send_(send), line_(LongestLine) {}
 
 void ReceiveTransfer::ReceiveButtonClick() {
     if (!session_.RequestReceive()) {
         return;
     }
     state_.ReceivedLines = 1;
-    state_.PercentSeen = false;
-    state_.FirstLinePending = true;
-    state_.ReceiveLine.clear();
+    percentSeen_ = false;
+    firstLinePending_ = true;
+    line_.Clear();
     editor_.ClearEditorAndFileName();
     // The editor no longer holds the file loaded before.
     state_.CurrentFile.clear();
@@ -120,15 +124,12 @@ void ReceiveTransfer::TakeCharacter(char character) {
     case '\n':
         EndLine();
         return;
-    case '\r':
-        // ISO's CR (CR LF, LF CR CR) is no part of a line: LF ends it.
-        return;
     case Xon:
         status_.ShowStatus("xon");
         state_.XonState = true;
         return;
     case Dc2:
-        if (linesReceived_ > 0 || !state_.ReceiveLine.empty()) {
+        if (linesReceived_ > 0 || !line_.Held().empty()) {
             PunchRestarted();
         }
         status_.ShowStatus("Receiving Data");
@@ -143,10 +144,11 @@ void ReceiveTransfer::TakeCharacter(char character) {
         AddCollectedLine();
         Ended();
         return;
-    case LeaderChar:
-        return;
     default:
-        TakeText(character);
+        // ISO's CR (CR LF, LF CR CR) is no part of a line: LF ends it.
+        if (!TapeLineAssembler::NoPartOfALine(character)) {
+            TakeText(character);
+        }
         return;
     }
 }
@@ -154,51 +156,61 @@ void ReceiveTransfer::TakeCharacter(char character) {
 // Under RTS/CTS a "%" line after the first ends the program; a "%" within a
 // line ("(SPINDLE 80%)") is text.
 void ReceiveTransfer::TakeText(char character) {
-    const bool percentLine =
-        character == '%' && state_.ReceiveLine.find_first_not_of(" \t") == std::string::npos;
-    state_.ReceiveLine += character;
+    const bool percentLine = character == '%' && line_.Blank();
+    if (line_.Add(character)) {
+        LineTooLong();
+        return;
+    }
     if (settings_.CommHandshake != HandshakeRtsCts || !percentLine) {
         return;
     }
-    if (state_.PercentSeen) {
+    if (percentSeen_) {
         AddCollectedLine();
         status_.ShowStatus("Finished Receiving");
         Ended();
         return;
     }
-    state_.PercentSeen = true;
+    percentSeen_ = true;
+}
+
+// The line so far is kept; the rest of the punch is not taken.
+void ReceiveTransfer::LineTooLong() {
+    const int number = linesReceived_ + 1;
+    AddCollectedLine();
+    status_.ShowStatus("Receive stopped: line " + std::to_string(number) +
+                       " is longer than 1 MiB (is the tape code right?)");
+    Ended("line too long");
 }
 
 // A machine that starts its punch again (a new DC2) sends the whole program
 // again: the part before is dropped rather than joined to it.
 void ReceiveTransfer::PunchRestarted() {
     editor_.ClearEditorAndFileName();
-    state_.ReceiveLine.clear();
+    line_.Clear();
     state_.ReceivedLines = 1;
-    state_.FirstLinePending = true;
-    state_.PercentSeen = false;
+    firstLinePending_ = true;
+    percentSeen_ = false;
     linesReceived_ = 0;
 }
 
 void ReceiveTransfer::EndLine() {
+    const std::string line = line_.TakeLine();
     if (!state_.TxEnabled) {
-        editor_.AppendReceivedLine(state_.ReceiveLine);
+        editor_.AppendReceivedLine(line);
         state_.ReceivedUnsaved = true;
         ++state_.ReceivedLines;
         ++linesReceived_;
     }
-    state_.ReceiveLine.clear();
-    if (state_.FirstLinePending) {
-        state_.FirstLinePending = false;
+    if (firstLinePending_) {
+        firstLinePending_ = false;
         status_.ShowStatus("Receiving Data");
     }
 }
 
 // The line collected so far ends the program; it is added once.
 void ReceiveTransfer::AddCollectedLine() {
-    editor_.AppendReceivedLine(state_.ReceiveLine);
+    editor_.AppendReceivedLine(line_.TakeLine());
     state_.ReceivedUnsaved = true;
-    state_.ReceiveLine.clear();
     ++linesReceived_;
     Progress(true);
 }
@@ -231,7 +243,7 @@ void ReceiveTransfer::LineLost() {
     if (!session_.Receiving()) {
         return;
     }
-    if (!state_.ReceiveLine.empty()) {
+    if (!line_.Held().empty()) {
         AddCollectedLine();
     }
     ShowProgress();
@@ -243,9 +255,9 @@ void ReceiveTransfer::LineLost() {
 }
 
 // Only a running receive's own program counts, once.
-void ReceiveTransfer::Ended() {
+void ReceiveTransfer::Ended(const char* result) {
     if (ended_ && Running()) {
-        ended_({{}, "receive", {}, linesReceived_, bytesReceived_, "completed"});
+        ended_({{}, "receive", {}, linesReceived_, bytesReceived_, result});
     }
     running_ = false;
     session_.TransferEnded();

@@ -5,6 +5,7 @@
 #include "session/RunState.h"
 #include "session/TransferSession.h"
 #include "transfer/SendTransfer.h"
+#include "transfer/TapeLineAssembler.h"
 #include "transfer/TransferLog.h"
 
 #include <array>
@@ -47,13 +48,14 @@ public:
 private:
     void TakeCharacter(char character);
     void TakeText(char character);
+    void LineTooLong();
     void PunchRestarted();
     void EndLine();
     void AddCollectedLine();
     void SendControl(char character);
     void Progress(bool force);
     void ShowProgress();
-    void Ended();
+    void Ended(const char* result = "completed");
 
     RunState& state_;
     const ActiveSettings& settings_;
@@ -68,6 +70,10 @@ private:
     std::chrono::steady_clock::time_point lastProgress_{};
     std::function<void(TransferRecord)> ended_;
     bool running_ = false;
+    // The first "%" line of an RTS/CTS receive has come: the next ends it.
+    bool percentSeen_ = false;
+    bool firstLinePending_ = true;
+    TapeLineAssembler line_;
     // A progress text held back by the limit is shown when the limit ends.
     bool progressHeld_ = false;
 };

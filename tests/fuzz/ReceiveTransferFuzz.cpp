@@ -145,7 +145,7 @@ bool InOrder(const std::vector<std::string>& wanted, const std::vector<std::stri
 
 void CheckEditor(const ReceiveRig& rig, std::string_view bytes) {
     const auto& lines = rig.host.Lines;
-    std::size_t characters = rig.state.ReceiveLine.size();
+    std::size_t characters = 0;
     for (const std::string& line : lines) {
         characters += line.size();
     }

@@ -105,6 +105,35 @@ TEST_F(ReceiveTransferTest, LargeBatchesAndLongLinesArriveWhole) {
     EXPECT_EQ(host_.Lines, std::vector<std::string>{longLine});
 }
 
+// A punch without line ends (a tape read in the wrong code) is no program:
+// the receive stops at 1 MiB of one line and keeps it, rather than hold the
+// whole punch and have the editor lay out one line of it.
+TEST_F(ReceiveTransferTest, ALineLongerThanAMebibyteStopsTheReceiveKeepingWhatCame) {
+    comm_.SetReadBufSize(65536);
+    std::vector<TransferRecord> ended;
+    receive_.OnEnded([&](TransferRecord record) { ended.push_back(record); });
+    StartReceive(1);
+    const std::string punch = "%\n" + std::string((1 << 20) + 5000, 'X') + "\nG1\n\x14";
+    std::size_t written = 0;
+    comm_.Machine().Write(punch.data(), punch.size(), 0, written);
+    handOver_.RunUntil(
+        [this] {
+            std::uint32_t errors = 0;
+            ComStat stat;
+            comm_.Machine().ClearError(errors, stat);
+            return stat.cbOutQue == 0;
+        },
+        std::chrono::seconds(20));
+    Deliver();
+    ASSERT_EQ(host_.Lines.size(), 2U);
+    EXPECT_EQ(host_.Lines[1], std::string(1 << 20, 'X'));
+    EXPECT_TRUE(Showed("Receive stopped: line 2 is longer than 1 MiB (is the tape code right?)"));
+    EXPECT_FALSE(Showed("Finished Receiving"));
+    EXPECT_EQ(host_.Session.Phase(), TransferPhase::Idle);
+    ASSERT_EQ(ended.size(), 1U);
+    EXPECT_EQ(ended[0].Result, "line too long");
+}
+
 // The closing "%" line ends the receive: what follows it is no part of the
 // program, and a "%" within a line is text.
 TEST_F(ReceiveTransferTest, TheClosingPercentUnderRtsCtsEndsTheReceive) {

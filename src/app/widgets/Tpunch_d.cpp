@@ -107,7 +107,6 @@ Tpunch_d::Tpunch_d(std::string programDir, UserMessages& messages, QWidget* pare
 Tpunch_d::~Tpunch_d() = default;
 
 void Tpunch_d::FormCreate() {
-    runState_.ReceiveLine.clear();
     runState_.ReceiveOff = true;
     runState_.TxEnabled = true;
     FillMachineList();
