@@ -38,16 +38,12 @@ void TVaCustomComm::Open() {
         ApplySettings();
         SetupTimeouts();
         SetupBuffers();
+        ListenToDevice();
         SetEventMask(GetEventMask());
-        StartEventThread();
         if (OnOpen) {
             OnOpen(*this);
         }
     } catch (...) {
-        if (thread_) {
-            thread_->Stop();
-            thread_.reset();
-        }
         CloseDevice();
         throw;
     }
@@ -56,10 +52,6 @@ void TVaCustomComm::Open() {
 void TVaCustomComm::Close() {
     if (!Active()) {
         return;
-    }
-    if (thread_) {
-        thread_->Stop();
-        thread_.reset();
     }
     try {
         PurgeReadWrite();
@@ -438,14 +430,47 @@ void TVaCustomComm::SetEventMask(std::uint32_t mask) {
     }
 }
 
-void TVaCustomComm::StartEventThread() {
-    thread_ = TVaCommThread::Create(device_, priority_, handOver_);
-    thread_->SetRxCharHandler([this] { HandleRxChar(); });
-    thread_->SetEventHandler([this](std::uint32_t mask) { HandleCommEvent(mask); });
-    thread_->Start();
+// A dispatch posted for a device since closed finds no port and does nothing.
+void TVaCustomComm::ListenToDevice() {
+    relay_ = std::make_shared<Relay>(Relay{this});
+    device_->SetThreadNiceness(-ThreadPriorityValues[priority_]);
+    device_->SetEventListener([relay = relay_, &handOver = handOver_] {
+        handOver.Post([relay] {
+            if (relay->Comm != nullptr) {
+                relay->Comm->DispatchEvents();
+            }
+        });
+    });
+}
+
+void TVaCustomComm::DispatchEvents() {
+    std::uint32_t mask = 0;
+    {
+        const std::lock_guard guard(lock_);
+        if (!device_ || device_->TakeEvents(mask) != 0) {
+            return;
+        }
+    }
+    const std::shared_ptr<Relay> relay = relay_;
+    try {
+        if ((mask & EV_RXCHAR) != 0) {
+            HandleRxChar();
+            mask &= ~EV_RXCHAR;
+        }
+        // A handler may have closed the port: the rest belonged to that opening.
+        if (mask != 0 && relay_ == relay) {
+            HandleCommEvent(mask);
+        }
+    } catch (...) {
+        handOver_.HandleException(std::current_exception());
+    }
 }
 
 void TVaCustomComm::CloseDevice() {
+    if (relay_) {
+        relay_->Comm = nullptr;
+        relay_.reset();
+    }
     device_->Close();
     device_.reset();
 }

@@ -2,7 +2,6 @@
 
 #include "common/ProgramDirectory.h"
 #include "serial/EventHandOver.h"
-#include "serial/TVaCommThread.h"
 #include "serial/TVaEventChars.h"
 #include "serial/TVaTypes.h"
 #include "serial/device/SerialDevice.h"
@@ -18,7 +17,9 @@ namespace feedrail {
 // A serial port driven through properties: every setting is a property with
 // a default, settings changed while the port is open reach the device at
 // once, and every failure raises EVaCommError. Device events arrive as the
-// On... handlers, on the user-interface thread, through the hand-over.
+// On... handlers, on the owner's thread: the device's listener posts one
+// dispatch through the hand-over for each batch of events, and nothing
+// waits for it to run.
 class TVaCustomComm {
 public:
     using NotifyEvent = std::function<void(TVaCustomComm& sender)>;
@@ -165,6 +166,11 @@ protected:
     virtual void HandleCommEvent(std::uint32_t mask);
 
 private:
+    // What a posted dispatch finds: the port while this opening of it lasts.
+    struct Relay {
+        TVaCustomComm* Comm;
+    };
+
     template <typename T> void StoreAndApply(T& field, T value) {
         if (!(field == value)) {
             field = value;
@@ -187,7 +193,8 @@ private:
     void SetupBuffers();
     std::uint32_t GetEventMask() const;
     void SetEventMask(std::uint32_t mask);
-    void StartEventThread();
+    void ListenToDevice();
+    void DispatchEvents();
     void CloseDevice();
     void Purge(std::uint32_t flags);
     void EscapeComm(int function);
@@ -201,7 +208,7 @@ private:
     std::uint32_t unreportedErrors_ = 0;
     std::recursive_mutex lock_;
     std::shared_ptr<SerialDevice> device_;
-    std::shared_ptr<TVaCommThread> thread_;
+    std::shared_ptr<Relay> relay_;
     bool destroying_ = false;
 
     bool autoOpen_ = false;

@@ -12,7 +12,7 @@
 namespace feedrail {
 
 // The event loop of one served machine, run by its own thread: what the
-// port's event thread posts, work deferred until a handler has returned and
+// port's device posts, work deferred until a handler has returned and
 // work for later (the send's pump).
 class WorkLoop : public EventHandOver {
 public:

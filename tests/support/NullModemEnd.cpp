@@ -7,6 +7,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -49,7 +50,8 @@ struct NullModemEnd::Side {
     bool xoffEscape = false;
     bool heldByTest = false;
     std::size_t letThrough = 0;
-    bool cancelled = false;
+    std::function<void()> listener;
+    bool announced = false;
     bool closed = false;
 };
 
@@ -141,33 +143,29 @@ int NullModemEnd::SetEventMask(std::uint32_t mask) {
         return error;
     }
     Own().eventMask = mask;
-    link_->changed.notify_all();
+    Changed(*link_);
     return 0;
 }
 
-// A cancel is kept until a wait takes it, so one that comes just before the
-// event thread starts waiting still wakes it. Events already there win over a
-// cancel and take it with them: the thread is woken either way, and no later
-// wait comes back empty for a cancel that was already answered.
-int NullModemEnd::WaitEvent(std::uint32_t& events) {
-    events = 0;
-    std::unique_lock lock(link_->mutex);
+void NullModemEnd::SetEventListener(std::function<void()> listener) {
+    std::lock_guard lock(link_->mutex);
     Side& own = Own();
-    link_->changed.wait(
-        lock, [&own] { return own.closed || own.cancelled || (own.events & own.eventMask) != 0; });
+    own.listener = own.closed ? nullptr : std::move(listener);
+    own.announced = false;
+    Changed(*link_);
+}
+
+int NullModemEnd::TakeEvents(std::uint32_t& events) {
+    events = 0;
+    std::lock_guard lock(link_->mutex);
+    Side& own = Own();
     if (own.closed) {
         return EBADF;
     }
-    own.cancelled = false;
     events = own.events & own.eventMask;
     own.events &= ~events;
+    own.announced = false;
     return 0;
-}
-
-void NullModemEnd::CancelWait() {
-    std::lock_guard lock(link_->mutex);
-    Own().cancelled = true;
-    link_->changed.notify_all();
 }
 
 int NullModemEnd::Write(const char* data, std::size_t count, int timeoutMs, std::size_t& written) {
@@ -299,6 +297,7 @@ void NullModemEnd::Close() {
     SetRts(own, Peer(), false);
     own.ring = false;
     own.closed = true;
+    own.listener = nullptr;
     Settle(*link_);
 }
 
@@ -309,7 +308,7 @@ void NullModemEnd::SetRing(bool on) {
         Peer().events |= CommEventBit::EV_RING;
     }
     own.ring = on;
-    link_->changed.notify_all();
+    Changed(*link_);
 }
 
 void NullModemEnd::HoldOutput(bool hold) {
@@ -328,14 +327,14 @@ void NullModemEnd::InjectLineErrors(std::uint32_t ceFlags) {
     std::lock_guard lock(link_->mutex);
     Own().errors |= ceFlags;
     Own().events |= CommEventBit::EV_ERR;
-    link_->changed.notify_all();
+    Changed(*link_);
 }
 
 void NullModemEnd::InjectBreak() {
     std::lock_guard lock(link_->mutex);
     Own().errors |= CommErrorBit::CE_BREAK;
     Own().events |= CommEventBit::EV_BREAK;
-    link_->changed.notify_all();
+    Changed(*link_);
 }
 
 void NullModemEnd::FailNext(Operation op, int error) {
@@ -483,6 +482,17 @@ void NullModemEnd::Settle(Link& link) {
         FollowQueues(second, first);
         moved = TransmitOne(first, second);
         moved = TransmitOne(second, first) || moved;
+    }
+    Changed(link);
+}
+
+// Each end's listener hears of its events once until they are taken.
+void NullModemEnd::Changed(Link& link) {
+    for (Side& side : link.sides) {
+        if ((side.events & side.eventMask) != 0 && !side.announced && side.listener) {
+            side.announced = true;
+            side.listener();
+        }
     }
     link.changed.notify_all();
 }

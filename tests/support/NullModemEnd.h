@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -49,8 +50,8 @@ public:
     int SetTimeouts() override;
     int SetQueueSizes(std::uint32_t inputBytes, std::uint32_t outputBytes) override;
     int SetEventMask(std::uint32_t mask) override;
-    int WaitEvent(std::uint32_t& events) override;
-    void CancelWait() override;
+    void SetEventListener(std::function<void()> listener) override;
+    int TakeEvents(std::uint32_t& events) override;
     int Write(const char* data, std::size_t count, int timeoutMs, std::size_t& written) override;
     int Read(char* data, std::size_t count, std::size_t& read) override;
     int ClearError(std::uint32_t& errors, ComStat& stat) override;
@@ -89,6 +90,7 @@ private:
     static bool Receive(Side& to, const Side& from, char byte);
     static bool TransmitOne(Side& from, Side& to);
     static void Settle(Link& link);
+    static void Changed(Link& link);
 
     std::shared_ptr<Link> link_;
     std::size_t side_;

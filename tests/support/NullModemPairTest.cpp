@@ -1,6 +1,7 @@
 #include "support/NullModemPair.h"
 
 #include "common/ControlChars.h"
+#include "support/EventWaiter.h"
 
 #include <cerrno>
 #include <chrono>
@@ -60,23 +61,12 @@ std::uint32_t Modem(NullModemEnd& end) {
     return status;
 }
 
-std::future<std::pair<int, std::uint32_t>> WaitOnAnotherThread(NullModemEnd& end) {
-    return std::async(std::launch::async, [&end] {
-        std::uint32_t events = 0xDEAD;
-        const int result = end.WaitEvent(events);
-        return std::pair{result, events};
-    });
-}
-
-// What `end` has reported since last asked. A wait with nothing to report is
-// cancelled after a moment, so this reports 0 rather than hanging.
+// What `end` has reported since last asked.
 std::uint32_t TakeEvents(NullModemEnd& end) {
     EXPECT_EQ(end.SetEventMask(AllEvents), 0);
-    auto wait = WaitOnAnotherThread(end);
-    if (wait.wait_for(50ms) == std::future_status::timeout) {
-        end.CancelWait();
-    }
-    return wait.get().second;
+    std::uint32_t events = 0;
+    EXPECT_EQ(end.TakeEvents(events), 0);
+    return events;
 }
 
 TEST(NullModemPairTest, BytesTravelEitherWayInOrder) {
@@ -319,42 +309,38 @@ TEST(NullModemPairTest, EventsReportWhatHappened) {
     }
 }
 
-TEST(NullModemPairTest, WaitReturnsOnlyMaskedEventsAndKeepsTheRest) {
+TEST(NullModemPairTest, TakeReturnsOnlyMaskedEventsAndKeepsTheRest) {
     NullModemPair pair;
     NullModemEnd& a = *pair.A();
     ASSERT_EQ(a.SetEventMask(EV_RXCHAR), 0);
+    test::EventWaiter waiter(a);
     pair.B()->SetRing(true);
     EXPECT_EQ(Modem(a), MS_RING_ON);
-
-    auto wait = WaitOnAnotherThread(a);
-    EXPECT_EQ(wait.wait_for(30ms), std::future_status::timeout);
+    EXPECT_EQ(waiter.Calls(), 0) << "told of an event outside the mask";
     Send(*pair.B(), "x");
-    EXPECT_EQ(wait.get(), std::pair(0, EV_RXCHAR));
+    EXPECT_EQ(waiter.Wait(1s), EV_RXCHAR);
     EXPECT_EQ(TakeEvents(a), EV_RING);
 }
 
-TEST(NullModemPairTest, CancelWaitWakesAWaitOnAnotherThread) {
+// One call per batch, however many events it grows to, until it is taken:
+// a device does not post a dispatch per byte.
+TEST(NullModemPairTest, TheListenerIsToldOncePerBatch) {
     NullModemPair pair;
     NullModemEnd& a = *pair.A();
     ASSERT_EQ(a.SetEventMask(AllEvents), 0);
-    auto wait = WaitOnAnotherThread(a);
-    EXPECT_EQ(wait.wait_for(30ms), std::future_status::timeout);
-    a.CancelWait();
-    ASSERT_EQ(wait.wait_for(5s), std::future_status::ready);
-    EXPECT_EQ(wait.get(), std::pair(0, 0u));
-
-    a.CancelWait();
-    wait = WaitOnAnotherThread(a);
-    ASSERT_EQ(wait.wait_for(5s), std::future_status::ready) << "a cancel just before the wait";
-    EXPECT_EQ(wait.get(), std::pair(0, 0u));
-
-    a.CancelWait();
-    Send(*pair.B(), "x");
-    EXPECT_EQ(WaitOnAnotherThread(a).get(), std::pair(0, EV_RXCHAR));
-    wait = WaitOnAnotherThread(a);
-    EXPECT_EQ(wait.wait_for(30ms), std::future_status::timeout) << "a used cancel woke it again";
-    a.CancelWait();
-    EXPECT_EQ(wait.get(), std::pair(0, 0u));
+    test::EventWaiter waiter(a);
+    for (const char* byte : {"x", "y", "z"}) {
+        Send(*pair.B(), byte);
+    }
+    pair.B()->SetRing(true);
+    EXPECT_EQ(waiter.Calls(), 1);
+    EXPECT_EQ(waiter.Wait(1s), EV_RXCHAR | EV_RING);
+    Send(*pair.B(), "w");
+    EXPECT_EQ(waiter.Calls(), 2) << "a batch after a take";
+    a.Close();
+    pair.B()->SetRing(false);
+    Send(*pair.B(), "v");
+    EXPECT_EQ(waiter.Calls(), 2) << "told after Close";
 }
 
 TEST(NullModemPairTest, ClearErrorReportsInjectedErrorsOnce) {
@@ -508,22 +494,19 @@ TEST(NullModemPairTest, FailedCallsChangeNothing) {
     EXPECT_EQ(a.EscapeFunction(99), EINVAL);
 }
 
-TEST(NullModemPairTest, CloseWakesWaitsAndEndsEveryOperation) {
+TEST(NullModemPairTest, CloseWakesAWriterAndEndsEveryOperation) {
     NullModemPair pair;
     NullModemEnd& a = *pair.A();
     ASSERT_EQ(a.SetEventMask(AllEvents), 0);
     a.HoldOutput(true);
-    auto wait = WaitOnAnotherThread(a);
     auto write = std::async(std::launch::async, [&a] {
         std::size_t written = 99;
         const int result = a.Write("x", 1, 10000, written);
         return std::pair{result, written};
     });
-    EXPECT_EQ(wait.wait_for(20ms), std::future_status::timeout);
+    EXPECT_EQ(write.wait_for(20ms), std::future_status::timeout);
 
     a.Close();
-    ASSERT_EQ(wait.wait_for(5s), std::future_status::ready);
-    EXPECT_EQ(wait.get(), std::pair(EBADF, 0u));
     ASSERT_EQ(write.wait_for(5s), std::future_status::ready);
     EXPECT_EQ(write.get(), std::pair(EBADF, std::size_t{0}));
     Results results;
@@ -531,7 +514,7 @@ TEST(NullModemPairTest, CloseWakesWaitsAndEndsEveryOperation) {
         EXPECT_EQ(row.call(a, results), EBADF) << static_cast<int>(row.op);
     }
     std::uint32_t events = 0;
-    EXPECT_EQ(a.WaitEvent(events), EBADF);
+    EXPECT_EQ(a.TakeEvents(events), EBADF);
     a.HoldOutput(false);
     EXPECT_EQ(Received(*pair.B()), "") << "a closed end sent what it held";
 }

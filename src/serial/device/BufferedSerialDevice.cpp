@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/resource.h>
 #include <system_error>
 #include <unistd.h>
 
@@ -19,7 +20,23 @@ BufferedSerialDevice::BufferedSerialDevice() : wake_(::eventfd(0, EFD_NONBLOCK |
 }
 
 void BufferedSerialDevice::StartLineThread(std::function<void()> loop) {
-    lineThread_ = std::thread(std::move(loop));
+    lineThread_ = std::thread([this, loop = std::move(loop)] {
+        lineThreadId_.store(::gettid());
+        ApplyNiceness();
+        loop();
+    });
+}
+
+// Whichever of the thread's start and the setting comes second applies it.
+void BufferedSerialDevice::SetThreadNiceness(int niceness) {
+    niceness_.store(niceness);
+    ApplyNiceness();
+}
+
+void BufferedSerialDevice::ApplyNiceness() {
+    if (const pid_t id = lineThreadId_.load(); id != 0) {
+        ::setpriority(PRIO_PROCESS, static_cast<id_t>(id), niceness_.load());
+    }
 }
 
 bool BufferedSerialDevice::StopLineThread() {
@@ -31,6 +48,7 @@ bool BufferedSerialDevice::StopLineThread() {
             return false;
         }
         closed_ = true;
+        listener_ = nullptr;
         Wake();
     }
     changed_.notify_all();
@@ -94,32 +112,27 @@ int BufferedSerialDevice::SetEventMask(std::uint32_t mask) {
               ((errors_ & CommErrorBit::CE_HANGUP) != 0 ? EV_ERR : 0);
     // The line thread polls the lines only while their events are watched.
     Wake();
+    NotifyIfEvents();
     return 0;
 }
 
-int BufferedSerialDevice::WaitEvent(std::uint32_t& events) {
+void BufferedSerialDevice::SetEventListener(std::function<void()> listener) {
+    const auto lock = Hold();
+    listener_ = closed_ ? nullptr : std::move(listener);
+    announced_ = false;
+    NotifyIfEvents();
+}
+
+int BufferedSerialDevice::TakeEvents(std::uint32_t& events) {
     events = 0;
-    auto lock = Hold();
-    changed_.wait(lock,
-                  [this] { return closed_ || cancelRequested_ || (events_ & eventMask_) != 0; });
+    const auto lock = Hold();
     if (closed_) {
         return EBADF;
     }
-    if (cancelRequested_) {
-        cancelRequested_ = false;
-        return 0;
-    }
     events = events_ & eventMask_;
     events_ = 0;
+    announced_ = false;
     return 0;
-}
-
-void BufferedSerialDevice::CancelWait() {
-    {
-        const auto lock = Hold();
-        cancelRequested_ = true;
-    }
-    changed_.notify_all();
 }
 
 int BufferedSerialDevice::Write(const char* data, std::size_t count, int timeoutMs,
@@ -209,13 +222,15 @@ void BufferedSerialDevice::TakeInputByte(char byte, bool dsrOn) {
 }
 
 void BufferedSerialDevice::NotifyIfEvents() {
-    if ((events_ & eventMask_) != 0) {
-        changed_.notify_all();
+    if ((events_ & eventMask_) != 0 && !announced_ && listener_) {
+        announced_ = true;
+        listener_();
     }
 }
 
 void BufferedSerialDevice::NotifyWaiters() {
-    if ((events_ & eventMask_) != 0 || writeWaiters_ > 0) {
+    NotifyIfEvents();
+    if (writeWaiters_ > 0) {
         changed_.notify_all();
     }
 }

@@ -11,6 +11,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <sys/types.h>
 #include <thread>
 
 namespace feedrail {
@@ -27,8 +28,9 @@ public:
     int SetTimeouts() override;
     int SetQueueSizes(std::uint32_t inputBytes, std::uint32_t outputBytes) override;
     int SetEventMask(std::uint32_t mask) override;
-    int WaitEvent(std::uint32_t& events) override;
-    void CancelWait() override;
+    void SetEventListener(std::function<void()> listener) override;
+    int TakeEvents(std::uint32_t& events) override;
+    void SetThreadNiceness(int niceness) override;
     int Write(const char* data, std::size_t count, int timeoutMs, std::size_t& written) override;
     int Read(char* data, std::size_t count, std::size_t& read) override;
 
@@ -69,11 +71,11 @@ protected:
     bool Stopping() const { return stopping_.load(std::memory_order_acquire); }
 
     void TakeInputByte(char byte, bool dsrOn);
-    // Wakes WaitEvent when an event it waits for has happened.
+    // Tells the listener when an event of the mask has happened.
     void NotifyIfEvents();
-    // What a line-thread pass owes the waiters: a wake for WaitEvent when an
-    // event it waits for has happened, and for Write while one waits. A
-    // wake for nobody costs a thread switch at every character.
+    // What a line-thread pass owes: the listener told of events, and Write
+    // woken while one waits. A wake for nobody costs a thread switch at
+    // every character.
     void NotifyWaiters();
     // Wakes the line thread.
     void Wake();
@@ -85,7 +87,6 @@ protected:
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     bool closed_ = false;
-    bool cancelRequested_ = false;
     int writeError_ = 0;
 
     SerialSettings settings_;
@@ -104,7 +105,14 @@ protected:
     std::uint32_t errors_ = 0;
 
 private:
+    void ApplyNiceness();
+
+    std::function<void()> listener_;
+    // The listener has been told and TakeEvents has not come since.
+    bool announced_ = false;
     std::atomic<bool> stopping_{false};
+    std::atomic<int> niceness_{0};
+    std::atomic<pid_t> lineThreadId_{0};
     mutable std::atomic<int> waiting_{0};
     FileDescriptor wake_;
     std::thread lineThread_;

@@ -86,6 +86,7 @@ void NetworkSerialDevice::ConnectionUp() {
         }
     }
     changed_.notify_all();
+    NotifyIfEvents();
 }
 
 void NetworkSerialDevice::AskForReports() {

@@ -123,6 +123,7 @@ void NetworkSerialDevice::MarkLost(int cause) {
         errors_ |= CommErrorBit::CE_HANGUP;
         events_ |= EV_ERR;
         changed_.notify_all();
+        NotifyIfEvents();
     }
 }
 
@@ -243,6 +244,7 @@ void NetworkSerialDevice::TakeComPortReply(const std::string& payload) {
         break;
     }
     changed_.notify_all();
+    NotifyIfEvents();
 }
 
 void NetworkSerialDevice::TakeModemState(std::uint8_t state) {

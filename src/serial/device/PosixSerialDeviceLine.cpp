@@ -52,6 +52,7 @@ void PosixSerialDevice::MarkHungUp() {
         errors_ |= CommErrorBit::CE_HANGUP;
         events_ |= EV_ERR;
         changed_.notify_all();
+        NotifyIfEvents();
     }
 }
 

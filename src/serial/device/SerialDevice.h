@@ -5,11 +5,12 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace feedrail {
 
-// Device event bits, as reported by SerialDevice::WaitEvent.
+// Device event bits, as reported by SerialDevice::TakeEvents.
 namespace CommEventBit {
 inline constexpr std::uint32_t EV_RXCHAR = 0x0001;
 inline constexpr std::uint32_t EV_RXFLAG = 0x0002;
@@ -88,10 +89,11 @@ struct ComStat {
 // an in-memory null-modem pair.
 //
 // Every operation returns 0 or the errno of its failure; after Close() every
-// operation fails with EBADF. WaitEvent runs on the event thread while the
-// other operations run on the user-interface thread, so implementations are
-// thread-safe; nothing but WaitEvent (and Write, for at most its time-out)
-// ever blocks.
+// operation fails with EBADF. A device tells its owner that events have
+// happened through the listener, from whichever thread finds them, and the
+// owner takes them when it comes to it, so no thread ever waits for another
+// to handle an event. Implementations are thread-safe, and nothing but Write
+// (for at most its time-out) ever blocks.
 class SerialDevice {
 public:
     virtual ~SerialDevice() = default;
@@ -109,10 +111,13 @@ public:
     virtual int SetQueueSizes(std::uint32_t inputBytes, std::uint32_t outputBytes) = 0;
     virtual int SetEventMask(std::uint32_t mask) = 0;
 
-    // Blocks until an event of the mask has happened, and reports the events
-    // seen (CommEventBit); reports 0 when woken by CancelWait.
-    virtual int WaitEvent(std::uint32_t& events) = 0;
-    virtual void CancelWait() = 0;
+    // Called once when an event of the mask has happened that TakeEvents has
+    // not taken, and again only after TakeEvents. It may be called with the
+    // device's own lock held: it must only queue work and return, never call
+    // the device. None is called once Close or a new listener has returned.
+    virtual void SetEventListener(std::function<void()> listener) = 0;
+    // Takes the events of the mask that have happened (CommEventBit), at once.
+    virtual int TakeEvents(std::uint32_t& events) = 0;
 
     // Hands `count` bytes to the line. When they cannot all be handed over
     // within `timeoutMs` (flow control holds them), `written` is 0 and the
@@ -129,6 +134,10 @@ public:
 
     // Closes the device and wakes any wait; a later call fails with EBADF.
     virtual void Close() = 0;
+
+    // The scheduling priority (a nice value) of the device's own thread, if
+    // it has one; best effort, as raising it needs privileges.
+    virtual void SetThreadNiceness([[maybe_unused]] int niceness) {}
 
     // Asks the driver to hand on received bytes at once rather than in
     // batches (a USB adapter's latency timer); the errno of a refusal.

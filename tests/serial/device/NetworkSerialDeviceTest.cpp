@@ -4,6 +4,7 @@
 #include "serial/device/TelnetCodec.h"
 #include "support/Bytes.h"
 #include "support/DeviceServer.h"
+#include "support/EventWaiter.h"
 #include "support/HostileServer.h"
 #include "support/LineIo.h"
 #include "support/TempFolder.h"
@@ -187,17 +188,10 @@ TEST(NetworkSerialDeviceOpenTest, WhatHappensBeforeEventsAreWatchedIsStillReport
         ASSERT_EQ(::write(server.Get(), "%\n", 2), 2);
     }
     std::this_thread::sleep_for(200ms);
+    test::EventWaiter waiter(*device);
     ASSERT_EQ(device->SetEventMask(CommEventBit::EV_RXCHAR | CommEventBit::EV_ERR), 0);
-    auto waited = std::async(std::launch::async, [&] {
-        std::uint32_t events = 0;
-        device->WaitEvent(events);
-        return events;
-    });
-    if (waited.wait_for(2s) != std::future_status::ready) {
-        device->CancelWait();
-        ADD_FAILURE() << "the lost connection was never reported";
-    }
-    EXPECT_EQ(waited.get(), CommEventBit::EV_RXCHAR | CommEventBit::EV_ERR);
+    EXPECT_EQ(waiter.Wait(2s), CommEventBit::EV_RXCHAR | CommEventBit::EV_ERR)
+        << "the lost connection was never reported";
     std::array<char, 8> buffer{};
     std::size_t read = 0;
     ASSERT_EQ(device->Read(buffer.data(), buffer.size(), read), 0);
