@@ -38,42 +38,27 @@ std::string FileStem(const std::string& path) {
 } // namespace
 
 ServedMachine::ServedMachine(std::string profileFolder, MachineConfig config, JournalLog& log)
-    : config_(std::move(config)), log_(log), port_(loop_, profileFolder),
-      send_(state_, config_.Settings, port_,
-            {.Status = *this,
+    : config_(std::move(config)), log_(log),
+      line_({.State = state_,
+             .Session = session_,
+             .Settings = config_.Settings,
+             .Status = *this,
+             .LossStatus = warnings_,
              .Editor = program_,
              .Ui = *this,
-             .Session = session_,
-             .Leader = [this] { return config_.Leader; }}),
-      receive_(state_, config_.Settings, port_,
-               {.Status = *this, .Editor = program_, .Ui = *this, .Session = session_}, send_),
-      automation_(state_, config_.Settings, port_, send_,
-                  {.Status = *this,
-                   .Ui = *this,
-                   .Session = session_,
-                   .Editor = program_,
-                   .ShowFiledProgram = [](const std::string&) {},
-                   .LoadFile = [this](const std::string& path) { return Answer(path); },
-                   .ShowError = [this](const std::string& text) { Log(JournalLog::Error, text); }}),
-      lineLoss_(port_, send_, receive_, automation_,
-                {.Status = warnings_, .Ui = *this, .Session = session_, .ReopenPort = [this] {
+             .Events = loop_,
+             .ProgramDir = profileFolder,
+             .Leader = [this] { return config_.Leader; },
+             .ShowFiledProgram = [](const std::string&) {},
+             .LoadFile = [this](const std::string& path) { return Answer(path); },
+             .ShowError = [this](const std::string& text) { Log(JournalLog::Error, text); },
+             .ReopenPort =
+                 [this] {
                      OpenPort();
                      session_.PortOpened();
-                 }}) {
+                 },
+             .Reached = [this] { LogOnce(JournalLog::Info, portTitle_ + " Ready"); }}) {
     state_.ProgramDir = std::move(profileFolder);
-    port_.SetMonitorEvents(AllCommEvents);
-    port_.SetFlowControl(fcNone);
-    port_.SetDTRControl(dtrDisable);
-    port_.SetRTSControl(rtsDisable);
-    port_.OnRxChar = [this](TVaCustomComm&, int count) {
-        automation_.Reading() ? automation_.Comm1RxChar(count) : receive_.Comm1RxChar(count);
-    };
-    port_.OnError = [this](TVaCustomComm&, int errors) { lineLoss_.Comm1Error(errors); };
-    port_.OnReached = [this](TVaCustomComm&) {
-        LogOnce(JournalLog::Info, portTitle_ + " Ready");
-        lineLoss_.Comm1Reached();
-    };
-    send_.OnEnded([this](TransferRecord record) { automation_.Log(std::move(record)); });
     automation_.OnRecord([this](const TransferRecord& record) { Recorded(record); });
     automation_.Configure(config_.Machine, config_.Automation);
     loop_.OnError([this](std::exception_ptr error) {
@@ -85,7 +70,7 @@ ServedMachine::ServedMachine(std::string profileFolder, MachineConfig config, Jo
             Log(JournalLog::Error, "an unknown error");
         }
     });
-    ApplyProfileToPort(config_.Settings, port_);
+    line_.ApplyProfile();
     portName_ = port_.GetDeviceName();
     portTitle_ = PortTitle(portName_);
     status_ = {config_.Machine, portTitle_, "starting", {}};
@@ -123,14 +108,9 @@ void ServedMachine::Serve() {
 }
 
 bool ServedMachine::OpenPort() {
-    ApplyProfileToPort(config_.Settings, port_);
     try {
-        port_.Open();
-        SetHandshakeLines(config_.Settings.CommHandshake, port_);
+        line_.OpenPort();
     } catch (const EVaCommError& error) {
-        if (port_.Active()) {
-            port_.Close();
-        }
         openFailure_ = error.what();
         return false;
     }

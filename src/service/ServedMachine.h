@@ -1,6 +1,6 @@
 #pragma once
 
-#include "serial/TVaComm.h"
+#include "line/MachineLine.h"
 #include "service/JournalLog.h"
 #include "service/MachineConfig.h"
 #include "service/ServedProgram.h"
@@ -9,11 +9,7 @@
 #include "session/StatusLine.h"
 #include "session/TransferSession.h"
 #include "session/UiHandOver.h"
-#include "transfer/Automation.h"
-#include "transfer/LineLoss.h"
-#include "transfer/ReceiveTransfer.h"
 #include "transfer/RetryBackoff.h"
-#include "transfer/SendTransfer.h"
 
 #include <chrono>
 #include <mutex>
@@ -37,8 +33,8 @@ struct MachineStatus {
 
 // One machine served without a window, on a thread of its own: its port
 // opened and listened to, punched programs filed and requests answered from
-// their files by the same Automation, SendTransfer and LineLoss the window
-// uses. A port that cannot be opened is tried again every 2 seconds.
+// their files by the same MachineLine the window builds. A port that cannot be opened is tried
+// again every 2 seconds.
 class ServedMachine : StatusLine, UiHandOver {
 public:
     ServedMachine(std::string profileFolder, MachineConfig config, JournalLog& log);
@@ -101,12 +97,11 @@ private:
     RunState state_;
     TransferSession session_{state_};
     ServedProgram program_;
-    TVaComm port_;
     Warnings warnings_{*this};
-    SendTransfer send_;
-    ReceiveTransfer receive_;
-    Automation automation_;
-    LineLoss lineLoss_;
+    MachineLine line_;
+    TVaComm& port_ = line_.Port();
+    SendTransfer& send_ = line_.Send();
+    Automation& automation_ = line_.Unattended();
     std::string portName_;
     std::string portTitle_;
     bool stopping_ = false;

@@ -45,9 +45,6 @@ protected:
         };
     }
 
-    // Lets the machine send a byte and waits until the event thread has handed
-    // the result over; the thread then waits for the test, so everything that
-    // happens meanwhile is reported together in the next result.
     // A byte arrives and its dispatch waits, unrun, while the test goes on.
     void LeaveADispatchWaiting() {
         comm_.Machine().Write("A", 1, 0, written_);

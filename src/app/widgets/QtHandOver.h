@@ -9,7 +9,7 @@
 
 namespace feedrail {
 
-// The serial hand-over on the Qt event loop. Dispatches from the event thread
+// The serial hand-over on the Qt event loop. Dispatches a device posts
 // queue here and run on the user-interface thread when the event loop gets to
 // them, or earlier when a running loop calls RunPending, which runs the
 // hand-overs and nothing else (no clicks, no timer ticks).

@@ -30,50 +30,43 @@ Tpunch_d::Tpunch_d(std::string programDir, UserMessages& messages, QWidget* pare
     : QMainWindow(parent), messages_(messages), controls_(*this),
       editor_(*controls_.Memo1, *controls_.Edit7, runState_.ReceivedLines),
       handOver_([this](std::exception_ptr error) { ShowError(error); }),
-      comm1_(handOver_, programDir), send_(runState_, activeSettings_, comm1_,
-                                           {.Status = *this,
-                                            .Editor = editor_,
-                                            .Ui = *this,
-                                            .Session = session_,
-                                            .Leader = [this] { return form2_->Leader(); }}),
-      receive_(runState_, activeSettings_, comm1_,
-               {.Status = *this, .Editor = editor_, .Ui = *this, .Session = session_}, send_),
+      line_({.State = runState_,
+             .Session = session_,
+             .Settings = activeSettings_,
+             .Status = *this,
+             .LossStatus = *this,
+             .Editor = editor_,
+             .Ui = *this,
+             .Events = handOver_,
+             .ProgramDir = programDir,
+             .Leader = [this] { return form2_->Leader(); },
+             .ShowFiledProgram =
+                 [this](const std::string& path) {
+                     controls_.LsFileListView261->ShowAddedFile(path);
+                 },
+             .LoadFile = [this](const std::string& path) { return files_.Load(path); },
+             .ShowError =
+                 [this](const std::string& text) {
+                     messages_.ShowError(QString::fromStdString(text));
+                 },
+             .ReopenPort =
+                 [this] {
+                     ApplyPortSettings();
+                     session_.PortOpened();
+                 },
+             .Reached = [this] { ShowPortReady(); }}),
       inputBlocker_(*this), renumbering_(runState_, editor_, *this),
       launcher_(runState_, messages_, [this] { return SelectedPaneItem(); }),
       files_(runState_, activeSettings_, messages_, controls_, editor_, *this),
       printing_(
           runState_, messages_, [this] { return editor_.Text(); },
-          [this] { return DisplayPath(SelectedPaneItem()); }, this),
-      automation_(runState_, activeSettings_, comm1_, send_,
-                  {.Status = *this,
-                   .Ui = *this,
-                   .Session = session_,
-                   .Editor = editor_,
-                   .ShowFiledProgram =
-                       [this](const std::string& path) {
-                           controls_.LsFileListView261->ShowAddedFile(path);
-                       },
-                   .LoadFile = [this](const std::string& path) { return files_.Load(path); },
-                   .ShowError =
-                       [this](const std::string& text) {
-                           messages_.ShowError(QString::fromStdString(text));
-                       }}),
-      lineLoss_(comm1_, send_, receive_, automation_,
-                {.Status = *this, .Ui = *this, .Session = session_, .ReopenPort = [this] {
-                     ApplyPortSettings();
-                     session_.PortOpened();
-                 }}) {
+          [this] { return DisplayPath(SelectedPaneItem()); }, this) {
     runState_.ProgramDir = std::move(programDir);
     controls_.LsFileListView261->Operations().SetProfileFile(ProfilePath());
     setObjectName(QStringLiteral("punch_d"));
     setWindowTitle(QStringLiteral("Feedrail "));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    comm1_.SetMonitorEvents(AllCommEvents);
-    comm1_.SetFlowControl(fcNone);
-    comm1_.SetDTRControl(dtrDisable);
-    comm1_.SetRTSControl(rtsDisable);
-    BindPortEvents();
 
     const std::pair<QTimer*, int> timers[] = {{&commOpenTimer1_, 1000},
                                               {&defaultDirectoryTimer1_, 1000},

@@ -5,19 +5,15 @@
 #include "app/widgets/MemoEditor.h"
 #include "app/widgets/QtHandOver.h"
 #include "common/widgets/InputBlocker.h"
+#include "line/MachineLine.h"
 #include "profiles/ActiveSettings.h"
 #include "profiles/UtilityCommand.h"
 #include "profiles/widgets/MachineListHost.h"
-#include "serial/TVaComm.h"
 #include "session/KeyPoll.h"
 #include "session/RunState.h"
 #include "session/StatusLine.h"
 #include "session/TransferSession.h"
 #include "session/UiHandOver.h"
-#include "transfer/Automation.h"
-#include "transfer/LineLoss.h"
-#include "transfer/ReceiveTransfer.h"
-#include "transfer/SendTransfer.h"
 #include "utilities/Renumbering.h"
 #include "utilities/widgets/PrintCommands.h"
 #include "utilities/widgets/UtilityLauncher.h"
@@ -147,7 +143,6 @@ private:
     void ShowMachineFolder(const QString& folder);
     void FillDirectoryShortcuts();
     void AddUtilities();
-    void BindPortEvents();
     // Processes pending events with clicks and keys swallowed.
     void ProcessEventsBlockingInput();
     // What DNC.ini holds that Feedrail cannot use: repeated sections and the
@@ -169,16 +164,16 @@ private:
     MainWindowControls controls_;
     MemoEditor editor_;
     QtHandOver handOver_;
-    TVaComm comm1_;
-    SendTransfer send_;
-    ReceiveTransfer receive_;
+    MachineLine line_;
+    TVaComm& comm1_ = line_.Port();
+    SendTransfer& send_ = line_.Send();
+    ReceiveTransfer& receive_ = line_.Receive();
+    Automation& automation_ = line_.Unattended();
     InputBlocker inputBlocker_;
     Renumbering renumbering_;
     UtilityLauncher launcher_;
     FileCommands files_;
     PrintCommands printing_;
-    Automation automation_;
-    LineLoss lineLoss_;
     bool closeConfirmed_ = false;
     std::chrono::steady_clock::time_point lastEventPass_;
     std::string shownAdvice_;

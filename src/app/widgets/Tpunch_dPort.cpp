@@ -7,17 +7,16 @@
 
 #include <QLabel>
 
-// The window's port: opened with the machine's settings, and its events
-// bound to the transfers.
+// The window's port: opened with the machine's settings, and what the status
+// line says of it.
 
 namespace feedrail {
 
 void Tpunch_d::ApplyPortSettings() {
     ShowStatus(QStringLiteral(" "));
     errorHookInstalled_ = true;
-    ApplyProfileToPort(activeSettings_, comm1_);
     try {
-        comm1_.Open();
+        line_.OpenPort();
         // A device server may take seconds to answer: Ready once it has.
         if (comm1_.Connecting()) {
             ShowStatus(QStringLiteral("Connecting to ") +
@@ -25,7 +24,6 @@ void Tpunch_d::ApplyPortSettings() {
         } else {
             ShowPortReady();
         }
-        SetHandshakeLines(activeSettings_.CommHandshake, comm1_);
     } catch (const EVaCommError& error) {
         ShowStatus(QString::fromStdString(error.what()));
         const std::string path = comm1_.DevicePath();
@@ -48,19 +46,6 @@ void Tpunch_d::ShowPortReady() {
     const QString notice = ProfileNotice();
     ShowStatus(BytesText(PortTitle(comm1_.DeviceName())) + QStringLiteral(" Ready") +
                (notice.isEmpty() ? QString() : QStringLiteral(". ") + notice));
-}
-
-void Tpunch_d::BindPortEvents() {
-    comm1_.OnRxChar = [this](TVaCustomComm&, int count) {
-        automation_.Reading() ? automation_.Comm1RxChar(count) : receive_.Comm1RxChar(count);
-    };
-    send_.OnEnded([this](TransferRecord record) { automation_.Log(std::move(record)); });
-    receive_.OnEnded([this](TransferRecord record) { automation_.Log(std::move(record)); });
-    comm1_.OnError = [this](TVaCustomComm&, int errors) { lineLoss_.Comm1Error(errors); };
-    comm1_.OnReached = [this](TVaCustomComm&) {
-        ShowPortReady();
-        lineLoss_.Comm1Reached();
-    };
 }
 
 } // namespace feedrail

@@ -1,0 +1,80 @@
+#pragma once
+
+#include "profiles/ActiveSettings.h"
+#include "serial/TVaComm.h"
+#include "session/EditorLines.h"
+#include "session/RunState.h"
+#include "session/StatusLine.h"
+#include "session/TransferSession.h"
+#include "session/UiHandOver.h"
+#include "transfer/Automation.h"
+#include "transfer/LineLoss.h"
+#include "transfer/ReceiveTransfer.h"
+#include "transfer/SendTransfer.h"
+
+#include <functional>
+#include <string>
+
+namespace feedrail {
+
+// What a machine's line needs of whoever runs it: the window or the service.
+struct MachineLineHosts {
+    RunState& State;
+    TransferSession& Session;
+    const ActiveSettings& Settings;
+    // Where the transfers and Auto Receive say what they do.
+    StatusLine& Status;
+    // Where the loss of the device and its return are told.
+    StatusLine& LossStatus;
+    // The program a send reads and a receive fills.
+    EditorLines& Editor;
+    UiHandOver& Ui;
+    // The thread the port's events are handled on.
+    EventHandOver& Events;
+    // Where com<N> links are looked for.
+    std::string ProgramDir;
+    // The leader switch in effect.
+    std::function<bool()> Leader;
+    std::function<void(const std::string& path)> ShowFiledProgram;
+    std::function<bool(const std::string& path)> LoadFile;
+    std::function<void(const std::string& text)> ShowError;
+    // Opens the port again after its device came back.
+    std::function<void()> ReopenPort;
+    // The device of an opening was reached, at once or later.
+    std::function<void()> Reached;
+};
+
+// One machine's line: its port and everything that moves bytes over it (the
+// send, the receive, Auto Receive and Remote Request, and what is done when
+// the device goes), wired once, the same for the window and the service.
+class MachineLine {
+public:
+    explicit MachineLine(MachineLineHosts hosts);
+    MachineLine(const MachineLine&) = delete;
+    MachineLine& operator=(const MachineLine&) = delete;
+
+    // Gives the port the machine's device and line format.
+    void ApplyProfile();
+    // Opens the port with the machine's settings and sets its handshake
+    // lines; on failure the port is left closed and the error is thrown.
+    void OpenPort();
+
+    TVaComm& Port() { return port_; }
+    SendTransfer& Send() { return send_; }
+    ReceiveTransfer& Receive() { return receive_; }
+    Automation& Unattended() { return automation_; }
+    const Automation& Unattended() const { return automation_; }
+    LineLoss& Loss() { return lineLoss_; }
+
+private:
+    void BindPortEvents();
+
+    MachineLineHosts hosts_;
+    TVaComm port_;
+    SendTransfer send_;
+    ReceiveTransfer receive_;
+    Automation automation_;
+    LineLoss lineLoss_;
+};
+
+} // namespace feedrail
