@@ -28,8 +28,10 @@ inline constexpr std::string_view ProgramUsage =
 // could not be written (a full disk, a closed pipe).
 int PrintUsage(std::ostream& out, std::string_view usage);
 
-// Writes "Feedrail " and the version read from the file `executable`, and
-// gives the program's exit status.
-int PrintVersion(std::ostream& out, std::string_view executable = RunningExecutable);
+// Writes the name of `program`, the version, copyright and licence read from
+// the file `executable`, and gives the program's exit status: every program of
+// Feedrail answers --version the same way.
+int PrintVersion(std::ostream& out, std::string_view program,
+                 std::string_view executable = RunningExecutable);
 
 } // namespace feedrail
