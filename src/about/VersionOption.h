@@ -18,11 +18,12 @@ bool AsksForHelp(int argc, const char* const* argv);
 
 // What `feedrail --help` prints.
 inline constexpr std::string_view ProgramUsage =
-    "usage: feedrail [--help] [--version] [Qt options such as -platform NAME]\n"
+    "usage: feedrail [--help] [--version] [Qt options such as -platform NAME] [FILE]\n"
     "Sends CNC part programs to machine tools over a serial line and collects\n"
-    "the programs they punch. Machine profiles are read from DNC.ini and the\n"
-    "utilities from DNCUtilities.ini beside the program, or from\n"
-    "~/.config/feedrail/ when the program's folder may not be written.\n";
+    "the programs they punch; FILE, a part program, is loaded as Get does.\n"
+    "Machine profiles are read from DNC.ini and the utilities from\n"
+    "DNCUtilities.ini beside the program, or from ~/.config/feedrail/ when the\n"
+    "program's folder may not be written.\n";
 
 // Writes a program's usage and gives its exit status: not 0 when the text
 // could not be written (a full disk, a closed pipe).
