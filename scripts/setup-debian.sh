@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(g++ cmake ninja-build qt6-base-dev qt6-serialport-dev libqscintilla2-qt6-dev
-          qt6-qpa-plugins fonts-liberation "$@")
+          qt6-qpa-plugins libqt6svg6 fonts-liberation "$@")
 
 missing=()
 for package in "${packages[@]}"; do

@@ -30,6 +30,7 @@ constexpr int ExitFailure = 2;
 constexpr const char* Usage =
     "usage: feedrail-dnc [--profiles FOLDER]\n"
     "       feedrail-dnc status [--profiles FOLDER]\n"
+    "       feedrail-dnc --help | --version\n"
     "Serves every machine of DNC.ini whose Auto Receive or Remote Request is on:\n"
     "files the programs they punch and answers their requests, until SIGTERM.\n"
     "SIGHUP reads DNC.ini again. `status` prints a line per machine.\n"
@@ -167,7 +168,7 @@ int main(int argc, char** argv) {
         return feedrail::PrintUsage(std::cout, Usage);
     }
     if (feedrail::AsksForVersion(argc, argv)) {
-        return feedrail::PrintVersion(std::cout);
+        return feedrail::PrintVersion(std::cout, "feedrail-dnc");
     }
     const auto request = ParseArguments(std::vector<std::string>(argv + 1, argv + argc));
     if (!request) {

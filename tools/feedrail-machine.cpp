@@ -41,6 +41,7 @@ constexpr const char* Usage =
     "         [--overrun-limit N]"
     " [--out DIR] [--programs N] [--raw FILE]\n"
     "         [--leader N] [--trailer N] [--cps N] [--start-after MS] [--punch-on-enter FILE]\n"
+    "       feedrail-machine --help | --version\n"
     "--listen serves the line on 127.0.0.1 (loopback only; PORT 0 picks a free port)\n"
     "to one client at a time, as a raw TCP device server, and prints\n"
     "\"listening on tcp:PORT\".\n"
@@ -303,6 +304,9 @@ feedrail::machine::MachineLine OpenLine(const feedrail::machine::MachineOptions&
 int main(int argc, char** argv) {
     if (feedrail::AsksForHelp(argc, argv)) {
         return feedrail::PrintUsage(std::cout, Usage);
+    }
+    if (feedrail::AsksForVersion(argc, argv)) {
+        return feedrail::PrintVersion(std::cout, "feedrail-machine");
     }
     feedrail::machine::MachineOptions options;
     try {

@@ -23,6 +23,7 @@ constexpr int ExitFailure = 2;
 constexpr const char* Usage =
     "usage: feedrail-tape encode --code iso|eia|ascii --eob crlf|lfcrcr|lf [--leader] IN OUT\n"
     "       feedrail-tape decode --code iso|eia|ascii IN OUT\n"
+    "       feedrail-tape --help | --version\n"
     "IN or OUT may be - for standard input or output.\n";
 
 struct Request {
@@ -120,6 +121,9 @@ bool WriteOutput(const std::string& path, const std::string& data) {
 int main(int argc, char** argv) {
     if (feedrail::AsksForHelp(argc, argv)) {
         return feedrail::PrintUsage(std::cout, Usage);
+    }
+    if (feedrail::AsksForVersion(argc, argv)) {
+        return feedrail::PrintVersion(std::cout, "feedrail-tape");
     }
     Request request;
     try {

@@ -11,8 +11,13 @@ void TEPInfoExe::Read() {
     if (!table) {
         return;
     }
-    const std::string path = "StringFileInfo\\" + LangId + "04E4\\FileVersion";
-    FileVersion = VersionTableValue(*table, path).value_or(std::string());
+    const auto value = [&](const char* key) {
+        const std::string path = "StringFileInfo\\" + LangId + "04E4\\" + key;
+        return VersionTableValue(*table, path).value_or(std::string());
+    };
+    FileVersion = value("FileVersion");
+    LegalCopyright = value("LegalCopyright");
+    License = value("License");
 }
 
 } // namespace feedrail

@@ -4,16 +4,18 @@
 
 namespace feedrail {
 
-// The file version out of a program's version information, read from the
-// executable file itself (see VersionNote.h) under the language `LangId` and
-// the Windows Latin-1 code page.
+// The file version, copyright and licence out of a program's version
+// information, read from the executable file itself (see VersionNote.h) under
+// the language `LangId` and the Windows Latin-1 code page.
 struct TEPInfoExe {
     std::string LangId = "0409";
     std::string ExeName;
     std::string FileVersion;
+    std::string LegalCopyright;
+    std::string License;
 
-    // A file without version information leaves `FileVersion` as it was;
-    // information without a file version empties it.
+    // A file without version information leaves every field as it was;
+    // information without one of them empties that one.
     void Read();
 };
 

@@ -23,11 +23,16 @@ bool AsksForHelp(int argc, const char* const* argv) {
     return HasArgument(argc, argv, "--help") || HasArgument(argc, argv, "-h");
 }
 
-int PrintVersion(std::ostream& out, std::string_view executable) {
+int PrintVersion(std::ostream& out, std::string_view program, std::string_view executable) {
     TEPInfoExe info;
     info.ExeName = executable;
     info.Read();
-    out << "Feedrail " << info.FileVersion << '\n' << std::flush;
+    out << program << " (Feedrail) " << info.FileVersion << '\n'
+        << info.LegalCopyright << '\n'
+        << "License: " << info.License << '\n'
+        << "This is free software: you are free to change and redistribute it.\n"
+           "There is NO WARRANTY, to the extent permitted by law.\n"
+        << std::flush;
     return out ? 0 : 1;
 }
 

@@ -28,14 +28,59 @@ std::string ReadVersion(const std::string& exeName, const std::string& langId = 
     return info.FileVersion;
 }
 
-TEST(TEPInfoExe, TheBuiltProgramCarriesTheProjectVersion) {
+TEST(TEPInfoExe, TheBuiltProgramCarriesTheProjectVersionAndLicence) {
     EXPECT_EQ(ReadVersion(FEEDRAIL_PROGRAM), FEEDRAIL_VERSION);
     EXPECT_EQ(ReadVersion(FEEDRAIL_PROGRAM, "0407"), "") << "another language has no entry";
     EXPECT_EQ(ReadVersion(std::string(RunningExecutable)), "kept")
         << "the tests carry no version information";
-    std::ostringstream out;
-    EXPECT_EQ(PrintVersion(out, FEEDRAIL_PROGRAM), 0);
-    EXPECT_EQ(out.str(), "Feedrail " FEEDRAIL_VERSION "\n");
+    TEPInfoExe info;
+    info.ExeName = FEEDRAIL_PROGRAM;
+    info.Read();
+    EXPECT_EQ(info.LegalCopyright, "Copyright (C) " FEEDRAIL_COPYRIGHT);
+    EXPECT_EQ(info.License, "GPL-3.0-or-later");
+}
+
+// What a command prints on standard output, and its exit status.
+struct CommandResult {
+    std::string out;
+    int status = -1;
+};
+
+CommandResult RunCommand(const std::string& command) {
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        return {};
+    }
+    CommandResult result;
+    char buffer[256];
+    while (const std::size_t got = std::fread(buffer, 1, sizeof buffer, pipe)) {
+        result.out.append(buffer, got);
+    }
+    result.status = ::pclose(pipe);
+    return result;
+}
+
+std::string ProgramName(const char* program) {
+    return std::filesystem::path(program).filename().string();
+}
+
+constexpr const char* Programs[] = {FEEDRAIL_PROGRAM, FEEDRAIL_TAPE_TOOL, FEEDRAIL_MACHINE_TOOL,
+                                    FEEDRAIL_DNC_TOOL};
+
+// Each program reads its own note: one linked without it would print no
+// version.
+TEST(VersionOption, EveryProgramTellsItsVersionAndLicence) {
+    for (const char* program : Programs) {
+        const CommandResult result = RunCommand(std::string(program) + " --version 2>/dev/null");
+        EXPECT_EQ(result.out, ProgramName(program) +
+                                  " (Feedrail) " FEEDRAIL_VERSION "\n"
+                                  "Copyright (C) " FEEDRAIL_COPYRIGHT "\n"
+                                  "License: GPL-3.0-or-later\n"
+                                  "This is free software: you are free to change and "
+                                  "redistribute it.\n"
+                                  "There is NO WARRANTY, to the extent permitted by law.\n");
+        EXPECT_EQ(result.status, 0) << program;
+    }
 }
 
 TEST(VersionOption, OnlyTheVersionOptionAsksForTheVersion) {
@@ -58,32 +103,25 @@ TEST(VersionOption, OnlyTheVersionOptionAsksForTheVersion) {
 // Each program prints its usage on standard output and ends well, without a
 // display or a port.
 TEST(VersionOption, EveryProgramTellsItsUsageOnHelp) {
-    for (const char* program : {FEEDRAIL_PROGRAM, FEEDRAIL_TAPE_TOOL, FEEDRAIL_MACHINE_TOOL}) {
+    for (const char* program : Programs) {
         for (const char* option : {"--help", "-h"}) {
             const std::string command = std::string(program) + " " + option + " 2>/dev/null";
-            FILE* pipe = ::popen(command.c_str(), "r");
-            ASSERT_NE(pipe, nullptr);
-            std::string out;
-            char buffer[256];
-            while (const std::size_t got = std::fread(buffer, 1, sizeof buffer, pipe)) {
-                out.append(buffer, got);
-            }
-            const std::string name = std::filesystem::path(program).filename().string();
-            EXPECT_TRUE(out.starts_with("usage: " + name + " ")) << command << ": " << out;
-            EXPECT_EQ(::pclose(pipe), 0) << command;
+            const CommandResult result = RunCommand(command);
+            EXPECT_TRUE(result.out.starts_with("usage: " + ProgramName(program) + " "))
+                << command << ": " << result.out;
+            EXPECT_EQ(result.status, 0) << command;
         }
     }
 }
 
 // Usage or version that cannot be written is a failure, not a success.
 TEST(VersionOption, OutputThatCannotBeWrittenFails) {
-    const std::vector<std::string> commands = {std::string(FEEDRAIL_PROGRAM) + " --version",
-                                               std::string(FEEDRAIL_PROGRAM) + " --help",
-                                               std::string(FEEDRAIL_TAPE_TOOL) + " --help",
-                                               std::string(FEEDRAIL_MACHINE_TOOL) + " --help"};
-    for (const std::string& command : commands) {
-        const int status = std::system((command + " >/dev/full 2>/dev/null").c_str());
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 0) << command;
+    for (const char* program : Programs) {
+        for (const char* option : {"--version", "--help"}) {
+            const std::string command = std::string(program) + " " + option;
+            const int status = std::system((command + " >/dev/full 2>/dev/null").c_str());
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 0) << command;
+        }
     }
 }
 

@@ -8,14 +8,16 @@ namespace {
 using namespace std::chrono_literals;
 
 TEST(MachineOptionsTest, PresetsThenOptions) {
-    const MachineOptions fanuc = ParseMachineOptions({"--link", "com2"});
-    EXPECT_FALSE(fanuc.punch);
-    EXPECT_TRUE(fanuc.receiver.xonXoff);
-    EXPECT_EQ(fanuc.receiver.overrunLimit, 10u);
-    EXPECT_EQ(fanuc.receiver.xonRepeat, 0ms);
+    const MachineOptions byDefault = ParseMachineOptions({"--link", "com2"});
+    EXPECT_FALSE(byDefault.punch);
+    EXPECT_TRUE(byDefault.receiver.xonXoff);
+    EXPECT_EQ(byDefault.receiver.overrunLimit, 10u);
+    EXPECT_EQ(byDefault.receiver.xonRepeat, 5s)
+        << "a send pressed after the control started must not wait for ever";
 
-    const MachineOptions haas = ParseMachineOptions({"--link", "com2", "--preset", "haas"});
-    EXPECT_EQ(haas.receiver.xonRepeat, 5s);
+    const MachineOptions fanuc = ParseMachineOptions({"--link", "com2", "--preset", "fanuc"});
+    EXPECT_TRUE(fanuc.receiver.xonAtStart);
+    EXPECT_EQ(fanuc.receiver.xonRepeat, 0ms);
 
     const MachineOptions plain = ParseMachineOptions(
         {"punch", "O1.nc", "--device", "/dev/ttyUSB0", "--preset", "plain", "--code", "eia"});

@@ -32,7 +32,10 @@ struct MachineOptions {
     // How long a punch waits before its first character, as an operator
     // would before pressing Punch.
     std::chrono::milliseconds startAfter{0};
-    std::string preset = "fanuc";
+    // Its XON, repeated while it waits, starts a send that began waiting after
+    // the first one: "fanuc" says it once, at the start, and a send pressed
+    // later would wait for ever.
+    std::string preset = "haas";
     ReceiverConfig receiver;
     PunchConfig puncher;
 };

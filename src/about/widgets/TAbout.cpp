@@ -5,6 +5,7 @@
 #include "about/widgets/TBUStarfield.h"
 
 #include <QFrame>
+#include <QLabel>
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
@@ -37,7 +38,7 @@ void PaintBlack(QWidget& widget) {
 TAbout::TAbout(QWidget* parent)
     : QDialog(parent), starfield_(new TBUStarfield(this)), okButton_(new QPushButton(this)),
       panel_(new QFrame(this)), productLine_(new TBUAppearingLabel(panel_)),
-      versionLine_(new TBUAppearingLabel(panel_)) {
+      versionLine_(new TBUAppearingLabel(panel_)), licenceLine_(new QLabel(this)) {
     setObjectName(QStringLiteral("About"));
     setWindowTitle(QStringLiteral("About"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -52,6 +53,7 @@ TAbout::TAbout(QWidget* parent)
     okButton_->setDefault(true);
     connect(okButton_, &QPushButton::clicked, this, &QDialog::accept);
     BuildPanel();
+    BuildLicenceLine();
     versionInfo_.ExeName = RunningExecutable;
     productLine_->OnAppeared = [this] { BUAppearingLabel1Appeared(); };
 }
@@ -72,6 +74,21 @@ void TAbout::BuildPanel() {
     SetLineStyle(*versionLine_, 13, false, Qt::cyan, Qt::white);
 }
 
+// Light grey on the star field's black, whatever the desktop's palette.
+void TAbout::BuildLicenceLine() {
+    licenceLine_->setObjectName(QStringLiteral("LicenceLine"));
+    licenceLine_->setGeometry(8, 118, 254, 60);
+    licenceLine_->setAlignment(Qt::AlignCenter);
+    licenceLine_->setWordWrap(true);
+    QPalette colors = licenceLine_->palette();
+    colors.setColor(QPalette::WindowText, QColor(0xd0, 0xd0, 0xd0));
+    licenceLine_->setPalette(colors);
+    QFont font = licenceLine_->font();
+    font.setPixelSize(11);
+    licenceLine_->setFont(font);
+    licenceLine_->hide();
+}
+
 void TAbout::FormActivate() {
     productLine_->Appear();
 }
@@ -84,6 +101,10 @@ void TAbout::BUAppearingLabel1Appeared() {
                           QString::fromStdString(versionInfo_.FileVersion));
     versionLine_->resize(versionLine_->sizeHint().width(), versionLine_->height());
     versionLine_->Appear();
+    licenceLine_->setText(
+        QString::fromStdString(versionInfo_.LegalCopyright) + QStringLiteral("\nLicense: ") +
+        QString::fromStdString(versionInfo_.License) + QStringLiteral("\nThere is NO WARRANTY."));
+    licenceLine_->show();
 }
 
 // Both lines go, not only the version line: the product line would otherwise
@@ -91,6 +112,7 @@ void TAbout::BUAppearingLabel1Appeared() {
 void TAbout::FormHide() {
     productLine_->hide();
     versionLine_->hide();
+    licenceLine_->hide();
     productLine_->StopSliding();
     versionLine_->StopSliding();
     starfield_->SetActive(false);

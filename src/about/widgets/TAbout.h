@@ -5,6 +5,7 @@
 #include <QDialog>
 
 class QFrame;
+class QLabel;
 class QPushButton;
 
 namespace feedrail {
@@ -12,8 +13,8 @@ namespace feedrail {
 class TBUAppearingLabel;
 class TBUStarfield;
 
-// "About": the product line slides in over a star field, then the version
-// read from the program's own file. Made once and shown again and again:
+// "About": the product line slides in over a star field, then the version,
+// copyright and licence read from the program's own file. Made once and shown again and again:
 // each showing replays both lines, and a hidden box animates nothing.
 class TAbout : public QDialog {
     Q_OBJECT
@@ -27,6 +28,7 @@ public:
     TBUStarfield& BUStarfield1() const { return *starfield_; }
     TBUAppearingLabel& BUAppearingLabel1() const { return *productLine_; }
     TBUAppearingLabel& BUAppearingLabel2() const { return *versionLine_; }
+    QLabel& LicenceLine() const { return *licenceLine_; }
     TEPInfoExe& EPInfoExe1() { return versionInfo_; }
 
 protected:
@@ -35,12 +37,14 @@ protected:
 
 private:
     void BuildPanel();
+    void BuildLicenceLine();
 
     TBUStarfield* starfield_;
     QPushButton* okButton_;
     QFrame* panel_;
     TBUAppearingLabel* productLine_;
     TBUAppearingLabel* versionLine_;
+    QLabel* licenceLine_;
     TEPInfoExe versionInfo_;
 };
 

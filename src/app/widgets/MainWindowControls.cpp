@@ -2,8 +2,10 @@
 
 #include "app/widgets/ProgramEditor.h"
 #include "common/widgets/DesignFont.h"
+#include "common/widgets/ReadableColours.h"
 #include "filelist/widgets/TLsFileListView26.h"
 
+#include <QAction>
 #include <QBoxLayout>
 #include <QComboBox>
 #include <QFrame>
@@ -113,7 +115,8 @@ QVBoxLayout* MainWindowControls::BuildRightHalf(QWidget* client) {
     StaticText1 = Named(new QLabel(QStringLiteral("Not Connected"), client), "StaticText1");
     Label3 = Named(new QLabel(QStringLiteral("Serial Port"), client), "Label3");
     SetBold(Label3, 13);
-    Label3->setStyleSheet(QStringLiteral("color: red;"));
+    SetEnabledTextColour(*Label3, QPalette::WindowText,
+                         ReadableRed(Label3->palette().color(QPalette::Window)));
     // A long status ("The port ... is gone: ...") wraps in place instead of
     // widening the right half and pushing the editor aside.
     Label3->setWordWrap(true);
@@ -126,7 +129,11 @@ QVBoxLayout* MainWindowControls::BuildRightHalf(QWidget* client) {
     auto* label4 = Named(new QLabel(QStringLiteral("Filename:"), client), "Label4");
     Edit7 = Named(new QLineEdit(client), "Edit7");
     Edit7->setReadOnly(true);
-    Edit7->setStyleSheet(QStringLiteral("background: #c0c0c0;"));
+    // Read-only on the window's own ground, so that its text keeps the
+    // palette's contrast, light or dark.
+    QPalette fieldColours = Edit7->palette();
+    fieldColours.setColor(QPalette::Base, fieldColours.color(QPalette::Window));
+    Edit7->setPalette(fieldColours);
     for (QLabel* label : {label5, label4}) {
         label->setFixedWidth(64);
     }
@@ -138,14 +145,16 @@ QVBoxLayout* MainWindowControls::BuildRightHalf(QWidget* client) {
     SetBold(ReceiveButton);
     // Red only while it may be pressed: greyed out like its neighbours during
     // a transfer.
-    ReceiveButton->setStyleSheet(
-        QStringLiteral("QPushButton { color: red; } QPushButton:disabled { color: gray; }"));
+    SetEnabledTextColour(*ReceiveButton, QPalette::ButtonText,
+                         ReadableRed(ReceiveButton->palette().color(QPalette::Button)));
     SaveButton = Button(QStringLiteral("Save"), "SaveButton", 30, client);
+    SaveButton->setToolTip(QStringLiteral("Save the program (Ctrl+S)"));
     SendButton = Button(QStringLiteral("&Send"), "SendButton", 30, client);
     SetBold(SendButton);
     ClearButton = Button(QStringLiteral("Clear"), "ClearButton", 30, client);
     PrintWindowButton = Button(QStringLiteral("Print Window"), "PrintWindowButton", 30, client);
     CloseButton = Button(QStringLiteral("Close"), "CloseButton", 30, client);
+    CloseButton->setToolTip(QStringLiteral("Close Feedrail (Ctrl+Q)"));
 
     auto* half = new QVBoxLayout;
     half->setContentsMargins(0, Gap, 0, 0);
@@ -183,8 +192,23 @@ void MainWindowControls::BuildMenu(QMainWindow& window) {
     help->setObjectName(QStringLiteral("Help1"));
     Index1 = help->addAction(QStringLiteral("Index"));
     Index1->setObjectName(QStringLiteral("Index1"));
+    Index1->setShortcut(QKeySequence(Qt::Key_F1));
     About1 = help->addAction(QStringLiteral("About"));
     About1->setObjectName(QStringLiteral("About1"));
+    BuildShortcuts(window);
+}
+
+// Save and Close are buttons, not menu entries, so their keys are actions of
+// the window. Fixed keys rather than the platform's standard ones, which some
+// platforms leave unbound; on Ctrl, they never meet the Alt letters.
+void MainWindowControls::BuildShortcuts(QMainWindow& window) {
+    SaveShortcut = new QAction(QStringLiteral("Save"), &window);
+    SaveShortcut->setObjectName(QStringLiteral("SaveShortcut"));
+    SaveShortcut->setShortcut(Qt::CTRL | Qt::Key_S);
+    CloseShortcut = new QAction(QStringLiteral("Close"), &window);
+    CloseShortcut->setObjectName(QStringLiteral("CloseShortcut"));
+    CloseShortcut->setShortcut(Qt::CTRL | Qt::Key_Q);
+    window.addActions({SaveShortcut, CloseShortcut});
 }
 
 } // namespace feedrail

@@ -50,6 +50,9 @@ struct MainWindowControls {
     QAction* Automation1;
     QAction* Index1;
     QAction* About1;
+    // Keys without a menu entry: Ctrl+S saves, Ctrl+Q closes.
+    QAction* SaveShortcut;
+    QAction* CloseShortcut;
     // Glyphs of ClearButton: "Stop" and "Clear".
     QIcon Image1;
     QIcon Image2;
@@ -58,6 +61,7 @@ private:
     QVBoxLayout* BuildFilePane(QWidget* client);
     QVBoxLayout* BuildRightHalf(QWidget* client);
     void BuildMenu(QMainWindow& window);
+    void BuildShortcuts(QMainWindow& window);
 };
 
 } // namespace feedrail

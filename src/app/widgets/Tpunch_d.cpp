@@ -19,6 +19,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -66,7 +67,9 @@ Tpunch_d::Tpunch_d(std::string programDir, UserMessages& messages, QWidget* pare
     setObjectName(QStringLiteral("punch_d"));
     setWindowTitle(QStringLiteral("Feedrail "));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+                   Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    setWindowIcon(QIcon(QStringLiteral(":/icons/org.feedrail.Feedrail.svg")));
 
     const std::pair<QTimer*, int> timers[] = {{&commOpenTimer1_, 1000},
                                               {&defaultDirectoryTimer1_, 1000},
@@ -419,6 +422,7 @@ void Tpunch_d::closeEvent(QCloseEvent* event) {
         return;
     }
     runState_.ReceiveOff = true;
+    SavePlace();
     // Windows of the program's own that are still open end with it.
     about_->close();
     help_->close();
@@ -473,6 +477,9 @@ void Tpunch_d::ConnectHandlers() {
     bind(controls_.PrintWindowButton, &QPushButton::clicked, &Tpunch_d::PrintWindowButtonClick);
     bind(controls_.BitBtn3, &QPushButton::clicked, &Tpunch_d::BitBtn3Click);
     bind(controls_.PrintColumns1, &QAction::triggered, &Tpunch_d::PrintColumns1Click);
+    bind(controls_.SaveShortcut, &QAction::triggered, &Tpunch_d::SaveButtonClick);
+    // As the title bar's close button: a send is stopped first.
+    connect(controls_.CloseShortcut, &QAction::triggered, this, &QWidget::close);
     bind(&commOpenTimer1_, &QTimer::timeout, &Tpunch_d::CommOpenTimer1Timer);
     bind(&defaultDirectoryTimer1_, &QTimer::timeout, &Tpunch_d::DefaultDirectoryTimer1Timer);
     bind(&saveTimer_, &QTimer::timeout, &Tpunch_d::SaveTimerTimer);

@@ -76,6 +76,13 @@ public:
     void SendButtonClick();
     void ReceiveButtonClick();
 
+    // Loads the part program at `path` as Get does: the file that "Open With
+    // Feedrail" or the command line names.
+    void OpenProgram(const std::string& path);
+    // Puts the window where it was when it last closed; false on a first
+    // start.
+    bool RestorePlace();
+
     void ShowStatus(const QString& text);
     void ApplyPortSettings();
     // "<port> Ready", with what the profile asks the operator to notice.
@@ -137,6 +144,7 @@ private:
     void EscapeClose();
     void ShowError(std::exception_ptr error);
     void ConnectHandlers();
+    void SavePlace() const;
     void FillMachineList();
     // The machine's folder in the file pane, or an empty pane naming it when
     // it is not there.

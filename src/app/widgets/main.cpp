@@ -9,6 +9,7 @@
 #include "common/widgets/TextBridge.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QScreen>
 #include <QStandardPaths>
 #include <iostream>
@@ -18,10 +19,12 @@ int main(int argc, char** argv) {
         return feedrail::PrintUsage(std::cout, feedrail::ProgramUsage);
     }
     if (feedrail::AsksForVersion(argc, argv)) {
-        return feedrail::PrintVersion(std::cout);
+        return feedrail::PrintVersion(std::cout, "feedrail");
     }
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("feedrail"));
+    // How a Wayland desktop finds the window's entry and icon.
+    QApplication::setDesktopFileName(QStringLiteral("org.feedrail.Feedrail"));
     const QString configFolder =
         QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
     feedrail::DialogMessages messages;
@@ -32,8 +35,16 @@ int main(int argc, char** argv) {
                                                             feedrail::LocalPath(programsFolder)),
                               messages);
     messages.SetParent(&window);
+    QApplication::setWindowIcon(window.windowIcon());
     window.adjustSize();
-    window.move(window.screen()->availableGeometry().center() - window.rect().center());
+    if (!window.RestorePlace()) {
+        window.move(window.screen()->availableGeometry().center() - window.rect().center());
+    }
     window.show();
+    // The editor holds one program: of the files named, the first.
+    const QStringList files = QApplication::arguments().mid(1);
+    if (!files.isEmpty()) {
+        window.OpenProgram(feedrail::LocalPath(QFileInfo(files.first()).absoluteFilePath()));
+    }
     return QApplication::exec();
 }

@@ -11,10 +11,12 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLocale>
 #include <QMenu>
 #include <algorithm>
 #include <cerrno>
@@ -28,6 +30,7 @@ namespace {
 constexpr int PathRole = Qt::UserRole;
 constexpr int RowRole = Qt::UserRole + 1;
 constexpr int ColumnCount = 5;
+constexpr int ModifiedColumn = 3;
 
 const char* const FolderHeaders[ColumnCount] = {"Name", "Size(Bytes)", "Type", "Modified",
                                                 "Attributes"};
@@ -170,7 +173,7 @@ void TLsFileListView26::SetShowFolders(bool show) {
     }
 }
 
-void TLsFileListView26::SetDateFormat(TDateFormat format) {
+void TLsFileListView26::SetDateFormat(std::optional<TDateFormat> format) {
     if (format != dateFormat_) {
         dateFormat_ = format;
         Refresh();
@@ -422,11 +425,19 @@ void TLsFileListView26::ShowRows(const QStringList& selected) {
     }
 }
 
+QString TLsFileListView26::CellText(const FileRow& row, int column) const {
+    if (column == ModifiedColumn && row.Kind != RowKind::Drive && !dateFormat_) {
+        return QLocale().toString(QDateTime::fromSecsSinceEpoch(row.Modified),
+                                  QLocale::ShortFormat);
+    }
+    return QString::fromStdString(SubValue(row, column, dateFormat_.value_or(dfYMD)));
+}
+
 QTreeWidgetItem* TLsFileListView26::NewItem(const FileRow& row, int index) {
     auto* item = new QTreeWidgetItem;
     item->setText(0, DisplayPath(row.Caption));
     for (int column = 1; column < ColumnCount; ++column) {
-        item->setText(column, QString::fromStdString(SubValue(row, column, dateFormat_)));
+        item->setText(column, CellText(row, column));
         item->setTextAlignment(column, ColumnAlignment(row.Kind == RowKind::Drive, column));
     }
     item->setIcon(0, types_.Icon(row));

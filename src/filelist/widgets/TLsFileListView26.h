@@ -14,6 +14,7 @@
 #include <QTreeWidget>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace feedrail {
@@ -47,8 +48,10 @@ public:
     void SetFileType(TFileTypes types);
     bool ShowFolders() const { return showFolders_; }
     void SetShowFolders(bool show);
-    TDateFormat DateFormat() const { return dateFormat_; }
-    void SetDateFormat(TDateFormat format);
+    // The Modified column's dates: in one of the fixed formats, or, without
+    // one (the default), in the user's locale, as the desktop shows them.
+    std::optional<TDateFormat> DateFormat() const { return dateFormat_; }
+    void SetDateFormat(std::optional<TDateFormat> format);
 
     bool DblClickEnabled() const { return dblClickEnabled_; }
     void SetDblClickEnabled(bool enabled) { dblClickEnabled_ = enabled; }
@@ -117,6 +120,7 @@ private:
     void BuildColumns();
     void ShowRows(const QStringList& selected);
     QTreeWidgetItem* NewItem(const FileRow& row, int index);
+    QString CellText(const FileRow& row, int column) const;
     QStringList SelectedPaths() const;
     void OpenDrive(const QString& root);
     // A file no part-program opener took: the desktop's program for it.
@@ -128,7 +132,7 @@ private:
     QString mask_ = QStringLiteral("*.*");
     TFileTypes fileType_{ftReadOnly, ftHidden, ftSystem, ftArchive};
     bool showFolders_ = true;
-    TDateFormat dateFormat_ = dfMDY;
+    std::optional<TDateFormat> dateFormat_;
     bool dblClickEnabled_ = true;
     bool popUpMenuEnabled_ = true;
     bool readOnly_ = false;

@@ -5,6 +5,7 @@
 #include "support/widgets/PumpEvents.h"
 
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -57,7 +58,12 @@ TEST_F(AboutBoxTest, EachOpeningSlidesInTheProductLineAndThenTheVersionLine) {
         EXPECT_TRUE(VersionLine().isVisible());
         EXPECT_EQ(VersionLine().pos(), QPoint(44, 64));
         EXPECT_GE(VersionLine().width(), VersionLine().sizeHint().width());
+        EXPECT_TRUE(about_.LicenceLine().isVisible());
+        EXPECT_EQ(about_.LicenceLine().text(),
+                  "Copyright (C) " FEEDRAIL_COPYRIGHT "\nLicense: GPL-3.0-or-later"
+                  "\nThere is NO WARRANTY.");
         about_.hide();
+        EXPECT_FALSE(about_.LicenceLine().isVisibleTo(&about_));
         EXPECT_FALSE(ProductLine().isVisibleTo(&about_));
         EXPECT_FALSE(VersionLine().isVisibleTo(&about_));
         EXPECT_FALSE(Animating());

@@ -6,9 +6,12 @@
 
 #include <QContextMenuEvent>
 #include <QHeaderView>
+#include <QLocale>
 #include <QMenu>
 #include <QTimer>
+#include <ctime>
 #include <sys/stat.h>
+#include <utime.h>
 
 namespace feedrail {
 namespace {
@@ -270,6 +273,37 @@ TEST_F(TLsFileListView26Test, AnAddedFileJoinsTheShownFolderInItsPlace) {
     WriteFile(folder_.File("O1600.nc"), "%\n");
     list_.ShowAddedFile(folder_.File("O1600.nc"));
     EXPECT_EQ(Captions(), (QStringList{"sub", "O2000.tap"})) << "the mask lets it in";
+}
+
+// Without a format of its own the list shows dates as the desktop does.
+TEST_F(TLsFileListView26Test, DatesFollowTheUsersLocaleUntilAFormatIsSet) {
+    std::tm local{};
+    local.tm_year = 2026 - 1900;
+    local.tm_mon = 2;
+    local.tm_mday = 4;
+    local.tm_hour = 17;
+    local.tm_min = 6;
+    local.tm_isdst = -1;
+    const std::time_t modified = std::mktime(&local);
+    const utimbuf times{modified, modified};
+    ASSERT_EQ(::utime(folder_.File("O1000.nc").c_str(), &times), 0);
+    const QLocale before;
+    const struct {
+        QLocale locale;
+        QString shown;
+    } cases[] = {
+        {QLocale(QLocale::German, QLocale::Germany), "04.03.26 17:06"},
+        {QLocale(QLocale::English, QLocale::UnitedKingdom), "04/03/2026 17:06"},
+        {QLocale(QLocale::Swedish, QLocale::Sweden), "2026-03-04 17:06"},
+    };
+    for (const auto& c : cases) {
+        QLocale::setDefault(c.locale);
+        list_.Refresh();
+        EXPECT_EQ(Item("O1000.nc")->text(3), c.shown) << c.locale.name().toStdString();
+    }
+    list_.SetDateFormat(dfDMY);
+    EXPECT_EQ(Item("O1000.nc")->text(3), "04/03/2026 17:06") << "a set format wins";
+    QLocale::setDefault(before);
 }
 
 TEST_F(TLsFileListView26Test, PropertiesRefillTheListWhenTheyChange) {
