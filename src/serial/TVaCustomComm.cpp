@@ -434,16 +434,27 @@ void TVaCustomComm::SetEventMask(std::uint32_t mask) {
 void TVaCustomComm::ListenToDevice() {
     relay_ = std::make_shared<Relay>(Relay{this});
     device_->SetThreadNiceness(-ThreadPriorityValues[priority_]);
-    device_->SetEventListener([relay = relay_, &handOver = handOver_] {
-        handOver.Post([relay] {
-            if (relay->Comm != nullptr) {
-                relay->Comm->DispatchEvents();
-            }
-        });
+    device_->SetEventListener(
+        [relay = relay_, &handOver = handOver_] { PostDispatch(relay, handOver); });
+}
+
+void TVaCustomComm::PostDispatch(const std::shared_ptr<Relay>& relay, EventHandOver& handOver) {
+    handOver.Post([relay] {
+        if (relay->Comm != nullptr) {
+            relay->Comm->DispatchEvents();
+        }
     });
 }
 
+// A handler that runs a loop of its own (a message box) may let the next
+// dispatch in: that one waits for this one to end, so that the port's bytes
+// are handled in the order they came. Reached comes before what came after
+// it, and going after it.
 void TVaCustomComm::DispatchEvents() {
+    if (dispatching_) {
+        dispatchDeferred_ = true;
+        return;
+    }
     std::uint32_t mask = 0;
     {
         const std::lock_guard guard(lock_);
@@ -452,17 +463,31 @@ void TVaCustomComm::DispatchEvents() {
         }
     }
     const std::shared_ptr<Relay> relay = relay_;
+    dispatching_ = true;
     try {
-        if ((mask & EV_RXCHAR) != 0) {
-            HandleRxChar();
-            mask &= ~EV_RXCHAR;
-        }
-        // A handler may have closed the port: the rest belonged to that opening.
-        if (mask != 0 && relay_ == relay) {
-            HandleCommEvent(mask);
-        }
+        RunHandlers(mask, relay);
     } catch (...) {
         handOver_.HandleException(std::current_exception());
+    }
+    dispatching_ = false;
+    // The port may have been opened again meanwhile: its device waits too.
+    if (std::exchange(dispatchDeferred_, false) && relay_) {
+        PostDispatch(relay_, handOver_);
+    }
+}
+
+void TVaCustomComm::RunHandlers(std::uint32_t mask, const std::shared_ptr<Relay>& relay) {
+    if ((mask & EV_REACHED) != 0) {
+        HandleCommEvent(EV_REACHED);
+        mask &= ~EV_REACHED;
+    }
+    if ((mask & EV_RXCHAR) != 0 && relay_ == relay) {
+        HandleRxChar();
+        mask &= ~EV_RXCHAR;
+    }
+    // A handler may have closed the port: the rest belonged to that opening.
+    if (mask != 0 && relay_ == relay) {
+        HandleCommEvent(mask);
     }
 }
 

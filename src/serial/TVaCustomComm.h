@@ -194,7 +194,9 @@ private:
     std::uint32_t GetEventMask() const;
     void SetEventMask(std::uint32_t mask);
     void ListenToDevice();
+    static void PostDispatch(const std::shared_ptr<Relay>& relay, EventHandOver& handOver);
     void DispatchEvents();
+    void RunHandlers(std::uint32_t mask, const std::shared_ptr<Relay>& relay);
     void CloseDevice();
     void Purge(std::uint32_t flags);
     void EscapeComm(int function);
@@ -209,6 +211,9 @@ private:
     std::recursive_mutex lock_;
     std::shared_ptr<SerialDevice> device_;
     std::shared_ptr<Relay> relay_;
+    bool dispatching_ = false;
+    // A dispatch came while one ran: it is posted again when that one ends.
+    bool dispatchDeferred_ = false;
     bool destroying_ = false;
 
     bool autoOpen_ = false;

@@ -26,6 +26,8 @@ void ProgramCollector::Take(char character) {
     case Dc4:
         if (!line_.Held().empty() || midLine_) {
             EndLine();
+        } else {
+            line_.Clear();
         }
         if (state_ == State::Program) {
             End(ProgramSink::Ending::Complete, State::Outside);

@@ -25,7 +25,7 @@ constexpr std::size_t LongestLine = 1 << 20;
 ReceiveTransfer::ReceiveTransfer(RunState& state, const ActiveSettings& settings,
                                  TVaCustomComm& port, const ReceiveHosts& hosts, SendTransfer& send)
     : state_(state), settings_(settings), port_(port), status_(hosts.Status), editor_(hosts.Editor),
-      ui_(hosts.Ui), session_(hosts.Session), send_(send), line_(LongestLine) {}
+      ui_(hosts.Ui), session_(hosts.Session), send_(send), line_(LongestLine + 1) {}
 
 void ReceiveTransfer::ReceiveButtonClick() {
     if (!session_.RequestReceive()) {
@@ -173,7 +173,7 @@ void ReceiveTransfer::TakeText(char character) {
     percentSeen_ = true;
 }
 
-// The line so far is kept; the rest of the punch is not taken.
+// The line so far is kept; the receive ends there.
 void ReceiveTransfer::LineTooLong() {
     const int number = linesReceived_ + 1;
     AddCollectedLine();

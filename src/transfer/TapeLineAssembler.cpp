@@ -25,7 +25,6 @@ bool TapeLineAssembler::Add(char character) {
 }
 
 std::string TapeLineAssembler::TakePart() {
-    parted_ = true;
     return std::exchange(held_, {});
 }
 
@@ -37,7 +36,6 @@ std::string TapeLineAssembler::TakeLine() {
 
 void TapeLineAssembler::Clear() {
     held_.clear();
-    parted_ = false;
     content_ = false;
     other_ = false;
     percents_ = 0;

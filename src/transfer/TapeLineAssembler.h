@@ -25,12 +25,10 @@ public:
     bool Add(char character);
     // What is held of the line.
     const std::string& Held() const { return held_; }
-    // Nothing but spaces and tabs so far.
-    bool Blank() const { return !parted_ && !content_; }
+    // Nothing but spaces and tabs so far, parts taken included.
+    bool Blank() const { return !content_; }
     // A "%" alone, with blanks around it at most.
-    bool PercentAlone() const { return !parted_ && percents_ == 1 && !other_; }
-    // Parts of this line have been taken.
-    bool Parted() const { return parted_; }
+    bool PercentAlone() const { return percents_ == 1 && !other_; }
     std::string TakePart();
     // Ends the line: what is held of it.
     std::string TakeLine();
@@ -39,7 +37,6 @@ public:
 private:
     std::size_t heldBytes_;
     std::string held_;
-    bool parted_ = false;
     bool content_ = false;
     bool other_ = false;
     int percents_ = 0;

@@ -90,6 +90,25 @@ TEST_F(CommEventsTest, OneBatchFiresItsEventsInTheFixedOrder) {
     EXPECT_EQ(log_.size(), 9U) << "an event reported twice";
 }
 
+// A handler that runs a loop of its own (a message box) lets no later batch
+// of the port in ahead of the rest of its own: bytes keep their order.
+TEST_F(CommEventsTest, ADispatchWaitsForTheOneWhoseHandlerRunsALoop) {
+    std::string handled;
+    comm_.OnRxChar = [&](TVaCustomComm& port, int count) {
+        std::string bytes(static_cast<std::size_t>(count), '\0');
+        bytes.resize(static_cast<std::size_t>(port.ReadBuf(bytes.data(), count)));
+        if (handled.empty() && bytes == "A") {
+            comm_.Machine().Write("B", 1, 0, written_);
+            handOver_.RunUntil([] { return false; }, 100ms);
+        }
+        handled += bytes;
+    };
+    comm_.Open();
+    comm_.Machine().Write("A", 1, 0, written_);
+    handOver_.RunUntil([&] { return handled.size() >= 2; }, 2s);
+    EXPECT_EQ(handled, "AB");
+}
+
 TEST_F(CommEventsTest, LineErrorsReachOnErrorWithThePlatformFlags) {
     comm_.Open();
     comm_.Device().InjectLineErrors(CommErrorBit::CE_FRAME | CommErrorBit::CE_RXPARITY);

@@ -76,6 +76,8 @@ TEST(ProgramFilesTest, ACollectorCutsTheTapeIntoPrograms) {
         {"an interrupted punch, then the whole one",
          "\x12%\nO5001 (PART A)\nG0 X1\x12%\nO5001 (PART A)\nG0 X1\nM30\n%\n\x14",
          {"O5001 (PART A)\nG0 X1 [interrupted]", "O5001 (PART A)\nG0 X1\nM30\n"}},
+        {"a % line whose blanks run past a part", std::string(70000, ' ') + "%\nO1\n%\n", {"O1\n"}},
+        {"a long line ending in % is no % line", std::string(70000, 'X') + "%\nO1\n%\n", {}},
         {"% inside a line is text",
          "%\nO5100 (SPINDLE 80% LOAD)\nG1\n%\n",
          {"O5100 (SPINDLE 80% LOAD)\nG1\n"}},

@@ -126,7 +126,7 @@ TEST_F(ReceiveTransferTest, ALineLongerThanAMebibyteStopsTheReceiveKeepingWhatCa
         std::chrono::seconds(20));
     Deliver();
     ASSERT_EQ(host_.Lines.size(), 2U);
-    EXPECT_EQ(host_.Lines[1], std::string(1 << 20, 'X'));
+    EXPECT_EQ(host_.Lines[1], std::string((1 << 20) + 1, 'X'));
     EXPECT_TRUE(Showed("Receive stopped: line 2 is longer than 1 MiB (is the tape code right?)"));
     EXPECT_FALSE(Showed("Finished Receiving"));
     EXPECT_EQ(host_.Session.Phase(), TransferPhase::Idle);

@@ -33,9 +33,12 @@ void BufferedSerialDevice::SetThreadNiceness(int niceness) {
     ApplyNiceness();
 }
 
+// A normal priority leaves the thread the process's own.
 void BufferedSerialDevice::ApplyNiceness() {
-    if (const pid_t id = lineThreadId_.load(); id != 0) {
-        ::setpriority(PRIO_PROCESS, static_cast<id_t>(id), niceness_.load());
+    const pid_t id = lineThreadId_.load();
+    const int niceness = niceness_.load();
+    if (id != 0 && niceness != 0) {
+        ::setpriority(PRIO_PROCESS, static_cast<id_t>(id), niceness);
     }
 }
 
