@@ -63,8 +63,6 @@ public:
     SendTransfer& Send() { return send_; }
     ReceiveTransfer& Receive() { return receive_; }
     Automation& Unattended() { return automation_; }
-    const Automation& Unattended() const { return automation_; }
-    LineLoss& Loss() { return lineLoss_; }
 
 private:
     void BindPortEvents();
