@@ -12,13 +12,10 @@ struct RunState {
     std::string ProgramDir;
     std::vector<std::string> DirPaths;
     std::string CurrentFile;
+    // A renumbering or a printout is to stop at its next step.
     bool CancelRequested = false;
-    bool ReceiveOff = false;
-    bool TxEnabled = false;
-    bool XonState = false;
     bool WaitingForRemoteStart = false;
     int ReceivedLines = 0;
-    int LinesSent = 0;
     bool SendPending = false;
     bool StopPending = false;
     bool ReceivePending = false;

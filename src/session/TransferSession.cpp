@@ -71,8 +71,6 @@ bool TransferSession::RequestSend(bool reopenPort) {
     if (!Resting() || busy_ > 0) {
         return false;
     }
-    state_.CancelRequested = false;
-    state_.ReceiveOff = true;
     state_.Receiving = false;
     state_.WaitingForRemoteStart = false;
     state_.StopPending = false;
@@ -101,7 +99,6 @@ bool TransferSession::RequestReceive() {
         return false;
     }
     state_.WaitingForRemoteStart = false;
-    state_.ReceiveOff = true;
     state_.StopPending = false;
     state_.SendPending = false;
     state_.ReceivePending = true;
@@ -111,7 +108,6 @@ bool TransferSession::RequestReceive() {
 
 void TransferSession::ReceiveRuns() {
     if (phase_ == TransferPhase::ReceiveRequested) {
-        state_.ReceiveOff = false;
         state_.Receiving = true;
         Enter(TransferPhase::Receiving);
     }
@@ -155,12 +151,10 @@ TransferSession::StopAction TransferSession::RequestStop() {
         return StopAction::Nothing;
     }
     if (phase_ == TransferPhase::Sending) {
-        state_.CancelRequested = true;
         return StopAction::CancelSend;
     }
     const StopAction action = Resting() ? StopAction::Clear : StopAction::EndTransfer;
     state_.ReceivedLines = 1;
-    state_.ReceiveOff = true;
     state_.Receiving = false;
     state_.WaitingForRemoteStart = false;
     state_.SendPending = false;
@@ -181,8 +175,6 @@ bool TransferSession::SelectMachine() {
 void TransferSession::Close() {
     state_.Closing = true;
     state_.CancelRequested = true;
-    state_.TxEnabled = true;
-    state_.ReceiveOff = true;
     state_.WaitingForRemoteStart = false;
     Enter(TransferPhase::Closing);
 }

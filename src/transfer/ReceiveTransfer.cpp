@@ -39,7 +39,6 @@ void ReceiveTransfer::ReceiveButtonClick() {
     // The editor no longer holds the file loaded before.
     state_.CurrentFile.clear();
     state_.ReceivedUnsaved = false;
-    state_.TxEnabled = false;
     port_.Close();
     port_.SetMonitorEvents(port_.MonitorEvents().Include(ceRxFlag).Include(ceRxChar));
     if (settings_.CommHandshake == HandshakeDtr) {
@@ -50,7 +49,6 @@ void ReceiveTransfer::ReceiveButtonClick() {
 
 void ReceiveTransfer::ReceiveStart() {
     session_.ReceiveRuns();
-    state_.TxEnabled = false;
     running_ = true;
     bytesReceived_ = 0;
     linesReceived_ = 0;
@@ -58,13 +56,11 @@ void ReceiveTransfer::ReceiveStart() {
     SignalReceiveReady(port_, settings_.CommHandshake);
 }
 
-// Outside a transfer what the machine sends is read and dropped: it reaches
+// What the machine sends is always read, so that nothing stale waits in the
+// port for the next transfer. Outside a transfer it is dropped: it reaches
 // neither the editor nor the status line, where the outcome of the last
 // transfer stays readable.
 void ReceiveTransfer::Comm1RxChar(int count) {
-    if (state_.ReceiveOff) {
-        return;
-    }
     const bool read = ReadArrivedCharacters(
         port_, count, settings_.PunchType,
         [this](int bytes) {
@@ -75,8 +71,8 @@ void ReceiveTransfer::Comm1RxChar(int count) {
         [this](char character) {
             // What follows the end of a tape in the same batch is no part of it.
             if (session_.Sending()) {
-                SendControl(character);
-            } else if (session_.Receiving()) {
+                send_.MachineControl(character);
+            } else if (session_.Phase() == TransferPhase::Receiving) {
                 TakeCharacter(character);
             }
         },
@@ -86,29 +82,6 @@ void ReceiveTransfer::Comm1RxChar(int count) {
         return;
     }
     Progress(false);
-}
-
-// During a send only the machine's XON and XOFF count: text never joins the
-// program in the editor, and a DC4 ends only a send that still waits for the
-// machine's XON.
-void ReceiveTransfer::SendControl(char character) {
-    if (character == Xon) {
-        const bool paused = !state_.XonState;
-        state_.XonState = true;
-        if (session_.Phase() == TransferPhase::WaitingForRemoteStart) {
-            status_.ShowStatus("xon");
-            send_.MachineReady();
-        } else if (paused && send_.Running()) {
-            send_.MachineResumed();
-        }
-    } else if (character == Xoff) {
-        state_.XonState = false;
-        if (send_.Running()) {
-            send_.MachinePaused();
-        }
-    } else if (character == Dc4 && session_.Phase() == TransferPhase::WaitingForRemoteStart) {
-        send_.MachineDeclined();
-    }
 }
 
 void ReceiveTransfer::Comm1Error(int errors) {
@@ -126,7 +99,6 @@ void ReceiveTransfer::TakeCharacter(char character) {
         return;
     case Xon:
         status_.ShowStatus("xon");
-        state_.XonState = true;
         return;
     case Dc2:
         if (linesReceived_ > 0 || !line_.Held().empty()) {
@@ -137,7 +109,6 @@ void ReceiveTransfer::TakeCharacter(char character) {
     case Xoff:
         // A control stops its reader between blocks too: the program goes on
         // until DC4 or its closing "%", so the status stays on the receive.
-        state_.XonState = false;
         return;
     case Dc4:
         status_.ShowStatus("Finished Receiving");
@@ -194,13 +165,10 @@ void ReceiveTransfer::PunchRestarted() {
 }
 
 void ReceiveTransfer::EndLine() {
-    const std::string line = line_.TakeLine();
-    if (!state_.TxEnabled) {
-        editor_.AppendReceivedLine(line);
-        state_.ReceivedUnsaved = true;
-        ++state_.ReceivedLines;
-        ++linesReceived_;
-    }
+    editor_.AppendReceivedLine(line_.TakeLine());
+    state_.ReceivedUnsaved = true;
+    ++state_.ReceivedLines;
+    ++linesReceived_;
     if (firstLinePending_) {
         firstLinePending_ = false;
         status_.ShowStatus("Receiving Data");

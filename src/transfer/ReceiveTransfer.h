@@ -41,7 +41,7 @@ public:
     void LineLost();
     // A receive has started and neither DC4 nor its closing "%", a send nor
     // Stop has ended it.
-    bool Running() const { return running_ && !state_.ReceiveOff; }
+    bool Running() const { return running_ && session_.Phase() == TransferPhase::Receiving; }
     // Called when DC4 or the closing "%" ends a received program.
     void OnEnded(std::function<void(TransferRecord)> ended) { ended_ = std::move(ended); }
 
@@ -52,7 +52,6 @@ private:
     void PunchRestarted();
     void EndLine();
     void AddCollectedLine();
-    void SendControl(char character);
     void Progress(bool force);
     void ShowProgress();
     void Ended(const char* result = "completed");

@@ -1,5 +1,6 @@
 #include "transfer/SendTransfer.h"
 
+#include "common/ControlChars.h"
 #include "profiles/LinePause.h"
 #include "profiles/ProfileValues.h"
 #include "serial/EVaCommError.h"
@@ -15,6 +16,7 @@ namespace feedrail {
 namespace {
 
 using namespace std::chrono_literals;
+using namespace ControlChar;
 
 // Progress is shown at most this often.
 constexpr auto ProgressInterval = 250ms;
@@ -55,7 +57,7 @@ bool SendTransfer::RequestedSend() {
     }
     SendStart();
     if (session_.Phase() == TransferPhase::WaitingForRemoteStart) {
-        state_.XonState = true;
+        machineXon_ = true;
         MachineReady();
     }
     return true;
@@ -69,7 +71,7 @@ bool SendTransfer::Encodable() {
     }
     const auto refuse = [this](const std::string& why) {
         status_.ShowStatus("Cannot send in EIA: " + why);
-        state_.LinesSent = 0;
+        linesSent_ = 0;
         bytesSent_ = 0;
         Ended("not sent: " + why);
         return false;
@@ -100,12 +102,30 @@ void SendTransfer::MachineReady() {
     ui_.Defer([this] { SendProgram(); });
 }
 
-void SendTransfer::MachinePaused() {
-    status_.ShowStatus("Paused by the machine (XOFF)");
-}
-
-void SendTransfer::MachineResumed() {
-    status_.ShowStatus("Sending Data - press esc to cancel");
+// Only a handshake of XON and XOFF listens to them: under RTS/CTS or none a
+// stray XOFF must not claim a pause that is not there.
+void SendTransfer::MachineControl(char character) {
+    if (settings_.CommHandshake != HandshakeXonXoff &&
+        settings_.CommHandshake != HandshakeDriverXonXoff) {
+        return;
+    }
+    if (character == Xon) {
+        const bool paused = !machineXon_;
+        machineXon_ = true;
+        if (session_.Phase() == TransferPhase::WaitingForRemoteStart) {
+            status_.ShowStatus("xon");
+            MachineReady();
+        } else if (paused && running_) {
+            status_.ShowStatus("Sending Data - press esc to cancel");
+        }
+    } else if (character == Xoff) {
+        machineXon_ = false;
+        if (running_) {
+            status_.ShowStatus("Paused by the machine (XOFF)");
+        }
+    } else if (character == Dc4 && session_.Phase() == TransferPhase::WaitingForRemoteStart) {
+        MachineDeclined();
+    }
 }
 
 void SendTransfer::MachineDeclined() {
@@ -169,22 +189,20 @@ void SendTransfer::SendStart() {
     const std::int32_t handshake = settings_.CommHandshake;
     status_.ShowStatus(handshake == HandshakeXonXoff ? "Waiting for Remote Start"
                                                      : "Sending Data - press esc to cancel");
-    state_.LinesSent = 0;
+    linesSent_ = 0;
     bytesSent_ = 0;
     if (handshake == HandshakeDriverXonXoff) {
         SignalReady(port_);
-        state_.ReceiveOff = false;
     }
     switch (handshake) {
     case HandshakeRtsCts:
-        state_.XonState = true;
+        machineXon_ = true;
         status_.ShowStatus("Waiting for Remote Start-press esc to cancel");
         session_.SendRuns();
         SendProgram();
         break;
     case HandshakeXonXoff:
-        state_.XonState = false;
-        state_.ReceiveOff = false;
+        machineXon_ = false;
         // From here on the device follows the machine's XON and XOFF itself,
         // so that the few characters after an XOFF never wait for this thread.
         port_.SetXoffHoldsOutput(true);
@@ -193,12 +211,12 @@ void SendTransfer::SendStart() {
         break;
     case HandshakeDtr:
         port_.SetDTRControl(dtrEnable);
-        state_.XonState = true;
+        machineXon_ = true;
         session_.SendRuns();
         SendProgram();
         break;
     default:
-        state_.XonState = true;
+        machineXon_ = true;
         session_.SendRuns();
         SendProgram();
         break;
@@ -214,12 +232,11 @@ void SendTransfer::SendProgram() {
     stage_ = Stage::Lines;
     line_ = 0;
     lines_ = editor_.EditorLineCount();
-    state_.LinesSent = 0;
+    linesSent_ = 0;
     bytes_.clear();
     offset_ = 0;
     percentLineSent_ = false;
     closingLine_ = false;
-    state_.TxEnabled = true;
     Pump();
 }
 
@@ -291,20 +308,20 @@ void SendTransfer::DropQueued() {
 // highlight, the progress and the record follow the line, not the pump.
 void SendTransfer::Follow(std::size_t queued) {
     const std::uint64_t out = bytesSent_ - std::min<std::uint64_t>(queued, bytesSent_);
-    const int before = state_.LinesSent;
+    const int before = linesSent_;
     while (!lineEnds_.empty() && lineEnds_.front().first <= out) {
-        state_.LinesSent = lineEnds_.front().second;
+        linesSent_ = lineEnds_.front().second;
         lineEnds_.pop_front();
     }
-    if (state_.LinesSent == before) {
+    if (linesSent_ == before) {
         return;
     }
-    if (before == 0 && state_.XonState) {
+    if (before == 0 && machineXon_) {
         status_.ShowStatus("Sending Data - press esc to cancel");
     }
-    if (state_.LinesSent < lines_) {
-        editor_.HighlightEditorLine(state_.LinesSent + 1);
-        Progress(state_.LinesSent + 1, lines_, false);
+    if (linesSent_ < lines_) {
+        editor_.HighlightEditorLine(linesSent_ + 1);
+        Progress(linesSent_ + 1, lines_, false);
     }
 }
 
@@ -444,7 +461,7 @@ void SendTransfer::Delivered() {
 
 void SendTransfer::Complete(const std::string& result) {
     Follow(Queued());
-    Progress(state_.LinesSent, lines_, true);
+    Progress(linesSent_, lines_, true);
     status_.ShowStatus("Finished Send");
     ending_.reset();
     Ended(result);
@@ -475,7 +492,7 @@ void SendTransfer::Ended(std::string result) {
         // A port that fails here is failing anyway; it opens without the hold.
     }
     if (ended_) {
-        ended_({{}, "send", state_.CurrentFile, state_.LinesSent, bytesSent_, std::move(result)});
+        ended_({{}, "send", state_.CurrentFile, linesSent_, bytesSent_, std::move(result)});
     }
 }
 

@@ -47,13 +47,10 @@ public:
     // Runs when the port has been reopened for a requested send.
     void SendStart();
     void SendProgram();
-    // The machine's XON has come for a send that waits for it.
-    void MachineReady();
-    // The machine's XOFF and XON while the send runs.
-    void MachinePaused();
-    void MachineResumed();
-    // The machine's DC4 ends a send that waits for its XON.
-    void MachineDeclined();
+    // A character from the machine during a send: under an XON/XOFF
+    // handshake its XON starts a send that waits for it, its XOFF and XON
+    // pause and resume one that runs, and its DC4 ends one that waits.
+    void MachineControl(char character);
     // The device went: the send ends at once, `status` saying why.
     void LineLost(std::string status);
     // The send ends at once for another reason (the service stops): what the
@@ -70,6 +67,10 @@ public:
     void OnEnded(std::function<void(TransferRecord)> ended) { ended_ = std::move(ended); }
 
 private:
+    // The machine's XON has come for a send that waits for it.
+    void MachineReady();
+    // The machine's DC4 ends a send that waits for its XON.
+    void MachineDeclined();
     // What the pump does at its next pass.
     enum class Stage { Lines, LineOut, Pausing, Delivering };
 
@@ -110,6 +111,11 @@ private:
     std::function<bool()> leader_;
     std::chrono::steady_clock::time_point lastProgress_{};
     bool running_ = false;
+    // The machine's last word on the flow: its XON (or a handshake without
+    // one) rather than its XOFF.
+    bool machineXon_ = false;
+    // The lines whose last byte has left the port.
+    int linesSent_ = 0;
     Stage stage_ = Stage::Lines;
     // Each scheduled pass carries the ticket it was given; only the latest
     // one runs, so that a pass left over from an ended send does nothing.

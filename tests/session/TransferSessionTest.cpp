@@ -160,7 +160,7 @@ TEST(TransferSessionTest, StopDoesWhatThePhaseCallsFor) {
         {Phase::StopRequested, StopAction::Clear, false},
         {Phase::SendRequested, StopAction::EndTransfer, false},
         {Phase::WaitingForRemoteStart, StopAction::EndTransfer, false},
-        {Phase::Sending, StopAction::CancelSend, true},
+        {Phase::Sending, StopAction::CancelSend, false},
         {Phase::Receiving, StopAction::EndTransfer, false},
         {Phase::Closing, StopAction::Nothing, true},
     };

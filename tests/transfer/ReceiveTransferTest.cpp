@@ -75,8 +75,6 @@ TEST_F(ReceiveTransferTest, TheRequestEmptiesTheEditorAndLocksTheButtons) {
     receive_.ReceiveButtonClick();
     EXPECT_TRUE(host_.Lines.empty());
     EXPECT_TRUE(state_.ReceivePending);
-    EXPECT_TRUE(state_.ReceiveOff);
-    EXPECT_FALSE(state_.TxEnabled);
     EXPECT_EQ(host_.Session.Phase(), TransferPhase::ReceiveRequested);
     EXPECT_EQ(comm_.DTRControl(), dtrEnable);
 }
@@ -174,7 +172,6 @@ TEST_F(ReceiveTransferTest, ControlCharactersShowTheirStatus) {
     Deliver();
     EXPECT_EQ(host_.Statuses.back(), "Receiving Data");
     EXPECT_FALSE(Showed("Finished Receiving"));
-    EXPECT_FALSE(state_.XonState);
     EXPECT_EQ(host_.Session.Phase(), TransferPhase::Receiving);
     // A flag left by an earlier send does not make a receive claim a send.
     MachineSends("\x11G2\n\x13%\n\x14");
@@ -184,15 +181,20 @@ TEST_F(ReceiveTransferTest, ControlCharactersShowTheirStatus) {
     EXPECT_EQ(host_.Session.Phase(), TransferPhase::Idle);
 }
 
-TEST_F(ReceiveTransferTest, IgnoredWhileReceiveIsOff) {
+// After Stop what the machine still punches is read and dropped: it neither
+// joins the program kept in the editor nor waits in the port for the next
+// receive.
+TEST_F(ReceiveTransferTest, AfterStopWhatTheMachineSendsIsDropped) {
     StartReceive(1);
-    state_.ReceiveOff = true;
-    MachineSends("G1\n");
-    handOver_.RunUntil([] { return false; }, std::chrono::milliseconds(50));
-    EXPECT_TRUE(host_.Lines.empty());
+    MachineSends("%\nG1\n");
+    Deliver();
+    ASSERT_EQ(host_.Session.RequestStop(), TransferSession::StopAction::EndTransfer);
+    MachineSends("G2\n%\n");
+    Deliver();
+    EXPECT_EQ(host_.Lines, (std::vector<std::string>{"%", "G1"}));
     ComStat stat;
     comm_.GetComStat(stat);
-    EXPECT_EQ(stat.cbInQue, 3u) << "the bytes stay queued";
+    EXPECT_EQ(stat.cbInQue, 0u);
 }
 
 TEST_F(ReceiveTransferTest, AFailedReadIsReported) {

@@ -108,12 +108,9 @@ TEST_F(SendTransferTest, EveryByteOnTheWireIsTheTapeCodesOwn) {
 
 TEST_F(SendTransferTest, TheRequestClosesThePortAndWaitsForTheTimer) {
     OpenFor(1);
-    state_.CancelRequested = true;
     send_.SendButtonClick();
     EXPECT_FALSE(comm_.Active());
     EXPECT_TRUE(state_.SendPending);
-    EXPECT_FALSE(state_.CancelRequested);
-    EXPECT_TRUE(state_.ReceiveOff);
     EXPECT_EQ(host_.Session.Phase(), TransferPhase::SendRequested);
     EXPECT_EQ(host_.TimerArmed, 1);
 }
@@ -167,7 +164,7 @@ TEST_F(SendTransferTest, TheMachinesXonStartsTheSendAndItsXoffHoldsItMidLine) {
         comm.Device().LetThrough(c.beforeXoff);
         machineSends("\x13");
         comm.Device().HoldOutput(false);
-        ASSERT_TRUE(host.RunLoop([&] { return !state.XonState; }));
+        ASSERT_TRUE(host.RunLoop([&] { return host.Statuses.back() == "Paused by the machine (XOFF)"; }));
         host.RunLoop([] { return false; }, 50ms);
         EXPECT_EQ(comm.Device().Written(), "\x11\x11" + c.tape.substr(0, c.beforeXoff))
             << "bytes went out after the machine's XOFF";
@@ -320,8 +317,14 @@ TEST_F(SendTransferTest, TheMachinesLinesHoldTheSend) {
         send.SendStart();
         ASSERT_TRUE(host.RunLoop([&] { return comm.Device().Written().size() == c.beforeDrop; }));
         comm.Machine().EscapeFunction(c.off);
+        // Only an XON/XOFF handshake listens to the machine's XOFF.
+        std::size_t written = 0;
+        comm.Machine().Write("\x13", 1, 1000, written);
         comm.Device().HoldOutput(false);
         host.RunLoop([] { return false; }, 50ms);
+        EXPECT_EQ(std::count(host.Statuses.begin(), host.Statuses.end(),
+                             "Paused by the machine (XOFF)"),
+                  0);
         EXPECT_EQ(comm.Device().Written(), c.tape.substr(0, c.beforeDrop))
             << "a byte went out with the machine's line off";
         EXPECT_TRUE(host.Session.Sending());
@@ -441,7 +444,7 @@ TEST_F(SendTransferTest, TextAndDc4FromTheMachineDuringASendChangeNothing) {
     ASSERT_TRUE(host_.RunLoop([&] { return Wire() == "\x11\x11%\r\n"; }));
     MachineSends("\x13JUNK FROM CONTROL\r\n\x14");
     comm_.Device().HoldOutput(false);
-    ASSERT_TRUE(host_.RunLoop([&] { return !state_.XonState; }));
+    ASSERT_TRUE(host_.RunLoop([&] { return Showed("Paused by the machine (XOFF)"); }));
     Deliver();
     EXPECT_EQ(host_.Session.Phase(), TransferPhase::Sending);
     EXPECT_FALSE(Showed("Finished Receiving"));

@@ -91,8 +91,6 @@ std::vector<std::string> FileCommands::EditorProgramLines() const {
 }
 
 bool FileCommands::AskSaveName() {
-    state_.TxEnabled = true;
-    state_.ReceiveOff = true;
     SaveRequest request;
     request.folder = controls_.LsFileListView261->Directory();
     request.proposedName = controls_.Edit7->text();

@@ -103,8 +103,6 @@ Tpunch_d::Tpunch_d(std::string programDir, UserMessages& messages, QWidget* pare
 Tpunch_d::~Tpunch_d() = default;
 
 void Tpunch_d::FormCreate() {
-    runState_.ReceiveOff = true;
-    runState_.TxEnabled = true;
     FillMachineList();
     FillDirectoryShortcuts();
     const QString first =
@@ -421,7 +419,6 @@ void Tpunch_d::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    runState_.ReceiveOff = true;
     SavePlace();
     // Windows of the program's own that are still open end with it.
     about_->close();
