@@ -6,21 +6,21 @@
 namespace feedrail {
 
 MachineLine::MachineLine(MachineLineHosts hosts)
-    : hosts_(std::move(hosts)), port_(hosts_.Events, hosts_.ProgramDir),
+    : hosts_(std::move(hosts)), relay_(hosts_.Status), port_(hosts_.Events, hosts_.ProgramDir),
       send_(hosts_.State, hosts_.Settings, port_,
-            {.Status = hosts_.Status,
+            {.Status = relay_,
              .Editor = hosts_.Editor,
              .Ui = hosts_.Ui,
              .Session = hosts_.Session,
              .Leader = hosts_.Leader}),
       receive_(hosts_.State, hosts_.Settings, port_,
-               {.Status = hosts_.Status,
+               {.Status = relay_,
                 .Editor = hosts_.Editor,
                 .Ui = hosts_.Ui,
                 .Session = hosts_.Session},
                send_),
       automation_(hosts_.State, hosts_.Settings, port_, send_,
-                  {.Status = hosts_.Status,
+                  {.Status = relay_,
                    .Ui = hosts_.Ui,
                    .Session = hosts_.Session,
                    .Editor = hosts_.Editor,
@@ -38,6 +38,7 @@ MachineLine::MachineLine(MachineLineHosts hosts)
     port_.SetDTRControl(dtrDisable);
     port_.SetRTSControl(rtsDisable);
     BindPortEvents();
+    automation_.OnRecord([this](const TransferRecord& record) { Recorded(record); });
 }
 
 void MachineLine::ApplyProfile() {
@@ -68,6 +69,38 @@ void MachineLine::BindPortEvents() {
         }
         lineLoss_.Comm1Reached();
     };
+}
+
+LineSnapshot MachineLine::Snapshot() const {
+    const TransferSession& session = hosts_.Session;
+    return {.Phase = session.Phase(),
+            .Sending = session.Sending(),
+            .PortOpen = port_.Active(),
+            .Reaching = port_.Active() && port_.Connecting(),
+            .Listening = automation_.Listening(),
+            .Collecting = automation_.Collecting(),
+            .AwaitingXon = automation_.AwaitingXon(),
+            .PausedByMachine = send_.PausedByMachine(),
+            .Progress = relay_.Last(),
+            .LastTransfer = lastRecord_,
+            .LastTransferAt = lastRecordAt_};
+}
+
+void MachineLine::OnRecord(std::function<void(const TransferRecord&)> recorded) {
+    recorded_.push_back(std::move(recorded));
+}
+
+void MachineLine::Recorded(const TransferRecord& record) {
+    lastRecord_ = record;
+    lastRecordAt_ = std::chrono::system_clock::now();
+    for (const auto& recorded : recorded_) {
+        recorded(record);
+    }
+}
+
+void MachineLine::Relay::ShowProgress(const TransferProgress& progress) {
+    last_ = progress;
+    host_.ShowProgress(progress);
 }
 
 } // namespace feedrail

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "line/LineSnapshot.h"
 #include "profiles/ActiveSettings.h"
 #include "serial/TVaComm.h"
 #include "session/EditorLines.h"
@@ -12,8 +13,11 @@
 #include "transfer/ReceiveTransfer.h"
 #include "transfer/SendTransfer.h"
 
+#include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace feedrail {
 
@@ -59,20 +63,45 @@ public:
     // lines; on failure the port is left closed and the error is thrown.
     void OpenPort();
 
+    // Any of the line's own thread's moments.
+    LineSnapshot Snapshot() const;
+    // Called with every transfer recorded: a send, a receive, a program filed
+    // or a request answered, with its outcome.
+    void OnRecord(std::function<void(const TransferRecord&)> recorded);
+
     TVaComm& Port() { return port_; }
     SendTransfer& Send() { return send_; }
     ReceiveTransfer& Receive() { return receive_; }
     Automation& Unattended() { return automation_; }
 
 private:
+    // The transfers' status line: it keeps their progress for the snapshot
+    // and passes everything on to the host's.
+    class Relay : public StatusLine {
+    public:
+        explicit Relay(StatusLine& host) : host_(host) {}
+        void ShowStatus(const std::string& text) override { host_.ShowStatus(text); }
+        void ShowProgress(const TransferProgress& progress) override;
+        const std::optional<TransferProgress>& Last() const { return last_; }
+
+    private:
+        StatusLine& host_;
+        std::optional<TransferProgress> last_;
+    };
+
     void BindPortEvents();
+    void Recorded(const TransferRecord& record);
 
     MachineLineHosts hosts_;
+    Relay relay_;
     TVaComm port_;
     SendTransfer send_;
     ReceiveTransfer receive_;
     Automation automation_;
     LineLoss lineLoss_;
+    std::vector<std::function<void(const TransferRecord&)>> recorded_;
+    std::optional<TransferRecord> lastRecord_;
+    std::chrono::system_clock::time_point lastRecordAt_{};
 };
 
 } // namespace feedrail

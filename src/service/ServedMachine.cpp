@@ -59,8 +59,8 @@ ServedMachine::ServedMachine(std::string profileFolder, MachineConfig config, Jo
                  },
              .Reached = [this] { LogOnce(JournalLog::Info, portTitle_ + " Ready"); }}) {
     state_.ProgramDir = std::move(profileFolder);
-    automation_.OnRecord([this](const TransferRecord& record) { Recorded(record); });
-    automation_.Configure(config_.Machine, config_.Automation);
+    line_.OnRecord([this](const TransferRecord& record) { Recorded(record); });
+    line_.Unattended().Configure(config_.Machine, config_.Automation);
     loop_.OnError([this](std::exception_ptr error) {
         try {
             std::rethrow_exception(error);
@@ -71,7 +71,7 @@ ServedMachine::ServedMachine(std::string profileFolder, MachineConfig config, Jo
         }
     });
     line_.ApplyProfile();
-    portName_ = port_.GetDeviceName();
+    portName_ = line_.Port().GetDeviceName();
     portTitle_ = PortTitle(portName_);
     status_ = {config_.Machine, portTitle_, "starting", {}};
 }
@@ -116,14 +116,14 @@ bool ServedMachine::OpenPort() {
     }
     openFailure_.clear();
     // A device server may take seconds to answer: Ready once it has.
-    if (!port_.Connecting()) {
+    if (!line_.Port().Connecting()) {
         LogOnce(JournalLog::Info, portTitle_ + " Ready");
     }
     return true;
 }
 
 void ServedMachine::OpenPortUntilOpen() {
-    if (stopping_ || port_.Active()) {
+    if (stopping_ || line_.Port().Active()) {
         return;
     }
     if (!OpenPort()) {
@@ -136,14 +136,14 @@ void ServedMachine::OpenPortUntilOpen() {
 // A send in progress ends at once, what the port holds dropped.
 void ServedMachine::BeginStop() {
     stopping_ = true;
-    send_.Abandon("Stopped: the service ends", "abandoned: " + std::string(StopReason));
+    line_.Send().Abandon("Stopped: the service ends", "abandoned: " + std::string(StopReason));
     loop_.Quit();
 }
 
 void ServedMachine::Shutdown() {
-    automation_.Abandon(std::string(StopReason));
+    line_.Unattended().Abandon(std::string(StopReason));
     try {
-        port_.Close();
+        line_.Port().Close();
     } catch (const EVaCommError& error) {
         Log(JournalLog::Warning, error.what());
     }
@@ -226,32 +226,37 @@ MachineStatus ServedMachine::Status(std::chrono::steady_clock::time_point until)
 }
 
 MachineStatus ServedMachine::Snapshot() const {
+    const LineSnapshot line = line_.Snapshot();
     const std::lock_guard lock(statusMutex_);
-    status_.State = State();
-    status_.Busy = !stopping_ && (session_.Sending() || automation_.Collecting().has_value() ||
-                                  automation_.AwaitingXon());
+    status_.State = State(line);
+    status_.Busy =
+        !stopping_ && (line.Sending || line.Collecting.has_value() || line.AwaitingXon);
     return status_;
 }
 
-std::string ServedMachine::State() const {
+std::string ServedMachine::State(const LineSnapshot& line) const {
     if (stopping_) {
         return "stopping";
     }
-    if (!port_.Active()) {
+    if (!line.PortOpen) {
         return "port gone and retrying" + (openFailure_.empty() ? "" : ": " + openFailure_);
     }
-    if (session_.Sending()) {
+    if (line.Sending) {
         return "sending " + FileStem(program_.Path()) + " " +
-               std::to_string(program_.PercentSent()) + " %";
+               std::to_string(program_.PercentSent()) + " %" +
+               (line.PausedByMachine ? ", paused by the machine (XOFF)" : "");
     }
-    if (const auto collected = automation_.Collecting()) {
-        return "receiving " + (collected->Number.empty() ? "" : collected->Number + " ") +
-               std::to_string(collected->Lines) + " lines";
+    if (line.Collecting) {
+        return "receiving " + (line.Collecting->Number.empty() ? "" : line.Collecting->Number + " ") +
+               std::to_string(line.Collecting->Lines) + " lines";
     }
-    if (automation_.AwaitingXon()) {
+    if (line.AwaitingXon) {
         return "waiting for the machine's XON to send " + FileStem(program_.Path());
     }
-    return automation_.Listening() ? "listening" : "idle";
+    if (line.Reaching) {
+        return "reaching the device server";
+    }
+    return line.Listening ? "listening" : "idle";
 }
 
 } // namespace feedrail

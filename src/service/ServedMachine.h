@@ -59,7 +59,7 @@ public:
 private:
     // StatusLine
     void ShowStatus(const std::string& text) override;
-    void ShowProgress(const std::string&) override {}
+    void ShowProgress(const TransferProgress&) override {}
     // UiHandOver
     void Defer(std::function<void()> work) override;
     void After(std::chrono::milliseconds time, std::function<void()> work) override;
@@ -78,14 +78,14 @@ private:
     // A message that repeats (a port tried again and again) is written once.
     void LogOnce(JournalLog::Priority priority, const std::string& text);
     MachineStatus Snapshot() const;
-    std::string State() const;
+    std::string State(const LineSnapshot& line) const;
 
     // The line-loss messages go to the journal as warnings.
     class Warnings : public StatusLine {
     public:
         explicit Warnings(ServedMachine& machine) : machine_(machine) {}
         void ShowStatus(const std::string& text) override;
-        void ShowProgress(const std::string&) override {}
+        void ShowProgress(const TransferProgress&) override {}
 
     private:
         ServedMachine& machine_;
@@ -99,9 +99,6 @@ private:
     ServedProgram program_;
     Warnings warnings_{*this};
     MachineLine line_;
-    TVaComm& port_ = line_.Port();
-    SendTransfer& send_ = line_.Send();
-    Automation& automation_ = line_.Unattended();
     std::string portName_;
     std::string portTitle_;
     bool stopping_ = false;

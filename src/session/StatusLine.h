@@ -1,5 +1,7 @@
 #pragma once
 
+#include "session/TransferProgress.h"
+
 #include <string>
 
 namespace feedrail {
@@ -12,7 +14,7 @@ public:
     // Replaces the status and repaints it at once.
     virtual void ShowStatus(const std::string& text) = 0;
     // Transfer progress, shown beside the status; the caller limits how often.
-    virtual void ShowProgress(const std::string& text) = 0;
+    virtual void ShowProgress(const TransferProgress& progress) = 0;
 };
 
 } // namespace feedrail

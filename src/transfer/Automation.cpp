@@ -7,6 +7,8 @@
 #include "transfer/ReadySignal.h"
 #include "transfer/ReceivingLeftovers.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstring>
 #include <utility>
 
@@ -233,8 +235,9 @@ void Automation::Filed(FiledProgram program) {
     }
     const std::string incomplete =
         program.Ending == ProgramSink::Ending::Complete ? "" : " (incomplete)";
-    hosts_.Status.ShowProgress("Received " + std::to_string(program.Lines) + " lines, " +
-                               std::to_string(program.Bytes) + " bytes");
+    hosts_.Status.ShowProgress({TransferProgress::Way::Receive,
+                                static_cast<int>(std::min<std::uint64_t>(program.Lines, INT_MAX)),
+                                0, program.Bytes});
     if (program.Path.empty()) {
         record.Result = "not saved: " + places;
         // The log's own trouble never hides that the program was not saved.

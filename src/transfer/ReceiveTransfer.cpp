@@ -203,8 +203,7 @@ void ReceiveTransfer::Progress(bool force) {
 void ReceiveTransfer::ShowProgress() {
     progressHeld_ = false;
     lastProgress_ = std::chrono::steady_clock::now();
-    status_.ShowProgress("Received " + std::to_string(linesReceived_) + " lines, " +
-                         std::to_string(bytesReceived_) + " bytes");
+    status_.ShowProgress({TransferProgress::Way::Receive, linesReceived_, 0, bytesReceived_});
 }
 
 void ReceiveTransfer::LineLost() {

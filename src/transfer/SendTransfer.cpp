@@ -73,6 +73,7 @@ bool SendTransfer::Encodable() {
         status_.ShowStatus("Cannot send in EIA: " + why);
         linesSent_ = 0;
         bytesSent_ = 0;
+        bytesOut_ = 0;
         Ended("not sent: " + why);
         return false;
     };
@@ -191,6 +192,7 @@ void SendTransfer::SendStart() {
                                                      : "Sending Data - press esc to cancel");
     linesSent_ = 0;
     bytesSent_ = 0;
+    bytesOut_ = 0;
     if (handshake == HandshakeDriverXonXoff) {
         SignalReady(port_);
     }
@@ -307,9 +309,9 @@ void SendTransfer::DropQueued() {
 // The lines whose last byte has left the port are the lines sent: the
 // highlight, the progress and the record follow the line, not the pump.
 void SendTransfer::Follow(std::size_t queued) {
-    const std::uint64_t out = bytesSent_ - std::min<std::uint64_t>(queued, bytesSent_);
+    bytesOut_ = bytesSent_ - std::min<std::uint64_t>(queued, bytesSent_);
     const int before = linesSent_;
-    while (!lineEnds_.empty() && lineEnds_.front().first <= out) {
+    while (!lineEnds_.empty() && lineEnds_.front().first <= bytesOut_) {
         linesSent_ = lineEnds_.front().second;
         lineEnds_.pop_front();
     }
@@ -461,6 +463,7 @@ void SendTransfer::Delivered() {
 
 void SendTransfer::Complete(const std::string& result) {
     Follow(Queued());
+    bytesOut_ = bytesSent_;
     Progress(linesSent_, lines_, true);
     status_.ShowStatus("Finished Send");
     ending_.reset();
@@ -500,8 +503,7 @@ void SendTransfer::Progress(int line, int lines, bool force) {
     const auto now = std::chrono::steady_clock::now();
     if (force || line == 1 || now - lastProgress_ >= ProgressInterval) {
         lastProgress_ = now;
-        status_.ShowProgress("Sent " + std::to_string(line) + " of " + std::to_string(lines) +
-                             " lines");
+        status_.ShowProgress({TransferProgress::Way::Send, line, lines, bytesOut_});
     }
 }
 

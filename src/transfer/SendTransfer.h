@@ -63,6 +63,8 @@ public:
 
     // Whether the pump is running now.
     bool Running() const { return running_; }
+    // The pump runs and the machine's last word was its XOFF.
+    bool PausedByMachine() const { return running_ && !machineXon_; }
     // Called with each send's outcome when it ends.
     void OnEnded(std::function<void(TransferRecord)> ended) { ended_ = std::move(ended); }
 
@@ -114,8 +116,9 @@ private:
     // The machine's last word on the flow: its XON (or a handshake without
     // one) rather than its XOFF.
     bool machineXon_ = false;
-    // The lines whose last byte has left the port.
+    // The lines, and the bytes, that have left the port.
     int linesSent_ = 0;
+    std::uint64_t bytesOut_ = 0;
     Stage stage_ = Stage::Lines;
     // Each scheduled pass carries the ticket it was given; only the latest
     // one runs, so that a pass left over from an ended send does nothing.

@@ -26,7 +26,7 @@ public:
         : Session(state), handOver_(handOver) {}
 
     void ShowStatus(const std::string& text) override { Statuses.push_back(text); }
-    void ShowProgress(const std::string& text) override { Progress.push_back(text); }
+    void ShowProgress(const TransferProgress& progress) override { Progress.push_back(progress); }
     void ClearEditorAndFileName() override { Lines.clear(); }
     bool EditorModified() const override { return Modified; }
     void ArmCommOpenTimer() override { ++TimerArmed; }
@@ -78,7 +78,7 @@ public:
 
     std::vector<std::string> Lines;
     std::vector<std::string> Statuses;
-    std::vector<std::string> Progress;
+    std::vector<TransferProgress> Progress;
     std::vector<int> Highlighted;
     std::deque<std::function<void()>> Deferred;
     // Work for later, with the time it waits for; the test runs it.

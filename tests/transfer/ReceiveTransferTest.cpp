@@ -220,7 +220,7 @@ TEST_F(ReceiveTransferTest, ProgressCountsLinesAndBytes) {
     StartReceive(1);
     MachineSends("%\nG1\n\x14");
     Deliver();
-    EXPECT_EQ(host_.Progress.back(), "Received 3 lines, 6 bytes");
+    EXPECT_EQ(host_.Progress.back(), (TransferProgress{TransferProgress::Way::Receive, 3, 0, 6}));
 }
 
 // Progress is limited in rate, yet ends on the last bytes that came.
@@ -232,7 +232,7 @@ TEST_F(ReceiveTransferTest, TheProgressShowsTheLastBytesThatCame) {
     Deliver();
     ASSERT_EQ(host_.Timed.size(), 1U);
     host_.Timed[0].second();
-    EXPECT_EQ(host_.Progress.back(), "Received 2 lines, 6 bytes");
+    EXPECT_EQ(host_.Progress.back(), (TransferProgress{TransferProgress::Way::Receive, 2, 0, 6}));
 }
 
 } // namespace

@@ -351,8 +351,9 @@ TEST_F(SendTransferTest, ProgressCountsTheLinesSent) {
     OpenFor(1);
     StartSend();
     ASSERT_FALSE(host_.Progress.empty());
-    EXPECT_EQ(host_.Progress.front(), "Sent 1 of 3 lines");
-    EXPECT_EQ(host_.Progress.back(), "Sent 3 of 3 lines");
+    EXPECT_EQ(host_.Progress.front(), (TransferProgress{TransferProgress::Way::Send, 1, 3, 0}));
+    // The bytes are those that left the port, the trailer's included.
+    EXPECT_EQ(host_.Progress.back(), (TransferProgress{TransferProgress::Way::Send, 3, 3, Wire().size()}));
 }
 
 TEST_F(SendTransferTest, AfterASendTheMachinesRepeatedXonLeavesTheSendsProgress) {
@@ -367,7 +368,9 @@ TEST_F(SendTransferTest, AfterASendTheMachinesRepeatedXonLeavesTheSendsProgress)
     std::this_thread::sleep_for(300ms);
     MachineSends("\x11\x11\x11");
     Deliver();
-    EXPECT_EQ(host_.Progress.back(), "Sent 3 of 3 lines");
+    // The program's bytes: the two XON that said Feedrail was ready are not.
+    EXPECT_EQ(host_.Progress.back(),
+              (TransferProgress{TransferProgress::Way::Send, 3, 3, Wire().size() - 2}));
 }
 
 // A receive cannot start under a waiting send, whose XON would send the

@@ -124,16 +124,16 @@ void Tpunch_d::CommOpenTimer1Timer() {
     ApplyPortSettings();
     const TransferSession::Pending pending = session_.PortOpened();
     // The open's error stays in the status line; nothing starts on a closed port.
-    if (pending != TransferSession::Pending::None && !comm1_.Active()) {
+    if (pending != TransferSession::Pending::None && !line_.Port().Active()) {
         session_.TransferEnded();
         return;
     }
     switch (pending) {
     case TransferSession::Pending::Send:
-        send_.SendStart();
+        line_.Send().SendStart();
         break;
     case TransferSession::Pending::Receive:
-        receive_.ReceiveStart();
+        line_.Receive().ReceiveStart();
         break;
     case TransferSession::Pending::None:
         break;
@@ -150,9 +150,9 @@ void Tpunch_d::ComboBox1Change() {
     if (!session_.SelectMachine()) {
         return;
     }
-    comm1_.PurgeRead();
-    comm1_.PurgeWrite();
-    comm1_.Close();
+    line_.Port().PurgeRead();
+    line_.Port().PurgeWrite();
+    line_.Port().Close();
     ProfileFile(ProfilePath()).ReadSelectedProfile(TextBytes(CurrentMachine()), activeSettings_);
     ConfigureAutomation();
     Arm(commOpenTimer1_);
@@ -219,7 +219,7 @@ void Tpunch_d::SaveTimerTimer() {
 
 // Clear empties the editor; Stop leaves it as it is.
 void Tpunch_d::ClearButtonClick() {
-    if (!send_.Cancel() && (session_.Transferring() || files_.MayDiscard())) {
+    if (!line_.Send().Cancel() && (session_.Transferring() || files_.MayDiscard())) {
         ClearOrStop(session_.RequestStop());
     }
 }
@@ -229,12 +229,12 @@ void Tpunch_d::CloseButtonClick() {
         return;
     }
     closeConfirmed_ = true;
-    send_.Cancel();
+    line_.Send().Cancel();
     ShowStatus(QStringLiteral("Closing Feedrail"));
     ClearOrStop(session_.RequestStop());
     session_.Close();
     Arm(closeTimer1_);
-    comm1_.Close();
+    line_.Port().Close();
 }
 
 void Tpunch_d::CloseTimer1Timer() {
@@ -293,13 +293,13 @@ void Tpunch_d::PrintColumns1Click() {
 }
 
 void Tpunch_d::SendButtonClick() {
-    send_.SendButtonClick();
+    line_.Send().SendButtonClick();
 }
 
 // The request empties the editor.
 void Tpunch_d::ReceiveButtonClick() {
     if (session_.Allows(Command::Receive) && files_.MayDiscard()) {
-        receive_.ReceiveButtonClick();
+        line_.Receive().ReceiveButtonClick();
     }
 }
 
@@ -368,7 +368,7 @@ void Tpunch_d::ClearOrStop(TransferSession::StopAction action) {
     }
     if (action == StopAction::Clear || action == StopAction::EndTransfer) {
         try {
-            comm1_.Close();
+            line_.Port().Close();
         } catch (const EVaCommError&) {
             // The port is closed either way, and it reopens in a moment.
         }
@@ -377,10 +377,10 @@ void Tpunch_d::ClearOrStop(TransferSession::StopAction action) {
 }
 
 void Tpunch_d::EscapeClose() {
-    if (send_.Cancel()) {
+    if (line_.Send().Cancel()) {
         return;
     }
-    const bool working = session_.Transferring() || automation_.Reading();
+    const bool working = session_.Transferring() || line_.Unattended().Reading();
     if (working && !messages_.Confirm(QStringLiteral(
                        "A transfer runs or waits, or Feedrail listens to the machine.\n"
                        "Stop it and close Feedrail?"))) {
@@ -535,9 +535,9 @@ std::string Tpunch_d::SelectedPaneItem() const {
 
 void Tpunch_d::ConfigureAutomation() {
     const std::string machine = TextBytes(CurrentMachine());
-    if (automation_.Configure(machine, ReadAutomationSettings(IniFile(ProfilePath()), machine))) {
-        automation_.Pause();
-        automation_.Resume();
+    if (line_.Unattended().Configure(machine, ReadAutomationSettings(IniFile(ProfilePath()), machine))) {
+        line_.Unattended().Pause();
+        line_.Unattended().Resume();
     }
 }
 

@@ -90,7 +90,7 @@ public:
 
     // StatusLine
     void ShowStatus(const std::string& text) override;
-    void ShowProgress(const std::string& text) override;
+    void ShowProgress(const TransferProgress& progress) override;
     // UiHandOver
     void ArmCommOpenTimer() override;
     void Defer(std::function<void()> work) override;
@@ -112,13 +112,13 @@ public:
     RunState& State() { return runState_; }
     const TransferSession& Session() const { return session_; }
     ActiveSettings& Settings() { return activeSettings_; }
-    TVaComm& Comm1() { return comm1_; }
+    TVaComm& Comm1() { return line_.Port(); }
     MemoEditor& Editor() { return editor_; }
     TForm2& Form2() const { return *form2_; }
     const MainWindowControls& Controls() const { return controls_; }
     const std::vector<UtilityCommand>& Utilities() const { return launcher_.Commands(); }
     const HelpWindow& Help() const { return *help_; }
-    const Automation& Unattended() const { return automation_; }
+    Automation& Unattended() { return line_.Unattended(); }
     QTimer& CommOpenTimer1() { return commOpenTimer1_; }
     QTimer& DefaultDirectoryTimer1() { return defaultDirectoryTimer1_; }
     QTimer& SaveTimer() { return saveTimer_; }
@@ -173,10 +173,6 @@ private:
     MemoEditor editor_;
     QtHandOver handOver_;
     MachineLine line_;
-    TVaComm& comm1_ = line_.Port();
-    SendTransfer& send_ = line_.Send();
-    ReceiveTransfer& receive_ = line_.Receive();
-    Automation& automation_ = line_.Unattended();
     InputBlocker inputBlocker_;
     Renumbering renumbering_;
     UtilityLauncher launcher_;

@@ -32,8 +32,12 @@ void Tpunch_d::ShowStatus(const std::string& text) {
     ShowStatus(BytesText(text));
 }
 
-void Tpunch_d::ShowProgress(const std::string& text) {
-    controls_.StaticText1->setText(BytesText(text));
+void Tpunch_d::ShowProgress(const TransferProgress& progress) {
+    const QString text =
+        progress.Direction == TransferProgress::Way::Send
+            ? QStringLiteral("Sent %1 of %2 lines").arg(progress.Lines).arg(progress.TotalLines)
+            : QStringLiteral("Received %1 lines, %2 bytes").arg(progress.Lines).arg(progress.Bytes);
+    controls_.StaticText1->setText(text);
     controls_.StaticText1->repaint();
 }
 

@@ -18,17 +18,17 @@ void Tpunch_d::ApplyPortSettings() {
     try {
         line_.OpenPort();
         // A device server may take seconds to answer: Ready once it has.
-        if (comm1_.Connecting()) {
+        if (line_.Port().Connecting()) {
             ShowStatus(QStringLiteral("Connecting to ") +
-                       BytesText(PortTitle(comm1_.DeviceName())));
+                       BytesText(PortTitle(line_.Port().DeviceName())));
         } else {
             ShowPortReady();
         }
     } catch (const EVaCommError& error) {
         ShowStatus(QString::fromStdString(error.what()));
-        const std::string path = comm1_.DevicePath();
+        const std::string path = line_.Port().DevicePath();
         if (DanglingLink(path)) {
-            ShowStatus(BytesText(PortTitle(comm1_.DeviceName())) + QStringLiteral(": the link ") +
+            ShowStatus(BytesText(PortTitle(line_.Port().DeviceName())) + QStringLiteral(": the link ") +
                        DisplayPath(path) + QStringLiteral(" points to ") +
                        DisplayPath(LinkTarget(path)) + QStringLiteral(", which is not there"));
         }
@@ -39,12 +39,12 @@ void Tpunch_d::ApplyPortSettings() {
         }
     }
     controls_.StaticText1->setText(
-        BytesText(SettingsSummary(activeSettings_, comm1_.DeviceName())));
+        BytesText(SettingsSummary(activeSettings_, line_.Port().DeviceName())));
 }
 
 void Tpunch_d::ShowPortReady() {
     const QString notice = ProfileNotice();
-    ShowStatus(BytesText(PortTitle(comm1_.DeviceName())) + QStringLiteral(" Ready") +
+    ShowStatus(BytesText(PortTitle(line_.Port().DeviceName())) + QStringLiteral(" Ready") +
                (notice.isEmpty() ? QString() : QStringLiteral(". ") + notice));
 }
 
