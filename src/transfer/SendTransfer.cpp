@@ -321,9 +321,10 @@ void SendTransfer::Follow(std::size_t queued) {
     if (before == 0 && machineXon_) {
         status_.ShowStatus("Sending Data - press esc to cancel");
     }
-    if (linesSent_ < lines_) {
+    // The highlight moves as often as the progress: moving it at every line
+    // cost the window more than all the rest of the send.
+    if (linesSent_ < lines_ && Progress(linesSent_ + 1, lines_, false)) {
         editor_.HighlightEditorLine(linesSent_ + 1);
-        Progress(linesSent_ + 1, lines_, false);
     }
 }
 
@@ -476,6 +477,11 @@ void SendTransfer::Cancelled() {
     if (!(ending && ending->LineGone)) {
         DropQueued();
     }
+    // A stopped send shows the line it stopped in, to start again from.
+    if (running_ && linesSent_ < lines_) {
+        editor_.HighlightEditorLine(linesSent_ + 1);
+        Progress(linesSent_ + 1, lines_, true);
+    }
     status_.ShowStatus(ending ? ending->Status : "Send Cancelled");
     Ended(ending ? ending->Result : "cancelled");
     session_.TransferEnded();
@@ -499,12 +505,14 @@ void SendTransfer::Ended(std::string result) {
     }
 }
 
-void SendTransfer::Progress(int line, int lines, bool force) {
+bool SendTransfer::Progress(int line, int lines, bool force) {
     const auto now = std::chrono::steady_clock::now();
-    if (force || line == 1 || now - lastProgress_ >= ProgressInterval) {
-        lastProgress_ = now;
-        status_.ShowProgress({TransferProgress::Way::Send, line, lines, bytesOut_});
+    if (!force && line != 1 && now - lastProgress_ < ProgressInterval) {
+        return false;
     }
+    lastProgress_ = now;
+    status_.ShowProgress({TransferProgress::Way::Send, line, lines, bytesOut_});
+    return true;
 }
 
 } // namespace feedrail

@@ -99,7 +99,8 @@ private:
     // A send cancelled in the middle of a line: what the driver still holds
     // never reaches the machine.
     void Cancelled();
-    void Progress(int line, int lines, bool force);
+    // Whether the progress was shown: at most every ProgressInterval unless forced.
+    bool Progress(int line, int lines, bool force);
     // Every end comes here: the pump stops and the outcome is recorded.
     void Ended(std::string result);
 

@@ -282,6 +282,10 @@ TEST_F(SendTransferTest, AStoppedSendRecordsTheLinesAndBytesThatLeftThePort) {
     EXPECT_EQ(records[0].Lines, 2) << "\"%\" and \"G01 X10\" left the port, \"G02\" began";
     EXPECT_EQ(records[0].Bytes, 14U);
     EXPECT_EQ(records[0].Result, "cancelled");
+    // The editor shows where to start again, however fast the lines went.
+    ASSERT_FALSE(host_.Highlighted.empty());
+    EXPECT_EQ(host_.Highlighted.back(), 3);
+    EXPECT_EQ(host_.Progress.back(), (TransferProgress{TransferProgress::Way::Send, 3, 4, 14}));
 }
 
 // The handshake's lines hold the output at the device: nothing goes while
