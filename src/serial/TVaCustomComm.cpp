@@ -39,6 +39,7 @@ void TVaCustomComm::Open() {
         SetupTimeouts();
         SetupBuffers();
         ListenToDevice();
+        device_->WatchLine(watchingLine_);
         SetEventMask(GetEventMask());
         if (OnOpen) {
             OnOpen(*this);
@@ -497,7 +498,42 @@ void TVaCustomComm::CloseDevice() {
         relay_.reset();
     }
     device_->Close();
+    KeepLineTraffic();
     device_.reset();
+}
+
+void TVaCustomComm::WatchLine(bool on) {
+    const std::lock_guard guard(lock_);
+    watchingLine_ = on;
+    if (device_) {
+        device_->WatchLine(on);
+    }
+    if (!on) {
+        closedTap_.Clear();
+    }
+}
+
+std::vector<TappedBytes> TVaCustomComm::TakeLineTraffic(std::uint64_t& dropped) {
+    const std::lock_guard guard(lock_);
+    std::vector<TappedBytes> taken = closedTap_.Take(dropped);
+    if (device_) {
+        std::uint64_t lost = 0;
+        std::vector<TappedBytes> more = device_->TakeLineTraffic(lost);
+        dropped += lost;
+        taken.insert(taken.end(), std::make_move_iterator(more.begin()),
+                     std::make_move_iterator(more.end()));
+    }
+    return taken;
+}
+
+// A device closed keeps its last bytes (a hang-up's, a send's end) for the
+// watcher, within the same bound.
+void TVaCustomComm::KeepLineTraffic() {
+    std::uint64_t dropped = 0;
+    for (const TappedBytes& piece : device_->TakeLineTraffic(dropped)) {
+        closedTap_.Record(piece.Sent, piece.Bytes.data(), piece.Bytes.size(), piece.At);
+    }
+    closedTap_.Lost(dropped);
 }
 
 void TVaCustomComm::Purge(std::uint32_t flags) {

@@ -57,6 +57,14 @@ public:
     // Asks the driver to pass received bytes on at once; false when the
     // device has no such setting or refuses it.
     bool SetLowLatency();
+    // Keeps what crosses the line each way, raw with its times, for a line
+    // monitor: from now on and at every opening, until switched off, which
+    // drops what was kept.
+    void WatchLine(bool on);
+    // What crossed the line since the last take, oldest first, across
+    // closings and openings; `dropped` is told the bytes lost to the bound
+    // of what is kept (LineTap) meanwhile.
+    std::vector<TappedBytes> TakeLineTraffic(std::uint64_t& dropped);
     std::uint32_t GetModemStatus();
     bool GetModemState(int index);
     // The modem lines a handshake reads: the machine's RTS and DTR.
@@ -198,6 +206,7 @@ private:
     void DispatchEvents();
     void RunHandlers(std::uint32_t mask, const std::shared_ptr<Relay>& relay);
     void CloseDevice();
+    void KeepLineTraffic();
     void Purge(std::uint32_t flags);
     void EscapeComm(int function);
 
@@ -215,6 +224,9 @@ private:
     // A dispatch came while one ran: it is posted again when that one ends.
     bool dispatchDeferred_ = false;
     bool destroying_ = false;
+    bool watchingLine_ = false;
+    // What a device that closed had kept and nobody had taken.
+    LineTap closedTap_;
 
     bool autoOpen_ = false;
     bool reached_ = false;

@@ -119,6 +119,19 @@ int BufferedSerialDevice::SetEventMask(std::uint32_t mask) {
     return 0;
 }
 
+void BufferedSerialDevice::WatchLine(bool on) {
+    const auto lock = Hold();
+    watching_ = on && !closed_;
+    if (!watching_) {
+        tap_.Clear();
+    }
+}
+
+std::vector<TappedBytes> BufferedSerialDevice::TakeLineTraffic(std::uint64_t& dropped) {
+    const auto lock = Hold();
+    return tap_.Take(dropped);
+}
+
 void BufferedSerialDevice::SetEventListener(std::function<void()> listener) {
     const auto lock = Hold();
     listener_ = closed_ ? nullptr : std::move(listener);

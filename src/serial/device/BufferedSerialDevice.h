@@ -31,6 +31,8 @@ public:
     void SetEventListener(std::function<void()> listener) override;
     int TakeEvents(std::uint32_t& events) override;
     void SetThreadNiceness(int niceness) override;
+    void WatchLine(bool on) override;
+    std::vector<TappedBytes> TakeLineTraffic(std::uint64_t& dropped) override;
     int Write(const char* data, std::size_t count, int timeoutMs, std::size_t& written) override;
     int Read(char* data, std::size_t count, std::size_t& read) override;
 
@@ -71,6 +73,12 @@ protected:
     bool Stopping() const { return stopping_.load(std::memory_order_acquire); }
 
     void TakeInputByte(char byte, bool dsrOn);
+    // Keeps bytes that crossed the line for a watcher, if one watches.
+    void Tapped(bool sent, const char* data, std::size_t count) {
+        if (watching_) {
+            tap_.Record(sent, data, count, std::chrono::system_clock::now());
+        }
+    }
     // Tells the listener when an event of the mask has happened.
     void NotifyIfEvents();
     // What a line-thread pass owes: the listener told of events, and Write
@@ -108,6 +116,8 @@ private:
     void ApplyNiceness();
 
     std::function<void()> listener_;
+    bool watching_ = false;
+    LineTap tap_;
     // The listener has been told and TakeEvents has not come since.
     bool announced_ = false;
     std::atomic<bool> stopping_{false};

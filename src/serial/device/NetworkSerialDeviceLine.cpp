@@ -168,6 +168,7 @@ void NetworkSerialDevice::DrainInput() {
 
 void NetworkSerialDevice::TakeReceived(const char* bytes, std::size_t count) {
     if (!comPort_) {
+        Tapped(false, bytes, count);
         for (std::size_t i = 0; i < count; ++i) {
             TakeInputByte(bytes[i], true);
         }
@@ -191,6 +192,7 @@ void NetworkSerialDevice::TakeReceived(const char* bytes, std::size_t count) {
             break;
         }
         const bool dsrOn = (modemState_ & ModemStatusBit::MS_DSR_ON) != 0;
+        Tapped(false, data.data(), data.size());
         for (const char byte : data) {
             TakeInputByte(byte, dsrOn);
         }
@@ -285,6 +287,7 @@ int NetworkSerialDevice::PushPending(Clock::time_point now) {
         const std::size_t size = std::min(pending_.size(), pacing_.BacklogLimit() - backlog);
         std::copy_n(pending_.begin(), size, chunk.begin());
         pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(size));
+        Tapped(true, chunk.data(), size);
         if (comPort_) {
             std::string encoded;
             AppendTelnetData(encoded, chunk.data(), size);

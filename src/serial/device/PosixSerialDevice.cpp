@@ -281,6 +281,7 @@ int PosixSerialDevice::PushPending(Clock::time_point now) {
         if (count < 0) {
             return (errno == EAGAIN || errno == EINTR) ? 0 : errno;
         }
+        Tapped(true, chunk.data(), static_cast<std::size_t>(count));
         pending_.erase(pending_.begin(), pending_.begin() + count);
         handed_ += static_cast<std::uint64_t>(count);
         pacing_.Handed(now, static_cast<std::size_t>(count));

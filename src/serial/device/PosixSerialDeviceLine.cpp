@@ -76,6 +76,7 @@ void PosixSerialDevice::DrainInput() {
         if (count <= 0) {
             break;
         }
+        Tapped(false, buffer.data(), static_cast<std::size_t>(count));
         for (ssize_t i = 0; i < count; ++i) {
             TakeInputByte(buffer[static_cast<std::size_t>(i)], dsrOn);
         }

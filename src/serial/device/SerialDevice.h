@@ -1,5 +1,6 @@
 #pragma once
 
+#include "serial/device/LineTap.h"
 #include "serial/device/SerialSettings.h"
 
 #include <cerrno>
@@ -7,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace feedrail {
 
@@ -138,6 +140,17 @@ public:
     // The scheduling priority (a nice value) of the device's own thread, if
     // it has one; best effort, as raising it needs privileges.
     virtual void SetThreadNiceness([[maybe_unused]] int niceness) {}
+
+    // Starts or stops keeping what crosses the line each way, raw, with its
+    // times (LineTap); stopping drops what was kept. A device without a line
+    // of its own keeps nothing.
+    virtual void WatchLine([[maybe_unused]] bool on) {}
+    // Moves out what was kept since the last take; `dropped` is told the
+    // bytes the tap's limit let go meanwhile.
+    virtual std::vector<TappedBytes> TakeLineTraffic(std::uint64_t& dropped) {
+        dropped = 0;
+        return {};
+    }
 
     // Asks the driver to hand on received bytes at once rather than in
     // batches (a USB adapter's latency timer); the errno of a refusal.

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace feedrail {
+
+// Bytes that crossed the line one way, as they came or went, and when.
+struct TappedBytes {
+    std::chrono::system_clock::time_point At;
+    bool Sent = false;
+    std::string Bytes;
+};
+
+// What crossed a line each way, raw (blank tape, XON and XOFF, parity bits
+// and all), kept for whoever watches the line until they take it. Bounded:
+// past its limit the oldest bytes go, and are counted, so that a watcher
+// that falls behind costs memory no more than the limit.
+class LineTap {
+public:
+    explicit LineTap(std::size_t limit = DefaultLimit) : limit_(limit) {}
+
+    // Bytes that arrive together or go out together within a millisecond
+    // make one piece.
+    void Record(bool sent, const char* data, std::size_t count,
+                std::chrono::system_clock::time_point at);
+    // Moves out what was recorded, oldest first; `dropped` is told the bytes
+    // the limit let go since the last take.
+    std::vector<TappedBytes> Take(std::uint64_t& dropped);
+    void Clear();
+    // Bytes let go elsewhere, to be told with the next take.
+    void Lost(std::uint64_t bytes) { dropped_ += bytes; }
+
+    // A second of a fast line, many times over.
+    static constexpr std::size_t DefaultLimit = 256 * 1024;
+
+private:
+    std::deque<TappedBytes> pieces_;
+    std::size_t bytes_ = 0;
+    std::size_t limit_;
+    std::uint64_t dropped_ = 0;
+};
+
+} // namespace feedrail
