@@ -57,7 +57,7 @@ bool SendTransfer::RequestedSend() {
     }
     SendStart();
     if (session_.Phase() == TransferPhase::WaitingForRemoteStart) {
-        machineXon_ = true;
+        xonState_ = true;
         MachineReady();
     }
     return true;
@@ -111,8 +111,8 @@ void SendTransfer::MachineControl(char character) {
         return;
     }
     if (character == Xon) {
-        const bool paused = !machineXon_;
-        machineXon_ = true;
+        const bool paused = !xonState_;
+        xonState_ = true;
         if (session_.Phase() == TransferPhase::WaitingForRemoteStart) {
             status_.ShowStatus("xon");
             MachineReady();
@@ -120,7 +120,7 @@ void SendTransfer::MachineControl(char character) {
             status_.ShowStatus("Sending Data - press esc to cancel");
         }
     } else if (character == Xoff) {
-        machineXon_ = false;
+        xonState_ = false;
         if (running_) {
             status_.ShowStatus("Paused by the machine (XOFF)");
         }
@@ -198,13 +198,13 @@ void SendTransfer::SendStart() {
     }
     switch (handshake) {
     case HandshakeRtsCts:
-        machineXon_ = true;
+        xonState_ = true;
         status_.ShowStatus("Waiting for Remote Start-press esc to cancel");
         session_.SendRuns();
         SendProgram();
         break;
     case HandshakeXonXoff:
-        machineXon_ = false;
+        xonState_ = false;
         // From here on the device follows the machine's XON and XOFF itself,
         // so that the few characters after an XOFF never wait for this thread.
         port_.SetXoffHoldsOutput(true);
@@ -213,12 +213,12 @@ void SendTransfer::SendStart() {
         break;
     case HandshakeDtr:
         port_.SetDTRControl(dtrEnable);
-        machineXon_ = true;
+        xonState_ = true;
         session_.SendRuns();
         SendProgram();
         break;
     default:
-        machineXon_ = true;
+        xonState_ = true;
         session_.SendRuns();
         SendProgram();
         break;
@@ -318,7 +318,7 @@ void SendTransfer::Follow(std::size_t queued) {
     if (linesSent_ == before) {
         return;
     }
-    if (before == 0 && machineXon_) {
+    if (before == 0 && xonState_) {
         status_.ShowStatus("Sending Data - press esc to cancel");
     }
     // The highlight moves as often as the progress: moving it at every line

@@ -64,7 +64,7 @@ public:
     // Whether the pump is running now.
     bool Running() const { return running_; }
     // The pump runs and the machine's last word was its XOFF.
-    bool PausedByMachine() const { return running_ && !machineXon_; }
+    bool PausedByMachine() const { return running_ && !xonState_; }
     // Called with each send's outcome when it ends.
     void OnEnded(std::function<void(TransferRecord)> ended) { ended_ = std::move(ended); }
 
@@ -116,7 +116,7 @@ private:
     bool running_ = false;
     // The machine's last word on the flow: its XON (or a handshake without
     // one) rather than its XOFF.
-    bool machineXon_ = false;
+    bool xonState_ = false;
     // The lines, and the bytes, that have left the port.
     int linesSent_ = 0;
     std::uint64_t bytesOut_ = 0;
