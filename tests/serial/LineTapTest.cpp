@@ -17,19 +17,19 @@ TEST(LineTapTest, KeepsTheNewestBytesWithinItsBoundAndCountsTheRest) {
     const struct {
         const char* name;
         std::vector<std::pair<bool, std::string>> records;
-        std::chrono::microseconds apart;
+        std::chrono::milliseconds apart;
         std::vector<std::pair<bool, std::string>> kept;
         std::uint64_t dropped;
     } cases[] = {
-        {"one way within a millisecond is one piece", {{true, "G1"}, {true, "\r\n"}}, 500us,
+        {"one way within the span is one piece", {{true, "G1"}, {true, "\r\n"}}, 49ms,
          {{true, "G1\r\n"}}, 0},
-        {"a millisecond apart are two", {{true, "G1"}, {true, "\r\n"}}, 1000us,
+        {"the span apart are two", {{true, "G1"}, {true, "\r\n"}}, 50ms,
          {{true, "G1"}, {true, "\r\n"}}, 0},
-        {"each way its own piece", {{true, "%\n"}, {false, "\x13"}, {true, "G1"}}, 0us,
+        {"each way its own piece", {{true, "%\n"}, {false, "\x13"}, {true, "G1"}}, 0ms,
          {{true, "%\n"}, {false, "\x13"}, {true, "G1"}}, 0},
-        {"past the bound the oldest go", {{true, "ABCDE"}, {false, "FGHIJ"}}, 0us,
+        {"past the bound the oldest go", {{true, "ABCDE"}, {false, "FGHIJ"}}, 0ms,
          {{true, "CDE"}, {false, "FGHIJ"}}, 2},
-        {"one piece past the bound keeps its end", {{false, "0123456789"}}, 0us,
+        {"one piece past the bound keeps its end", {{false, "0123456789"}}, 0ms,
          {{false, "23456789"}}, 2},
     };
     for (const auto& c : cases) {

@@ -188,6 +188,8 @@ void MainWindowControls::BuildMenu(QMainWindow& window) {
     Settings1->setObjectName(QStringLiteral("Settings1"));
     Automation1 = settings->addAction(QStringLiteral("&Automation..."));
     Automation1->setObjectName(QStringLiteral("Automation1"));
+    View1 = menu->addMenu(QStringLiteral("&View"));
+    View1->setObjectName(QStringLiteral("View1"));
     QMenu* help = menu->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("Help1"));
     Index1 = help->addAction(QStringLiteral("Index"));

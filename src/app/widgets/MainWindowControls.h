@@ -48,6 +48,7 @@ struct MainWindowControls {
     QAction* PrintColumns1;
     QAction* Settings1;
     QAction* Automation1;
+    QMenu* View1;
     QAction* Index1;
     QAction* About1;
     // Keys without a menu entry: Ctrl+S saves, Ctrl+Q closes.

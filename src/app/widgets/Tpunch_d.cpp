@@ -17,6 +17,7 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QDockWidget>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QIcon>
@@ -96,11 +97,16 @@ Tpunch_d::Tpunch_d(std::string programDir, UserMessages& messages, QWidget* pare
         return true;
     });
     about_ = new TAbout(this);
+    BuildLineMonitor();
     session_.OnChange([this] { DrawControls(); });
     DrawControls();
 }
 
-Tpunch_d::~Tpunch_d() = default;
+// The monitor's dock goes before the line it watches: left to the window's
+// own end, hiding it would switch off the watch of a port already gone.
+Tpunch_d::~Tpunch_d() {
+    delete monitorDock_;
+}
 
 void Tpunch_d::FormCreate() {
     FillMachineList();

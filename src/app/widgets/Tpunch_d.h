@@ -25,9 +25,12 @@
 #include <string>
 #include <vector>
 
+class QDockWidget;
+
 namespace feedrail {
 
 class HelpWindow;
+class LineMonitor;
 class TAbout;
 class TAutomation;
 class TForm2;
@@ -123,6 +126,8 @@ public:
     QTimer& DefaultDirectoryTimer1() { return defaultDirectoryTimer1_; }
     QTimer& SaveTimer() { return saveTimer_; }
     QTimer& CloseTimer1() { return closeTimer1_; }
+    LineMonitor& Monitor() { return *monitor_; }
+    QDockWidget& MonitorDock() { return *monitorDock_; }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -145,6 +150,7 @@ private:
     void ShowError(std::exception_ptr error);
     void ConnectHandlers();
     void SavePlace() const;
+    void BuildLineMonitor();
     void FillMachineList();
     // The machine's folder in the file pane, or an empty pane naming it when
     // it is not there.
@@ -190,6 +196,8 @@ private:
     TAutomation* automationDialog_ = nullptr;
     TAbout* about_ = nullptr;
     HelpWindow* help_ = nullptr;
+    QDockWidget* monitorDock_ = nullptr;
+    LineMonitor* monitor_ = nullptr;
 };
 
 } // namespace feedrail

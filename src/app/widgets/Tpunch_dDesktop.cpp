@@ -1,9 +1,14 @@
 #include "app/widgets/Tpunch_d.h"
 #include "app/widgets/WindowPlace.h"
 #include "common/widgets/TextBridge.h"
+#include "line/widgets/LineMonitor.h"
 
-// The window as a desktop program: a file handed to it at start, and its
-// size and place from one run to the next.
+#include <QAction>
+#include <QDockWidget>
+#include <QMenu>
+
+// The window as a desktop program: a file handed to it at start, its size
+// and place from one run to the next, and the line monitor docked below.
 
 namespace feedrail {
 
@@ -12,11 +17,34 @@ void Tpunch_d::OpenProgram(const std::string& path) {
 }
 
 bool Tpunch_d::RestorePlace() {
-    return WindowPlace(DisplayPath(runState_.ProgramDir)).Restore(*this);
+    const WindowPlace place(DisplayPath(runState_.ProgramDir));
+    monitorDock_->setVisible(place.LineMonitorShown());
+    return place.Restore(*this);
 }
 
 void Tpunch_d::SavePlace() const {
-    WindowPlace(DisplayPath(runState_.ProgramDir)).Save(*this);
+    const WindowPlace place(DisplayPath(runState_.ProgramDir));
+    place.Save(*this);
+    place.SaveLineMonitorShown(monitorDock_->isVisibleTo(this));
+}
+
+// The port keeps what crosses the line only while the monitor is shown, so
+// that a window without it pays nothing for it.
+void Tpunch_d::BuildLineMonitor() {
+    monitorDock_ = new QDockWidget(QStringLiteral("Line Monitor"), this);
+    monitorDock_->setObjectName(QStringLiteral("LineMonitorDock"));
+    monitorDock_->setAllowedAreas(Qt::BottomDockWidgetArea | Qt::RightDockWidgetArea);
+    monitor_ = new LineMonitor(
+        [this](std::uint64_t& dropped) { return line_.Port().TakeLineTraffic(dropped); },
+        messages_, monitorDock_);
+    monitorDock_->setWidget(monitor_);
+    addDockWidget(Qt::BottomDockWidgetArea, monitorDock_);
+    monitorDock_->hide();
+    QAction* shown = monitorDock_->toggleViewAction();
+    shown->setText(QStringLiteral("Line &Monitor"));
+    shown->setObjectName(QStringLiteral("LineMonitor1"));
+    controls_.View1->addAction(shown);
+    connect(shown, &QAction::toggled, this, [this](bool on) { line_.Port().WatchLine(on); });
 }
 
 } // namespace feedrail

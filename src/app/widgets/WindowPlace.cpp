@@ -7,6 +7,7 @@ namespace feedrail {
 namespace {
 
 const QString GeometryKey = QStringLiteral("MainWindow/Geometry");
+const QString LineMonitorKey = QStringLiteral("MainWindow/LineMonitor");
 
 } // namespace
 
@@ -22,6 +23,14 @@ bool WindowPlace::Restore(QWidget& window) const {
 void WindowPlace::Save(const QWidget& window) const {
     QSettings file(path_, QSettings::IniFormat);
     file.setValue(GeometryKey, window.saveGeometry());
+}
+
+bool WindowPlace::LineMonitorShown() const {
+    return QSettings(path_, QSettings::IniFormat).value(LineMonitorKey, false).toBool();
+}
+
+void WindowPlace::SaveLineMonitorShown(bool shown) const {
+    QSettings(path_, QSettings::IniFormat).setValue(LineMonitorKey, shown);
 }
 
 } // namespace feedrail

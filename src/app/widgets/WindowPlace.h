@@ -21,6 +21,9 @@ public:
     // place off every screen now is brought onto one.
     bool Restore(QWidget& window) const;
     void Save(const QWidget& window) const;
+    // Whether the line monitor was shown when the window last closed.
+    bool LineMonitorShown() const;
+    void SaveLineMonitorShown(bool shown) const;
 
 private:
     QString path_;

@@ -5,8 +5,6 @@
 
 namespace feedrail {
 
-using namespace std::chrono_literals;
-
 void LineTap::Record(bool sent, const char* data, std::size_t count,
                      std::chrono::system_clock::time_point at) {
     if (count == 0) {
@@ -17,7 +15,7 @@ void LineTap::Record(bool sent, const char* data, std::size_t count,
         data += count - limit_;
         count = limit_;
     }
-    if (!pieces_.empty() && pieces_.back().Sent == sent && at - pieces_.back().At < 1ms) {
+    if (!pieces_.empty() && pieces_.back().Sent == sent && at - pieces_.back().At < PieceSpan) {
         pieces_.back().Bytes.append(data, count);
     } else {
         pieces_.push_back({at, sent, std::string(data, count)});

@@ -24,8 +24,9 @@ class LineTap {
 public:
     explicit LineTap(std::size_t limit = DefaultLimit) : limit_(limit) {}
 
-    // Bytes that arrive together or go out together within a millisecond
-    // make one piece.
+    // Bytes one way make one piece until the other way has some, or for
+    // PieceSpan from the piece's first: a monitor shows a piece, not a byte,
+    // at a time.
     void Record(bool sent, const char* data, std::size_t count,
                 std::chrono::system_clock::time_point at);
     // Moves out what was recorded, oldest first; `dropped` is told the bytes
@@ -35,6 +36,7 @@ public:
     // Bytes let go elsewhere, to be told with the next take.
     void Lost(std::uint64_t bytes) { dropped_ += bytes; }
 
+    static constexpr std::chrono::milliseconds PieceSpan{50};
     // A second of a fast line, many times over.
     static constexpr std::size_t DefaultLimit = 256 * 1024;
 
