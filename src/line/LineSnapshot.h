@@ -10,8 +10,8 @@
 
 namespace feedrail {
 
-// What a machine's line is doing at one moment, in facts rather than words:
-// the window, the service's status and its journal each say it their way.
+// What a machine's line is doing at one moment, in facts rather than words,
+// for the service's status to say in its own.
 struct LineSnapshot {
     TransferPhase Phase = TransferPhase::Starting;
     // A send has been asked for and not ended (the port reopening, the

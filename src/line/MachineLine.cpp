@@ -93,8 +93,9 @@ void MachineLine::OnRecord(std::function<void(const TransferRecord&)> recorded) 
 void MachineLine::Recorded(const TransferRecord& record) {
     lastRecord_ = record;
     lastRecordAt_ = std::chrono::system_clock::now();
-    for (const auto& recorded : recorded_) {
-        recorded(record);
+    // By index: a listener may add another.
+    for (std::size_t i = 0; i < recorded_.size(); ++i) {
+        recorded_[i](record);
     }
 }
 

@@ -52,7 +52,8 @@ std::vector<TrafficLine> AsText(const TappedBytes& piece, const std::string& tim
     for (std::size_t at = 0; at < piece.Bytes.size(); ++at) {
         const auto byte = static_cast<unsigned char>(piece.Bytes[at]);
         const auto low = static_cast<unsigned char>(byte & 0x7F);
-        // DEL with the parity bit is ISO's blank tape: it reads as a code.
+        // DEL (every hole punched over a mistake) reads as its code, with
+        // or without the parity bit.
         const bool parity = (byte & 0x80) != 0 && low != 0x7F;
         lines.back().Text += parity ? Overlined(ByteName(low)) : ByteName(byte);
         if (low == 0x0A && at + 1 < piece.Bytes.size()) {

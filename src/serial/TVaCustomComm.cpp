@@ -33,13 +33,13 @@ TVaCustomComm::~TVaCustomComm() {
 void TVaCustomComm::Open() {
     ThrowIfOpen();
     device_ = OpenDevice();
+    device_->WatchLine(watchingLine_);
     reached_ = !device_->Connecting();
     try {
         ApplySettings();
         SetupTimeouts();
         SetupBuffers();
         ListenToDevice();
-        device_->WatchLine(watchingLine_);
         SetEventMask(GetEventMask());
         if (OnOpen) {
             OnOpen(*this);

@@ -280,6 +280,7 @@ void Automation::Answer(const std::string& number) {
     answerPath_ = *path;
     if (settings_.CommHandshake == HandshakeXonXoff) {
         answerPending_ = true;
+        send_.AwaitRequestXon(true);
         hosts_.Status.ShowStatus("Waiting for Remote Start");
         const unsigned wait = ++answerWait_;
         hosts_.Ui.After(AnswerXonTimeout, [this, wait] {
@@ -326,12 +327,15 @@ void Automation::SendAnswer() {
         NotAnswered("failed: " + answerPath_ + " cannot be read");
     } else if (send_.RequestedSend()) {
         return;
+    } else {
+        send_.AwaitRequestXon(false);
     }
     Resume();
 }
 
 void Automation::NotAnswered(const std::string& reason) {
     answerPending_ = false;
+    send_.AwaitRequestXon(false);
     hosts_.Status.ShowStatus("Request for " + answerNumber_ + " " + reason);
     Log({{}, "request", answerNumber_, 0, 0, reason});
 }

@@ -5,10 +5,12 @@
 
 namespace feedrail {
 
-void SignalReady(TVaCustomComm& port) {
+void SignalReady(TVaCustomComm& port, bool releaseHold) {
     port.SetRTS(true);
     port.SetDTR(true);
-    port.SetXon(true);
+    if (releaseHold) {
+        port.SetXon(true);
+    }
     for (int i = 0; i < 2; ++i) {
         port.WriteBuf(&ControlChar::Xon, 1);
     }

@@ -56,11 +56,18 @@ void ReceiveTransfer::ReceiveStart() {
     SignalReceiveReady(port_, settings_.CommHandshake);
 }
 
-// What the machine sends is always read, so that nothing stale waits in the
-// port for the next transfer. Outside a transfer it is dropped: it reaches
-// neither the editor nor the status line, where the outcome of the last
+// Only a receive and a send under Feedrail's Xon/Xoff read what the machine
+// sends. Otherwise it waits in the port: for Auto Receive or Remote Request
+// once a transfer has ended (a control may ask for its next program the
+// moment it has the last), or for the port's reopening, which drops it; it
+// never reaches the editor or the status line, where the outcome of the last
 // transfer stays readable.
 void ReceiveTransfer::Comm1RxChar(int count) {
+    const bool sendListens =
+        session_.Sending() && settings_.CommHandshake == HandshakeXonXoff;
+    if (!sendListens && session_.Phase() != TransferPhase::Receiving) {
+        return;
+    }
     const bool read = ReadArrivedCharacters(
         port_, count, settings_.PunchType,
         [this](int bytes) {

@@ -24,8 +24,8 @@ struct ReceiveHosts {
     TransferSession& Session;
 };
 
-// Receiving a program the machine punches, and the machine's control
-// characters during any transfer: XON starts a send that waits for it.
+// Receiving a program the machine punches; during a send under Xon/Xoff it
+// reads the machine's characters for the send (SendTransfer::MachineControl).
 class ReceiveTransfer {
 public:
     ReceiveTransfer(RunState& state, const ActiveSettings& settings, TVaCustomComm& port,

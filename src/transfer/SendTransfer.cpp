@@ -46,6 +46,7 @@ void SendTransfer::SendButtonClick() {
     if (!Encodable() || !session_.RequestSend(true)) {
         return;
     }
+    ResetCounts();
     port_.Close();
     port_.SetMonitorEvents(port_.MonitorEvents().Include(ceRxFlag).Include(ceRxChar));
     ui_.ArmCommOpenTimer();
@@ -55,7 +56,10 @@ bool SendTransfer::RequestedSend() {
     if (!Encodable() || !session_.RequestSend(false)) {
         return false;
     }
+    ResetCounts();
+    answering_ = true;
     SendStart();
+    answering_ = false;
     if (session_.Phase() == TransferPhase::WaitingForRemoteStart) {
         xonState_ = true;
         MachineReady();
@@ -71,9 +75,7 @@ bool SendTransfer::Encodable() {
     }
     const auto refuse = [this](const std::string& why) {
         status_.ShowStatus("Cannot send in EIA: " + why);
-        linesSent_ = 0;
-        bytesSent_ = 0;
-        bytesOut_ = 0;
+        ResetCounts();
         Ended("not sent: " + why);
         return false;
     };
@@ -103,11 +105,11 @@ void SendTransfer::MachineReady() {
     ui_.Defer([this] { SendProgram(); });
 }
 
-// Only a handshake of XON and XOFF listens to them: under RTS/CTS or none a
-// stray XOFF must not claim a pause that is not there.
+// Only Feedrail's own Xon/Xoff handshake listens to them: under RTS/CTS or
+// none a stray XOFF must not claim a pause that is not there, and under the
+// driver's the device takes them itself.
 void SendTransfer::MachineControl(char character) {
-    if (settings_.CommHandshake != HandshakeXonXoff &&
-        settings_.CommHandshake != HandshakeDriverXonXoff) {
+    if (settings_.CommHandshake != HandshakeXonXoff) {
         return;
     }
     if (character == Xon) {
@@ -190,9 +192,7 @@ void SendTransfer::SendStart() {
     const std::int32_t handshake = settings_.CommHandshake;
     status_.ShowStatus(handshake == HandshakeXonXoff ? "Waiting for Remote Start"
                                                      : "Sending Data - press esc to cancel");
-    linesSent_ = 0;
-    bytesSent_ = 0;
-    bytesOut_ = 0;
+    ResetCounts();
     if (handshake == HandshakeDriverXonXoff) {
         SignalReady(port_);
     }
@@ -209,7 +209,7 @@ void SendTransfer::SendStart() {
         // so that the few characters after an XOFF never wait for this thread.
         port_.SetXoffHoldsOutput(true);
         session_.WaitForMachine();
-        SignalReady(port_);
+        SignalReady(port_, !answering_);
         break;
     case HandshakeDtr:
         port_.SetDTRControl(dtrEnable);
@@ -239,6 +239,11 @@ void SendTransfer::SendProgram() {
     offset_ = 0;
     percentLineSent_ = false;
     closingLine_ = false;
+    progressHeld_ = false;
+    // The machine's XOFF may have come with the XON that started the send.
+    if (!xonState_) {
+        status_.ShowStatus("Paused by the machine (XOFF)");
+    }
     Pump();
 }
 
@@ -254,8 +259,8 @@ void SendTransfer::Pump() {
             PumpLines();
             break;
         case Stage::LineOut:
-            if (Queued() == 0) {
-                Follow(0);
+            // A line held by the machine shows where it stands meanwhile.
+            if (const std::size_t queued = Queued(); Follow(queued), queued == 0) {
                 StartPause();
             } else {
                 Schedule(LookInterval);
@@ -321,11 +326,30 @@ void SendTransfer::Follow(std::size_t queued) {
     if (before == 0 && xonState_) {
         status_.ShowStatus("Sending Data - press esc to cancel");
     }
-    // The highlight moves as often as the progress: moving it at every line
-    // cost the window more than all the rest of the send.
-    if (linesSent_ < lines_ && Progress(linesSent_ + 1, lines_, false)) {
-        editor_.HighlightEditorLine(linesSent_ + 1);
+    if (linesSent_ < lines_) {
+        ShowWhereItStands(false);
     }
+}
+
+// The highlight moves as often as the progress: moving it at every line cost
+// the window more than all the rest of the send. One held back is shown when
+// its time comes, so that a machine that holds the send (its XOFF, a tool
+// change) sees the line it holds in.
+void SendTransfer::ShowWhereItStands(bool force) {
+    const int line = std::min(linesSent_ + 1, lines_);
+    if (Progress(line, lines_, force)) {
+        editor_.HighlightEditorLine(line);
+        progressHeld_ = false;
+        return;
+    }
+    if (std::exchange(progressHeld_, true)) {
+        return;
+    }
+    ui_.After(ProgressInterval, [this] {
+        if (running_ && std::exchange(progressHeld_, false)) {
+            ShowWhereItStands(true);
+        }
+    });
 }
 
 // Hands the port whole lines, or pieces of a long one, until it holds its
@@ -447,6 +471,8 @@ void SendTransfer::QueueTrailer() {
 
 void SendTransfer::Delivered() {
     if (!AllOut()) {
+        // The last lines held by the machine show where it stands meanwhile.
+        Follow(Queued());
         Schedule(LookInterval);
         return;
     }
@@ -465,7 +491,7 @@ void SendTransfer::Delivered() {
 void SendTransfer::Complete(const std::string& result) {
     Follow(Queued());
     bytesOut_ = bytesSent_;
-    Progress(linesSent_, lines_, true);
+    ShowWhereItStands(true);
     status_.ShowStatus("Finished Send");
     ending_.reset();
     Ended(result);
@@ -479,8 +505,7 @@ void SendTransfer::Cancelled() {
     }
     // A stopped send shows the line it stopped in, to start again from.
     if (running_ && linesSent_ < lines_) {
-        editor_.HighlightEditorLine(linesSent_ + 1);
-        Progress(linesSent_ + 1, lines_, true);
+        ShowWhereItStands(true);
     }
     status_.ShowStatus(ending ? ending->Status : "Send Cancelled");
     Ended(ending ? ending->Result : "cancelled");
@@ -502,6 +527,23 @@ void SendTransfer::Ended(std::string result) {
     }
     if (ended_) {
         ended_({{}, "send", state_.CurrentFile, linesSent_, bytesSent_, std::move(result)});
+    }
+}
+
+void SendTransfer::ResetCounts() {
+    linesSent_ = 0;
+    bytesSent_ = 0;
+    bytesOut_ = 0;
+}
+
+void SendTransfer::AwaitRequestXon(bool waiting) {
+    if (session_.Sending()) {
+        return;
+    }
+    try {
+        port_.SetXoffHoldsOutput(waiting);
+    } catch (const EVaCommError&) {
+        // A failing port goes as any does; the send that follows opens it anew.
     }
 }
 

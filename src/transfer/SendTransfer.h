@@ -61,6 +61,12 @@ public:
     // what the port holds is dropped. Whether a send was under way.
     bool Cancel();
 
+    // A request under Xon/Xoff waits for the machine's XON (`waiting`), or
+    // has stopped waiting without a send: from the wait on, the device
+    // follows the machine's XON and XOFF, so that an XOFF that comes before
+    // the answer starts still holds it. A send under way keeps the hold.
+    void AwaitRequestXon(bool waiting);
+
     // Whether the pump is running now.
     bool Running() const { return running_; }
     // The pump runs and the machine's last word was its XOFF.
@@ -101,6 +107,10 @@ private:
     void Cancelled();
     // Whether the progress was shown: at most every ProgressInterval unless forced.
     bool Progress(int line, int lines, bool force);
+    // The progress and the highlight at the line going out (the last once
+    // all is out), now or, held back by the interval, when it ends.
+    void ShowWhereItStands(bool force);
+    void ResetCounts();
     // Every end comes here: the pump stops and the outcome is recorded.
     void Ended(std::string result);
 
@@ -120,6 +130,9 @@ private:
     // The lines, and the bytes, that have left the port.
     int linesSent_ = 0;
     std::uint64_t bytesOut_ = 0;
+    bool progressHeld_ = false;
+    // SendStart runs for an answer whose XON has come already.
+    bool answering_ = false;
     Stage stage_ = Stage::Lines;
     // Each scheduled pass carries the ticket it was given; only the latest
     // one runs, so that a pass left over from an ended send does nothing.

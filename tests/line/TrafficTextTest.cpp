@@ -25,7 +25,7 @@ TEST(TrafficTextTest, BytesReadAsTheMonitorShowsThem) {
          TrafficView::Text,
          {"%" + bar + "<" + bar + "C" + bar + "R" + bar + ">" + bar + "<LF>",
           "O" + bar + "1" + bar}},
-        {"other codes by number, iso's blank tape too", "\x1B\xFF\x80"s, TrafficView::Text,
+        {"other codes by number, a punched-over DEL too", "\x1B\xFF\x80"s, TrafficView::Text,
          {"<0x1B><0xFF><" + bar + "N" + bar + "U" + bar + "L" + bar + ">" + bar}},
         {"hex, 16 to a line", "0123456789abcdef%"s, TrafficView::Hex,
          {"30 31 32 33 34 35 36 37 38 39 61 62 63 64 65 66", "25"}},

@@ -50,6 +50,16 @@ TEST(LineTapTest, KeepsTheNewestBytesWithinItsBoundAndCountsTheRest) {
         EXPECT_TRUE(tap.Take(dropped).empty()) << "a take empties the tap";
         EXPECT_EQ(dropped, 0U);
     }
+    // A trickle of single characters each way is bounded in pieces too.
+    LineTap tap(1000, 2);
+    for (const char* byte : {"\x11", "G", "\x13"}) {
+        tap.Record(byte[0] != 'G', byte, 1, t0);
+    }
+    std::uint64_t dropped = 0;
+    const std::vector<TappedBytes> kept = tap.Take(dropped);
+    ASSERT_EQ(kept.size(), 2U);
+    EXPECT_EQ(kept[0].Bytes + kept[1].Bytes, "G\x13");
+    EXPECT_EQ(dropped, 1U);
 }
 
 // What a line monitor sees of a real line: every byte each way as it crossed,

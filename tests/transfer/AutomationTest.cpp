@@ -160,10 +160,28 @@ TEST_F(AutomationTest, AnAnswerWhoseXonNeverComesIsAbandoned) {
         EXPECT_NE(Log().find("O1000\t0 lines\t0 bytes\tabandoned"), std::string::npos) << Log();
         EXPECT_TRUE(automation_.Listening());
         EXPECT_EQ(host_.Session.Phase(), TransferPhase::Idle) << "the answer never started";
+        EXPECT_FALSE(comm_.XoffHoldsOutput()) << "the wait's hold outlived it";
         std::filesystem::remove_all(folder);
         std::filesystem::create_directory(folder);
         std::filesystem::remove(folder_.File("feedrail-transfers.log"));
     }
+}
+
+// A machine that sends its XOFF right behind the XON that asks for the
+// answer gets nothing until its next XON, although the send starts only
+// once the XON has been handled.
+TEST_F(AutomationTest, AnXoffRightBehindTheAnswersXonHoldsTheAnswer) {
+    Listen(0, false);
+    Punch(Request);
+    ASSERT_EQ(LastStatus(), "Waiting for Remote Start");
+    Punch("\x11\x13");
+    host_.RunDeferred();
+    ASSERT_EQ(host_.Session.Phase(), TransferPhase::Sending);
+    host_.RunLoop([] { return false; }, std::chrono::milliseconds(100));
+    EXPECT_EQ(Wire().find('%'), std::string::npos) << "sent after the machine's XOFF: " << Wire();
+    Punch("\x11");
+    ASSERT_TRUE(host_.RunSend());
+    EXPECT_NE(Wire().find("%\r\nO1000\r\nG1\r\n%"), std::string::npos) << Wire();
 }
 
 // While an answer waits for the machine's XON, the program found may be

@@ -266,6 +266,22 @@ TEST_F(SendTransferTest, AnXoffAfterTheLastByteHoldsNeitherTheTrailerNorTheEnd) 
     EXPECT_EQ(LastStatus(), "Finished Send");
 }
 
+// A machine that holds the send (its XOFF, a tool change) sees the highlight
+// on the line it holds in, however fast the lines before it went.
+TEST_F(SendTransferTest, TheHighlightCatchesUpWithASendTheMachineHolds) {
+    Program({"%", "G01 X10", "G02 Y20", "G03 Z30", "%"});
+    comm_.Device().HoldOutput(true);
+    comm_.Device().LetThrough(14);
+    OpenFor(1);
+    StartSend();
+    ASSERT_TRUE(host_.RunLoop([&] { return Wire().size() == 14; }));
+    host_.RunLoop([] { return false; }, 400ms);
+    ASSERT_FALSE(host_.Highlighted.empty());
+    EXPECT_EQ(host_.Highlighted.back(), 3) << "\"G02 Y20\" is the line held";
+    EXPECT_EQ(host_.Progress.back(), (TransferProgress{TransferProgress::Way::Send, 3, 5, 14}));
+    EXPECT_TRUE(send_.Cancel());
+}
+
 // Stopped with lines still in the port, the record counts only what left it.
 TEST_F(SendTransferTest, AStoppedSendRecordsTheLinesAndBytesThatLeftThePort) {
     Program({"%", "G01 X10", "G02 Y20", "%"});

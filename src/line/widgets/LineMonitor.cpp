@@ -100,14 +100,19 @@ QString LineMonitor::ShownText() const {
 }
 
 // The oldest bytes go once the ring holds RingLimit, so that a day of
-// traffic never grows the window.
+// traffic never grows the window; a piece counts what it costs beside its
+// bytes, so that a trickle of single characters is bounded too.
 void LineMonitor::Keep(TappedBytes piece) {
-    ringBytes_ += piece.Bytes.size();
+    ringBytes_ += Cost(piece);
     ring_.push_back(std::move(piece));
     while (ringBytes_ > RingLimit && !ring_.empty()) {
-        ringBytes_ -= ring_.front().Bytes.size();
+        ringBytes_ -= Cost(ring_.front());
         ring_.pop_front();
     }
+}
+
+std::size_t LineMonitor::Cost(const TappedBytes& piece) {
+    return sizeof piece + piece.Bytes.capacity();
 }
 
 void LineMonitor::Show(const TappedBytes& piece) {

@@ -48,6 +48,7 @@ protected:
 
 private:
     void Keep(TappedBytes piece);
+    static std::size_t Cost(const TappedBytes& piece);
     void Show(const TappedBytes& piece);
     void ShowDropped(std::uint64_t dropped);
     void ShowAgain();

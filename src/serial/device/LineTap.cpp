@@ -21,6 +21,11 @@ void LineTap::Record(bool sent, const char* data, std::size_t count,
         pieces_.push_back({at, sent, std::string(data, count)});
     }
     bytes_ += count;
+    while (pieces_.size() > pieceLimit_) {
+        bytes_ -= pieces_.front().Bytes.size();
+        dropped_ += pieces_.front().Bytes.size();
+        pieces_.pop_front();
+    }
     while (bytes_ > limit_) {
         std::string& oldest = pieces_.front().Bytes;
         const std::size_t cut = std::min(oldest.size(), bytes_ - limit_);
@@ -34,7 +39,7 @@ void LineTap::Record(bool sent, const char* data, std::size_t count,
 }
 
 std::vector<TappedBytes> LineTap::Take(std::uint64_t& dropped) {
-    dropped = std::exchange(dropped_, 0);
+    dropped = dropped_;
     std::vector<TappedBytes> taken(std::make_move_iterator(pieces_.begin()),
                                    std::make_move_iterator(pieces_.end()));
     Clear();
@@ -44,6 +49,7 @@ std::vector<TappedBytes> LineTap::Take(std::uint64_t& dropped) {
 void LineTap::Clear() {
     pieces_.clear();
     bytes_ = 0;
+    dropped_ = 0;
 }
 
 } // namespace feedrail

@@ -22,7 +22,10 @@ struct TappedBytes {
 // that falls behind costs memory no more than the limit.
 class LineTap {
 public:
-    explicit LineTap(std::size_t limit = DefaultLimit) : limit_(limit) {}
+    // At most `limit` bytes in at most `pieces` pieces: a trickle of single
+    // characters costs more in pieces than in bytes.
+    explicit LineTap(std::size_t limit = DefaultLimit, std::size_t pieces = DefaultPieces)
+        : limit_(limit), pieceLimit_(pieces) {}
 
     // Bytes one way make one piece until the other way has some, or for
     // PieceSpan from the piece's first: a monitor shows a piece, not a byte,
@@ -39,11 +42,13 @@ public:
     static constexpr std::chrono::milliseconds PieceSpan{50};
     // A second of a fast line, many times over.
     static constexpr std::size_t DefaultLimit = 256 * 1024;
+    static constexpr std::size_t DefaultPieces = 4096;
 
 private:
     std::deque<TappedBytes> pieces_;
     std::size_t bytes_ = 0;
     std::size_t limit_;
+    std::size_t pieceLimit_;
     std::uint64_t dropped_ = 0;
 };
 
