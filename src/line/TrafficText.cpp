@@ -88,8 +88,7 @@ std::vector<TrafficLine> TrafficLines(const TappedBytes& piece, TrafficView view
 
 std::string TrafficTime(std::chrono::system_clock::time_point at) {
     const auto milliseconds =
-        std::chrono::duration_cast<std::chrono::milliseconds>(at.time_since_epoch()).count() %
-        1000;
+        std::chrono::duration_cast<std::chrono::milliseconds>(at.time_since_epoch()).count() % 1000;
     std::array<char, 8> fraction{};
     std::snprintf(fraction.data(), fraction.size(), ".%03lld",
                   static_cast<long long>(milliseconds));

@@ -229,8 +229,7 @@ MachineStatus ServedMachine::Snapshot() const {
     const LineSnapshot line = line_.Snapshot();
     const std::lock_guard lock(statusMutex_);
     status_.State = State(line);
-    status_.Busy =
-        !stopping_ && (line.Sending || line.Collecting.has_value() || line.AwaitingXon);
+    status_.Busy = !stopping_ && (line.Sending || line.Collecting.has_value() || line.AwaitingXon);
     return status_;
 }
 
@@ -247,7 +246,8 @@ std::string ServedMachine::State(const LineSnapshot& line) const {
                (line.PausedByMachine ? ", paused by the machine (XOFF)" : "");
     }
     if (line.Collecting) {
-        return "receiving " + (line.Collecting->Number.empty() ? "" : line.Collecting->Number + " ") +
+        return "receiving " +
+               (line.Collecting->Number.empty() ? "" : line.Collecting->Number + " ") +
                std::to_string(line.Collecting->Lines) + " lines";
     }
     if (line.AwaitingXon) {

@@ -63,8 +63,7 @@ void ReceiveTransfer::ReceiveStart() {
 // never reaches the editor or the status line, where the outcome of the last
 // transfer stays readable.
 void ReceiveTransfer::Comm1RxChar(int count) {
-    const bool sendListens =
-        session_.Sending() && settings_.CommHandshake == HandshakeXonXoff;
+    const bool sendListens = session_.Sending() && settings_.CommHandshake == HandshakeXonXoff;
     if (!sendListens && session_.Phase() != TransferPhase::Receiving) {
         return;
     }

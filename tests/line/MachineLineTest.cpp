@@ -1,4 +1,5 @@
 #include "line/MachineLine.h"
+
 #include "profiles/ProfileValues.h"
 #include "support/FakeWindowHost.h"
 #include "support/PseudoTerminal.h"
@@ -94,7 +95,8 @@ TEST_F(MachineLineTest, TheSnapshotFollowsASendThroughTheMachinesXonAndXoff) {
     tape.pop_back();
     ASSERT_TRUE(Until([&] { return wire_ == "\x11\x11" + tape; }));
     ASSERT_TRUE(seen.Progress);
-    EXPECT_EQ(*seen.Progress, (TransferProgress{TransferProgress::Way::Send, 203, 203, tape.size()}));
+    EXPECT_EQ(*seen.Progress,
+              (TransferProgress{TransferProgress::Way::Send, 203, 203, tape.size()}));
     ASSERT_TRUE(seen.LastTransfer);
     EXPECT_EQ(seen.LastTransfer->Result, "completed");
     EXPECT_EQ(seen.LastTransfer->Lines, 203);

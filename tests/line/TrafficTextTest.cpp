@@ -18,16 +18,22 @@ TEST(TrafficTextTest, BytesReadAsTheMonitorShowsThem) {
         std::vector<std::string> lines;
     } cases[] = {
         {"ascii lines", "%\r\nG1\r\n", TrafficView::Text, {"%<CR><LF>", "G1<CR><LF>"}},
-        {"a machine's controls", "\x11G1\x13\x00\x12\x14"s, TrafficView::Text,
+        {"a machine's controls",
+         "\x11G1\x13\x00\x12\x14"s,
+         TrafficView::Text,
          {"<XON>G1<XOFF><NUL><DC2><DC4>"}},
         {"iso with parity",
          "\xA5\x8D\x0A\xCF\xB1"s,
          TrafficView::Text,
          {"%" + bar + "<" + bar + "C" + bar + "R" + bar + ">" + bar + "<LF>",
           "O" + bar + "1" + bar}},
-        {"other codes by number, a punched-over DEL too", "\x1B\xFF\x80"s, TrafficView::Text,
+        {"other codes by number, a punched-over DEL too",
+         "\x1B\xFF\x80"s,
+         TrafficView::Text,
          {"<0x1B><0xFF><" + bar + "N" + bar + "U" + bar + "L" + bar + ">" + bar}},
-        {"hex, 16 to a line", "0123456789abcdef%"s, TrafficView::Hex,
+        {"hex, 16 to a line",
+         "0123456789abcdef%"s,
+         TrafficView::Hex,
          {"30 31 32 33 34 35 36 37 38 39 61 62 63 64 65 66", "25"}},
     };
     for (const auto& c : cases) {

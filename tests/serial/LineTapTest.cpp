@@ -1,5 +1,6 @@
-#include "serial/TVaComm.h"
 #include "serial/device/LineTap.h"
+
+#include "serial/TVaComm.h"
 #include "support/PseudoTerminal.h"
 #include "support/QueueHandOver.h"
 
@@ -21,16 +22,31 @@ TEST(LineTapTest, KeepsTheNewestBytesWithinItsBoundAndCountsTheRest) {
         std::vector<std::pair<bool, std::string>> kept;
         std::uint64_t dropped;
     } cases[] = {
-        {"one way within the span is one piece", {{true, "G1"}, {true, "\r\n"}}, 49ms,
-         {{true, "G1\r\n"}}, 0},
-        {"the span apart are two", {{true, "G1"}, {true, "\r\n"}}, 50ms,
-         {{true, "G1"}, {true, "\r\n"}}, 0},
-        {"each way its own piece", {{true, "%\n"}, {false, "\x13"}, {true, "G1"}}, 0ms,
-         {{true, "%\n"}, {false, "\x13"}, {true, "G1"}}, 0},
-        {"past the bound the oldest go", {{true, "ABCDE"}, {false, "FGHIJ"}}, 0ms,
-         {{true, "CDE"}, {false, "FGHIJ"}}, 2},
-        {"one piece past the bound keeps its end", {{false, "0123456789"}}, 0ms,
-         {{false, "23456789"}}, 2},
+        {"one way within the span is one piece",
+         {{true, "G1"}, {true, "\r\n"}},
+         49ms,
+         {{true, "G1\r\n"}},
+         0},
+        {"the span apart are two",
+         {{true, "G1"}, {true, "\r\n"}},
+         50ms,
+         {{true, "G1"}, {true, "\r\n"}},
+         0},
+        {"each way its own piece",
+         {{true, "%\n"}, {false, "\x13"}, {true, "G1"}},
+         0ms,
+         {{true, "%\n"}, {false, "\x13"}, {true, "G1"}},
+         0},
+        {"past the bound the oldest go",
+         {{true, "ABCDE"}, {false, "FGHIJ"}},
+         0ms,
+         {{true, "CDE"}, {false, "FGHIJ"}},
+         2},
+        {"one piece past the bound keeps its end",
+         {{false, "0123456789"}},
+         0ms,
+         {{false, "23456789"}},
+         2},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

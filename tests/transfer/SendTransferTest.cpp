@@ -164,7 +164,8 @@ TEST_F(SendTransferTest, TheMachinesXonStartsTheSendAndItsXoffHoldsItMidLine) {
         comm.Device().LetThrough(c.beforeXoff);
         machineSends("\x13");
         comm.Device().HoldOutput(false);
-        ASSERT_TRUE(host.RunLoop([&] { return host.Statuses.back() == "Paused by the machine (XOFF)"; }));
+        ASSERT_TRUE(
+            host.RunLoop([&] { return host.Statuses.back() == "Paused by the machine (XOFF)"; }));
         host.RunLoop([] { return false; }, 50ms);
         EXPECT_EQ(comm.Device().Written(), "\x11\x11" + c.tape.substr(0, c.beforeXoff))
             << "bytes went out after the machine's XOFF";
@@ -342,9 +343,9 @@ TEST_F(SendTransferTest, TheMachinesLinesHoldTheSend) {
         comm.Machine().Write("\x13", 1, 1000, written);
         comm.Device().HoldOutput(false);
         host.RunLoop([] { return false; }, 50ms);
-        EXPECT_EQ(std::count(host.Statuses.begin(), host.Statuses.end(),
-                             "Paused by the machine (XOFF)"),
-                  0);
+        EXPECT_EQ(
+            std::count(host.Statuses.begin(), host.Statuses.end(), "Paused by the machine (XOFF)"),
+            0);
         EXPECT_EQ(comm.Device().Written(), c.tape.substr(0, c.beforeDrop))
             << "a byte went out with the machine's line off";
         EXPECT_TRUE(host.Session.Sending());
@@ -373,7 +374,8 @@ TEST_F(SendTransferTest, ProgressCountsTheLinesSent) {
     ASSERT_FALSE(host_.Progress.empty());
     EXPECT_EQ(host_.Progress.front(), (TransferProgress{TransferProgress::Way::Send, 1, 3, 0}));
     // The bytes are those that left the port, the trailer's included.
-    EXPECT_EQ(host_.Progress.back(), (TransferProgress{TransferProgress::Way::Send, 3, 3, Wire().size()}));
+    EXPECT_EQ(host_.Progress.back(),
+              (TransferProgress{TransferProgress::Way::Send, 3, 3, Wire().size()}));
 }
 
 TEST_F(SendTransferTest, AfterASendTheMachinesRepeatedXonLeavesTheSendsProgress) {

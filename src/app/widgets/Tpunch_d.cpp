@@ -17,8 +17,8 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
-#include <QDockWidget>
 #include <QCoreApplication>
+#include <QDockWidget>
 #include <QFileInfo>
 #include <QIcon>
 #include <QKeyEvent>
@@ -541,7 +541,8 @@ std::string Tpunch_d::SelectedPaneItem() const {
 
 void Tpunch_d::ConfigureAutomation() {
     const std::string machine = TextBytes(CurrentMachine());
-    if (line_.Unattended().Configure(machine, ReadAutomationSettings(IniFile(ProfilePath()), machine))) {
+    if (line_.Unattended().Configure(machine,
+                                     ReadAutomationSettings(IniFile(ProfilePath()), machine))) {
         line_.Unattended().Pause();
         line_.Unattended().Resume();
     }

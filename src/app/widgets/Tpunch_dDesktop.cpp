@@ -35,8 +35,8 @@ void Tpunch_d::BuildLineMonitor() {
     monitorDock_->setObjectName(QStringLiteral("LineMonitorDock"));
     monitorDock_->setAllowedAreas(Qt::BottomDockWidgetArea | Qt::RightDockWidgetArea);
     monitor_ = new LineMonitor(
-        [this](std::uint64_t& dropped) { return line_.Port().TakeLineTraffic(dropped); },
-        messages_, monitorDock_);
+        [this](std::uint64_t& dropped) { return line_.Port().TakeLineTraffic(dropped); }, messages_,
+        monitorDock_);
     monitorDock_->setWidget(monitor_);
     addDockWidget(Qt::BottomDockWidgetArea, monitorDock_);
     monitorDock_->hide();

@@ -28,9 +28,10 @@ void Tpunch_d::ApplyPortSettings() {
         ShowStatus(QString::fromStdString(error.what()));
         const std::string path = line_.Port().DevicePath();
         if (DanglingLink(path)) {
-            ShowStatus(BytesText(PortTitle(line_.Port().DeviceName())) + QStringLiteral(": the link ") +
-                       DisplayPath(path) + QStringLiteral(" points to ") +
-                       DisplayPath(LinkTarget(path)) + QStringLiteral(", which is not there"));
+            ShowStatus(BytesText(PortTitle(line_.Port().DeviceName())) +
+                       QStringLiteral(": the link ") + DisplayPath(path) +
+                       QStringLiteral(" points to ") + DisplayPath(LinkTarget(path)) +
+                       QStringLiteral(", which is not there"));
         }
         // Once a session is enough: the port opens again at every selection.
         if (!error.Advice().empty() && error.Advice() != shownAdvice_) {

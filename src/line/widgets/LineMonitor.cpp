@@ -22,7 +22,7 @@ QColor DirectionColour(const QPalette& palette, bool sent) {
         return palette.color(QPalette::Link);
     }
     return palette.color(QPalette::Base).lightness() > 128 ? QColor(0x1b, 0x6e, 0x20)
-                                                          : QColor(0x8b, 0xd9, 0x8f);
+                                                           : QColor(0x8b, 0xd9, 0x8f);
 }
 
 QString LineText(const TrafficLine& line) {
@@ -176,7 +176,8 @@ void LineMonitor::Save() {
     }
     const std::string path = chosen->toStdString();
     const QByteArray text = RingText().toUtf8();
-    if (const int error = ReplaceFileContent(path, {text.constData(), static_cast<std::size_t>(text.size())})) {
+    if (const int error =
+            ReplaceFileContent(path, {text.constData(), static_cast<std::size_t>(text.size())})) {
         messages_.ShowError(QStringLiteral("Cannot save %1: %2")
                                 .arg(*chosen, QString::fromLocal8Bit(std::strerror(error))));
     }

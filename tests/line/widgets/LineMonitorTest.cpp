@@ -1,6 +1,7 @@
+#include "line/widgets/LineMonitor.h"
+
 #include "app/widgets/Tpunch_d.h"
 #include "app/widgets/WindowPlace.h"
-#include "line/widgets/LineMonitor.h"
 #include "support/PseudoTerminal.h"
 #include "support/TempFolder.h"
 #include "support/widgets/FakeMessages.h"
