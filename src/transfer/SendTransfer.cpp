@@ -259,12 +259,7 @@ void SendTransfer::Pump() {
             PumpLines();
             break;
         case Stage::LineOut:
-            // A line held by the machine shows where it stands meanwhile.
-            if (const std::size_t queued = Queued(); Follow(queued), queued == 0) {
-                StartPause();
-            } else {
-                Schedule(LookInterval);
-            }
+            LineOut();
             break;
         case Stage::Pausing:
             stage_ = Stage::Lines;
@@ -466,6 +461,18 @@ void SendTransfer::QueueTrailer() {
         const std::string trailer = TapeTrailer();
         port_.QueueBuf(trailer.data(), trailer.size());
         bytesSent_ += trailer.size();
+    }
+}
+
+// A line held by the machine shows where it stands meanwhile; once it is
+// out, its pause begins.
+void SendTransfer::LineOut() {
+    const std::size_t queued = Queued();
+    Follow(queued);
+    if (queued == 0) {
+        StartPause();
+    } else {
+        Schedule(LookInterval);
     }
 }
 

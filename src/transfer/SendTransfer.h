@@ -111,6 +111,7 @@ private:
     // all is out), now or, held back by the interval, when it ends.
     void ShowWhereItStands(bool force);
     void ResetCounts();
+    void LineOut();
     // Every end comes here: the pump stops and the outcome is recorded.
     void Ended(std::string result);
 
