@@ -176,6 +176,7 @@ QVBoxLayout* MainWindowControls::BuildRightHalf(QWidget* client) {
 void MainWindowControls::BuildMenu(QMainWindow& window) {
     QMenuBar* menu = window.menuBar();
     menu->setObjectName(QStringLiteral("MainMenu1"));
+    BuildEditMenu(*menu);
     Utilities1 = menu->addMenu(QStringLiteral("&Utilities"));
     Utilities1->setObjectName(QStringLiteral("Utilities1"));
     Renumber1 = Utilities1->addAction(QStringLiteral("&Renumber"));
@@ -198,6 +199,22 @@ void MainWindowControls::BuildMenu(QMainWindow& window) {
     About1 = help->addAction(QStringLiteral("About"));
     About1->setObjectName(QStringLiteral("About1"));
     BuildShortcuts(window);
+}
+
+// Keys of the whole window: the file pane keeps Ctrl+F and F3 for its own
+// View and Find while it has the focus.
+void MainWindowControls::BuildEditMenu(QMenuBar& menu) {
+    Edit1 = menu.addMenu(QStringLiteral("&Edit"));
+    Edit1->setObjectName(QStringLiteral("Edit1"));
+    Find1 = Edit1->addAction(QStringLiteral("&Find..."));
+    Find1->setObjectName(QStringLiteral("Find1"));
+    Find1->setShortcut(Qt::CTRL | Qt::Key_F);
+    FindNext1 = Edit1->addAction(QStringLiteral("Find &Next"));
+    FindNext1->setObjectName(QStringLiteral("FindNext1"));
+    FindNext1->setShortcut(Qt::Key_F3);
+    GoToLine1 = Edit1->addAction(QStringLiteral("&Go to Line..."));
+    GoToLine1->setObjectName(QStringLiteral("GoToLine1"));
+    GoToLine1->setShortcut(Qt::CTRL | Qt::Key_L);
 }
 
 // Save and Close are buttons, not menu entries, so their keys are actions of

@@ -7,6 +7,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QMenuBar;
 class QMainWindow;
 class QPushButton;
 class QVBoxLayout;
@@ -43,6 +44,10 @@ struct MainWindowControls {
     QPushButton* PrintWindowButton;
     QPushButton* CloseButton;
     // Menu.
+    QMenu* Edit1;
+    QAction* Find1;
+    QAction* FindNext1;
+    QAction* GoToLine1;
     QMenu* Utilities1;
     QAction* Renumber1;
     QAction* PrintColumns1;
@@ -62,6 +67,7 @@ private:
     QVBoxLayout* BuildFilePane(QWidget* client);
     QVBoxLayout* BuildRightHalf(QWidget* client);
     void BuildMenu(QMainWindow& window);
+    void BuildEditMenu(QMenuBar& menu);
     void BuildShortcuts(QMainWindow& window);
 };
 

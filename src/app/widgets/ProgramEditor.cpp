@@ -3,6 +3,8 @@
 #include <QColor>
 #include <QFontDatabase>
 #include <QKeyEvent>
+#include <Qsci/qscicommand.h>
+#include <Qsci/qscicommandset.h>
 #include <algorithm>
 #include <string>
 
@@ -45,6 +47,11 @@ ProgramEditor::ProgramEditor(QWidget* parent) : QsciScintilla(parent) {
     setMarginType(0, NumberMargin);
     setMarginWidth(1, 0);
     FitLineNumbers(1);
+    // Ctrl+L goes to a line, as in the window's Edit menu, rather than
+    // cutting one.
+    if (QsciCommand* lineCut = standardCommands()->boundTo((Qt::CTRL | Qt::Key_L).toCombined())) {
+        lineCut->setKey(0);
+    }
 }
 
 ProgramEditor::~ProgramEditor() = default;

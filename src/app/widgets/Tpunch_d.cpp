@@ -98,6 +98,7 @@ Tpunch_d::Tpunch_d(std::string programDir, UserMessages& messages, QWidget* pare
     });
     about_ = new TAbout(this);
     BuildLineMonitor();
+    BuildEditorFind();
     session_.OnChange([this] { DrawControls(); });
     DrawControls();
 }
@@ -339,7 +340,8 @@ void Tpunch_d::DrawControls() {
     };
     allow(Command::EditProgram, {controls_.GetButton, controls_.Renumber1});
     allow(Command::Dialog, {controls_.BitBtn3, controls_.PrintColumns1, controls_.Automation1});
-    allow(Command::Glance, {controls_.SetupSheetButton, controls_.Index1, controls_.About1});
+    allow(Command::Glance,
+          {controls_.SetupSheetButton, controls_.Index1, controls_.About1, controls_.GoToLine1});
     allow(Command::SelectMachine, {controls_.ComboBox1, controls_.Settings1});
     controls_.CloseButton->setEnabled(session_.Phase() != TransferPhase::Sending);
     // The send reads each line as it goes: what it has not reached yet must

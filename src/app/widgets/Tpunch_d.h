@@ -29,6 +29,7 @@ class QDockWidget;
 
 namespace feedrail {
 
+class EditorFind;
 class HelpWindow;
 class LineMonitor;
 class TAbout;
@@ -127,6 +128,7 @@ public:
     QTimer& SaveTimer() { return saveTimer_; }
     QTimer& CloseTimer1() { return closeTimer1_; }
     LineMonitor& Monitor() { return *monitor_; }
+    EditorFind& Find() { return *find_; }
     QDockWidget& MonitorDock() { return *monitorDock_; }
 
 protected:
@@ -151,6 +153,7 @@ private:
     void ConnectHandlers();
     void SavePlace() const;
     void BuildLineMonitor();
+    void BuildEditorFind();
     void FillMachineList();
     // The machine's folder in the file pane, or an empty pane naming it when
     // it is not there.
@@ -198,6 +201,7 @@ private:
     HelpWindow* help_ = nullptr;
     QDockWidget* monitorDock_ = nullptr;
     LineMonitor* monitor_ = nullptr;
+    EditorFind* find_ = nullptr;
 };
 
 } // namespace feedrail

@@ -1,3 +1,4 @@
+#include "app/widgets/EditorFind.h"
 #include "app/widgets/Tpunch_d.h"
 #include "app/widgets/WindowPlace.h"
 #include "common/widgets/TextBridge.h"
@@ -8,7 +9,8 @@
 #include <QMenu>
 
 // The window as a desktop program: a file handed to it at start, its size
-// and place from one run to the next, and the line monitor docked below.
+// and place from one run to the next, finding in the editor, and the line
+// monitor docked below.
 
 namespace feedrail {
 
@@ -45,6 +47,16 @@ void Tpunch_d::BuildLineMonitor() {
     shown->setObjectName(QStringLiteral("LineMonitor1"));
     controls_.View1->addAction(shown);
     connect(shown, &QAction::toggled, this, [this](bool on) { line_.Port().WatchLine(on); });
+}
+
+// Finding only moves the editor's selection, so it goes on during a
+// transfer; going to a line asks in a modal box, busy work like any other.
+void Tpunch_d::BuildEditorFind() {
+    find_ = new EditorFind(*controls_.Memo1, this);
+    connect(controls_.Find1, &QAction::triggered, find_, &EditorFind::Open);
+    connect(controls_.FindNext1, &QAction::triggered, find_, &EditorFind::FindNext);
+    connect(controls_.GoToLine1, &QAction::triggered, this,
+            [this] { Guard([this] { Perform(Command::Glance, [this] { find_->GoToLine(); }); }); });
 }
 
 } // namespace feedrail

@@ -342,6 +342,19 @@ FileListMenu& TLsFileListView26::ContextMenu() {
     return menu_;
 }
 
+bool TLsFileListView26::event(QEvent* event) {
+    if (event->type() == QEvent::ShortcutOverride) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        const bool plain = (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+        if (MenuKey(*key) != nullptr ||
+            (plain && (key->key() == Qt::Key_F3 || key->key() == Qt::Key_F5))) {
+            event->accept();
+            return true;
+        }
+    }
+    return QTreeWidget::event(event);
+}
+
 void TLsFileListView26::keyPressEvent(QKeyEvent* event) {
     if (QAction* action = MenuKey(*event)) {
         ContextMenu();

@@ -109,6 +109,9 @@ signals:
     void Changed();
 
 protected:
+    // The list's own keys win over the window's shortcuts while it has the
+    // focus: Ctrl+F views and F3 finds here, in the editor they find text.
+    bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 

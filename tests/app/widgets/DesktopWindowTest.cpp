@@ -1,13 +1,17 @@
+#include "app/widgets/EditorFind.h"
 #include "app/widgets/ProgramEditor.h"
 #include "app/widgets/Tpunch_d.h"
 #include "app/widgets/WindowPlace.h"
 #include "common/widgets/ReadableColours.h"
+#include "filelist/widgets/TLsFileListView26.h"
 #include "support/TempFolder.h"
 #include "support/widgets/FakeMessages.h"
 #include "utilities/widgets/HelpWindow.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -16,6 +20,7 @@
 #include <QSet>
 #include <QStyle>
 #include <QTest>
+#include <QTimer>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <memory>
@@ -77,6 +82,9 @@ TEST_F(DesktopWindowTest, SaveHelpAndCloseKeysMeetNoAltLetter) {
         {controls.SaveShortcut, QKeySequence(Qt::CTRL | Qt::Key_S)},
         {controls.Index1, QKeySequence(Qt::Key_F1)},
         {controls.CloseShortcut, QKeySequence(Qt::CTRL | Qt::Key_Q)},
+        {controls.Find1, QKeySequence(Qt::CTRL | Qt::Key_F)},
+        {controls.FindNext1, QKeySequence(Qt::Key_F3)},
+        {controls.GoToLine1, QKeySequence(Qt::CTRL | Qt::Key_L)},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(c.action->shortcut(), c.key) << c.action->objectName().toStdString();
@@ -98,6 +106,55 @@ TEST_F(DesktopWindowTest, TheKeysSaveShowTheManualAndClose) {
         << "F1 shows the manual, or says why it cannot";
     QTest::keyClick(window.get(), Qt::Key_Q, Qt::ControlModifier);
     EXPECT_FALSE(window->isVisible()) << "Ctrl+Q closes the window";
+}
+
+// The line the editor's caret is on, from 1.
+int CaretLine(const ProgramEditor& editor) {
+    int line = 0;
+    int index = 0;
+    editor.getCursorPosition(&line, &index);
+    return line + 1;
+}
+
+TEST_F(DesktopWindowTest, FindGoToLineAndTheFilePaneKeepsItsOwnKeys) {
+    WriteFile(folder_.File("O1234.nc"), "%\nO1234\nG0 X10\nG1 X1 Y2\nG1 x1\nG1 X1 Y3\nM30\n%\n");
+    const auto window = NewWindow();
+    ShowActive(*window);
+    window->OpenProgram(folder_.File("O1234.nc"));
+    ProgramEditor& editor = *window->Controls().Memo1;
+    editor.setFocus();
+    QTest::keyClick(&editor, Qt::Key_F, Qt::ControlModifier);
+    EditorFind& find = window->Find();
+    ASSERT_TRUE(find.isVisible()) << "Ctrl+F in the editor";
+    find.findChild<QLineEdit*>(QStringLiteral("FindText"))->setText(QStringLiteral("X1"));
+    find.findChild<QCheckBox*>(QStringLiteral("WholeWord"))->setChecked(true);
+    find.findChild<QCheckBox*>(QStringLiteral("MatchCase"))->setChecked(true);
+    QTest::keyClick(find.findChild<QLineEdit*>(QStringLiteral("FindText")), Qt::Key_Return);
+    EXPECT_EQ(CaretLine(editor), 4) << "not X10, not x1";
+    editor.setFocus();
+    const struct { int line; } nextMatches[] = {{6}, {4}};
+    for (const auto& next : nextMatches) {
+        QTest::keyClick(&editor, Qt::Key_F3);
+        EXPECT_EQ(CaretLine(editor), next.line) << "F3, from the start again past the end";
+    }
+    QTimer::singleShot(0, [] {
+        auto* box = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        box->setIntValue(7);
+        box->accept();
+    });
+    QTest::keyClick(&editor, Qt::Key_L, Qt::ControlModifier);
+    EXPECT_EQ(CaretLine(editor), 7) << "Ctrl+L, not the text component's line cut";
+    EXPECT_EQ(editor.lines(), 9);
+
+    find.hide();
+    ShowActive(*window);
+    window->Controls().LsFileListView261->SetDirectory(QString::fromStdString(folder_.Path()));
+    window->Controls().LsFileListView261->setFocus();
+    QTest::keyClick(window->Controls().LsFileListView261, Qt::Key_F3);
+    EXPECT_FALSE(find.isVisible());
+    EXPECT_NE(window->Controls().LsFileListView261->findChild<QDialog*>(), nullptr)
+        << "F3 in the file pane finds files";
 }
 
 // What "Open With Feedrail" or the command line hands over is loaded as Get
