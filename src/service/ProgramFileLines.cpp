@@ -40,6 +40,7 @@ void ProgramFileLines::Splitter::Take(std::string_view bytes) {
                 Emit(crs_);
             }
             open_ = true;
+            ++TextBytes;
             if (++length_ > MaxLineBytes && Overlong == 0) {
                 Overlong = Count + 1;
             }
@@ -108,6 +109,7 @@ int ProgramFileLines::Open(const std::string& path) {
     size_ = read;
     changed_ = file.st_mtim;
     count_ = counter.Count;
+    textBytes_ = counter.TextBytes;
     overlong_ = counter.Overlong;
     return 0;
 }
@@ -123,6 +125,7 @@ void ProgramFileLines::Close() {
     fd_.Reset();
     path_.clear();
     count_ = 0;
+    textBytes_ = 0;
 }
 
 bool ProgramFileLines::Rewind() {

@@ -24,6 +24,8 @@ public:
     // through.
     std::string RealPath() const;
     int Count() const { return count_; }
+    // The bytes of the lines' text, their line ends not counted.
+    std::uint64_t TextBytes() const { return textBytes_; }
     // The first line longer than `MaxLineBytes`, 0 when none is: such a line
     // would be held whole while it is sent.
     int FirstOverlongLine() const { return overlong_; }
@@ -50,6 +52,7 @@ private:
         };
         std::deque<Run> Lines;
         int Count = 0;
+        std::uint64_t TextBytes = 0;
         // The first line past MaxLineBytes, from 1; 0 when none is.
         int Overlong = 0;
 
@@ -75,6 +78,7 @@ private:
     timespec changed_{};
     std::uint64_t read_ = 0;
     int count_ = 0;
+    std::uint64_t textBytes_ = 0;
     int overlong_ = 0;
     int next_ = 1;
     Splitter splitter_{true};

@@ -1,6 +1,7 @@
 #include "service/ServedMachine.h"
 
 #include "common/LocalTime.h"
+#include "line/ProgressText.h"
 #include "serial/EVaCommError.h"
 #include "serial/device/DevicePath.h"
 #include "transfer/PortSetup.h"
@@ -233,6 +234,16 @@ MachineStatus ServedMachine::Snapshot() const {
     return status_;
 }
 
+// Until its first line goes, the progress kept is an earlier transfer's.
+std::string ServedMachine::SendFigures(const LineSnapshot& line) {
+    const auto& progress = line.Progress;
+    if (line.Phase != TransferPhase::Sending || !progress ||
+        progress->Direction != TransferProgress::Way::Send) {
+        return "0 %";
+    }
+    return std::to_string(progress->Percent().value_or(0)) + " %, " + ProgressFigures(*progress);
+}
+
 std::string ServedMachine::State(const LineSnapshot& line) const {
     if (stopping_) {
         return "stopping";
@@ -241,14 +252,14 @@ std::string ServedMachine::State(const LineSnapshot& line) const {
         return "port gone and retrying" + (openFailure_.empty() ? "" : ": " + openFailure_);
     }
     if (line.Sending) {
-        return "sending " + FileStem(program_.Path()) + " " +
-               std::to_string(program_.PercentSent()) + " %" +
+        return "sending " + FileStem(program_.Path()) + " " + SendFigures(line) +
                (line.PausedByMachine ? ", paused by the machine (XOFF)" : "");
     }
-    if (line.Collecting) {
-        return "receiving " +
-               (line.Collecting->Number.empty() ? "" : line.Collecting->Number + " ") +
-               std::to_string(line.Collecting->Lines) + " lines";
+    if (const auto& collected = line.Collecting) {
+        return "receiving " + (collected->Number.empty() ? "" : collected->Number + " ") +
+               std::to_string(collected->Lines) + " lines, " +
+               ProgressFigures(
+                   {TransferProgress::Way::Receive, 0, 0, collected->Bytes, 0, collected->Elapsed});
     }
     if (line.AwaitingXon) {
         return "waiting for the machine's XON to send " + FileStem(program_.Path());

@@ -15,7 +15,6 @@ namespace {
 } // namespace
 
 std::string ServedProgram::Load(const std::string& path, const std::string& realFolder) {
-    sending_ = 0;
     // Looked at before anything is opened: opening a device, even to refuse
     // it, moves its lines.
     if (!RealPathInside(path, realFolder)) {
@@ -39,11 +38,6 @@ std::string ServedProgram::Load(const std::string& path, const std::string& real
         return "Not sending " + path + ": it leads out of the machine's folder, to " + real;
     }
     return {};
-}
-
-int ServedProgram::PercentSent() const {
-    const int count = lines_.Count();
-    return count == 0 ? 0 : static_cast<int>(static_cast<long long>(sending_) * 100 / count);
 }
 
 std::string ServedProgram::GetEditorLine(int line) const {

@@ -17,12 +17,12 @@ public:
     // why it cannot be sent.
     std::string Load(const std::string& path, const std::string& realFolder);
     const std::string& Path() const { return lines_.Path(); }
-    // How far the send has come, in percent of its lines.
-    int PercentSent() const;
 
     std::string GetEditorLine(int line) const override;
     int EditorLineCount() const override { return lines_.Count(); }
-    void HighlightEditorLine(int line) override { sending_ = line; }
+    std::uint64_t EditorTextBytes() const override { return lines_.TextBytes(); }
+    // The send's progress says where it stands.
+    void HighlightEditorLine(int) override {}
     bool EditorModified() const override { return false; }
     void SetEditorLines(int first, const std::vector<std::string>& lines) override;
     void BeginUndoStep() override;
@@ -33,7 +33,6 @@ public:
 private:
     // Reading moves the file's place, which the send's const view hides.
     mutable ProgramFileLines lines_;
-    int sending_ = 0;
 };
 
 } // namespace feedrail

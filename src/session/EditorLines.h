@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,8 @@ public:
     virtual void BeginUndoStep() = 0;
     virtual void EndUndoStep() = 0;
     virtual int EditorLineCount() const = 0;
+    // The bytes of the lines' text, their line ends not counted.
+    virtual std::uint64_t EditorTextBytes() const = 0;
     virtual void HighlightEditorLine(int line) = 0;
     // Appends a received line, with the tidy-up of a program's first lines.
     virtual void AppendReceivedLine(const std::string& text) = 0;

@@ -168,7 +168,8 @@ std::optional<Automation::Collected> Automation::Collecting() const {
     if (!collector_.Collecting()) {
         return std::nullopt;
     }
-    return Collected{filer_.NumberSoFar().value_or(""), filer_.LinesSoFar()};
+    return Collected{filer_.NumberSoFar().value_or(""), filer_.LinesSoFar(), filer_.BytesSoFar(),
+                     filer_.ElapsedSoFar()};
 }
 
 void Automation::Abandon(const std::string& reason) {

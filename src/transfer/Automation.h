@@ -79,6 +79,8 @@ public:
     struct Collected {
         std::string Number;
         std::uint64_t Lines = 0;
+        std::uint64_t Bytes = 0;
+        std::chrono::milliseconds Elapsed{0};
     };
     std::optional<Collected> Collecting() const;
     // The automation ends for good (the service stops): a request waiting

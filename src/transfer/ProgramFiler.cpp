@@ -157,6 +157,7 @@ void ProgramFiler::ProgramBegins() {
     bytes_ = 0;
     inMemory_ = false;
     flushed_ = now_();
+    began_ = flushed_;
     if (keep_) {
         OpenTemporary(0);
     }
@@ -302,6 +303,10 @@ void ProgramFiler::ProgramEnds(Ending ending) {
     }
     buffer_.clear();
     filed_(std::move(filed));
+}
+
+std::chrono::milliseconds ProgramFiler::ElapsedSoFar() const {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(now_() - began_);
 }
 
 std::optional<std::string> ProgramFiler::NumberSoFar() const {

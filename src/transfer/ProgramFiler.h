@@ -57,9 +57,11 @@ public:
     // no more than the last moments of a punch.
     void Flush();
 
-    // The program being filed: its lines so far, and its number once its
-    // first lines have shown it.
+    // The program being filed: its lines and bytes so far, the time since it
+    // began, and its number once its first lines have shown it.
     std::uint64_t LinesSoFar() const { return lines_; }
+    std::uint64_t BytesSoFar() const { return bytes_; }
+    std::chrono::milliseconds ElapsedSoFar() const;
     std::optional<std::string> NumberSoFar() const;
 
     // A request is no longer than this.
@@ -102,6 +104,7 @@ private:
     // Why the program cannot be saved whole, once that is so.
     std::string lost_;
     Clock::time_point flushed_{};
+    Clock::time_point began_{};
     // The program's first bytes, where its number stands.
     std::string head_;
     std::uint64_t lines_ = 0;

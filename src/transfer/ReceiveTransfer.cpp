@@ -71,6 +71,9 @@ void ReceiveTransfer::Comm1RxChar(int count) {
         port_, count, settings_.PunchType,
         [this](int bytes) {
             if (state_.Receiving) {
+                if (bytesReceived_ == 0) {
+                    firstByte_ = std::chrono::steady_clock::now();
+                }
                 bytesReceived_ += static_cast<std::uint64_t>(bytes);
             }
         },
@@ -209,7 +212,12 @@ void ReceiveTransfer::Progress(bool force) {
 void ReceiveTransfer::ShowProgress() {
     progressHeld_ = false;
     lastProgress_ = std::chrono::steady_clock::now();
-    status_.ShowProgress({TransferProgress::Way::Receive, linesReceived_, 0, bytesReceived_});
+    const auto elapsed =
+        bytesReceived_ == 0
+            ? std::chrono::milliseconds(0)
+            : std::chrono::duration_cast<std::chrono::milliseconds>(lastProgress_ - firstByte_);
+    status_.ShowProgress(
+        {TransferProgress::Way::Receive, linesReceived_, 0, bytesReceived_, 0, elapsed});
 }
 
 void ReceiveTransfer::LineLost() {

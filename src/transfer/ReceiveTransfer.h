@@ -67,6 +67,7 @@ private:
     std::uint64_t bytesReceived_ = 0;
     int linesReceived_ = 0;
     std::chrono::steady_clock::time_point lastProgress_{};
+    std::chrono::steady_clock::time_point firstByte_{};
     std::function<void(TransferRecord)> ended_;
     bool running_ = false;
     // The first "%" line of an RTS/CTS receive has come: the next ends it.

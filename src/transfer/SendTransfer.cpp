@@ -234,6 +234,8 @@ void SendTransfer::SendProgram() {
     stage_ = Stage::Lines;
     line_ = 0;
     lines_ = editor_.EditorLineCount();
+    totalBytes_ = TapeBytes();
+    started_ = std::chrono::steady_clock::now();
     linesSent_ = 0;
     bytes_.clear();
     offset_ = 0;
@@ -452,6 +454,8 @@ void SendTransfer::Finish(const char* result) {
     // given up and the loss ends the send.
     result_ = result;
     trailerDue_ = leader_();
+    // Now known to the byte: a closing "%" ends the tape at its first byte.
+    totalBytes_ = bytesSent_ + (trailerDue_ ? TapeTrailer().size() : 0);
     stage_ = Stage::Delivering;
     Delivered();
 }
@@ -554,13 +558,22 @@ void SendTransfer::AwaitRequestXon(bool waiting) {
     }
 }
 
+// Each character of a line takes one byte in every tape code; a "$ ... %"
+// line's leader is left out, so the reckoning may fall a little short.
+std::uint64_t SendTransfer::TapeBytes() const {
+    const std::uint64_t lineEnd = EndOfLineBytes(settings_.EOB, settings_.PunchType).size();
+    return editor_.EditorTextBytes() + static_cast<std::uint64_t>(lines_) * lineEnd +
+           (leader_() ? TapeTrailer().size() : 0);
+}
+
 bool SendTransfer::Progress(int line, int lines, bool force) {
     const auto now = std::chrono::steady_clock::now();
     if (!force && line != 1 && now - lastProgress_ < ProgressInterval) {
         return false;
     }
     lastProgress_ = now;
-    status_.ShowProgress({TransferProgress::Way::Send, line, lines, bytesOut_});
+    status_.ShowProgress({TransferProgress::Way::Send, line, lines, bytesOut_, totalBytes_,
+                          std::chrono::duration_cast<std::chrono::milliseconds>(now - started_)});
     return true;
 }
 

@@ -105,6 +105,8 @@ private:
     // A send cancelled in the middle of a line: what the driver still holds
     // never reaches the machine.
     void Cancelled();
+    // The bytes the program takes on the line, reckoned at the send's start.
+    std::uint64_t TapeBytes() const;
     // Whether the progress was shown: at most every ProgressInterval unless forced.
     bool Progress(int line, int lines, bool force);
     // The progress and the highlight at the line going out (the last once
@@ -124,6 +126,8 @@ private:
     TransferSession& session_;
     std::function<bool()> leader_;
     std::chrono::steady_clock::time_point lastProgress_{};
+    std::chrono::steady_clock::time_point started_{};
+    std::uint64_t totalBytes_ = 0;
     bool running_ = false;
     // The machine's last word on the flow: its XON (or a handshake without
     // one) rather than its XOFF.

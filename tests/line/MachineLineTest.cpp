@@ -95,7 +95,7 @@ TEST_F(MachineLineTest, TheSnapshotFollowsASendThroughTheMachinesXonAndXoff) {
     tape.pop_back();
     ASSERT_TRUE(Until([&] { return wire_ == "\x11\x11" + tape; }));
     ASSERT_TRUE(seen.Progress);
-    EXPECT_EQ(*seen.Progress,
+    EXPECT_EQ(test::Counts(*seen.Progress),
               (TransferProgress{TransferProgress::Way::Send, 203, 203, tape.size()}));
     ASSERT_TRUE(seen.LastTransfer);
     EXPECT_EQ(seen.LastTransfer->Result, "completed");

@@ -17,6 +17,14 @@
 
 namespace feedrail::test {
 
+// A progress's counts, without what follows the clock or the reckoning of
+// a send's total.
+inline TransferProgress Counts(TransferProgress progress) {
+    progress.TotalBytes = 0;
+    progress.Elapsed = {};
+    return progress;
+}
+
 // The main window as its features see it, for tests: an editor of lines,
 // recorded status texts, the session of `state`, and a key poll that runs
 // the serial hand-overs and asks the test whether Esc is pressed now.
@@ -45,6 +53,13 @@ public:
     }
     void EndUndoStep() override { --UndoStepsOpen; }
     int EditorLineCount() const override { return static_cast<int>(Lines.size()); }
+    std::uint64_t EditorTextBytes() const override {
+        std::uint64_t bytes = 0;
+        for (const std::string& line : Lines) {
+            bytes += line.size();
+        }
+        return bytes;
+    }
     void HighlightEditorLine(int line) override { Highlighted.push_back(line); }
     void AppendReceivedLine(const std::string& text) override;
 

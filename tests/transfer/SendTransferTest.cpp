@@ -10,6 +10,7 @@ namespace {
 using namespace std::chrono_literals;
 
 using test::Bytes;
+using test::Counts;
 
 const std::string Trailer = std::string(20, '\0') + "\x14";
 
@@ -279,7 +280,8 @@ TEST_F(SendTransferTest, TheHighlightCatchesUpWithASendTheMachineHolds) {
     host_.RunLoop([] { return false; }, 400ms);
     ASSERT_FALSE(host_.Highlighted.empty());
     EXPECT_EQ(host_.Highlighted.back(), 3) << "\"G02 Y20\" is the line held";
-    EXPECT_EQ(host_.Progress.back(), (TransferProgress{TransferProgress::Way::Send, 3, 5, 14}));
+    EXPECT_EQ(Counts(host_.Progress.back()),
+              (TransferProgress{TransferProgress::Way::Send, 3, 5, 14}));
     EXPECT_TRUE(send_.Cancel());
 }
 
@@ -302,7 +304,8 @@ TEST_F(SendTransferTest, AStoppedSendRecordsTheLinesAndBytesThatLeftThePort) {
     // The editor shows where to start again, however fast the lines went.
     ASSERT_FALSE(host_.Highlighted.empty());
     EXPECT_EQ(host_.Highlighted.back(), 3);
-    EXPECT_EQ(host_.Progress.back(), (TransferProgress{TransferProgress::Way::Send, 3, 4, 14}));
+    EXPECT_EQ(Counts(host_.Progress.back()),
+              (TransferProgress{TransferProgress::Way::Send, 3, 4, 14}));
 }
 
 // The handshake's lines hold the output at the device: nothing goes while
@@ -372,10 +375,18 @@ TEST_F(SendTransferTest, ProgressCountsTheLinesSent) {
     OpenFor(1);
     StartSend();
     ASSERT_FALSE(host_.Progress.empty());
-    EXPECT_EQ(host_.Progress.front(), (TransferProgress{TransferProgress::Way::Send, 1, 3, 0}));
+    EXPECT_EQ(Counts(host_.Progress.front()),
+              (TransferProgress{TransferProgress::Way::Send, 1, 3, 0}));
     // The bytes are those that left the port, the trailer's included.
-    EXPECT_EQ(host_.Progress.back(),
+    EXPECT_EQ(Counts(host_.Progress.back()),
               (TransferProgress{TransferProgress::Way::Send, 3, 3, Wire().size()}));
+    // The percent is of bytes: reckoned at the start from the text and a line
+    // end a line, known to the byte at the end.
+    const std::string lineEnd = EndOfLineBytes(settings_.EOB, settings_.PunchType);
+    EXPECT_EQ(host_.Progress.front().TotalBytes, 4 + 3 * lineEnd.size());
+    EXPECT_EQ(host_.Progress.front().Percent(), 0);
+    EXPECT_EQ(host_.Progress.back().TotalBytes, Wire().size());
+    EXPECT_EQ(host_.Progress.back().Percent(), 100);
 }
 
 TEST_F(SendTransferTest, AfterASendTheMachinesRepeatedXonLeavesTheSendsProgress) {
@@ -391,7 +402,7 @@ TEST_F(SendTransferTest, AfterASendTheMachinesRepeatedXonLeavesTheSendsProgress)
     MachineSends("\x11\x11\x11");
     Deliver();
     // The program's bytes: the two XON that said Feedrail was ready are not.
-    EXPECT_EQ(host_.Progress.back(),
+    EXPECT_EQ(Counts(host_.Progress.back()),
               (TransferProgress{TransferProgress::Way::Send, 3, 3, Wire().size() - 2}));
 }
 

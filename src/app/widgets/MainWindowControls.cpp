@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QStyle>
 
@@ -113,6 +114,7 @@ QVBoxLayout* MainWindowControls::BuildFilePane(QWidget* client) {
 
 QVBoxLayout* MainWindowControls::BuildRightHalf(QWidget* client) {
     StaticText1 = Named(new QLabel(QStringLiteral("Not Connected"), client), "StaticText1");
+    ProgressBar1 = Named(new QProgressBar(client), "ProgressBar1");
     Label3 = Named(new QLabel(QStringLiteral("Serial Port"), client), "Label3");
     SetBold(Label3, 13);
     SetEnabledTextColour(*Label3, QPalette::WindowText,
@@ -160,6 +162,7 @@ QVBoxLayout* MainWindowControls::BuildRightHalf(QWidget* client) {
     half->setContentsMargins(0, Gap, 0, 0);
     half->setSpacing(Gap);
     half->addWidget(StaticText1);
+    half->addWidget(ProgressBar1);
     half->addWidget(Label3);
     half->addLayout(Row({label5, ComboBox1}));
     half->addLayout(Row({label4, Edit7}));

@@ -9,6 +9,7 @@ class QLineEdit;
 class QMenu;
 class QMenuBar;
 class QMainWindow;
+class QProgressBar;
 class QPushButton;
 class QVBoxLayout;
 class QWidget;
@@ -33,6 +34,8 @@ struct MainWindowControls {
     QPushButton* SetupSheetButton;
     // Right half.
     QLabel* StaticText1;
+    // How far a transfer has come; shown while one runs.
+    QProgressBar* ProgressBar1;
     QLabel* Label3;
     QComboBox* ComboBox1;
     QLineEdit* Edit7;

@@ -80,6 +80,12 @@ int MemoEditor::EditorLineCount() const {
     return LineStart(lines) == LineEnd(lines) ? lines - 1 : lines;
 }
 
+// Every line end but a last one left open is one byte, a line feed.
+std::uint64_t MemoEditor::EditorTextBytes() const {
+    const long length = memo_.SendScintilla(QsciScintilla::SCI_GETLENGTH);
+    return static_cast<std::uint64_t>(std::max(length - (memo_.lines() - 1), 0L));
+}
+
 void MemoEditor::HighlightEditorLine(int line) {
     if (line < 1 || line > memo_.lines()) {
         return;

@@ -27,6 +27,7 @@ public:
     std::string GetEditorLine(int line) const override;
     void SetEditorLine(int line, const std::string& text);
     int EditorLineCount() const override;
+    std::uint64_t EditorTextBytes() const override;
     void HighlightEditorLine(int line) override;
     void AppendReceivedLine(const std::string& text) override;
     // Adds a line at the end; while `receivedLines` is below 4, an empty line

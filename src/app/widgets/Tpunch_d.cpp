@@ -66,7 +66,7 @@ Tpunch_d::Tpunch_d(std::string programDir, UserMessages& messages, QWidget* pare
     runState_.ProgramDir = std::move(programDir);
     controls_.LsFileListView261->Operations().SetProfileFile(ProfilePath());
     setObjectName(QStringLiteral("punch_d"));
-    setWindowTitle(QStringLiteral("Feedrail "));
+    progress_.SetCaption(QStringLiteral("Feedrail "));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
                    Qt::WindowCloseButtonHint);
@@ -203,8 +203,8 @@ void Tpunch_d::BitBtn1Click() {
 }
 
 void Tpunch_d::LsFileListView261Change() {
-    setWindowTitle(QStringLiteral("Feedrail [") + controls_.LsFileListView261->Directory() +
-                   QStringLiteral("]"));
+    progress_.SetCaption(QStringLiteral("Feedrail [") + controls_.LsFileListView261->Directory() +
+                         QStringLiteral("]"));
 }
 
 void Tpunch_d::GetButtonClick() {
@@ -330,6 +330,9 @@ void Tpunch_d::DrawControls() {
     if (transfer != drawnTransfer_) {
         drawnTransfer_ = transfer;
         transfer ? DisableButtons() : EnableButtons();
+        if (!transfer) {
+            progress_.End();
+        }
         controls_.ClearButton->setText(transfer ? QStringLiteral("Stop") : QStringLiteral("Clear"));
         controls_.ClearButton->setIcon(transfer ? controls_.Image1 : controls_.Image2);
     }

@@ -3,6 +3,7 @@
 #include "app/widgets/FileCommands.h"
 #include "app/widgets/MainWindowControls.h"
 #include "app/widgets/MemoEditor.h"
+#include "app/widgets/ProgressView.h"
 #include "app/widgets/QtHandOver.h"
 #include "common/widgets/InputBlocker.h"
 #include "line/MachineLine.h"
@@ -179,6 +180,7 @@ private:
     UserMessages& messages_;
     bool errorHookInstalled_ = false;
     MainWindowControls controls_;
+    ProgressView progress_{*this, *controls_.StaticText1, *controls_.ProgressBar1};
     MemoEditor editor_;
     QtHandOver handOver_;
     MachineLine line_;

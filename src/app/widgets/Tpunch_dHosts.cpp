@@ -33,11 +33,7 @@ void Tpunch_d::ShowStatus(const std::string& text) {
 }
 
 void Tpunch_d::ShowProgress(const TransferProgress& progress) {
-    const QString text =
-        progress.Direction == TransferProgress::Way::Send
-            ? QStringLiteral("Sent %1 of %2 lines").arg(progress.Lines).arg(progress.TotalLines)
-            : QStringLiteral("Received %1 lines, %2 bytes").arg(progress.Lines).arg(progress.Bytes);
-    controls_.StaticText1->setText(text);
+    progress_.Show(progress, session_.Transferring());
     controls_.StaticText1->repaint();
 }
 

@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
 #include <filesystem>
@@ -259,6 +260,27 @@ TEST_F(TransferWindowTest, DuringASendOnlyStopRuns) {
     EXPECT_EQ(window_->Controls().Label3->text(), "Send Cancelled");
     pty_.Write("\x11");
     EXPECT_EQ(pty_.ReadAll(300ms), "") << "bytes went out after the cancel";
+}
+
+// One long line: the bar and the title follow its bytes, not the lines.
+TEST_F(TransferWindowTest, TheProgressBarAndTitleFollowTheBytesOfASend) {
+    StartOnPty("CommHandshake=0\nCommBaudRate=9600\n");
+    const QString caption = window_->windowTitle();
+    Send("%\nG1 X" + std::string(4000, '1') + "\n%\n");
+    pty_.Write("\x11");
+    const QProgressBar& bar = *window_->Controls().ProgressBar1;
+    ASSERT_TRUE(PumpUntil([&] { return bar.isVisible() && bar.value() >= 5; }, 3s));
+    EXPECT_LT(bar.value(), 50) << "a second of 9600 baud is a quarter of the program";
+    EXPECT_TRUE(window_->windowTitle().startsWith(QStringLiteral("%1 % - ").arg(bar.value())))
+        << window_->windowTitle().toStdString();
+    EXPECT_TRUE(window_->Controls().StaticText1->text().startsWith("Sent 2 of 3 lines, "))
+        << window_->Controls().StaticText1->text().toStdString();
+    EXPECT_TRUE(window_->Controls().StaticText1->text().contains(" of 4012 bytes, "))
+        << window_->Controls().StaticText1->text().toStdString();
+    window_->ClearButtonClick();
+    ASSERT_TRUE(PumpUntil([&] { return window_->Session().Phase() == TransferPhase::Idle; }, 3s));
+    EXPECT_FALSE(bar.isVisible());
+    EXPECT_EQ(window_->windowTitle(), caption);
 }
 
 TEST_F(TransferWindowTest, GetIsRefusedWhileAReceiveRunsOrWaits) {
