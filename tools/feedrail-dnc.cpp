@@ -1,6 +1,7 @@
 // feedrail-dnc: serves every machine of DNC.ini whose Auto Receive or Remote
 // Request is on, all at once and without a window; `feedrail-dnc status`
-// asks a running service what each machine is doing.
+// asks a running service what each machine is doing, `feedrail-dnc monitor
+// MACHINE` shows the bytes on a machine's line as they pass.
 
 #include "about/VersionOption.h"
 #include "common/ProfileFolder.h"
@@ -14,12 +15,15 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <iostream>
 #include <optional>
+#include <poll.h>
 #include <pthread.h>
 #include <string>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <system_error>
 #include <vector>
 
@@ -30,14 +34,19 @@ constexpr int ExitFailure = 2;
 constexpr const char* Usage =
     "usage: feedrail-dnc [--profiles FOLDER]\n"
     "       feedrail-dnc status [--profiles FOLDER]\n"
+    "       feedrail-dnc monitor MACHINE [--hex] [--profiles FOLDER]\n"
     "       feedrail-dnc --help | --version\n"
     "Serves every machine of DNC.ini whose Auto Receive or Remote Request is on:\n"
     "files the programs they punch and answers their requests, until SIGTERM.\n"
     "SIGHUP reads DNC.ini again. `status` prints a line per machine.\n"
+    "`monitor` prints the bytes on MACHINE's line each way as they pass, with\n"
+    "their times (--hex: as hexadecimal codes), until Ctrl+C.\n"
     "FOLDER is where DNC.ini is; without it, the folder the window uses.\n";
 
 struct Request {
     bool status = false;
+    std::optional<std::string> monitored;
+    feedrail::TrafficView view = feedrail::TrafficView::Text;
     std::optional<std::string> profiles;
 };
 
@@ -46,11 +55,20 @@ std::optional<Request> ParseArguments(const std::vector<std::string>& args) {
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (i == 0 && args[i] == "status") {
             request.status = true;
+        } else if (i == 0 && args[i] == "monitor") {
+            request.monitored.emplace();
+        } else if (request.monitored && args[i] == "--hex") {
+            request.view = feedrail::TrafficView::Hex;
+        } else if (request.monitored && request.monitored->empty() && !args[i].starts_with("-")) {
+            *request.monitored = args[i];
         } else if (args[i] == "--profiles" && i + 1 < args.size()) {
             request.profiles = feedrail::WithTrailingSeparator(args[++i]);
         } else {
             return std::nullopt;
         }
+    }
+    if (request.monitored && request.monitored->empty()) {
+        return std::nullopt;
     }
     return request;
 }
@@ -76,6 +94,96 @@ int PrintStatus(const std::string& profileFolder) {
         return ExitFailure;
     }
     return std::cout.flush() ? 0 : ExitFailure;
+}
+
+volatile std::sig_atomic_t interrupted = 0;
+
+void Interrupt(int) {
+    interrupted = 1;
+}
+
+// Shows the service's whole lines of `pending`: its first, the watch's
+// header or why there is none, on standard error, the traffic on standard
+// output, and why the watch ended on standard error; the exit status once
+// it is over.
+std::optional<int> ShowLines(std::string& pending, bool& watching) {
+    std::string traffic;
+    std::string said;
+    std::size_t start = 0;
+    for (std::size_t end; said.empty() && (end = pending.find('\n', start)) != std::string::npos;
+         start = end + 1) {
+        const std::string line = pending.substr(start, end - start);
+        if (watching && !line.starts_with(feedrail::ServiceClient::EndWord)) {
+            traffic += line + "\n";
+        } else if (watching) {
+            said = "the monitor ended: " + line.substr(feedrail::ServiceClient::EndWord.size());
+        } else if (line.starts_with(feedrail::StatusSocket::WatchingWord)) {
+            watching = true;
+            std::cerr << "feedrail-dnc: " << line << "; Ctrl+C ends" << std::endl;
+        } else {
+            said = line;
+        }
+    }
+    pending.erase(0, start);
+    if (!(std::cout << traffic << std::flush)) {
+        return ExitFailure;
+    }
+    if (!said.empty()) {
+        std::cerr << "feedrail-dnc: " << said << "\n";
+        return ExitFailure;
+    }
+    return std::nullopt;
+}
+
+// Until Ctrl+C (a success) or the service's end of the watch. The signals
+// are blocked but while waiting for the service, so that one that comes
+// between two waits ends the next.
+int Monitor(const std::string& profileFolder, const std::string& machine,
+            feedrail::TrafficView view) {
+    sigset_t signals;
+    sigset_t waiting;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &signals, &waiting);
+    struct sigaction action {};
+    action.sa_handler = Interrupt;
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+    feedrail::FileDescriptor socket;
+    try {
+        socket = feedrail::ConnectToService(feedrail::StatusSocketPath(profileFolder));
+    } catch (const std::exception& error) {
+        std::cerr << "feedrail-dnc: no service answers: " << error.what() << "\n";
+        return ExitFailure;
+    }
+    const std::string request = feedrail::MonitorRequest(machine, view);
+    if (::send(socket.Get(), request.data(), request.size(), MSG_NOSIGNAL) !=
+        static_cast<ssize_t>(request.size())) {
+        std::cerr << "feedrail-dnc: the service took no request: " << std::strerror(errno) << "\n";
+        return ExitFailure;
+    }
+    std::string pending;
+    bool watching = false;
+    for (;;) {
+        pollfd in{socket.Get(), POLLIN, 0};
+        if (::ppoll(&in, 1, nullptr, &waiting) < 0) {
+            if (interrupted != 0) {
+                return 0;
+            }
+            continue;
+        }
+        char block[64 * 1024];
+        const ssize_t count = ::read(socket.Get(), block, sizeof block);
+        if (count <= 0) {
+            std::cerr << "feedrail-dnc: the service closed the connection\n";
+            return ExitFailure;
+        }
+        pending.append(block, static_cast<std::size_t>(count));
+        if (const std::optional<int> status = ShowLines(pending, watching)) {
+            return *status;
+        }
+    }
 }
 
 // A reload made again every second while a machine's transfer ends says a
@@ -122,8 +230,12 @@ int Serve(const std::string& profileFolder) {
         // Without its status socket the service still serves every machine.
         std::optional<feedrail::StatusSocket> status;
         try {
-            status.emplace(feedrail::StatusSocketPath(profileFolder),
-                           [&service] { return service.StatusText(); });
+            status.emplace(
+                feedrail::StatusSocketPath(profileFolder),
+                feedrail::ServiceAnswers{
+                    .Status = [&service] { return service.StatusText(); },
+                    .Watch =
+                        [&service](const std::string& machine) { return service.Watch(machine); }});
         } catch (const std::system_error& error) {
             log.Write(feedrail::JournalLog::Warning,
                       std::string("the status socket is off, so \"feedrail-dnc status\" cannot "
@@ -176,5 +288,8 @@ int main(int argc, char** argv) {
         return ExitFailure;
     }
     const std::string profileFolder = request->profiles.value_or(WindowProfileFolder());
+    if (request->monitored) {
+        return Monitor(profileFolder, *request->monitored, request->view);
+    }
     return request->status ? PrintStatus(profileFolder) : Serve(profileFolder);
 }

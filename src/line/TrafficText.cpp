@@ -95,4 +95,17 @@ std::string TrafficTime(std::chrono::system_clock::time_point at) {
     return LocalTimeText(at, "%H:%M:%S") + fraction.data();
 }
 
+std::string TrafficLineText(const TrafficLine& line) {
+    constexpr std::size_t TimeWidth = 12;
+    std::string text = line.Time;
+    if (text.size() < TimeWidth) {
+        text.append(TimeWidth - text.size(), ' ');
+    }
+    return text + (line.Sent ? " \u2192 " : " \u2190 ") + line.Text;
+}
+
+std::string TrafficDroppedText(std::uint64_t dropped) {
+    return "... " + std::to_string(dropped) + " bytes not shown: the monitor fell behind the line";
+}
+
 } // namespace feedrail

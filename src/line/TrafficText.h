@@ -2,6 +2,7 @@
 
 #include "serial/device/LineTap.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -29,5 +30,13 @@ std::vector<TrafficLine> TrafficLines(const TappedBytes& piece, TrafficView view
 
 // "12:34:56.789", local time.
 std::string TrafficTime(std::chrono::system_clock::time_point at);
+
+// A line as every line monitor shows it, the window's and the service's:
+// "12:34:56.789 → text" for what was sent, "← " for what was received, a
+// piece's later lines with the time left blank.
+std::string TrafficLineText(const TrafficLine& line);
+
+// What a line monitor shows in place of the bytes it lost, falling behind.
+std::string TrafficDroppedText(std::uint64_t dropped);
 
 } // namespace feedrail

@@ -1,5 +1,6 @@
 #include "service/DncService.h"
 
+#include "profiles/ProfileFile.h"
 #include "serial/device/DevicePath.h"
 
 #include <algorithm>
@@ -44,7 +45,8 @@ void DncService::Load() {
     // Stopped before their successors open the same ports.
     for (const auto& machine : gone) {
         log_.Write(JournalLog::Notice, machine->Config().Machine + ": no longer served as it was");
-        machine->RequestStop();
+        machine->RequestStop("DNC.ini changed: " + machine->Config().Machine +
+                             " is no longer served as it was");
     }
     for (const auto& machine : gone) {
         machine->Stop();
@@ -169,6 +171,25 @@ std::string DncService::StatusText() const {
         text += MachineStatusLine(status) + "\n";
     }
     return text;
+}
+
+LineWatch DncService::Watch(const std::string& machine) const {
+    const std::lock_guard lock(mutex_);
+    if (const auto served = served_.find(machine); served != served_.end()) {
+        return {served->second->Watch(), PortTitle(served->second->PortName()), {}};
+    }
+    const auto config = std::find_if(configs_.begin(), configs_.end(),
+                                     [&](const MachineConfig& c) { return c.Machine == machine; });
+    if (config == configs_.end()) {
+        return {nullptr, {}, "no machine " + machine + " in " + std::string(ProfileFile::FileName)};
+    }
+    const auto refused = refused_.find(machine);
+    return {nullptr,
+            {},
+            machine + " is " +
+                (refused != refused_.end() ? refused->second
+                                           : "not served: its Auto Receive and Remote Request "
+                                             "are off")};
 }
 
 std::string MachineStatusLine(const MachineStatus& status) {

@@ -37,6 +37,10 @@ public:
     // One line per machine of DNC.ini, served or not, in file order; within
     // about StatusWait however busy the machines are.
     std::string StatusText() const;
+    // Any thread: a watch of the line of the machine named, which ends when
+    // the machine stops being served as it is (the service stops, DNC.ini
+    // changes it).
+    LineWatch Watch(const std::string& machine) const;
 
     static constexpr std::chrono::milliseconds StatusWait{200};
 

@@ -19,8 +19,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr std::string_view StopReason = "the service stopped";
-
 // The window's status texts tell the operator of Esc; the journal has no
 // keyboard.
 std::string WithoutKeyHint(std::string text) {
@@ -85,8 +83,8 @@ void ServedMachine::Start() {
     thread_ = std::thread([this] { Serve(); });
 }
 
-void ServedMachine::RequestStop() {
-    loop_.Post([this] { BeginStop(); });
+void ServedMachine::RequestStop(const std::string& why) {
+    loop_.Post([this, why] { BeginStop(why); });
 }
 
 void ServedMachine::Stop() {
@@ -135,7 +133,10 @@ void ServedMachine::OpenPortUntilOpen() {
 }
 
 // A send in progress ends at once, what the port holds dropped.
-void ServedMachine::BeginStop() {
+void ServedMachine::BeginStop(const std::string& why) {
+    if (!stopping_) {
+        stopReason_ = why;
+    }
     stopping_ = true;
     line_.Send().Abandon("Stopped: the service ends", "abandoned: " + std::string(StopReason));
     loop_.Quit();
@@ -148,8 +149,41 @@ void ServedMachine::Shutdown() {
     } catch (const EVaCommError& error) {
         Log(JournalLog::Warning, error.what());
     }
+    // The watchers see the line's last bytes, then why they end.
+    if (watching_) {
+        std::uint64_t lost = 0;
+        watchers_.Hand(line_.Port().TakeLineTraffic(lost), lost);
+    }
+    watchers_.End(stopReason_);
     const std::lock_guard lock(statusMutex_);
     status_.State = "stopped";
+}
+
+std::shared_ptr<TrafficQueue> ServedMachine::Watch() {
+    std::shared_ptr<TrafficQueue> queue = watchers_.Add();
+    loop_.Post([this] { StartWatching(); });
+    return queue;
+}
+
+void ServedMachine::StartWatching() {
+    if (watching_ || stopping_) {
+        return;
+    }
+    watching_ = true;
+    line_.Port().WatchLine(true);
+    loop_.After(WatchInterval, [this] { PassTraffic(); });
+}
+
+// The last watcher gone, the port keeps nothing more.
+void ServedMachine::PassTraffic() {
+    std::uint64_t lost = 0;
+    std::vector<TappedBytes> pieces = line_.Port().TakeLineTraffic(lost);
+    if (watchers_.Hand(pieces, lost)) {
+        loop_.After(WatchInterval, [this] { PassTraffic(); });
+        return;
+    }
+    line_.Port().WatchLine(false);
+    watching_ = false;
 }
 
 bool ServedMachine::Answer(const std::string& path) {

@@ -2,6 +2,7 @@
 
 #include "line/MachineLine.h"
 #include "service/JournalLog.h"
+#include "service/LineWatchers.h"
 #include "service/MachineConfig.h"
 #include "service/ServedProgram.h"
 #include "service/WorkLoop.h"
@@ -12,6 +13,7 @@
 #include "transfer/RetryBackoff.h"
 
 #include <chrono>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -49,9 +51,18 @@ public:
     // Ends the service of the machine: a transfer under way is logged as
     // abandoned, a program begun is kept as an incomplete file, the port is
     // closed. RequestStop starts it, so that many machines stop together;
-    // Stop returns when all is done.
-    void RequestStop();
+    // Stop returns when all is done. The watchers of the line are told
+    // `why`: the first reason asked stays.
+    void RequestStop(const std::string& why = std::string(StopReason));
     void Stop();
+    // Any thread. A watch of the line: every byte each way, with its time,
+    // in the queue, until the queue is let go or the machine stops; the
+    // port is watched only while someone watches.
+    std::shared_ptr<TrafficQueue> Watch();
+
+    static constexpr std::string_view StopReason = "the service stopped";
+    // How often the watchers are handed what crossed the line.
+    static constexpr std::chrono::milliseconds WatchInterval{100};
     // Any thread. The machine's own thread answers; one too busy to answer by
     // `until` shows its last state known.
     MachineStatus Status(std::chrono::steady_clock::time_point until) const;
@@ -70,8 +81,10 @@ private:
     bool OpenPort();
     // OpenPort, and again until it opens, less often the longer it fails.
     void OpenPortUntilOpen();
-    void BeginStop();
+    void BeginStop(const std::string& why);
     void Shutdown();
+    void StartWatching();
+    void PassTraffic();
     bool Answer(const std::string& path);
     void Recorded(const TransferRecord& record);
     void Log(JournalLog::Priority priority, const std::string& text);
@@ -104,6 +117,9 @@ private:
     std::string portName_;
     std::string portTitle_;
     bool stopping_ = false;
+    std::string stopReason_;
+    LineWatchers watchers_;
+    bool watching_ = false;
     std::string lastLogged_;
     std::string openFailure_;
     RetryBackoff openBackoff_;

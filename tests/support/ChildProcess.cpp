@@ -86,6 +86,13 @@ void ChildProcess::Kill() {
     }
 }
 
+std::optional<int> ChildProcess::Wait(std::chrono::milliseconds timeout) {
+    if (!Reaped(timeout)) {
+        return std::nullopt;
+    }
+    return WIFEXITED(status_) ? WEXITSTATUS(status_) : 128 + WTERMSIG(status_);
+}
+
 std::string ChildProcess::Output() const {
     return ReadFile(outputPath_);
 }
@@ -93,7 +100,7 @@ std::string ChildProcess::Output() const {
 bool ChildProcess::Reaped(std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (!reaped_) {
-        if (::waitpid(pid_, nullptr, WNOHANG) == pid_) {
+        if (::waitpid(pid_, &status_, WNOHANG) == pid_) {
             reaped_ = true;
         } else if (std::chrono::steady_clock::now() >= deadline) {
             break;

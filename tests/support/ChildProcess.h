@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -28,6 +29,9 @@ public:
     void Stop(std::chrono::milliseconds grace);
     // Ends it at once (SIGKILL).
     void Kill();
+    // Its exit status (128 + the signal that ended it), or nothing when it
+    // still runs after `timeout`.
+    std::optional<int> Wait(std::chrono::milliseconds timeout);
     std::string Output() const;
 
 private:
@@ -35,6 +39,7 @@ private:
 
     pid_t pid_ = -1;
     bool reaped_ = false;
+    int status_ = 0;
     std::string outputPath_;
 };
 

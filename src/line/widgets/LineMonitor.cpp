@@ -25,12 +25,6 @@ QColor DirectionColour(const QPalette& palette, bool sent) {
                                                            : QColor(0x8b, 0xd9, 0x8f);
 }
 
-QString LineText(const TrafficLine& line) {
-    const QString time = QString::fromStdString(line.Time).leftJustified(12);
-    return time + (line.Sent ? QStringLiteral(" → ") : QStringLiteral(" ← ")) +
-           QString::fromStdString(line.Text);
-}
-
 } // namespace
 
 LineMonitor::LineMonitor(Source source, UserMessages& messages, QWidget* parent)
@@ -124,7 +118,7 @@ void LineMonitor::Show(const TappedBytes& piece) {
         if (!shown_->document()->isEmpty()) {
             cursor.insertBlock();
         }
-        cursor.insertText(LineText(line), format);
+        cursor.insertText(QString::fromStdString(TrafficLineText(line)), format);
     }
 }
 
@@ -134,9 +128,7 @@ void LineMonitor::ShowDropped(std::uint64_t dropped) {
     if (!shown_->document()->isEmpty()) {
         cursor.insertBlock();
     }
-    cursor.insertText(
-        QStringLiteral("... %1 bytes not shown: the monitor fell behind the line").arg(dropped),
-        QTextCharFormat());
+    cursor.insertText(QString::fromStdString(TrafficDroppedText(dropped)), QTextCharFormat());
 }
 
 // A change of view, or the end of a pause, shows what the ring keeps, as
@@ -187,7 +179,7 @@ QString LineMonitor::RingText() const {
     QString text;
     for (const TappedBytes& piece : ring_) {
         for (const TrafficLine& line : TrafficLines(piece, View())) {
-            text += LineText(line) + QLatin1Char('\n');
+            text += QString::fromStdString(TrafficLineText(line)) + QLatin1Char('\n');
         }
     }
     return text;
