@@ -22,6 +22,7 @@ AutomationSettings ReadAutomationSettings(const IniFile& profiles, std::string_v
     settings.ReceiveDir = WithTrailingSeparator(folder);
     settings.RemoteRequest = profiles.ReadBool(machine, "RemoteRequest", false);
     settings.TransferLog = profiles.ReadBool(machine, "TransferLog", false);
+    settings.KeepVersions = profiles.ReadBool(machine, "KeepVersions", false);
     const std::string most = profiles.ReadString(machine, "MaxProgramBytes", "");
     std::uint64_t bytes = 0;
     const auto [end, error] = std::from_chars(most.data(), most.data() + most.size(), bytes);
@@ -37,6 +38,7 @@ void WriteAutomationSettings(const IniFile& profiles, std::string_view machine,
     profiles.WriteString(machine, "ReceiveDir", settings.ReceiveDir);
     profiles.WriteBool(machine, "RemoteRequest", settings.RemoteRequest);
     profiles.WriteBool(machine, "TransferLog", settings.TransferLog);
+    profiles.WriteBool(machine, "KeepVersions", settings.KeepVersions);
 }
 
 } // namespace feedrail

@@ -20,6 +20,9 @@ struct AutomationSettings {
     bool RemoteRequest = false;
     // Every transfer adds a line to feedrail-transfers.log.
     bool TransferLog = false;
+    // A program received under a name that is taken takes that name; the
+    // earlier file moves to versions/ beside it. Off: it is named "-2", ….
+    bool KeepVersions = false;
     // A program longer than this is ended and kept as incomplete: a line
     // that never stops cannot fill the disk.
     std::uint64_t MaxProgramBytes = std::uint64_t{256} << 20;
@@ -37,7 +40,7 @@ std::string ReceiveFolderOf(const std::string& receiveDir, const std::string& de
                             const std::string& otherwise);
 
 AutomationSettings ReadAutomationSettings(const IniFile& profiles, std::string_view machine);
-// Writes the four keys of the Automation dialog (MaxProgramBytes is set by
+// Writes the five keys of the Automation dialog (MaxProgramBytes is set by
 // hand); raises IniWriteError, as every profile write does.
 void WriteAutomationSettings(const IniFile& profiles, std::string_view machine,
                              const AutomationSettings& settings);

@@ -53,6 +53,7 @@ void Automation::Resume() {
     }
     filer_.SetPlaces(std::move(places), settings_.DefaultExt, automation_.AutoReceive,
                      automation_.RemoteRequest);
+    filer_.KeepVersions(automation_.KeepVersions);
     collector_.SetMostBytes(automation_.MaxProgramBytes);
     SignalReceiveReady(port_, settings_.CommHandshake);
 }

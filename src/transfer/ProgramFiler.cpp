@@ -2,6 +2,7 @@
 
 #include "common/FileDescriptor.h"
 #include "common/LocalTime.h"
+#include "transfer/EarlierVersions.h"
 #include "transfer/ProgramFiles.h"
 
 #include <algorithm>
@@ -351,6 +352,7 @@ int ProgramFiler::MoveIntoPlace(FiledProgram& filed, const std::string& name) {
     if (static_cast<std::uint64_t>(file.st_size) != bytes_) {
         return EIO;
     }
+    FreeName(folders_[folder_], name);
     const NewProgramFile moved = MoveNewProgram(temporary_, folders_[folder_], name, extension_);
     if (moved.error == 0) {
         ::close(fd_);
@@ -361,6 +363,14 @@ int ProgramFiler::MoveIntoPlace(FiledProgram& filed, const std::string& name) {
     return moved.error;
 }
 
+// An earlier version that cannot be moved keeps its name, and the program
+// takes the next free one, as without versions.
+void ProgramFiler::FreeName(const std::string& folder, const std::string& name) const {
+    if (versions_) {
+        KeepEarlierVersion(folder, name, extension_);
+    }
+}
+
 // No folder took the program as it came: each may take it now, whole.
 void ProgramFiler::SaveFromMemory(FiledProgram& filed, const std::string& name) {
     if (buffer_.size() != bytes_) {
@@ -369,6 +379,7 @@ void ProgramFiler::SaveFromMemory(FiledProgram& filed, const std::string& name) 
         return;
     }
     for (const std::string& folder : folders_) {
+        FreeName(folder, name);
         const NewProgramFile saved = SaveNewProgram(folder, name, extension_, buffer_);
         if (saved.error == 0) {
             filed.Path = saved.path;

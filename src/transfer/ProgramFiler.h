@@ -47,6 +47,9 @@ public:
     // The folders tried in turn (each with its trailing "/"), the
     // extension, whether programs are kept at all, and whether a program of
     // a number alone is a request rather than a program.
+    // A program filed under a name that is taken takes it; the earlier file
+    // moves to versions/ beside it.
+    void KeepVersions(bool keep) { versions_ = keep; }
     void SetPlaces(std::vector<std::string> folders, std::string extension, bool keep,
                    bool requests);
 
@@ -82,6 +85,7 @@ private:
     void Place(FiledProgram& filed, const std::string& name);
     int MoveIntoPlace(FiledProgram& filed, const std::string& name);
     void SaveFromMemory(FiledProgram& filed, const std::string& name);
+    void FreeName(const std::string& folder, const std::string& name) const;
     std::string Name(const FiledProgram& filed) const;
 
     std::function<void(FiledProgram)> filed_;
@@ -90,6 +94,7 @@ private:
     std::string extension_;
     bool keep_ = false;
     bool requests_ = false;
+    bool versions_ = false;
 
     int fd_ = -1;
     std::string temporary_;

@@ -1,13 +1,16 @@
 #include "transfer/ProgramFiler.h"
 
+#include "common/LocalTime.h"
 #include "support/InChild.h"
 #include "support/TempFolder.h"
 #include "transfer/ReceivingLeftovers.h"
 
+#include <chrono>
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <sched.h>
 #include <sys/mount.h>
@@ -74,6 +77,56 @@ struct Filer {
     ProgramFiler filer{[this](FiledProgram program) { filed.push_back(std::move(program)); },
                        [this] { return now; }};
 };
+
+// With versions kept, the newest program has the name; every earlier one is
+// in versions/ under its own time, none lost or replaced, and a name that is
+// not a plain file, or a versions/ that is not a real folder, is left alone.
+TEST(ProgramFilerTest, EarlierVersionsMoveAsideAndNothingOddIsMoved) {
+    const auto madeAt = std::chrono::system_clock::now() - std::chrono::hours(30);
+    const std::string stamp = "O7-" + LocalTimeText(madeAt, "%Y%m%d-%H%M%S");
+    const struct {
+        const char* name;
+        std::function<void(const TempFolder&)> before;
+        std::vector<std::string> entries;
+        bool versioned;
+    } cases[] = {
+        {"three in the same second", [](const TempFolder&) {}, {"O7.nc", "versions"}, true},
+        {"a link under the name",
+         [](const TempFolder& folder) {
+             std::filesystem::create_symlink("/etc/hostname", folder.File("O7.nc"));
+         },
+         {"O7-2.nc", "O7-3.nc", "O7-4.nc", "O7.nc"},
+         false},
+        {"versions/ a link to elsewhere",
+         [](const TempFolder& folder) {
+             std::filesystem::create_directory_symlink("/tmp", folder.File("versions"));
+         },
+         {"O7-2.nc", "O7-3.nc", "O7.nc", "versions"},
+         false},
+    };
+    for (const auto& c : cases) {
+        TempFolder folder;
+        c.before(folder);
+        Filer filer({folder.Path() + "/"});
+        filer.filer.KeepVersions(true);
+        for (const char* text : {"O7 (A)\n", "O7 (B)\n", "O7 (C)\n"}) {
+            filer.File(text);
+            if (!std::filesystem::is_symlink(folder.File("O7.nc"))) {
+                std::filesystem::last_write_time(
+                    folder.File("O7.nc"), std::filesystem::file_time_type::clock::from_sys(madeAt));
+            }
+        }
+        EXPECT_EQ(Entries(folder.Path()), c.entries) << c.name;
+        if (!c.versioned) {
+            continue;
+        }
+        EXPECT_EQ(ReadFile(folder.File("O7.nc")), "%\nO7 (C)\n%\n") << c.name;
+        EXPECT_EQ(Entries(folder.File("versions")),
+                  (std::vector<std::string>{stamp + "-2.nc", stamp + ".nc"}));
+        EXPECT_EQ(ReadFile(folder.File("versions/" + stamp + ".nc")), "%\nO7 (A)\n%\n");
+        EXPECT_EQ(ReadFile(folder.File("versions/" + stamp + "-2.nc")), "%\nO7 (B)\n%\n");
+    }
+}
 
 // A receive folder on a file system of 1 MiB (its own mount namespace, in a
 // child): the program fills it in the middle and goes on in the next folder,

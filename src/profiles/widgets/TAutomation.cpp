@@ -29,7 +29,11 @@ TAutomation::TAutomation(MachineListHost& machines, std::string profilePath, Use
           QStringLiteral("Remote Request: send the program a request from the machine names"),
           this)),
       transferLog_(new QCheckBox(
-          QStringLiteral("Transfer Log: add every transfer to feedrail-transfers.log"), this)) {
+          QStringLiteral("Transfer Log: add every transfer to feedrail-transfers.log"), this)),
+      keepVersions_(new QCheckBox(QStringLiteral("Keep earlier versions: a program received "
+                                                 "under a name that exists takes it, and the "
+                                                 "earlier file moves to versions/"),
+                                  this)) {
     setObjectName(QStringLiteral("Automation"));
     setWindowTitle(QStringLiteral("Automation"));
     machine_->setObjectName(QStringLiteral("MachineName"));
@@ -38,6 +42,7 @@ TAutomation::TAutomation(MachineListHost& machines, std::string profilePath, Use
     receiveDir_->setPlaceholderText(QStringLiteral("the machine's folder"));
     remoteRequest_->setObjectName(QStringLiteral("RemoteRequest"));
     transferLog_->setObjectName(QStringLiteral("TransferLog"));
+    keepVersions_->setObjectName(QStringLiteral("KeepVersions"));
 
     auto* folder = new QFormLayout;
     folder->addRow(QStringLiteral("Machine:"), machine_);
@@ -49,7 +54,7 @@ TAutomation::TAutomation(MachineListHost& machines, std::string profilePath, Use
     cancel->setObjectName(QStringLiteral("CancelButton"));
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(folder);
-    for (QCheckBox* box : {autoReceive_, remoteRequest_, transferLog_}) {
+    for (QCheckBox* box : {autoReceive_, keepVersions_, remoteRequest_, transferLog_}) {
         layout->addWidget(box);
     }
     layout->addWidget(buttons);
@@ -66,6 +71,7 @@ void TAutomation::LoadSettings() {
     receiveDir_->setText(BytesText(settings.ReceiveDir));
     remoteRequest_->setChecked(settings.RemoteRequest);
     transferLog_->setChecked(settings.TransferLog);
+    keepVersions_->setChecked(settings.KeepVersions);
 }
 
 // Without a machine there is no section to write: nothing is, and the
@@ -124,6 +130,7 @@ AutomationSettings TAutomation::Shown() const {
     settings.ReceiveDir = WithTrailingSeparator(TextBytes(receiveDir_->text()));
     settings.RemoteRequest = remoteRequest_->isChecked();
     settings.TransferLog = transferLog_->isChecked();
+    settings.KeepVersions = keepVersions_->isChecked();
     return settings;
 }
 

@@ -43,6 +43,7 @@ private:
     QLineEdit* receiveDir_;
     QCheckBox* remoteRequest_;
     QCheckBox* transferLog_;
+    QCheckBox* keepVersions_;
 };
 
 } // namespace feedrail
