@@ -143,6 +143,8 @@ QTableView* CompareDialog::NewPane(CompareModel* model) {
     pane->setSelectionMode(QAbstractItemView::SingleSelection);
     pane->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     pane->horizontalHeader()->hide();
+    // A marked row's ground spans the pane, however short its line.
+    pane->horizontalHeader()->setStretchLastSection(true);
     // Rows of one height let the view place millions of rows without
     // measuring any.
     pane->verticalHeader()->hide();
