@@ -24,6 +24,7 @@ public:
         }
         std::vector<std::size_t> ends;
         ends.reserve(text.LineCount());
+        parts_.reserve(text.ByteCount());
         for (std::size_t i = 0; i < text.LineCount(); ++i) {
             AppendComparedPart(text.Line(i), options, parts_);
             ends.push_back(parts_.size());

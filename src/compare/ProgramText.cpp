@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 
 namespace feedrail {
 
@@ -33,11 +34,19 @@ std::string_view ProgramText::Line(std::size_t index) const {
 }
 
 ProgramTextRead ReadProgramText(const std::string& path) {
-    RegularFileRead file = ReadRegularFile(path);
-    if (file.outcome != RegularFileRead::Read) {
-        return {{}, file.error};
+    std::string bytes;
+    // Read into room made at once: growing by doubling would copy a big
+    // program again and again.
+    std::error_code unknown;
+    if (const auto size = std::filesystem::file_size(path, unknown); !unknown) {
+        bytes.reserve(size);
     }
-    return {ProgramText(std::move(file.content)), 0};
+    if (const int error =
+            ReadRegularFile(path, [&bytes](std::string_view piece) { bytes.append(piece); });
+        error != 0) {
+        return {{}, error};
+    }
+    return {ProgramText(std::move(bytes)), 0};
 }
 
 } // namespace feedrail

@@ -19,6 +19,7 @@ public:
     // Without its line end.
     std::string_view Line(std::size_t index) const;
     std::size_t LongestLine() const { return longest_; }
+    std::size_t ByteCount() const { return bytes_.size(); }
 
 private:
     std::string bytes_;

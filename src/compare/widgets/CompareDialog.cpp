@@ -13,6 +13,7 @@
 #include <QThread>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <new>
 
 namespace feedrail {
 namespace {
@@ -40,6 +41,15 @@ struct CompareDialog::Work {
 
     void Run() {
         Result.reset();
+        try {
+            Compare();
+        } catch (const std::bad_alloc&) {
+            Error = QStringLiteral("The programs are too large to compare in this computer's "
+                                   "memory");
+        }
+    }
+
+    void Compare() {
         if (Left == nullptr && !(Left = Read(LeftSource))) {
             return;
         }
