@@ -1,15 +1,16 @@
 #include "compare/LineDiff.h"
 
 #include <algorithm>
-#include <cmath>
 #include <limits>
 
 namespace feedrail {
 namespace {
 
-// Below this cost every search is exact; a program pair of a few thousand
-// scattered differences never meets the bound.
-constexpr std::int64_t LeastCostBound = 4096;
+// Past this cost either way a search splits where it got furthest: between
+// scattered differences that point lies on a shortest path all the same, and
+// two programs that differ throughout, lines repeating on both sides, would
+// cost the square of their length without it.
+constexpr std::int64_t CostBound = 256;
 
 constexpr std::int64_t Unreached = std::numeric_limits<std::int64_t>::max();
 
@@ -69,8 +70,6 @@ LineDiff::LineDiff(std::span<const std::uint32_t> left, std::span<const std::uin
     forward_.resize(static_cast<std::size_t>(n + m + 3));
     backward_.resize(forward_.size());
     diagonalOffset_ = m + 1;
-    costBound_ =
-        std::max(LeastCostBound, static_cast<std::int64_t>(std::sqrt(static_cast<double>(n + m))));
     Search();
 }
 
@@ -160,7 +159,7 @@ LineDiff::Point LineDiff::MiddleSnake(const Box& box) {
                 return {x, y};
             }
         }
-        if (cost >= costBound_) {
+        if (cost >= CostBound) {
             return CheapestSplit(box, fLow, fHigh, bLow, bHigh);
         }
     }

@@ -42,7 +42,6 @@ private:
     // The furthest left index reached on each diagonal, forward and backward.
     std::vector<std::int64_t> forward_, backward_;
     std::int64_t diagonalOffset_ = 0;
-    std::int64_t costBound_ = 0;
     std::vector<bool> leftChanged_, rightChanged_;
 };
 
