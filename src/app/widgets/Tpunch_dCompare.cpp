@@ -28,6 +28,11 @@ void Tpunch_d::CompareWithStored1Click() {
             return;
         }
         const std::string& folder = activeSettings_.DefaultDir;
+        if (folder.empty()) {
+            messages_.ShowMessage(QStringLiteral("The machine has no program folder "
+                                                 "(DefaultDir) to look in."));
+            return;
+        }
         const ProgramLookup found =
             ProgramIndex().Find(folder, *number, activeSettings_.DefaultExt);
         if (!found.Path) {
