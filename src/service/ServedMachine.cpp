@@ -48,7 +48,11 @@ ServedMachine::ServedMachine(std::string profileFolder, MachineConfig config, Jo
              .Events = loop_,
              .ProgramDir = profileFolder,
              .Leader = [this] { return config_.Leader; },
-             .ShowFiledProgram = [](const std::string&) {},
+             .ShowFiledProgram =
+                 [this](const std::string& path) {
+                     comparison_.Compare(path, config_.Settings.DefaultDir,
+                                         config_.Settings.DefaultExt);
+                 },
              .LoadFile = [this](const std::string& path) { return Answer(path); },
              .ShowError = [this](const std::string& text) { Log(JournalLog::Error, text); },
              .ReopenPort =

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "line/MachineLine.h"
+#include "service/FiledComparison.h"
 #include "service/JournalLog.h"
 #include "service/LineWatchers.h"
 #include "service/MachineConfig.h"
@@ -123,6 +124,11 @@ private:
     std::string lastLogged_;
     std::string openFailure_;
     RetryBackoff openBackoff_;
+    // Each program filed against the stored one of its number, on its own
+    // thread: the journal, not lastLogged_, takes what it says.
+    FiledComparison comparison_{[this](const std::string& text) {
+        log_.Write(JournalLog::Info, config_.Machine + ": " + text);
+    }};
     std::thread thread_;
 
     mutable std::mutex statusMutex_;

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <memory>
@@ -111,6 +112,51 @@ TEST_F(DncServiceEndToEndTest, AControlThatGoesIsServedAgainWhenItReturnsAndNoOt
 // A machine added to DNC.ini is served after SIGHUP; the one served before
 // goes on without its port being opened again, also through a reload that
 // finds no DNC.ini.
+// Each program filed is told against the stored program of its number in
+// the machine's folder: how many lines differ, the same, too large to
+// compare; a number stored nowhere else adds nothing.
+TEST_F(DncServiceEndToEndTest, EachProgramFiledIsToldAgainstTheStoredOneOfItsNumber) {
+    WriteProfiles(4);
+    std::string stored = Program("O3001", 5);
+    for (const char* line : {"N2 G1 X2", "N3 G1 X3", "N5 G1 X5"}) {
+        stored.replace(stored.find(line), std::strlen(line), std::string(line) + "0");
+    }
+    WriteFile(programs_ + "/O3001.nc", stored);
+    WriteFile(programs_ + "/O3002.nc", Program("O3002", 5));
+    // Past the bound, and sparse: no 64 MiB written.
+    WriteFile(programs_ + "/O3004.nc", "%\nO3004\n");
+    std::filesystem::resize_file(programs_ + "/O3004.nc", (std::uintmax_t{64} << 20) + 1);
+    const struct {
+        const char* number;
+        const char* said;
+    } machines[] = {
+        {"O3001", "<6>M1: O3001 filed as O3001.nc: 3 lines differ from O3001.nc"},
+        {"O3002", "<6>M2: O3002 filed as O3002.nc: the same as O3002.nc"},
+        {"O3003", nullptr},
+        {"O3004", "<6>M4: O3004 filed as O3004.nc: not compared with O3004.nc: too large"},
+    };
+    std::vector<std::unique_ptr<test::MachineProcess>> punchers;
+    for (int number = 1; number <= 4; ++number) {
+        punchers.push_back(StartPuncher(number, Program(machines[number - 1].number, 5)));
+    }
+    StartService();
+    ASSERT_TRUE(WaitFor([&] { return Listening(4); }, 10s)) << Journal();
+    for (const auto& puncher : punchers) {
+        puncher->Type("\n");
+    }
+    for (int number = 1; number <= 4; ++number) {
+        const auto& machine = machines[number - 1];
+        const std::string path = Received(number) + "/" + machine.number + ".nc";
+        EXPECT_TRUE(WaitFor([&] { return std::filesystem::exists(path); }, 20s)) << Journal();
+        if (machine.said != nullptr) {
+            EXPECT_TRUE(
+                WaitFor([&] { return Journal().find(machine.said) != std::string::npos; }, 10s))
+                << Journal();
+        }
+    }
+    EXPECT_EQ(Journal().find("M3: O3003 filed as"), std::string::npos) << Journal();
+}
+
 TEST_F(DncServiceEndToEndTest, SighupServesAMachineAddedWithoutStoppingTheOthers) {
     WriteProfiles(1);
     const auto first = StartPuncher(1, Program("O3001", 5));

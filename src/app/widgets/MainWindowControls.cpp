@@ -186,6 +186,8 @@ void MainWindowControls::BuildMenu(QMainWindow& window) {
     Renumber1->setObjectName(QStringLiteral("Renumber1"));
     PrintColumns1 = Utilities1->addAction(QStringLiteral("Print &Columns..."));
     PrintColumns1->setObjectName(QStringLiteral("PrintColumns1"));
+    CompareWithStored1 = Utilities1->addAction(QStringLiteral("Compare &with Stored Program"));
+    CompareWithStored1->setObjectName(QStringLiteral("CompareWithStored1"));
     QMenu* settings = menu->addMenu(QStringLiteral("Se&ttings"));
     settings->setObjectName(QStringLiteral("SettingsMenu"));
     Settings1 = settings->addAction(QStringLiteral("&DNC Settings..."));

@@ -54,6 +54,7 @@ struct MainWindowControls {
     QMenu* Utilities1;
     QAction* Renumber1;
     QAction* PrintColumns1;
+    QAction* CompareWithStored1;
     QAction* Settings1;
     QAction* Automation1;
     QMenu* View1;

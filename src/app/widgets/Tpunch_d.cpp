@@ -89,6 +89,7 @@ Tpunch_d::Tpunch_d(std::string programDir, UserMessages& messages, QWidget* pare
     controls_.LsFileListView261->SetMessages(&messages_);
     controls_.LsFileListView261->Operations().SetDeleteGate(
         [this](const std::function<void()>& remove) { Perform(Command::ChangeFiles, remove); });
+    controls_.LsFileListView261->SetEditorText([this] { return editor_.Text(); });
     controls_.LsFileListView261->SetProgramOpener([this](const std::string& path) {
         if (!files_.IsPartProgram(path)) {
             return false;
@@ -485,6 +486,7 @@ void Tpunch_d::ConnectHandlers() {
     bind(controls_.PrintWindowButton, &QPushButton::clicked, &Tpunch_d::PrintWindowButtonClick);
     bind(controls_.BitBtn3, &QPushButton::clicked, &Tpunch_d::BitBtn3Click);
     bind(controls_.PrintColumns1, &QAction::triggered, &Tpunch_d::PrintColumns1Click);
+    bind(controls_.CompareWithStored1, &QAction::triggered, &Tpunch_d::CompareWithStored1Click);
     bind(controls_.SaveShortcut, &QAction::triggered, &Tpunch_d::SaveButtonClick);
     // As the title bar's close button: a send is stopped first.
     connect(controls_.CloseShortcut, &QAction::triggered, this, &QWidget::close);

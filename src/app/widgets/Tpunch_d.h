@@ -78,6 +78,9 @@ public:
     void PrintWindowButtonClick();
     void BitBtn3Click();
     void PrintColumns1Click();
+    // The editor's program against the stored program of its number in the
+    // machine's folder.
+    void CompareWithStored1Click();
     void SendButtonClick();
     void ReceiveButtonClick();
 

@@ -12,7 +12,8 @@ QAction* Entry(QMenu* menu, const char* caption) {
 } // namespace
 
 FileListMenu::FileListMenu(QWidget* parent)
-    : Menu(new QMenu(parent)), Open(Entry(Menu, "&Open")), View(Entry(Menu, "&View")) {
+    : Menu(new QMenu(parent)), Open(Entry(Menu, "&Open")), View(Entry(Menu, "&View")),
+      Compare(Entry(Menu, "Co&mpare")) {
     Menu->addSeparator();
     SendTo = Menu->addMenu(QStringLiteral("Se&nd To"));
     AnyFolder = Entry(SendTo, "Any Folder ...");
@@ -34,6 +35,7 @@ FileListMenu::FileListMenu(QWidget* parent)
 void FileListMenu::Update(const MenuState& state) {
     Open->setEnabled(state.Selected);
     View->setEnabled(state.Viewable);
+    Compare->setEnabled(state.Comparable);
     SendTo->menuAction()->setEnabled(state.Selected);
     AnyFolder->setEnabled(state.ItemsSelected);
     ClipboardAsContents->setEnabled(state.FileCurrent);

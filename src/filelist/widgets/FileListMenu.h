@@ -20,10 +20,12 @@ struct MenuState {
     // ... and View shows it.
     bool Viewable = false;
     bool PasteReady = false;
+    // Two files selected, or one with a program in the editor to compare.
+    bool Comparable = false;
 };
 
 // The file list's context menu, its entries in their order: "&Open",
-// "&View", "Se&nd To" ("Any Folder ...", "Clipboard as Contents",
+// "&View", "Co&mpare", "Se&nd To" ("Any Folder ...", "Clipboard as Contents",
 // "Clipboard as FileName"), "Cu&t", "&Copy", "&Paste", "&Rename", "&Delete",
 // "&Attributes ...", "&New Folder ...". The keys trigger the same entries, so
 // that one set of rules enables both.
@@ -36,6 +38,7 @@ public:
     QMenu* Menu;
     QAction* Open;
     QAction* View;
+    QAction* Compare;
     QMenu* SendTo;
     QAction* AnyFolder;
     QAction* ClipboardAsContents;

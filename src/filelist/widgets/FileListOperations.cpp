@@ -21,6 +21,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QTimer>
+#include <algorithm>
 #include <filesystem>
 #include <sys/stat.h>
 
@@ -74,6 +75,9 @@ MenuState FileListOperations::State() const {
     state.FileCurrent = current != nullptr && current->Kind == RowKind::File;
     state.Viewable = state.FileCurrent && viewKinds_.KindOf(current->Path) != ViewKind::None;
     state.PasteReady = !remembered_.Empty();
+    const auto files = std::count_if(rows.begin(), rows.end(),
+                                     [](const FileRow& row) { return row.Kind == RowKind::File; });
+    state.Comparable = files == 2 || (files == 1 && list_.ComparesWithEditor());
     return state;
 }
 

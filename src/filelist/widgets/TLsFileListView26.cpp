@@ -3,6 +3,7 @@
 #include "common/ProgramDirectory.h"
 #include "common/widgets/BusyCursor.h"
 #include "common/widgets/TextBridge.h"
+#include "compare/widgets/CompareDialog.h"
 #include "filelist/FolderListing.h"
 #include "filelist/FolderPath.h"
 #include "filelist/widgets/FileListOperations.h"
@@ -114,6 +115,7 @@ void TLsFileListView26::ConnectMenu() {
     };
     bind(menu_.Open, [this] { Open(); });
     bind(menu_.View, [&operations] { operations.View(); });
+    bind(menu_.Compare, [this] { Compare(); });
     bind(menu_.AnyFolder, [&operations] { operations.SendToAnyFolder(); });
     bind(menu_.ClipboardAsContents, [&operations] { operations.ClipboardAsContents(); });
     bind(menu_.ClipboardAsFileName, [&operations] { operations.ClipboardAsFileName(); });
@@ -335,6 +337,20 @@ void TLsFileListView26::SortByColumn(int column) {
     order_.Sort(rows_);
     BuildColumns();
     ShowRows(selected);
+}
+
+void TLsFileListView26::Compare() {
+    std::vector<FileRow> files = SelectedRows();
+    std::erase_if(files, [](const FileRow& row) { return row.Kind != RowKind::File; });
+    const auto source = [](const FileRow& row) {
+        return ProgramSource{DisplayPath(row.Caption), row.Path, std::nullopt};
+    };
+    if (files.size() == 2) {
+        CompareDialog::Open(source(files[0]), source(files[1]), this);
+    } else if (files.size() == 1 && editorText_) {
+        CompareDialog::Open(source(files[0]), {QStringLiteral("the editor"), {}, editorText_()},
+                            this);
+    }
 }
 
 FileListMenu& TLsFileListView26::ContextMenu() {

@@ -95,6 +95,11 @@ public:
     void SetProgramOpener(std::function<bool(const std::string& path)> opener) {
         programOpener_ = std::move(opener);
     }
+    // The editor's program, which Compare sets against one file selected.
+    void SetEditorText(std::function<std::string()> text) { editorText_ = std::move(text); }
+    bool ComparesWithEditor() const { return static_cast<bool>(editorText_); }
+    // Compares the two files selected, or the one with the editor's program.
+    void Compare();
     void Refresh();
     // As a click on the column's header.
     void SortByColumn(int column);
@@ -148,6 +153,7 @@ private:
     UserMessages* messages_;
     FileListDesktop* desktop_;
     std::function<bool(const std::string& path)> programOpener_;
+    std::function<std::string()> editorText_;
     FileListMenu menu_;
     std::unique_ptr<FileListOperations> operations_;
 };

@@ -87,8 +87,8 @@ TEST_F(MainWindowTest, StartUpListsMachinesShortcutsAndUtilities) {
     for (const QAction* action : Controls().Utilities1->actions()) {
         menu << action->text();
     }
-    EXPECT_EQ(menu,
-              (QStringList{"&Renumber", "Compare", "Editor", "Backplot", "Print &Columns..."}));
+    EXPECT_EQ(menu, (QStringList{"&Renumber", "Compare", "Editor", "Backplot", "Print &Columns...",
+                                 "Compare &with Stored Program"}));
     EXPECT_EQ(messages_.Errors, QStringList{"'two' is not a valid integer value"});
     EXPECT_EQ(window_->Settings().CommBaudRate, 4800);
     EXPECT_EQ(window_->Settings().DefaultFileFilter, "tap");

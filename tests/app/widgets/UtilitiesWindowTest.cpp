@@ -1,7 +1,9 @@
 #include "app/widgets/Tpunch_d.h"
+#include "compare/widgets/CompareDialog.h"
 #include "filelist/widgets/TLsFileListView26.h"
 #include "support/TempFolder.h"
 #include "support/widgets/FakeMessages.h"
+#include "support/widgets/PumpEvents.h"
 #include "utilities/widgets/HelpWindow.h"
 
 #include <QAction>
@@ -91,7 +93,7 @@ TEST_F(UtilitiesWindowTest, EachEntryStartsItsProgramWithTheFileItsModeAsksFor) 
         menu << action->text();
     }
     EXPECT_EQ(menu, (QStringList{"&Renumber", "Gone", "Plain", "Selected", "Loaded",
-                                 "Print &Columns..."}));
+                                 "Print &Columns...", "Compare &with Stored Program"}));
 
     Entry(1).trigger();
     EXPECT_EQ(messages_.Messages, QStringList{"Need Filename"});
@@ -165,6 +167,38 @@ TEST_F(UtilitiesWindowTest, HelpIndexShowsTheManualAtItsFirstTopic) {
     EXPECT_TRUE(window_->Help().isVisible());
     EXPECT_EQ(browser.source().fragment(), "Topic1");
     EXPECT_TRUE(browser.toPlainText().contains("Sending a program"));
+}
+
+// The editor's program against the stored one of its number in the
+// machine's folder; a program without a number or a number stored nowhere
+// is said so.
+TEST_F(UtilitiesWindowTest, CompareWithStoredProgramFindsTheStoredOneOfTheEditorsNumber) {
+    window_->Settings().DefaultDir = folder_.File("nc") + "/";
+    const struct {
+        const char* editor;
+        QString said;
+    } cases[] = {
+        {"%\nO1000\nG1\n%\n", "1 line differs"},
+        {"%\nO2000\nG1\n%\n",
+         "No stored program O2000 in " + QString::fromStdString(folder_.File("nc")) + "/."},
+        {"%\nG1\n%\n", "The program in the editor has no program number (O or :) at its head "
+                       "to look up."},
+    };
+    for (const auto& c : cases) {
+        messages_.Messages.clear();
+        window_->Editor().SetText(c.editor);
+        window_->Controls().CompareWithStored1->trigger();
+        const QList<CompareDialog*> opened = window_->findChildren<CompareDialog*>();
+        if (opened.isEmpty()) {
+            EXPECT_EQ(messages_.Messages, QStringList{c.said}) << c.editor;
+            continue;
+        }
+        ASSERT_EQ(opened.size(), 1);
+        std::unique_ptr<CompareDialog> dialog(opened.front());
+        EXPECT_EQ(dialog->windowTitle(), "Compare O1000.nc with the editor");
+        EXPECT_TRUE(test::PumpUntil([&] { return dialog->Summary() == c.said; }, 10000))
+            << dialog->Summary().toStdString();
+    }
 }
 
 } // namespace

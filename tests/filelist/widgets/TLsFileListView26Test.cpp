@@ -1,8 +1,10 @@
 #include "filelist/widgets/TLsFileListView26.h"
 
+#include "compare/widgets/CompareDialog.h"
 #include "filelist/DateText.h"
 #include "filelist/widgets/FileListFixture.h"
 #include "filelist/widgets/FileListMenu.h"
+#include "support/widgets/PumpEvents.h"
 
 #include <QContextMenuEvent>
 #include <QHeaderView>
@@ -10,6 +12,7 @@
 #include <QMenu>
 #include <QTimer>
 #include <ctime>
+#include <memory>
 #include <sys/stat.h>
 #include <utime.h>
 
@@ -17,6 +20,7 @@ namespace feedrail {
 namespace {
 
 using test::FileListFixture;
+using test::PumpUntil;
 using test::Q;
 using test::WriteFile;
 
@@ -149,9 +153,9 @@ TEST_F(TLsFileListView26Test, TheContextMenuHoldsItsEntriesInOrder) {
     for (const QAction* action : list_.ContextMenu().Menu->actions()) {
         entries << action->text();
     }
-    EXPECT_EQ(entries,
-              (QStringList{"&Open", "&View", "", "Se&nd To", "", "Cu&t", "&Copy", "&Paste", "",
-                           "&Rename", "&Delete", "", "&Attributes ...", "", "&New Folder ..."}));
+    EXPECT_EQ(entries, (QStringList{"&Open", "&View", "Co&mpare", "", "Se&nd To", "", "Cu&t",
+                                    "&Copy", "&Paste", "", "&Rename", "&Delete", "",
+                                    "&Attributes ...", "", "&New Folder ..."}));
     QStringList sendTo;
     for (const QAction* action : list_.ContextMenu().SendTo->actions()) {
         sendTo << action->text();
@@ -161,7 +165,7 @@ TEST_F(TLsFileListView26Test, TheContextMenuHoldsItsEntriesInOrder) {
 }
 
 TEST_F(TLsFileListView26Test, MenuEntriesAreEnabledForWhatIsSelected) {
-    // One letter per entry: Open, View, Send To, Any Folder, Clipboard as
+    // One letter per entry: Open, View, Compare, Send To, Any Folder, Clipboard as
     // Contents, Clipboard as FileName, Cut, Copy, Paste, Rename, Delete,
     // Attributes, New Folder; 1 enabled, 0 disabled.
     const struct {
@@ -170,15 +174,15 @@ TEST_F(TLsFileListView26Test, MenuEntriesAreEnabledForWhatIsSelected) {
         bool copiedFirst;
         const char* enabled;
     } cases[] = {
-        {Folder(), {}, false, "0000000000001"},
-        {Folder(), {"O1000.nc"}, false, "1111111101111"},
-        {Folder(), {"O3000"}, false, "1011111101111"},
-        {Folder(), {"notes.txt"}, true, "1111111111111"},
-        {Folder(), {"sub"}, false, "1011011101111"},
-        {Folder(), {"O1000.nc", "O2000.tap"}, false, "1111111100111"},
-        {Folder(), {}, true, "0000000010001"},
-        {"Drives", {" (/)  "}, false, "1010010000000"},
-        {"Drives", {}, true, "0000000000000"},
+        {Folder(), {}, false, "00000000000001"},
+        {Folder(), {"O1000.nc"}, false, "11011111101111"},
+        {Folder(), {"O3000"}, false, "10011111101111"},
+        {Folder(), {"notes.txt"}, true, "11011111111111"},
+        {Folder(), {"sub"}, false, "10011011101111"},
+        {Folder(), {"O1000.nc", "O2000.tap"}, false, "11111111100111"},
+        {Folder(), {}, true, "00000000010001"},
+        {"Drives", {" (/)  "}, false, "10010010000000"},
+        {"Drives", {}, true, "00000000000000"},
     };
     for (const auto& c : cases) {
         TLsFileListView26 list;
@@ -200,13 +204,37 @@ TEST_F(TLsFileListView26Test, MenuEntriesAreEnabledForWhatIsSelected) {
         const FileListMenu& menu = list.ContextMenu();
         std::string enabled;
         for (const QAction* entry :
-             {menu.Open, menu.View, menu.SendTo->menuAction(), menu.AnyFolder,
+             {menu.Open, menu.View, menu.Compare, menu.SendTo->menuAction(), menu.AnyFolder,
               menu.ClipboardAsContents, menu.ClipboardAsFileName, menu.Cut, menu.Copy, menu.Paste,
               menu.Rename, menu.Delete, menu.Attributes, menu.NewFolder}) {
             enabled += entry->isEnabled() ? '1' : '0';
         }
         EXPECT_EQ(enabled, c.enabled)
             << c.directory.toStdString() << " " << c.selected.join(',').toStdString();
+    }
+}
+
+// Compare takes two programs selected, or one against the editor's program.
+TEST_F(TLsFileListView26Test, CompareOpensTwoProgramsOrOneAgainstTheEditor) {
+    list_.SetEditorText([] { return std::string("%\nO1000\nG0 X2\n%\n"); });
+    const struct {
+        QStringList selected;
+        const char* title;
+        const char* summary;
+    } cases[] = {
+        {{"O1000.nc", "O3000"}, "Compare O1000.nc with O3000", "2 lines differ"},
+        {{"O1000.nc"}, "Compare O1000.nc with the editor", "1 line differs"},
+    };
+    for (const auto& c : cases) {
+        Select(c.selected);
+        ASSERT_TRUE(list_.ContextMenu().Compare->isEnabled());
+        list_.ContextMenu().Compare->trigger();
+        const QList<CompareDialog*> opened = list_.findChildren<CompareDialog*>();
+        ASSERT_EQ(opened.size(), 1);
+        std::unique_ptr<CompareDialog> dialog(opened.front());
+        EXPECT_EQ(dialog->windowTitle().toStdString(), c.title);
+        EXPECT_TRUE(PumpUntil([&] { return dialog->Summary() == c.summary; }, 10000))
+            << dialog->Summary().toStdString();
     }
 }
 

@@ -1,0 +1,107 @@
+#include "service/FiledComparison.h"
+
+#include "common/FileDescriptor.h"
+#include "compare/ProgramComparison.h"
+#include "transfer/ProgramFiles.h"
+
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace feedrail {
+namespace {
+
+// A program number stands within a program's first lines.
+constexpr std::size_t HeadBytes = 4096;
+
+std::optional<std::string> NumberOf(const std::string& path) {
+    const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    std::string head(HeadBytes, '\0');
+    const ssize_t count = file.Valid() ? ::read(file.Get(), head.data(), head.size()) : -1;
+    head.resize(count > 0 ? static_cast<std::size_t>(count) : 0);
+    return ProgramNumber(TextLines(head));
+}
+
+bool TooLarge(const std::string& path) {
+    struct stat file {};
+    return ::stat(path.c_str(), &file) != 0 ||
+           static_cast<std::uint64_t>(file.st_size) > FiledComparison::MostBytes;
+}
+
+std::string NameOf(const std::string& path) {
+    return std::filesystem::path(path).filename().string();
+}
+
+std::string Outcome(const std::string& filed, const std::string& stored) {
+    if (TooLarge(filed) || TooLarge(stored)) {
+        return "not compared with " + NameOf(stored) + ": too large";
+    }
+    const ProgramTextRead filedText = ReadProgramText(filed);
+    const ProgramTextRead storedText = ReadProgramText(stored);
+    if (filedText.Error != 0 || storedText.Error != 0) {
+        return "not compared with " + NameOf(stored) + ": cannot read it";
+    }
+    const std::size_t differing = ComparePrograms(storedText.Text, filedText.Text, {}).Differing;
+    if (differing == 0) {
+        return "the same as " + NameOf(stored);
+    }
+    return std::to_string(differing) + (differing == 1 ? " line differs" : " lines differ") +
+           " from " + NameOf(stored);
+}
+
+} // namespace
+
+std::optional<std::string> FiledAgainstStored(const std::string& filed, const std::string& folder,
+                                              const std::string& extension, ProgramIndex& index) {
+    const auto number = NumberOf(filed);
+    if (!number) {
+        return std::nullopt;
+    }
+    const ProgramLookup found = index.Find(folder, *number, extension);
+    std::error_code error;
+    if (!found.Path || std::filesystem::equivalent(*found.Path, filed, error)) {
+        return std::nullopt;
+    }
+    return *number + " filed as " + NameOf(filed) + ": " + Outcome(filed, *found.Path);
+}
+
+FiledComparison::FiledComparison(std::function<void(const std::string&)> report)
+    : report_(std::move(report)), thread_([this] { Run(); }) {}
+
+FiledComparison::~FiledComparison() {
+    {
+        const std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_one();
+    thread_.join();
+}
+
+void FiledComparison::Compare(std::string filed, std::string folder, std::string extension) {
+    {
+        const std::lock_guard lock(mutex_);
+        jobs_.push_back({std::move(filed), std::move(folder), std::move(extension)});
+    }
+    wake_.notify_one();
+}
+
+void FiledComparison::Run() {
+    for (;;) {
+        Job job;
+        {
+            std::unique_lock lock(mutex_);
+            wake_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
+            if (stopping_) {
+                return;
+            }
+            job = std::move(jobs_.front());
+            jobs_.pop_front();
+        }
+        if (const auto said = FiledAgainstStored(job.Filed, job.Folder, job.Extension, index_)) {
+            report_(*said);
+        }
+    }
+}
+
+} // namespace feedrail

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "transfer/ProgramIndex.h"
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+namespace feedrail {
+
+// What a program just filed is against the stored program of its number in
+// the machine's folder: "O1234 filed as O1234-2.nc: 3 lines differ from
+// O1234.nc", "... the same as O1234.nc", "... not compared with O1234.nc:
+// too large"; nothing when no other program of that number is stored, or the
+// filed one has no number.
+std::optional<std::string> FiledAgainstStored(const std::string& filed, const std::string& folder,
+                                              const std::string& extension, ProgramIndex& index);
+
+// Compares each program filed with the stored one on a thread of its own, so
+// that a long program never holds up the machine's line, and reports the
+// outcome. Programs filed while one is compared wait their turn; a stop
+// drops those waiting.
+class FiledComparison {
+public:
+    explicit FiledComparison(std::function<void(const std::string&)> report);
+    ~FiledComparison();
+    FiledComparison(const FiledComparison&) = delete;
+    FiledComparison& operator=(const FiledComparison&) = delete;
+
+    void Compare(std::string filed, std::string folder, std::string extension);
+
+    // Either program past this size is not compared.
+    static constexpr std::uint64_t MostBytes = std::uint64_t{64} << 20;
+
+private:
+    struct Job {
+        std::string Filed, Folder, Extension;
+    };
+
+    void Run();
+
+    std::function<void(const std::string&)> report_;
+    ProgramIndex index_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<Job> jobs_;
+    bool stopping_ = false;
+    std::thread thread_;
+};
+
+} // namespace feedrail
