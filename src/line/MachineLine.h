@@ -39,7 +39,7 @@ struct MachineLineHosts {
     std::string ProgramDir;
     // The leader switch in effect.
     std::function<bool()> Leader;
-    std::function<void(const std::string& path)> ShowFiledProgram;
+    std::function<void(const std::string& path, const std::string& earlier)> ShowFiledProgram;
     std::function<bool(const std::string& path)> LoadFile;
     std::function<void(const std::string& text)> ShowError;
     // Opens the port again after its device came back.

@@ -1,5 +1,6 @@
 #include "line/ProgressText.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace feedrail {
@@ -52,9 +53,12 @@ std::string ProgressFigures(const TransferProgress& progress) {
         text = ByteCountText(progress.Bytes);
     } else {
         // Both counts in the total's unit, so that they read as a fraction.
-        const Unit unit = UnitFor(progress.TotalBytes);
-        text = Number(progress.Bytes, unit.Size) + " of " + Number(progress.TotalBytes, unit.Size) +
-               " " + unit.Name;
+        // A reckoning a little short (a leader within a line) grows with
+        // what went, so that the figures never read more than all.
+        const std::uint64_t total = std::max(progress.TotalBytes, progress.Bytes);
+        const Unit unit = UnitFor(total);
+        text =
+            Number(progress.Bytes, unit.Size) + " of " + Number(total, unit.Size) + " " + unit.Name;
     }
     if (const std::uint64_t rate = progress.BytesPerSecond(); rate > 0) {
         text += ", " + ByteCountText(rate) + "/s";

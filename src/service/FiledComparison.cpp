@@ -2,6 +2,7 @@
 
 #include "common/FileDescriptor.h"
 #include "compare/ProgramComparison.h"
+#include "transfer/EarlierVersions.h"
 #include "transfer/ProgramFiles.h"
 
 #include <fcntl.h>
@@ -29,8 +30,11 @@ bool TooLarge(const std::string& path) {
            static_cast<std::uint64_t>(file.st_size) > FiledComparison::MostBytes;
 }
 
+// An earlier version is named with its folder, so that it can be found.
 std::string NameOf(const std::string& path) {
-    return std::filesystem::path(path).filename().string();
+    const std::filesystem::path file(path);
+    const std::string name = file.filename().string();
+    return file.parent_path().filename() == VersionsFolder ? VersionsFolder + ("/" + name) : name;
 }
 
 std::string Outcome(const std::string& filed, const std::string& stored) {
@@ -52,11 +56,15 @@ std::string Outcome(const std::string& filed, const std::string& stored) {
 
 } // namespace
 
-std::optional<std::string> FiledAgainstStored(const std::string& filed, const std::string& folder,
+std::optional<std::string> FiledAgainstStored(const std::string& filed, const std::string& earlier,
+                                              const std::string& folder,
                                               const std::string& extension, ProgramIndex& index) {
     const auto number = NumberOf(filed);
     if (!number) {
         return std::nullopt;
+    }
+    if (!earlier.empty()) {
+        return *number + " filed as " + NameOf(filed) + ": " + Outcome(filed, earlier);
     }
     const ProgramLookup found = index.Find(folder, *number, extension);
     std::error_code error;
@@ -78,10 +86,12 @@ FiledComparison::~FiledComparison() {
     thread_.join();
 }
 
-void FiledComparison::Compare(std::string filed, std::string folder, std::string extension) {
+void FiledComparison::Compare(std::string filed, std::string earlier, std::string folder,
+                              std::string extension) {
     {
         const std::lock_guard lock(mutex_);
-        jobs_.push_back({std::move(filed), std::move(folder), std::move(extension)});
+        jobs_.push_back(
+            {std::move(filed), std::move(earlier), std::move(folder), std::move(extension)});
     }
     wake_.notify_one();
 }
@@ -98,8 +108,14 @@ void FiledComparison::Run() {
             job = std::move(jobs_.front());
             jobs_.pop_front();
         }
-        if (const auto said = FiledAgainstStored(job.Filed, job.Folder, job.Extension, index_)) {
-            report_(*said);
+        // Whatever a comparison meets, the service and its machines go on.
+        try {
+            if (const auto said =
+                    FiledAgainstStored(job.Filed, job.Earlier, job.Folder, job.Extension, index_)) {
+                report_(*said);
+            }
+        } catch (const std::exception& error) {
+            report_(NameOf(job.Filed) + " not compared: " + error.what());
         }
     }
 }

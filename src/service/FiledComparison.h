@@ -18,7 +18,10 @@ namespace feedrail {
 // O1234.nc", "... the same as O1234.nc", "... not compared with O1234.nc:
 // too large"; nothing when no other program of that number is stored, or the
 // filed one has no number.
-std::optional<std::string> FiledAgainstStored(const std::string& filed, const std::string& folder,
+// With versions kept, `earlier` is the program the filed one replaced, and
+// it is the one compared with ("... from versions/O1234-20261210-093012.nc").
+std::optional<std::string> FiledAgainstStored(const std::string& filed, const std::string& earlier,
+                                              const std::string& folder,
                                               const std::string& extension, ProgramIndex& index);
 
 // Compares each program filed with the stored one on a thread of its own, so
@@ -32,14 +35,15 @@ public:
     FiledComparison(const FiledComparison&) = delete;
     FiledComparison& operator=(const FiledComparison&) = delete;
 
-    void Compare(std::string filed, std::string folder, std::string extension);
+    void Compare(std::string filed, std::string earlier, std::string folder, std::string extension);
 
-    // Either program past this size is not compared.
-    static constexpr std::uint64_t MostBytes = std::uint64_t{64} << 20;
+    // Either program past this size is not compared: a comparison holds both
+    // programs and its rows in memory, on every machine's thread at once.
+    static constexpr std::uint64_t MostBytes = std::uint64_t{16} << 20;
 
 private:
     struct Job {
-        std::string Filed, Folder, Extension;
+        std::string Filed, Earlier, Folder, Extension;
     };
 
     void Run();

@@ -49,8 +49,8 @@ ServedMachine::ServedMachine(std::string profileFolder, MachineConfig config, Jo
              .ProgramDir = profileFolder,
              .Leader = [this] { return config_.Leader; },
              .ShowFiledProgram =
-                 [this](const std::string& path) {
-                     comparison_.Compare(path, config_.Settings.DefaultDir,
+                 [this](const std::string& path, const std::string& earlier) {
+                     comparison_.Compare(path, earlier, config_.Settings.DefaultDir,
                                          config_.Settings.DefaultExt);
                  },
              .LoadFile = [this](const std::string& path) { return Answer(path); },

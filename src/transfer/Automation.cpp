@@ -239,7 +239,7 @@ void Automation::Filed(FiledProgram program) {
         program.Ending == ProgramSink::Ending::Complete ? "" : " (incomplete)";
     hosts_.Status.ShowProgress({TransferProgress::Way::Receive,
                                 static_cast<int>(std::min<std::uint64_t>(program.Lines, INT_MAX)),
-                                0, program.Bytes});
+                                0, program.Bytes, 0, filer_.ElapsedSoFar()});
     if (program.Path.empty()) {
         record.Result = "not saved: " + places;
         // The log's own trouble never hides that the program was not saved.
@@ -257,7 +257,7 @@ void Automation::Filed(FiledProgram program) {
     hosts_.Status.ShowStatus("Saved " + program.Path + incomplete +
                              (places.empty() ? "" : " (" + places + ")") +
                              (logged ? "" : "; the transfer log could not be written"));
-    hosts_.ShowFiledProgram(program.Path);
+    hosts_.ShowFiledProgram(program.Path, program.EarlierVersion);
 }
 
 void Automation::Answer(const std::string& number) {

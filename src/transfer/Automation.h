@@ -30,8 +30,9 @@ struct AutomationHosts {
     UiHandOver& Ui;
     TransferSession& Session;
     EditorLines& Editor;
-    // The file pane shows a program just filed, when it shows its folder.
-    std::function<void(const std::string& path)> ShowFiledProgram;
+    // The file pane shows a program just filed, when it shows its folder;
+    // `earlier` is where the program that had its name went (versions kept).
+    std::function<void(const std::string& path, const std::string& earlier)> ShowFiledProgram;
     // Loads the file into the editor as Get does; whether it could.
     std::function<bool(const std::string& path)> LoadFile;
     // An error box: a program that no place would take.

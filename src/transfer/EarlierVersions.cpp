@@ -1,9 +1,11 @@
 #include "transfer/EarlierVersions.h"
 
+#include "common/FileDescriptor.h"
 #include "common/LocalTime.h"
 
 #include <cerrno>
 #include <chrono>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,22 +22,22 @@ std::chrono::system_clock::time_point ModifiedAt(const struct stat& file) {
             std::chrono::nanoseconds(file.st_mtim.tv_nsec)));
 }
 
-// A real folder, made when missing; 0 or the errno.
-int VersionsFolderIn(const std::string& folder) {
+// The folder itself, held open: what is linked into it cannot be sent
+// elsewhere by a link put in its place.
+FileDescriptor OpenVersionsFolder(const std::string& folder, int& error) {
     const std::string versions = folder + VersionsFolder;
     if (::mkdir(versions.c_str(), 0777) != 0 && errno != EEXIST) {
-        return errno;
+        error = errno;
+        return FileDescriptor();
     }
-    struct stat entry {};
-    if (::lstat(versions.c_str(), &entry) != 0) {
-        return errno;
-    }
-    return S_ISDIR(entry.st_mode) ? 0 : ENOTDIR;
+    FileDescriptor fd(::open(versions.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    error = fd.Valid() ? 0 : (errno == ELOOP ? ENOTDIR : errno);
+    return fd;
 }
 
 // A second name never replaces one that is there; then the first goes.
-int MoveWithoutReplacing(const std::string& from, const std::string& to) {
-    if (::link(from.c_str(), to.c_str()) == 0) {
+int MoveWithoutReplacing(const std::string& from, int toFolder, const std::string& to) {
+    if (::linkat(AT_FDCWD, from.c_str(), toFolder, to.c_str(), 0) == 0) {
         return ::unlink(from.c_str()) == 0 ? 0 : errno;
     }
     const int error = errno;
@@ -44,37 +46,49 @@ int MoveWithoutReplacing(const std::string& from, const std::string& to) {
     }
     // File systems without hard links: a rename, once the name is free.
     struct stat taken {};
-    if (::lstat(to.c_str(), &taken) == 0) {
+    if (::fstatat(toFolder, to.c_str(), &taken, AT_SYMLINK_NOFOLLOW) == 0) {
         return EEXIST;
     }
-    return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+    return ::renameat(AT_FDCWD, from.c_str(), toFolder, to.c_str()) == 0 ? 0 : errno;
 }
 
 } // namespace
 
-int KeepEarlierVersion(const std::string& folder, const std::string& name,
-                       const std::string& extension) {
+EarlierVersion KeepEarlierVersion(const std::string& folder, const std::string& name,
+                                  const std::string& extension) {
     const std::string path = folder + name + extension;
     struct stat file {};
     if (::lstat(path.c_str(), &file) != 0) {
-        return errno == ENOENT ? 0 : errno;
+        return {errno == ENOENT ? 0 : errno, {}};
     }
     if (!S_ISREG(file.st_mode)) {
-        return EINVAL;
+        return {EINVAL, {}};
     }
-    if (const int error = VersionsFolderIn(folder)) {
-        return error;
+    int error = 0;
+    const FileDescriptor versions = OpenVersionsFolder(folder, error);
+    if (error != 0) {
+        return {error, {}};
     }
-    const std::string stem = folder + VersionsFolder + "/" + name + "-" +
-                             LocalTimeText(ModifiedAt(file), "%Y%m%d-%H%M%S");
+    const std::string stem = name + "-" + LocalTimeText(ModifiedAt(file), "%Y%m%d-%H%M%S");
     for (int suffix = 1; suffix <= MostSuffixes; ++suffix) {
-        const std::string tail = suffix == 1 ? "" : "-" + std::to_string(suffix);
-        const int error = MoveWithoutReplacing(path, stem + tail + extension);
+        const std::string moved =
+            stem + (suffix == 1 ? "" : "-" + std::to_string(suffix)) + extension;
+        error = MoveWithoutReplacing(path, versions.Get(), moved);
         if (error != EEXIST) {
-            return error;
+            return {error, error == 0 ? folder + VersionsFolder + "/" + moved : std::string()};
         }
     }
-    return EEXIST;
+    return {EEXIST, {}};
+}
+
+int RestoreEarlierVersion(const EarlierVersion& version, const std::string& path) {
+    if (version.Path.empty()) {
+        return 0;
+    }
+    if (::link(version.Path.c_str(), path.c_str()) != 0) {
+        return errno;
+    }
+    return ::unlink(version.Path.c_str()) == 0 ? 0 : errno;
 }
 
 } // namespace feedrail

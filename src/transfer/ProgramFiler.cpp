@@ -352,23 +352,26 @@ int ProgramFiler::MoveIntoPlace(FiledProgram& filed, const std::string& name) {
     if (static_cast<std::uint64_t>(file.st_size) != bytes_) {
         return EIO;
     }
-    FreeName(folders_[folder_], name);
-    const NewProgramFile moved = MoveNewProgram(temporary_, folders_[folder_], name, extension_);
-    if (moved.error == 0) {
-        ::close(fd_);
-        fd_ = -1;
-        temporary_.clear();
-        filed.Path = moved.path;
+    const std::string& folder = folders_[folder_];
+    const EarlierVersion earlier = FreeName(folder, name);
+    const NewProgramFile moved = MoveNewProgram(temporary_, folder, name, extension_);
+    if (moved.error != 0) {
+        RestoreEarlierVersion(earlier, folder + name + extension_);
+        return moved.error;
     }
-    return moved.error;
+    ::close(fd_);
+    fd_ = -1;
+    temporary_.clear();
+    filed.Path = moved.path;
+    filed.EarlierVersion = earlier.Path;
+    return 0;
 }
 
 // An earlier version that cannot be moved keeps its name, and the program
-// takes the next free one, as without versions.
-void ProgramFiler::FreeName(const std::string& folder, const std::string& name) const {
-    if (versions_) {
-        KeepEarlierVersion(folder, name, extension_);
-    }
+// takes the next free one, as without versions. One moved goes back when
+// the program cannot be saved after all: a folder never loses its program.
+EarlierVersion ProgramFiler::FreeName(const std::string& folder, const std::string& name) const {
+    return versions_ ? KeepEarlierVersion(folder, name, extension_) : EarlierVersion{};
 }
 
 // No folder took the program as it came: each may take it now, whole.
@@ -379,12 +382,14 @@ void ProgramFiler::SaveFromMemory(FiledProgram& filed, const std::string& name) 
         return;
     }
     for (const std::string& folder : folders_) {
-        FreeName(folder, name);
+        const EarlierVersion earlier = FreeName(folder, name);
         const NewProgramFile saved = SaveNewProgram(folder, name, extension_, buffer_);
         if (saved.error == 0) {
             filed.Path = saved.path;
+            filed.EarlierVersion = earlier.Path;
             return;
         }
+        RestoreEarlierVersion(earlier, folder + name + extension_);
         Refuse(folder, saved.error);
     }
 }

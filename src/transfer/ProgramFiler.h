@@ -1,5 +1,6 @@
 #pragma once
 
+#include "transfer/EarlierVersions.h"
 #include "transfer/ProgramCollector.h"
 
 #include <chrono>
@@ -16,6 +17,8 @@ namespace feedrail {
 struct FiledProgram {
     // Where it was saved; empty when it was not.
     std::string Path;
+    // With versions kept, where the program that had its name went.
+    std::string EarlierVersion;
     // It holds only a program number: the machine asks for that program.
     std::optional<std::string> Request;
     std::uint64_t Lines = 0;
@@ -85,7 +88,7 @@ private:
     void Place(FiledProgram& filed, const std::string& name);
     int MoveIntoPlace(FiledProgram& filed, const std::string& name);
     void SaveFromMemory(FiledProgram& filed, const std::string& name);
-    void FreeName(const std::string& folder, const std::string& name) const;
+    EarlierVersion FreeName(const std::string& folder, const std::string& name) const;
     std::string Name(const FiledProgram& filed) const;
 
     std::function<void(FiledProgram)> filed_;

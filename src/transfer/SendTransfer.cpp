@@ -235,7 +235,6 @@ void SendTransfer::SendProgram() {
     line_ = 0;
     lines_ = editor_.EditorLineCount();
     totalBytes_ = TapeBytes();
-    started_ = std::chrono::steady_clock::now();
     linesSent_ = 0;
     bytes_.clear();
     offset_ = 0;
@@ -311,7 +310,12 @@ void SendTransfer::DropQueued() {
 // The lines whose last byte has left the port are the lines sent: the
 // highlight, the progress and the record follow the line, not the pump.
 void SendTransfer::Follow(std::size_t queued) {
+    const bool nothingOutYet = bytesOut_ == 0;
     bytesOut_ = bytesSent_ - std::min<std::uint64_t>(queued, bytesSent_);
+    // The rate runs from the first byte, not from a wait for the machine.
+    if (nothingOutYet && bytesOut_ > 0) {
+        started_ = std::chrono::steady_clock::now();
+    }
     const int before = linesSent_;
     while (!lineEnds_.empty() && lineEnds_.front().first <= bytesOut_) {
         linesSent_ = lineEnds_.front().second;

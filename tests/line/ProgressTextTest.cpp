@@ -26,7 +26,7 @@ TEST(ProgressTextTest, FiguresReadAlikeForEveryTransfer) {
         {"a reckoning a little short never shows more than all",
          {Way::Send, 5, 5, 120, 100, 1s},
          100,
-         "120 of 100 bytes, 120 bytes/s, 0 s left"},
+         "120 of 120 bytes, 120 bytes/s, 0 s left"},
         {"minutes left",
          {Way::Send, 2, 90, 1'000, 200'000, 1s},
          0,

@@ -123,7 +123,7 @@ TEST_F(DncServiceEndToEndTest, EachProgramFiledIsToldAgainstTheStoredOneOfItsNum
     }
     WriteFile(programs_ + "/O3001.nc", stored);
     WriteFile(programs_ + "/O3002.nc", Program("O3002", 5));
-    // Past the bound, and sparse: no 64 MiB written.
+    // Past the bound, and sparse: nothing of that size written.
     WriteFile(programs_ + "/O3004.nc", "%\nO3004\n");
     std::filesystem::resize_file(programs_ + "/O3004.nc", (std::uintmax_t{64} << 20) + 1);
     const struct {

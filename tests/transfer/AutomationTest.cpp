@@ -59,7 +59,7 @@ protected:
                         .Ui = host_,
                         .Session = host_.Session,
                         .Editor = host_,
-                        .ShowFiledProgram = [](const std::string&) {},
+                        .ShowFiledProgram = [](const std::string&, const std::string&) {},
                         .LoadFile =
                             [this](const std::string&) {
                                 ++loads_;

@@ -125,6 +125,8 @@ TEST(ProgramFilerTest, EarlierVersionsMoveAsideAndNothingOddIsMoved) {
                   (std::vector<std::string>{stamp + "-2.nc", stamp + ".nc"}));
         EXPECT_EQ(ReadFile(folder.File("versions/" + stamp + ".nc")), "%\nO7 (A)\n%\n");
         EXPECT_EQ(ReadFile(folder.File("versions/" + stamp + "-2.nc")), "%\nO7 (B)\n%\n");
+        EXPECT_EQ(filer.filed.back().EarlierVersion, folder.File("versions/" + stamp + "-2.nc"))
+            << "what the program replaced, to compare it with";
     }
 }
 

@@ -66,6 +66,10 @@ bool EditorFind::FindNext() {
                                          wholeWord_->isChecked(), true);
     result_->setText(found ? QString()
                            : QStringLiteral("\"%1\" is not in the program.").arg(text_->text()));
+    // F3 with the dialog closed: what was not found is said all the same.
+    if (!found && !isVisible()) {
+        show();
+    }
     return found;
 }
 

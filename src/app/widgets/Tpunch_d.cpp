@@ -43,7 +43,7 @@ Tpunch_d::Tpunch_d(std::string programDir, UserMessages& messages, QWidget* pare
              .ProgramDir = programDir,
              .Leader = [this] { return form2_->Leader(); },
              .ShowFiledProgram =
-                 [this](const std::string& path) {
+                 [this](const std::string& path, const std::string&) {
                      controls_.LsFileListView261->ShowAddedFile(path);
                  },
              .LoadFile = [this](const std::string& path) { return files_.Load(path); },

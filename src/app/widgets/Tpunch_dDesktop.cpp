@@ -53,6 +53,8 @@ void Tpunch_d::BuildLineMonitor() {
 // transfer; going to a line asks in a modal box, busy work like any other.
 void Tpunch_d::BuildEditorFind() {
     find_ = new EditorFind(*controls_.Memo1, this);
+    // F3 and Ctrl+F work in the dialog too.
+    find_->addActions({controls_.Find1, controls_.FindNext1});
     connect(controls_.Find1, &QAction::triggered, find_, &EditorFind::Open);
     connect(controls_.FindNext1, &QAction::triggered, find_, &EditorFind::FindNext);
     connect(controls_.GoToLine1, &QAction::triggered, this,

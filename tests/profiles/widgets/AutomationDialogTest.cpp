@@ -55,11 +55,11 @@ protected:
     TAutomation* dialog_ = nullptr;
 };
 
-TEST_F(AutomationDialogTest, SaveWritesTheFourKeysAndTheWindowTakesThemAtOnce) {
+TEST_F(AutomationDialogTest, SaveWritesTheFiveKeysAndTheWindowTakesThemAtOnce) {
     const std::string before = "[Mill]\nCommPort=2\n; keep me\nZeta=1\n\n[Lathe]\nCommPort=3\n";
     Start(before);
     dialog_->LoadSettings();
-    for (const char* box : {"AutoReceive", "RemoteRequest", "TransferLog"}) {
+    for (const char* box : {"AutoReceive", "RemoteRequest", "TransferLog", "KeepVersions"}) {
         EXPECT_FALSE(Find<QCheckBox>(box).isChecked()) << box << " is off when missing";
     }
     messages_.ConfirmAnswer = false;
@@ -67,17 +67,19 @@ TEST_F(AutomationDialogTest, SaveWritesTheFourKeysAndTheWindowTakesThemAtOnce) {
         Find<QCheckBox>("AutoReceive").setChecked(true);
         Find<QLineEdit>("ReceiveDir").setText(QStringLiteral("/srv/nc/in"));
         Find<QCheckBox>("TransferLog").setChecked(true);
+        Find<QCheckBox>("KeepVersions").setChecked(true);
     });
     EXPECT_EQ(messages_.Questions,
               QStringList{"The receive folder /srv/nc/in/ does not exist. Make it?"});
 
     EXPECT_EQ(ReadFile(folder_.File("DNC.ini")),
               "[Mill]\nCommPort=2\n; keep me\nZeta=1\nAutoReceive=1\nReceiveDir=/srv/nc/in/\n"
-              "RemoteRequest=0\nTransferLog=1\n\n[Lathe]\nCommPort=3\n");
+              "RemoteRequest=0\nTransferLog=1\nKeepVersions=1\n\n[Lathe]\nCommPort=3\n");
     const AutomationSettings& taken = window_->Unattended().Settings();
     EXPECT_TRUE(taken.AutoReceive);
     EXPECT_EQ(taken.ReceiveDir, "/srv/nc/in/");
     EXPECT_FALSE(taken.RemoteRequest);
+    EXPECT_TRUE(taken.KeepVersions);
     EXPECT_TRUE(taken.TransferLog);
     EXPECT_TRUE(messages_.Errors.empty());
 }
