@@ -6,6 +6,7 @@
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QInputDialog>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -71,6 +72,13 @@ bool EditorFind::FindNext() {
         show();
     }
     return found;
+}
+
+void EditorFind::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        emit EscapePressed();
+    }
+    QDialog::keyPressEvent(event);
 }
 
 // The empty line after the last line end is not one of the program's.

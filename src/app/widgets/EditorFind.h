@@ -3,6 +3,7 @@
 #include <QDialog>
 
 class QCheckBox;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 
@@ -29,6 +30,13 @@ public:
     // Puts the caret at the start of line `line` (from 1, kept within the
     // text) and scrolls it into view.
     void ShowLine(int line);
+
+signals:
+    // Esc closes the dialog, and stops a send as it does in the window.
+    void EscapePressed();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     int Lines() const;

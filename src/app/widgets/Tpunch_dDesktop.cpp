@@ -55,6 +55,8 @@ void Tpunch_d::BuildEditorFind() {
     find_ = new EditorFind(*controls_.Memo1, this);
     // F3 and Ctrl+F work in the dialog too.
     find_->addActions({controls_.Find1, controls_.FindNext1});
+    connect(find_, &EditorFind::EscapePressed, this,
+            [this] { Guard([this] { line_.Send().Cancel(); }); });
     connect(controls_.Find1, &QAction::triggered, find_, &EditorFind::Open);
     connect(controls_.FindNext1, &QAction::triggered, find_, &EditorFind::FindNext);
     connect(controls_.GoToLine1, &QAction::triggered, this,

@@ -120,9 +120,17 @@ CompareDialog::CompareDialog(ProgramSource left, ProgramSource right, QWidget* p
     Compare();
 }
 
+// A comparison still under way holds only its own share of the work: the
+// window closes at once, and the thread goes when it has done.
 CompareDialog::~CompareDialog() {
-    if (thread_ != nullptr) {
-        thread_->wait();
+    if (thread_ == nullptr) {
+        return;
+    }
+    thread_->disconnect(this);
+    QThread* thread = thread_.release();
+    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    if (thread->isFinished()) {
+        delete thread;
     }
 }
 

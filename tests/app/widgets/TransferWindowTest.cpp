@@ -1,3 +1,4 @@
+#include "app/widgets/EditorFind.h"
 #include "app/widgets/ProgramEditor.h"
 #include "app/widgets/Tpunch_d.h"
 #include "filelist/widgets/TLsFileListView26.h"
@@ -16,6 +17,7 @@
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <filesystem>
 #include <functional>
@@ -277,8 +279,12 @@ TEST_F(TransferWindowTest, TheProgressBarAndTitleFollowTheBytesOfASend) {
         << window_->Controls().StaticText1->text().toStdString();
     EXPECT_TRUE(window_->Controls().StaticText1->text().contains(" of 4012 bytes, "))
         << window_->Controls().StaticText1->text().toStdString();
-    window_->ClearButtonClick();
+    // Esc stops the send also from the Find dialog.
+    window_->Find().Open();
+    QTest::keyClick(&window_->Find(), Qt::Key_Escape);
     ASSERT_TRUE(PumpUntil([&] { return window_->Session().Phase() == TransferPhase::Idle; }, 3s));
+    EXPECT_EQ(window_->Controls().Label3->text(), "Send Cancelled");
+    EXPECT_FALSE(window_->Find().isVisible());
     EXPECT_FALSE(bar.isVisible());
     EXPECT_EQ(window_->windowTitle(), caption);
 }
