@@ -10,6 +10,8 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <algorithm>
+#include <filesystem>
+#include <sys/stat.h>
 
 namespace feedrail {
 namespace {
@@ -18,13 +20,22 @@ QString FileNamePart(const QString& path) {
     return QFileInfo(path).fileName();
 }
 
+std::string StampOf(const std::string& path) {
+    struct stat file {};
+    if (::stat(path.c_str(), &file) != 0) {
+        return {};
+    }
+    return std::to_string(file.st_dev) + ":" + std::to_string(file.st_ino) + ":" +
+           std::to_string(file.st_mtim.tv_sec) + "." + std::to_string(file.st_mtim.tv_nsec);
+}
+
 } // namespace
 
 FileCommands::FileCommands(RunState& state, const ActiveSettings& settings, UserMessages& messages,
                            const MainWindowControls& controls, MemoEditor& editor,
-                           StatusLine& status)
+                           StatusLine& status, std::function<bool()> keepVersions)
     : state_(state), settings_(settings), messages_(messages), controls_(controls), editor_(editor),
-      status_(status) {}
+      status_(status), keepVersions_(std::move(keepVersions)) {}
 
 void FileCommands::Get() {
     const TLsFileListView26& files = *controls_.LsFileListView261;
@@ -76,6 +87,7 @@ bool FileCommands::Load(const std::string& path) {
     }
     state_.CurrentFile = path;
     state_.ReceivedUnsaved = false;
+    ownStamp_ = StampOf(path);
     controls_.Edit7->setText(FileNamePart(DisplayPath(path)));
     return true;
 }
@@ -124,9 +136,21 @@ std::string FileCommands::ChosenFile(const QString& chosen) const {
     return LocalPath(chosen);
 }
 
+EarlierVersion FileCommands::KeepReplacedVersion(const std::string& target) const {
+    const std::string stamp = StampOf(target);
+    if (!keepVersions_() || stamp.empty() || stamp == ownStamp_) {
+        return {};
+    }
+    const std::filesystem::path file(target);
+    return KeepEarlierVersion(file.parent_path().string() + "/", file.stem().string(),
+                              file.extension().string());
+}
+
 void FileCommands::Save() {
     const std::string target = ResolvedWriteTarget(saveTarget_);
+    const EarlierVersion earlier = KeepReplacedVersion(target);
     if (const int error = ReplaceFileContent(target, editor_.Text())) {
+        RestoreEarlierVersion(earlier, target);
         const QString failure = QStringLiteral("Cannot save ") + DisplayPath(saveTarget_) +
                                 QStringLiteral(": ") + SystemReason(error);
         messages_.ShowError(failure);
@@ -137,6 +161,7 @@ void FileCommands::Save() {
     controls_.Edit7->setText(FileNamePart(DisplayPath(saveTarget_)));
     state_.CurrentFile = saveTarget_;
     state_.ReceivedUnsaved = false;
+    ownStamp_ = StampOf(target);
     editor_.MarkSaved();
     controls_.LsFileListView261->Refresh();
     status_.ShowStatus("File Saved");

@@ -5,8 +5,10 @@
 #include "profiles/ActiveSettings.h"
 #include "session/RunState.h"
 #include "session/StatusLine.h"
+#include "transfer/EarlierVersions.h"
 
 #include <QString>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,8 +20,12 @@ class UserMessages;
 // editor's text into a file, replaced in one step.
 class FileCommands {
 public:
+    // `keepVersions`: the machine keeps earlier versions of its programs, so
+    // that a file Save replaces (a program just received under that name,
+    // perhaps) moves to versions/ first.
     FileCommands(RunState& state, const ActiveSettings& settings, UserMessages& messages,
-                 const MainWindowControls& controls, MemoEditor& editor, StatusLine& status);
+                 const MainWindowControls& controls, MemoEditor& editor, StatusLine& status,
+                 std::function<bool()> keepVersions);
 
     void Get();
     // Get of `path`: asks before unsaved work is replaced, then loads it.
@@ -41,6 +47,9 @@ public:
 private:
     std::vector<std::string> EditorProgramLines() const;
     std::string ChosenFile(const QString& chosen) const;
+    // The file that Save replaces goes to versions/ when the machine keeps
+    // them, unless it is what this window itself last wrote or read there.
+    EarlierVersion KeepReplacedVersion(const std::string& target) const;
 
     RunState& state_;
     const ActiveSettings& settings_;
@@ -48,7 +57,12 @@ private:
     const MainWindowControls& controls_;
     MemoEditor& editor_;
     StatusLine& status_;
+    std::function<bool()> keepVersions_;
     std::string saveTarget_;
+    // The file as this window last loaded or saved it (device, inode,
+    // modification time): one that is still so is no earlier version of
+    // anyone's.
+    std::string ownStamp_;
 };
 
 } // namespace feedrail

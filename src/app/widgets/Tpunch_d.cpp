@@ -59,7 +59,8 @@ Tpunch_d::Tpunch_d(std::string programDir, UserMessages& messages, QWidget* pare
              .Reached = [this] { ShowPortReady(); }}),
       inputBlocker_(*this), renumbering_(runState_, editor_, *this),
       launcher_(runState_, messages_, [this] { return SelectedPaneItem(); }),
-      files_(runState_, activeSettings_, messages_, controls_, editor_, *this),
+      files_(runState_, activeSettings_, messages_, controls_, editor_, *this,
+             [this] { return line_.Unattended().Settings().KeepVersions; }),
       printing_(
           runState_, messages_, [this] { return editor_.Text(); },
           [this] { return DisplayPath(SelectedPaneItem()); }, this) {

@@ -273,6 +273,31 @@ TEST_F(MainWindowTest, SaveWritesTheEditorAfterTheDialogAndReportsFailures) {
     EXPECT_EQ(Controls().Edit7->text(), "O2000.nc");
 }
 
+// With earlier versions kept, Save never loses a program filed under its
+// name meanwhile; the window's own file is simply replaced.
+TEST_F(MainWindowTest, SaveKeepsAProgramThatCameUnderTheNameMeanwhile) {
+    Start("[M]\nCommPort=200\nKeepVersions=1\n");
+    window_->DefaultDirectoryTimer1Timer();
+    WriteFile(folder_.File("O2000.nc"), "%\nO2000 (OLD)\n%\n");
+    window_->OpenProgram(folder_.File("O2000.nc"));
+    messages_.SaveAnswer = QString::fromStdString(folder_.File("O2000.nc"));
+    const auto save = [this] {
+        window_->SaveButtonClick();
+        window_->SaveTimerTimer();
+    };
+    save();
+    EXPECT_FALSE(std::filesystem::exists(folder_.File("versions"))) << "the window's own file";
+    WriteFile(folder_.File("received.tmp"), "%\nO2000 (RECEIVED)\n%\n");
+    std::filesystem::rename(folder_.File("received.tmp"), folder_.File("O2000.nc"));
+    save();
+    EXPECT_EQ(ReadFile(folder_.File("O2000.nc")), "%\nO2000 (OLD)\n%\n");
+    std::vector<std::string> kept;
+    for (const auto& entry : std::filesystem::directory_iterator(folder_.File("versions"))) {
+        kept.push_back(ReadFile(entry.path().string()));
+    }
+    EXPECT_EQ(kept, std::vector<std::string>{"%\nO2000 (RECEIVED)\n%\n"});
+}
+
 TEST_F(MainWindowTest, ShortcutsAndOneLevelUpMoveThePaneAndTheCaption) {
     std::filesystem::create_directories(folder_.File("nc/mill"));
     Start("[Dirs]\nDir1=Mill," + folder_.File("nc/mill") + "\nDir2=Gone,/no/such/folder\n");
