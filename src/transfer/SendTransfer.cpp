@@ -43,13 +43,27 @@ SendTransfer::SendTransfer(RunState& state, const ActiveSettings& settings, TVaC
       ui_(hosts.Ui), session_(hosts.Session), leader_(hosts.Leader) {}
 
 void SendTransfer::SendButtonClick() {
+    RequestSend();
+}
+
+void SendTransfer::SendProgramFrom(EditorLines& program, std::string from) {
+    program_ = &program;
+    from_ = std::move(from);
+    if (!RequestSend()) {
+        program_ = &editor_;
+        from_.clear();
+    }
+}
+
+bool SendTransfer::RequestSend() {
     if (!Encodable() || !session_.RequestSend(true)) {
-        return;
+        return false;
     }
     ResetCounts();
     port_.Close();
     port_.SetMonitorEvents(port_.MonitorEvents().Include(ceRxFlag).Include(ceRxChar));
     ui_.ArmCommOpenTimer();
+    return true;
 }
 
 bool SendTransfer::RequestedSend() {
@@ -80,9 +94,9 @@ bool SendTransfer::Encodable() {
         return false;
     };
     try {
-        const int lines = editor_.EditorLineCount();
+        const int lines = program_->EditorLineCount();
         for (int line = 1; line <= lines; ++line) {
-            const std::string text = editor_.GetEditorLine(line);
+            const std::string text = program_->GetEditorLine(line);
             for (std::size_t at = 0; at < text.size(); ++at) {
                 if (!HasTapeCode(text[at], PunchEia)) {
                     return refuse("line " + std::to_string(line) + ", column " +
@@ -233,7 +247,7 @@ void SendTransfer::SendProgram() {
     running_ = true;
     stage_ = Stage::Lines;
     line_ = 0;
-    lines_ = editor_.EditorLineCount();
+    lines_ = program_->EditorLineCount();
     totalBytes_ = TapeBytes();
     linesSent_ = 0;
     bytes_.clear();
@@ -339,7 +353,7 @@ void SendTransfer::Follow(std::size_t queued) {
 void SendTransfer::ShowWhereItStands(bool force) {
     const int line = std::min(linesSent_ + 1, lines_);
     if (Progress(line, lines_, force)) {
-        editor_.HighlightEditorLine(line);
+        program_->HighlightEditorLine(line);
         progressHeld_ = false;
         return;
     }
@@ -394,10 +408,10 @@ bool SendTransfer::NextLine() {
     }
     ++line_;
     if (line_ == 1) {
-        editor_.HighlightEditorLine(1);
+        program_->HighlightEditorLine(1);
         Progress(1, lines_, true);
     }
-    const std::string text = editor_.GetEditorLine(line_);
+    const std::string text = program_->GetEditorLine(line_);
     bytes_ = TapeLineBytes(text, settings_.PunchType, settings_.EOB, leader_());
     offset_ = 0;
     closingLine_ = text == "%" && percentLineSent_ && !bytes_.empty();
@@ -541,8 +555,15 @@ void SendTransfer::Ended(std::string result) {
         // A port that fails here is failing anyway; it opens without the hold.
     }
     if (ended_) {
+        // A send from a chosen block says where it started after how it ended:
+        // "completed from line 57 (T3 M6)".
+        if (!from_.empty()) {
+            result += " " + from_;
+        }
         ended_({{}, "send", state_.CurrentFile, linesSent_, bytesSent_, std::move(result)});
     }
+    program_ = &editor_;
+    from_.clear();
 }
 
 void SendTransfer::ResetCounts() {
@@ -566,7 +587,7 @@ void SendTransfer::AwaitRequestXon(bool waiting) {
 // line's leader is left out, so the reckoning may fall a little short.
 std::uint64_t SendTransfer::TapeBytes() const {
     const std::uint64_t lineEnd = EndOfLineBytes(settings_.EOB, settings_.PunchType).size();
-    return editor_.EditorTextBytes() + static_cast<std::uint64_t>(lines_) * lineEnd +
+    return program_->EditorTextBytes() + static_cast<std::uint64_t>(lines_) * lineEnd +
            (leader_() ? TapeTrailer().size() : 0);
 }
 

@@ -40,6 +40,9 @@ public:
                  const SendHosts& hosts);
 
     void SendButtonClick();
+    // As Send, with `program` read in the editor's place until the send
+    // ends; `from`, where it starts, goes to the transfer log.
+    void SendProgramFrom(EditorLines& program, std::string from);
     // Sends the editor's program to a machine that asked for it and, under
     // Xon/Xoff, has sent its XON since: on the port as it is open, at once.
     // False when the session refuses it.
@@ -82,6 +85,8 @@ private:
     // What the pump does at its next pass.
     enum class Stage { Lines, LineOut, Pausing, Delivering };
 
+    // The request of Send; false when it is refused.
+    bool RequestSend();
     bool Encodable();
     void Pump();
     void PumpLines();
@@ -122,6 +127,9 @@ private:
     TVaCustomComm& port_;
     StatusLine& status_;
     EditorLines& editor_;
+    // What a send reads: the editor's program, or one put together from it.
+    EditorLines* program_ = &editor_;
+    std::string from_;
     UiHandOver& ui_;
     TransferSession& session_;
     std::function<bool()> leader_;

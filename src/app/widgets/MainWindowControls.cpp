@@ -220,6 +220,9 @@ void MainWindowControls::BuildEditMenu(QMenuBar& menu) {
     GoToLine1 = Edit1->addAction(QStringLiteral("&Go to Line..."));
     GoToLine1->setObjectName(QStringLiteral("GoToLine1"));
     GoToLine1->setShortcut(Qt::CTRL | Qt::Key_L);
+    Edit1->addSeparator();
+    SendFrom1 = Edit1->addAction(QStringLiteral("Send Fro&m..."));
+    SendFrom1->setObjectName(QStringLiteral("SendFrom1"));
 }
 
 // Save and Close are buttons, not menu entries, so their keys are actions of

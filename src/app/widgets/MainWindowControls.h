@@ -51,6 +51,7 @@ struct MainWindowControls {
     QAction* Find1;
     QAction* FindNext1;
     QAction* GoToLine1;
+    QAction* SendFrom1;
     QMenu* Utilities1;
     QAction* Renumber1;
     QAction* PrintColumns1;

@@ -348,6 +348,7 @@ void Tpunch_d::DrawControls() {
     allow(Command::Glance,
           {controls_.SetupSheetButton, controls_.Index1, controls_.About1, controls_.GoToLine1});
     allow(Command::SelectMachine, {controls_.ComboBox1, controls_.Settings1});
+    allow(Command::Send, {controls_.SendFrom1});
     controls_.CloseButton->setEnabled(session_.Phase() != TransferPhase::Sending);
     // The send reads each line as it goes: what it has not reached yet must
     // not change under it.

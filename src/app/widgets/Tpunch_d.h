@@ -15,6 +15,7 @@
 #include "session/StatusLine.h"
 #include "session/TransferSession.h"
 #include "session/UiHandOver.h"
+#include "transfer/ComposedProgram.h"
 #include "utilities/Renumbering.h"
 #include "utilities/widgets/PrintCommands.h"
 #include "utilities/widgets/UtilityLauncher.h"
@@ -23,6 +24,7 @@
 #include <QTimer>
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -82,6 +84,7 @@ public:
     // machine's folder.
     void CompareWithStored1Click();
     void SendButtonClick();
+    void SendFrom1Click();
     void ReceiveButtonClick();
 
     // Loads the part program at `path` as Get does: the file that "Open With
@@ -207,6 +210,8 @@ private:
     QDockWidget* monitorDock_ = nullptr;
     LineMonitor* monitor_ = nullptr;
     EditorFind* find_ = nullptr;
+    // What the last Send from... sent; a send reads it until it ends.
+    std::unique_ptr<ComposedProgram> composed_;
 };
 
 } // namespace feedrail

@@ -61,6 +61,8 @@ void Tpunch_d::BuildEditorFind() {
     connect(controls_.FindNext1, &QAction::triggered, find_, &EditorFind::FindNext);
     connect(controls_.GoToLine1, &QAction::triggered, this,
             [this] { Guard([this] { Perform(Command::Glance, [this] { find_->GoToLine(); }); }); });
+    connect(controls_.SendFrom1, &QAction::triggered, this,
+            [this] { Guard([this] { SendFrom1Click(); }); });
 }
 
 } // namespace feedrail
