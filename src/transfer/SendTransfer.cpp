@@ -43,6 +43,9 @@ SendTransfer::SendTransfer(RunState& state, const ActiveSettings& settings, TVaC
       ui_(hosts.Ui), session_(hosts.Session), leader_(hosts.Leader) {}
 
 void SendTransfer::SendButtonClick() {
+    // Send is always the editor's program, whatever an earlier send read.
+    program_ = &editor_;
+    from_.clear();
     RequestSend();
 }
 
