@@ -43,25 +43,21 @@ SendTransfer::SendTransfer(RunState& state, const ActiveSettings& settings, TVaC
       ui_(hosts.Ui), session_(hosts.Session), leader_(hosts.Leader) {}
 
 void SendTransfer::SendButtonClick() {
-    // Send is always the editor's program, whatever an earlier send read.
-    program_ = &editor_;
-    from_.clear();
-    RequestSend();
+    RequestSend(editor_, {});
 }
 
 void SendTransfer::SendProgramFrom(EditorLines& program, std::string from) {
-    program_ = &program;
-    from_ = std::move(from);
-    if (!RequestSend()) {
-        program_ = &editor_;
-        from_.clear();
-    }
+    RequestSend(program, std::move(from));
 }
 
-bool SendTransfer::RequestSend() {
-    if (!Encodable() || !session_.RequestSend(true)) {
+// What a send reads changes only once the session has granted it: a send
+// under way goes on reading its own program.
+bool SendTransfer::RequestSend(EditorLines& program, std::string from) {
+    if (!Encodable(program) || !session_.RequestSend(true)) {
         return false;
     }
+    program_ = &program;
+    from_ = std::move(from);
     ResetCounts();
     port_.Close();
     port_.SetMonitorEvents(port_.MonitorEvents().Include(ceRxFlag).Include(ceRxChar));
@@ -70,9 +66,11 @@ bool SendTransfer::RequestSend() {
 }
 
 bool SendTransfer::RequestedSend() {
-    if (!Encodable() || !session_.RequestSend(false)) {
+    if (!Encodable(editor_) || !session_.RequestSend(false)) {
         return false;
     }
+    program_ = &editor_;
+    from_.clear();
     ResetCounts();
     answering_ = true;
     SendStart();
@@ -86,7 +84,7 @@ bool SendTransfer::RequestedSend() {
 
 // In EIA a character without a code would go out as a blank, changing the
 // program unseen: the send does not start, and the operator is told where.
-bool SendTransfer::Encodable() {
+bool SendTransfer::Encodable(const EditorLines& program) {
     if (settings_.PunchType != PunchEia) {
         return true;
     }
@@ -97,9 +95,9 @@ bool SendTransfer::Encodable() {
         return false;
     };
     try {
-        const int lines = program_->EditorLineCount();
+        const int lines = program.EditorLineCount();
         for (int line = 1; line <= lines; ++line) {
-            const std::string text = program_->GetEditorLine(line);
+            const std::string text = program.GetEditorLine(line);
             for (std::size_t at = 0; at < text.size(); ++at) {
                 if (!HasTapeCode(text[at], PunchEia)) {
                     return refuse("line " + std::to_string(line) + ", column " +

@@ -85,9 +85,9 @@ private:
     // What the pump does at its next pass.
     enum class Stage { Lines, LineOut, Pausing, Delivering };
 
-    // The request of Send; false when it is refused.
-    bool RequestSend();
-    bool Encodable();
+    // The request of Send, of `program`; false when it is refused.
+    bool RequestSend(EditorLines& program, std::string from);
+    bool Encodable(const EditorLines& program);
     void Pump();
     void PumpLines();
     // Takes the next line into bytes_; false when the program has ended.
