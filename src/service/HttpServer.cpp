@@ -44,12 +44,18 @@ HttpServer::HttpServer(const HttpAddress& address,
                        const std::function<void(httplib::Server&)>& route) {
     set_payload_max_length(MaxRequest);
     set_pre_routing_handler([](const httplib::Request& request, httplib::Response& response) {
-        if (request.method == "GET" || request.method == "HEAD") {
-            return HandlerResponse::Unhandled;
+        if (request.method != "GET" && request.method != "HEAD") {
+            response.status = 405;
+            response.set_header("Allow", "GET, HEAD");
+            return HandlerResponse::Handled;
         }
-        response.status = 405;
-        response.set_header("Allow", "GET, HEAD");
-        return HandlerResponse::Handled;
+        // A question has no body: one sent is refused, not left unread.
+        const std::string length = request.get_header_value("Content-Length");
+        if (request.has_header("Transfer-Encoding") || (!length.empty() && length != "0")) {
+            response.status = 413;
+            return HandlerResponse::Handled;
+        }
+        return HandlerResponse::Unhandled;
     });
     set_exception_handler([](const httplib::Request&, httplib::Response& response,
                              std::exception_ptr) { response.status = 500; });
