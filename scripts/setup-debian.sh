@@ -4,7 +4,8 @@
 # there already: apt runs only for what is missing.
 set -euo pipefail
 
-packages=(g++ cmake ninja-build qt6-base-dev qt6-serialport-dev libqscintilla2-qt6-dev
+packages=(g++ cmake ninja-build pkg-config libcpp-httplib-dev qt6-base-dev qt6-serialport-dev
+          libqscintilla2-qt6-dev
           qt6-qpa-plugins libqt6svg6 fonts-liberation "$@")
 
 missing=()

@@ -8,9 +8,12 @@
 #include "common/ProgramDirectory.h"
 #include "profiles/ProfileFile.h"
 #include "service/DncService.h"
+#include "service/HttpServer.h"
 #include "service/JournalLog.h"
 #include "service/MachineConfig.h"
+#include "service/ShopFloorPages.h"
 #include "service/StatusSocket.h"
+#include "transfer/TransferLog.h"
 
 #include <cerrno>
 #include <csignal>
@@ -18,6 +21,7 @@
 #include <cstring>
 #include <exception>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <poll.h>
 #include <pthread.h>
@@ -32,7 +36,7 @@ namespace {
 constexpr int ExitFailure = 2;
 
 constexpr const char* Usage =
-    "usage: feedrail-dnc [--profiles FOLDER]\n"
+    "usage: feedrail-dnc [--profiles FOLDER] [--http [ADDRESS:]PORT]\n"
     "       feedrail-dnc status [--profiles FOLDER]\n"
     "       feedrail-dnc monitor MACHINE [--hex] [--profiles FOLDER]\n"
     "       feedrail-dnc --help | --version\n"
@@ -41,13 +45,16 @@ constexpr const char* Usage =
     "SIGHUP reads DNC.ini again. `status` prints a line per machine.\n"
     "`monitor` prints the bytes on MACHINE's line each way as they pass, with\n"
     "their times (--hex: as hexadecimal codes), until Ctrl+C.\n"
-    "FOLDER is where DNC.ini is; without it, the folder the window uses.\n";
+    "FOLDER is where DNC.ini is; without it, the folder the window uses.\n"
+    "--http serves read-only web pages of the machines at PORT of 127.0.0.1,\n"
+    "or of ADDRESS (0.0.0.0: every address).\n";
 
 struct Request {
     bool status = false;
     std::optional<std::string> monitored;
     feedrail::TrafficView view = feedrail::TrafficView::Text;
     std::optional<std::string> profiles;
+    std::optional<feedrail::HttpAddress> http;
 };
 
 std::optional<Request> ParseArguments(const std::vector<std::string>& args) {
@@ -63,6 +70,12 @@ std::optional<Request> ParseArguments(const std::vector<std::string>& args) {
             *request.monitored = args[i];
         } else if (args[i] == "--profiles" && i + 1 < args.size()) {
             request.profiles = feedrail::WithTrailingSeparator(args[++i]);
+        } else if (!request.status && !request.monitored && args[i] == "--http" &&
+                   i + 1 < args.size()) {
+            request.http = feedrail::ParseHttpAddress(args[++i]);
+            if (!request.http) {
+                return std::nullopt;
+            }
         } else {
             return std::nullopt;
         }
@@ -204,9 +217,29 @@ bool Reload(feedrail::DncService& service, feedrail::JournalLog& log, bool again
     }
 }
 
+// The web pages, on threads of their own; without them the service still
+// serves every machine.
+std::unique_ptr<feedrail::HttpServer> ServePages(const feedrail::HttpAddress& address,
+                                                 const feedrail::DncService& service,
+                                                 const std::string& profileFolder,
+                                                 feedrail::JournalLog& log) {
+    const feedrail::ShopFloorPages pages([&service] { return service.Statuses(); },
+                                         profileFolder + std::string(feedrail::TransferLogName));
+    std::unique_ptr<feedrail::HttpServer> server;
+    try {
+        server = std::make_unique<feedrail::HttpServer>(
+            address, [&pages](httplib::Server& routes) { pages.Route(routes); });
+        log.Write(feedrail::JournalLog::Notice, "web pages at http://" + address.Host + ":" +
+                                                    std::to_string(server->Port()) + "/");
+    } catch (const std::system_error& error) {
+        log.Write(feedrail::JournalLog::Warning, std::string("no web pages: ") + error.what());
+    }
+    return server;
+}
+
 // Runs until SIGTERM or SIGINT; SIGHUP reloads. The signals are taken by
 // sigwait here, blocked everywhere else (every thread inherits the mask).
-int Serve(const std::string& profileFolder) {
+int Serve(const std::string& profileFolder, const std::optional<feedrail::HttpAddress>& http) {
     sigset_t signals;
     sigemptyset(&signals);
     for (const int signal : {SIGHUP, SIGTERM, SIGINT}) {
@@ -243,6 +276,10 @@ int Serve(const std::string& profileFolder) {
                           error.what());
         }
         service.Load();
+        std::unique_ptr<feedrail::HttpServer> pages;
+        if (http) {
+            pages = ServePages(*http, service, profileFolder, log);
+        }
         log.Write(feedrail::JournalLog::Notice, "serving the machines of " + profileFolder +
                                                     std::string(feedrail::ProfileFile::FileName));
         for (;;) {
@@ -291,5 +328,5 @@ int main(int argc, char** argv) {
     if (request->monitored) {
         return Monitor(profileFolder, *request->monitored, request->view);
     }
-    return request->status ? PrintStatus(profileFolder) : Serve(profileFolder);
+    return request->status ? PrintStatus(profileFolder) : Serve(profileFolder, request->http);
 }

@@ -147,6 +147,14 @@ void DncService::Stop() {
 // The machines are asked without the lock held, so that a reload or another
 // status never waits for a busy machine.
 std::string DncService::StatusText() const {
+    std::string text;
+    for (const MachineStatus& status : Statuses()) {
+        text += MachineStatusLine(status) + "\n";
+    }
+    return text;
+}
+
+std::vector<MachineStatus> DncService::Statuses() const {
     std::vector<MachineConfig> configs;
     std::map<std::string, std::shared_ptr<ServedMachine>> served;
     std::map<std::string, std::string> refused;
@@ -157,20 +165,21 @@ std::string DncService::StatusText() const {
         refused = refused_;
     }
     const auto until = std::chrono::steady_clock::now() + StatusWait;
-    std::string text;
+    std::vector<MachineStatus> statuses;
     for (const MachineConfig& config : configs) {
         const auto machine = served.find(config.Machine);
         const auto reason = refused.find(config.Machine);
-        const MachineStatus status =
-            machine != served.end()
-                ? machine->second->Status(until)
-                : MachineStatus{config.Machine,
-                                PortOf(config.Settings),
-                                reason != refused.end() ? reason->second : "disabled",
-                                {}};
-        text += MachineStatusLine(status) + "\n";
+        if (machine != served.end()) {
+            statuses.push_back(machine->second->Status(until));
+            continue;
+        }
+        MachineStatus status;
+        status.Machine = config.Machine;
+        status.Port = PortOf(config.Settings);
+        status.State = reason != refused.end() ? reason->second : "disabled";
+        statuses.push_back(std::move(status));
     }
-    return text;
+    return statuses;
 }
 
 LineWatch DncService::Watch(const std::string& machine) const {

@@ -37,6 +37,8 @@ public:
     // One line per machine of DNC.ini, served or not, in file order; within
     // about StatusWait however busy the machines are.
     std::string StatusText() const;
+    // The same, as facts.
+    std::vector<MachineStatus> Statuses() const;
     // Any thread: a watch of the line of the machine named, which ends when
     // the machine stops being served as it is (the service stops, DNC.ini
     // changes it).

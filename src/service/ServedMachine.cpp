@@ -76,7 +76,9 @@ ServedMachine::ServedMachine(std::string profileFolder, MachineConfig config, Jo
     line_.ApplyProfile();
     portName_ = line_.Port().GetDeviceName();
     portTitle_ = PortTitle(portName_);
-    status_ = {config_.Machine, portTitle_, "starting", {}};
+    status_.Machine = config_.Machine;
+    status_.Port = portTitle_;
+    status_.State = "starting";
 }
 
 ServedMachine::~ServedMachine() {
@@ -269,6 +271,9 @@ MachineStatus ServedMachine::Snapshot() const {
     const std::lock_guard lock(statusMutex_);
     status_.State = State(line);
     status_.Busy = !stopping_ && (line.Sending || line.Collecting.has_value() || line.AwaitingXon);
+    status_.Line = line;
+    status_.Program = FileStem(program_.Path());
+    status_.Stopping = stopping_;
     return status_;
 }
 

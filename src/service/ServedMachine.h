@@ -16,6 +16,7 @@
 #include <chrono>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -32,6 +33,11 @@ struct MachineStatus {
     std::string LastTransfer;
     // A transfer runs or waits for the machine's XON.
     bool Busy = false;
+    // The facts behind State, for a served machine; the program being sent
+    // and whether the machine is being stopped.
+    std::optional<LineSnapshot> Line;
+    std::string Program;
+    bool Stopping = false;
 };
 
 // One machine served without a window, on a thread of its own: its port

@@ -101,10 +101,10 @@ protected:
         return StartMachine(number, args);
     }
 
-    void StartService() {
-        service_ = std::make_unique<ChildProcess>(
-            FEEDRAIL_DNC_TOOL, std::vector<std::string>{"--profiles", profiles_ + "/"},
-            folder_.File("service.log"));
+    void StartService(std::vector<std::string> extra = {}) {
+        extra.insert(extra.begin(), {"--profiles", profiles_ + "/"});
+        service_ =
+            std::make_unique<ChildProcess>(FEEDRAIL_DNC_TOOL, extra, folder_.File("service.log"));
     }
 
     // Each machine's status line, by machine.
