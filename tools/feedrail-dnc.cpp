@@ -301,6 +301,9 @@ int Serve(const std::string& profileFolder, const std::optional<feedrail::HttpAd
                 log.Write(feedrail::JournalLog::Notice, "DNC.ini read again");
             }
         }
+        // The pages go first: they would show every machine as disabled
+        // while it stops, and no machine may end on one of their threads.
+        pages.reset();
         service.Stop();
         log.Write(feedrail::JournalLog::Notice, "stopped");
     } catch (const std::exception& error) {

@@ -5,28 +5,28 @@
 
 namespace feedrail {
 
-// The editor is read-only while a send runs, so its lines are read as the
-// send reaches them, as for a send of the whole program.
+// The lines are taken as the operator chose them: the editor may still be
+// edited while the send waits for the port or the machine's XON, and what
+// goes out must be the program the dialog showed.
 ComposedProgram::ComposedProgram(EditorLines& editor, std::vector<std::string> head, int headLines,
                                  int startLine)
-    : editor_(editor), head_(std::move(head)), headLines_(headLines), startLine_(startLine),
-      count_(static_cast<int>(head_.size()) + editor.EditorLineCount() - startLine + 1) {
-    for (const std::string& line : head_) {
-        bytes_ += line.size();
-    }
+    : editor_(editor), lines_(std::move(head)), headCount_(static_cast<int>(lines_.size())),
+      headLines_(headLines), startLine_(startLine) {
     for (int line = startLine_; line <= editor_.EditorLineCount(); ++line) {
-        bytes_ += editor_.GetEditorLine(line).size();
+        lines_.push_back(editor_.GetEditorLine(line));
+    }
+    for (const std::string& line : lines_) {
+        bytes_ += line.size();
     }
 }
 
 std::string ComposedProgram::GetEditorLine(int line) const {
-    const int heads = static_cast<int>(head_.size());
-    return line <= heads ? head_[static_cast<std::size_t>(line - 1)]
-                         : editor_.GetEditorLine(EditorLine(line));
+    return line >= 1 && line <= EditorLineCount() ? lines_[static_cast<std::size_t>(line - 1)]
+                                                  : std::string();
 }
 
 int ComposedProgram::EditorLineCount() const {
-    return count_;
+    return static_cast<int>(lines_.size());
 }
 
 std::uint64_t ComposedProgram::EditorTextBytes() const {
@@ -36,9 +36,8 @@ std::uint64_t ComposedProgram::EditorTextBytes() const {
 // An edited head may have more or fewer lines than the editor's: its extra
 // lines show as the head's last.
 int ComposedProgram::EditorLine(int line) const {
-    const int heads = static_cast<int>(head_.size());
-    if (line > heads) {
-        return startLine_ + line - heads - 1;
+    if (line > headCount_) {
+        return startLine_ + line - headCount_ - 1;
     }
     return headLines_ == 0 ? startLine_ : std::min(line, headLines_);
 }

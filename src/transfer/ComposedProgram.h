@@ -9,9 +9,10 @@
 namespace feedrail {
 
 // A program put together for a send from a chosen block: the (edited) head,
-// then the editor's lines from the start to the end. A send reads it in the
-// editor's place; the editor's text stays as it is, and its highlight falls
-// on the editor's own line that each composed line came from.
+// then the editor's lines from the start to the end, copied when it is made.
+// A send reads it in the editor's place; the editor's text stays as it is,
+// and its highlight falls on the editor's own line that each composed line
+// came from.
 class ComposedProgram : public EditorLines {
 public:
     // `headLines` is how many of the editor's first lines the head stands for;
@@ -36,10 +37,11 @@ public:
 
 private:
     EditorLines& editor_;
-    std::vector<std::string> head_;
+    // The head, then the editor's lines from the start.
+    std::vector<std::string> lines_;
+    int headCount_;
     int headLines_;
     int startLine_;
-    int count_;
     std::uint64_t bytes_ = 0;
 };
 

@@ -91,6 +91,8 @@ bool SendTransfer::Encodable(const EditorLines& program) {
     const auto refuse = [this](const std::string& why) {
         status_.ShowStatus("Cannot send in EIA: " + why);
         ResetCounts();
+        // Where an earlier send from a block started is none of this one's.
+        from_.clear();
         Ended("not sent: " + why);
         return false;
     };

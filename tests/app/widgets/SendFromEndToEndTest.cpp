@@ -61,16 +61,21 @@ TEST_F(SendFromEndToEndTest, TheControlGetsTheHeadThenTheProgramFromTheThirdTool
         std::string profile;
         // The control reads slowly enough for the highlight to be seen.
         bool watched;
+        // A line typed into the editor while the send waits for the port
+        // changes nothing that goes out.
+        bool editedMeanwhile;
     } cases[] = {
         {"iso under Xon/Xoff",
          {"--preset", "fanuc", "--code", "iso", "--xon-repeat", "200", "--drain", "40", "--buffer",
           "16", "--programs", "1"},
          "CommHandshake=0\nCommParity=E\nCommDataBits=7\nPunchType=3\nEOB=2\n",
-         true},
+         true,
+         false},
         {"eia without a handshake",
          {"--preset", "plain", "--code", "eia", "--programs", "1"},
          "CommHandshake=1\nPunchType=2\nEOB=2\n",
-         false},
+         false,
+         true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -88,6 +93,9 @@ TEST_F(SendFromEndToEndTest, TheControlGetsTheHeadThenTheProgramFromTheThirdTool
         });
         watch.start(1);
         SendFromThirdToolChange();
+        const std::string typed = c.editedMeanwhile ? "(TYPED)\n" : "";
+        ASSERT_EQ(window_->Session().Phase(), TransferPhase::SendRequested);
+        window_->Controls().Memo1->insertAt(QString::fromStdString(typed), 0, 0);
         // A control that ends once it has the program takes its line with it.
         EXPECT_TRUE(PumpUntil(
             [&] {
@@ -98,7 +106,7 @@ TEST_F(SendFromEndToEndTest, TheControlGetsTheHeadThenTheProgramFromTheThirdTool
             << Status().toStdString();
         EXPECT_EQ(machine->Wait(5s), 0) << machine->Output();
         EXPECT_EQ(ReadFile(machineFolder_.File("O1000.nc")), Sent);
-        EXPECT_EQ(window_->Editor().Text(), Program);
+        EXPECT_EQ(window_->Editor().Text(), typed + Program);
         watch.stop();
         // The head's lines are 0 to 2, the program from the T3 9 to 14.
         EXPECT_TRUE(std::all_of(highlighted.begin(), highlighted.end(), [](int line) {

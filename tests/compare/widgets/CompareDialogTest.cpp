@@ -34,8 +34,6 @@ const std::string Received = "%\r\n"
 class CompareDialogTest : public ::testing::Test {
 protected:
     CompareDialogTest() {
-        test::WriteFile(folder_.File("O1234.nc"), Stored);
-        test::WriteFile(folder_.File("O1234-2.nc"), Received);
         QObject::connect(&dialog_, &CompareDialog::Compared, [this] { ++compared_; });
         dialog_.show();
         WaitForComparison();
@@ -72,7 +70,15 @@ protected:
         return marks;
     }
 
+    // The window starts reading as it is made: the programs are there first.
+    bool WritePrograms() const {
+        test::WriteFile(folder_.File("O1234.nc"), Stored);
+        test::WriteFile(folder_.File("O1234-2.nc"), Received);
+        return true;
+    }
+
     test::TempFolder folder_;
+    bool written_ = WritePrograms();
     CompareDialog dialog_{{"O1234.nc", folder_.File("O1234.nc"), std::nullopt},
                           {"O1234-2.nc", folder_.File("O1234-2.nc"), std::nullopt},
                           nullptr};
