@@ -64,12 +64,11 @@ bool HasM6(const std::vector<Word>& words) {
     });
 }
 
-// G0 to G3, or an axis word under the modal motion.
+// An axis word. A G0 to G3 without one only sets the motion to come, as in
+// a safety block ("G0 G17 G40 G49 G80 G90"), which belongs to the head.
 bool Moves(const std::vector<Word>& words) {
     return std::any_of(words.begin(), words.end(), [](const Word& word) {
-        const std::string digits = Digits(word.Number);
-        return (word.Letter == 'G' && digits.size() == 1 && digits[0] <= '3') ||
-               word.Letter == 'X' || word.Letter == 'Y' || word.Letter == 'Z';
+        return word.Letter == 'X' || word.Letter == 'Y' || word.Letter == 'Z';
     });
 }
 

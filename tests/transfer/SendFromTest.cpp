@@ -8,22 +8,22 @@ namespace feedrail {
 namespace {
 
 const std::vector<std::string> Program = {
-    "%",                       // 1
-    "O1000 (BRACKET)",         // 2
-    "G17 G21 G40 G49 G80 G90", // 3
-    "(T1 FACE MILL)",          // 4
-    "T1 M6",                   // 5
-    "G0 G54 X0 Y0 S1000 M3",   // 6
-    "N570 G1 Z-1. F200",       // 7
-    "T2",                      // 8
-    "M06",                     // 9
-    "N0057 G0 X10 Y10",        // 10
-    " / N058 G1 X20",          // 11
-    "(T9 M6 IN A COMMENT)",    // 12
-    "T3 M6 (DRILL)",           // 13
-    "N60 X30",                 // 14
-    "M30",                     // 15
-    "%",                       // 16
+    "%",                      // 1
+    "O1000 (BRACKET)",        // 2
+    "G0 G17 G40 G49 G80 G90", // 3, a safety block that moves nothing
+    "(T1 FACE MILL)",         // 4
+    "T1 M6",                  // 5
+    "G0 G54 X0 Y0 S1000 M3",  // 6
+    "N570 G1 Z-1. F200",      // 7
+    "T2",                     // 8
+    "M06",                    // 9
+    "N0057 G0 X10 Y10",       // 10
+    " / N058 G1 X20",         // 11
+    "(T9 M6 IN A COMMENT)",   // 12
+    "T3 M6 (DRILL)",          // 13
+    "N60 X30",                // 14
+    "M30",                    // 15
+    "%",                      // 16
 };
 
 TEST(SendFromTest, EachWayFindsItsBlockAndKeepsTheHead) {
