@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
 #include <map>
@@ -18,6 +19,26 @@
 #include <vector>
 
 namespace feedrail::test {
+
+// A process's resident memory, in KiB.
+inline long ResidentKib(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.starts_with("VmRSS:")) {
+            return std::stol(line.substr(6));
+        }
+    }
+    return 0;
+}
+
+// Under a sanitizer the service's memory is mostly the sanitizer's own (its
+// shadow, and freed blocks held back to catch their use): only a plain build
+// measures the service's.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+inline constexpr bool MeasuresServiceMemory = false;
+#else
+inline constexpr bool MeasuresServiceMemory = true;
+#endif
 
 using namespace std::chrono_literals;
 

@@ -5,7 +5,6 @@
 
 #include <arpa/inet.h>
 #include <chrono>
-#include <fstream>
 #include <gtest/gtest.h>
 #include <httplib.h>
 #include <netinet/in.h>
@@ -78,16 +77,9 @@ std::string Exchange(int port, const std::string& request) {
     }
 }
 
-// Resident memory of a process, in KiB.
-long ResidentKiB(pid_t pid) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    for (std::string line; std::getline(status, line);) {
-        if (line.starts_with("VmRSS:")) {
-            return std::stol(line.substr(6));
-        }
-    }
-    return 0;
-}
+// The start of a TLS greeting, then text: what a browser sends to a plain
+// HTTP port when told "https".
+constexpr char TlsLikeGarbage[] = "\x16\x03\x01\x02\x00\x01\x00\x01\xfc\x03\x03 garbage\r\n\r\n";
 
 class DncServiceHttpTest : public test::DncServiceFixture {
 protected:
@@ -182,7 +174,7 @@ TEST_F(DncServiceHttpTest, NoClientHoldsTheServer) {
     WriteProfiles(1);
     const auto listener = StartMachine(1, {});
     StartServing();
-    const long before = ResidentKiB(service_->Pid());
+    const long before = test::ResidentKib(service_->Pid());
 
     std::vector<FileDescriptor> idle;
     for (int connection = 0; connection < 100; ++connection) {
@@ -211,8 +203,7 @@ TEST_F(DncServiceHttpTest, NoClientHoldsTheServer) {
                                     }
                                     return headers;
                                 }()},
-        {"garbage",
-         std::string("\x16\x03\x01\x02\x00\x01\x00\x01\xfc\x03\x03 garbage\r\n\r\n", 30)},
+        {"garbage", std::string(TlsLikeGarbage, sizeof TlsLikeGarbage - 1)},
         {"a PUT", "PUT /api/machines HTTP/1.1\r\nHost: x\r\n\r\n"},
     };
     for (const auto& request : hostile) {
@@ -221,7 +212,9 @@ TEST_F(DncServiceHttpTest, NoClientHoldsTheServer) {
             << request.name << ": " << answer.substr(0, 200);
         EXPECT_EQ(answer.find("\"name\""), std::string::npos) << request.name;
     }
-    EXPECT_LT(ResidentKiB(service_->Pid()) - before, 4096);
+    if (test::MeasuresServiceMemory) {
+        EXPECT_LT(test::ResidentKib(service_->Pid()) - before, 4096);
+    }
     EXPECT_EQ(Get("/api/machines").first, 200);
 }
 
