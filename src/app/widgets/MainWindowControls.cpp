@@ -114,6 +114,10 @@ QVBoxLayout* MainWindowControls::BuildFilePane(QWidget* client) {
 
 QVBoxLayout* MainWindowControls::BuildRightHalf(QWidget* client) {
     StaticText1 = Named(new QLabel(QStringLiteral("Not Connected"), client), "StaticText1");
+    // A port named by its /dev/serial/by-id link is longer than the half is
+    // wide: cut in place (the whole in its tool tip), it leaves the file
+    // pane and the labels beside it where they are.
+    StaticText1->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     ProgressBar1 = Named(new QProgressBar(client), "ProgressBar1");
     Label3 = Named(new QLabel(QStringLiteral("Serial Port"), client), "Label3");
     SetBold(Label3, 13);

@@ -39,8 +39,9 @@ void Tpunch_d::ApplyPortSettings() {
             messages_.ShowError(QString::fromLocal8Bit(error.Advice()));
         }
     }
-    controls_.StaticText1->setText(
-        BytesText(SettingsSummary(activeSettings_, line_.Port().DeviceName())));
+    const QString summary = BytesText(SettingsSummary(activeSettings_, line_.Port().DeviceName()));
+    controls_.StaticText1->setText(summary);
+    controls_.StaticText1->setToolTip(summary);
 }
 
 void Tpunch_d::ShowPortReady() {

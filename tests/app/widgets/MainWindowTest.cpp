@@ -611,11 +611,17 @@ TEST_F(MainWindowTest, GetLoadsTheFileOfTheRowWhateverItsNameBytes) {
     EXPECT_EQ(loaded, 2);
 }
 
-// A long status wraps in its place: the editor and the buttons stay put.
-TEST_F(MainWindowTest, ALongStatusLeavesTheLayoutAlone) {
-    Start("[M]\nCommPort=200\n");
+// A long status wraps in its place, and a long port name is cut in its
+// place: the editor, the buttons and the file pane stay put.
+TEST_F(MainWindowTest, ALongStatusOrPortNameLeavesTheLayoutAlone) {
+    Start("[M]\nCommDevice=/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10K5XYZ-if00-port0\n");
     window_->show();
+    window_->CommOpenTimer1Timer();
     test::PumpFor(50);
+    const auto* machineLabel = window_->findChild<QLabel*>(QStringLiteral("Label5"));
+    ASSERT_NE(machineLabel, nullptr);
+    EXPECT_LT(Controls().LsFileListView261->geometry().right(), machineLabel->geometry().left());
+    EXPECT_TRUE(Controls().StaticText1->toolTip().endsWith(QStringLiteral("-port0")));
     const QRect editor = Controls().Memo1->geometry();
     window_->ShowStatus(
         QStringLiteral("The port /dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10K5XYZ-"
