@@ -114,13 +114,15 @@ TEST(ControlReceiverTest, ProgramsAreDecodedInTheControlsTapeCode) {
     }
 }
 
+// Text before the first "%" is no program, and a "%" inside a block (a
+// comment's) is text: only a "%" line ends one.
 TEST(ControlReceiverTest, TextBeforeTheFirstPercentIsNotAProgram) {
     ControlReceiver receiver(SmallBuffer());
     receiver.Start({});
-    receiver.Receive("noise\n%\nG1\n%\n%\nG2\n%", {});
+    receiver.Receive("noise\n%\nG1 (FEED 50%)\n%\n%\nG2\n%", {});
     const std::vector<std::string> programs = receiver.TakePrograms();
     ASSERT_EQ(programs.size(), 2u);
-    EXPECT_EQ(programs[0], "%\nG1\n%\n");
+    EXPECT_EQ(programs[0], "%\nG1 (FEED 50%)\n%\n");
     EXPECT_EQ(programs[1], "%\nG2\n%\n");
 }
 

@@ -70,15 +70,22 @@ void ControlReceiver::Decode(char byte) {
     if (!inProgram_) {
         if (*character == '%') {
             inProgram_ = true;
+            lineBlank_ = false;
             program_ = "%";
         }
         return;
     }
     program_ += *character;
-    if (*character == '%') {
+    // A "%" inside a block, a comment's, is text to the control.
+    if (*character == '%' && lineBlank_) {
         programs_.push_back(program_ + "\n");
         inProgram_ = false;
         program_.clear();
+    }
+    if (*character == '\n') {
+        lineBlank_ = true;
+    } else if (*character != ' ') {
+        lineBlank_ = false;
     }
 }
 

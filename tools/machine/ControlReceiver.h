@@ -29,7 +29,7 @@ struct ReceiverConfig {
 // The tape reader of a control: a buffer drained at the control's own pace,
 // XOFF when it fills and XON when it has room again, the count of characters
 // that still arrive after each XOFF, and the programs read, decoded in the
-// control's tape code from "%" to "%".
+// control's tape code from "%" to a "%" line.
 class ControlReceiver {
 public:
     explicit ControlReceiver(ReceiverConfig config);
@@ -61,6 +61,8 @@ private:
     std::size_t mostAfterXoff_ = 0;
     bool alarm_ = false;
     bool inProgram_ = false;
+    // Nothing but blanks yet on the program's current line.
+    bool lineBlank_ = false;
     std::string program_;
     std::vector<std::string> programs_;
 };

@@ -114,9 +114,11 @@ QVBoxLayout* MainWindowControls::BuildFilePane(QWidget* client) {
 
 QVBoxLayout* MainWindowControls::BuildRightHalf(QWidget* client) {
     StaticText1 = Named(new QLabel(QStringLiteral("Not Connected"), client), "StaticText1");
-    // A port named by its /dev/serial/by-id link is longer than the half is
-    // wide: cut in place (the whole in its tool tip), it leaves the file
-    // pane and the labels beside it where they are.
+    // The progress ("Sent 33 of 5003 lines, 0.8 of 137.0 kB, ...") wraps; a
+    // port named by its /dev/serial/by-id link, longer than the half is wide,
+    // is cut in place (the whole in its tool tip): neither pushes the file
+    // pane and the labels beside it aside.
+    StaticText1->setWordWrap(true);
     StaticText1->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     ProgressBar1 = Named(new QProgressBar(client), "ProgressBar1");
     Label3 = Named(new QLabel(QStringLiteral("Serial Port"), client), "Label3");
