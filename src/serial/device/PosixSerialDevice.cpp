@@ -169,6 +169,21 @@ int PosixSerialDevice::EscapeFunction(int function) {
     if (closed_) {
         return EBADF;
     }
+    // The lines of a terminal that has hung up are moot, and its hang-up is
+    // reported once as such: a line set as the other end goes is not a
+    // second error of its own.
+    if (hungUp_) {
+        return 0;
+    }
+    const int error = SetLineFunction(function);
+    if (error == EIO) {
+        MarkHungUp();
+        return 0;
+    }
+    return error;
+}
+
+int PosixSerialDevice::SetLineFunction(int function) {
     switch (function) {
     case EscapeCode::SETXOFF:
         xoffForced_ = true;

@@ -52,6 +52,8 @@ private:
     int SetLine(int line, bool on);
     int ApplyDtrAction(LineAction action);
     int ApplyRtsAction(LineAction action);
+    // One of the EscapeCode functions, with mutex_ held.
+    int SetLineFunction(int function);
     // The device has gone: reported once as CE_HANGUP, and no longer polled.
     void MarkHungUp();
 
