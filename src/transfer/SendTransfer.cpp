@@ -79,7 +79,7 @@ bool SendTransfer::Encodable(const EditorLines& program) {
     if (!why) {
         return true;
     }
-    status_.ShowStatus("Cannot send in EIA: " + *why);
+    status_.ShowStatus({.Code = StatusCode::NotEncodable, .Reason = *why});
     queue_.Reset();
     // Where an earlier send from a block started is none of this one's.
     source_.Reset();
@@ -105,15 +105,15 @@ void SendTransfer::MachineControl(char character) {
         const bool paused = !xonState_;
         xonState_ = true;
         if (session_.Phase() == TransferPhase::WaitingForRemoteStart) {
-            status_.ShowStatus("xon");
+            status_.ShowStatus({.Code = StatusCode::MachineXon});
             MachineReady();
         } else if (paused && running_) {
-            status_.ShowStatus("Sending Data - press esc to cancel");
+            status_.ShowStatus({.Code = StatusCode::Sending});
         }
     } else if (character == Xoff) {
         xonState_ = false;
         if (running_) {
-            status_.ShowStatus("Paused by the machine (XOFF)");
+            status_.ShowStatus({.Code = StatusCode::PausedByMachine});
         }
     } else if (character == Dc4 && session_.Phase() == TransferPhase::WaitingForRemoteStart) {
         MachineDeclined();
@@ -121,12 +121,12 @@ void SendTransfer::MachineControl(char character) {
 }
 
 void SendTransfer::MachineDeclined() {
-    status_.ShowStatus("Send Cancelled");
+    status_.ShowStatus({.Code = StatusCode::SendCancelled});
     Ended("cancelled: the machine sent DC4");
     session_.TransferEnded();
 }
 
-void SendTransfer::LineLost(std::string status) {
+void SendTransfer::LineLost(LineStatus status) {
     // A control that hangs up once it has its program has had it all.
     if (running_ && stage_ == Stage::Delivering && queue_.AllOut()) {
         Complete(result_);
@@ -135,7 +135,7 @@ void SendTransfer::LineLost(std::string status) {
     EndNow({std::move(status), "line lost", true});
 }
 
-void SendTransfer::Abandon(std::string status, std::string result) {
+void SendTransfer::Abandon(LineStatus status, std::string result) {
     EndNow({std::move(status), std::move(result), false});
 }
 
@@ -153,7 +153,7 @@ bool SendTransfer::Cancel() {
     // Between lines, with the port's queue empty, the tape still gets its
     // trailer; in the middle of a line what the port holds is dropped.
     if (running_ && stage_ != Stage::Delivering && offset_ == bytes_.size() && queue_.Held() == 0) {
-        status_.ShowStatus("Sending Canceled");
+        status_.ShowStatus({.Code = StatusCode::SendStoppedBetweenLines});
         Finish("cancelled");
     } else {
         Cancelled();
@@ -171,8 +171,8 @@ void SendTransfer::EndNow(Ending ending) {
 
 void SendTransfer::SendStart() {
     const std::int32_t handshake = settings_.CommHandshake;
-    status_.ShowStatus(handshake == HandshakeXonXoff ? "Waiting for Remote Start"
-                                                     : "Sending Data - press esc to cancel");
+    status_.ShowStatus(
+        {.Code = handshake == HandshakeXonXoff ? StatusCode::WaitingForXon : StatusCode::Sending});
     queue_.Reset();
     if (handshake == HandshakeDriverXonXoff) {
         SignalReady(port_);
@@ -180,7 +180,7 @@ void SendTransfer::SendStart() {
     switch (handshake) {
     case HandshakeRtsCts:
         xonState_ = true;
-        status_.ShowStatus("Waiting for Remote Start-press esc to cancel");
+        status_.ShowStatus({.Code = StatusCode::WaitingForCts});
         session_.SendRuns();
         SendProgram();
         break;
@@ -223,7 +223,7 @@ void SendTransfer::SendProgram() {
     progressHeld_ = false;
     // The machine's XOFF may have come with the XON that started the send.
     if (!xonState_) {
-        status_.ShowStatus("Paused by the machine (XOFF)");
+        status_.ShowStatus({.Code = StatusCode::PausedByMachine});
     }
     Pump();
 }
@@ -275,7 +275,7 @@ void SendTransfer::Follow(std::size_t queued) {
         return;
     }
     if (before == 0 && xonState_) {
-        status_.ShowStatus("Sending Data - press esc to cancel");
+        status_.ShowStatus({.Code = StatusCode::Sending});
     }
     if (queue_.LinesSent() < lines_) {
         ShowWhereItStands(false);
@@ -435,7 +435,7 @@ void SendTransfer::Complete(const std::string& result) {
     Follow(queue_.Held());
     queue_.AllGone();
     ShowWhereItStands(true);
-    status_.ShowStatus("Finished Send");
+    status_.ShowStatus({.Code = StatusCode::SendFinished});
     ending_.reset();
     Ended(result);
     session_.TransferEnded();
@@ -450,7 +450,7 @@ void SendTransfer::Cancelled() {
     if (running_ && queue_.LinesSent() < lines_) {
         ShowWhereItStands(true);
     }
-    status_.ShowStatus(ending ? ending->Status : "Send Cancelled");
+    status_.ShowStatus(ending ? ending->Status : LineStatus{.Code = StatusCode::SendCancelled});
     Ended(ending ? ending->Result : "cancelled");
     session_.TransferEnded();
 }

@@ -56,10 +56,10 @@ public:
     // pause and resume one that runs, and its DC4 ends one that waits.
     void MachineControl(char character);
     // The device went: the send ends at once, `status` saying why.
-    void LineLost(std::string status);
+    void LineLost(LineStatus status);
     // The send ends at once for another reason (the service stops): what the
     // driver still holds is dropped, `result` goes to the transfer log.
-    void Abandon(std::string status, std::string result);
+    void Abandon(LineStatus status, std::string result);
     // Stop and Esc: the send ends at once. Between lines (nothing of a line
     // waits in the port) the trailer still goes out; in the middle of one,
     // what the port holds is dropped. Whether a send was under way.
@@ -151,7 +151,7 @@ private:
     // Set when the send is ended from outside: the device went, or the
     // service stops.
     struct Ending {
-        std::string Status;
+        LineStatus Status;
         std::string Result;
         bool LineGone = false;
     };
