@@ -1,5 +1,6 @@
 #pragma once
 
+#include "session/LineStatus.h"
 #include "session/TransferPhase.h"
 #include "session/TransferProgress.h"
 #include "transfer/Automation.h"
@@ -28,6 +29,8 @@ struct LineSnapshot {
     bool AwaitingXon = false;
     // A send runs and the machine's last word was its XOFF.
     bool PausedByMachine = false;
+    // What the line told last; nothing until it has told something.
+    std::optional<LineStatus> Status;
     // The transfer under way, or else the last one, as far as it came.
     std::optional<TransferProgress> Progress;
     // The last transfer recorded, and when it ended.

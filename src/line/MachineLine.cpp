@@ -6,13 +6,13 @@
 namespace feedrail {
 
 MachineLine::MachineLine(MachineLineHosts hosts)
-    : hosts_(std::move(hosts)), relay_(hosts_.Status), port_(hosts_.Events, hosts_.ProgramDir),
-      send_(hosts_.State, hosts_.Settings, port_,
-            {.Status = relay_,
-             .Editor = hosts_.Editor,
-             .Ui = hosts_.Ui,
-             .Session = hosts_.Session,
-             .Leader = hosts_.Leader}),
+    : hosts_(std::move(hosts)), relay_(hosts_.Status, told_), lossRelay_(hosts_.LossStatus, told_),
+      port_(hosts_.Events, hosts_.ProgramDir), send_(hosts_.State, hosts_.Settings, port_,
+                                                     {.Status = relay_,
+                                                      .Editor = hosts_.Editor,
+                                                      .Ui = hosts_.Ui,
+                                                      .Session = hosts_.Session,
+                                                      .Leader = hosts_.Leader}),
       receive_(
           hosts_.State, hosts_.Settings, port_,
           {.Status = relay_, .Editor = hosts_.Editor, .Ui = hosts_.Ui, .Session = hosts_.Session},
@@ -26,7 +26,7 @@ MachineLine::MachineLine(MachineLineHosts hosts)
                    .LoadFile = hosts_.LoadFile,
                    .ShowError = hosts_.ShowError}),
       lineLoss_(port_, send_, receive_, automation_,
-                {.Status = hosts_.LossStatus,
+                {.Status = lossRelay_,
                  .Ui = hosts_.Ui,
                  .Session = hosts_.Session,
                  .ReopenPort = hosts_.ReopenPort}) {
@@ -79,7 +79,8 @@ LineSnapshot MachineLine::Snapshot() const {
             .Collecting = automation_.Collecting(),
             .AwaitingXon = automation_.AwaitingXon(),
             .PausedByMachine = send_.PausedByMachine(),
-            .Progress = relay_.Last(),
+            .Status = told_.Status,
+            .Progress = told_.Progress,
             .LastTransfer = lastRecord_,
             .LastTransferAt = lastRecordAt_};
 }
@@ -97,8 +98,13 @@ void MachineLine::Recorded(const TransferRecord& record) {
     }
 }
 
+void MachineLine::Relay::ShowStatus(const LineStatus& status) {
+    told_.Status = status;
+    host_.ShowStatus(status);
+}
+
 void MachineLine::Relay::ShowProgress(const TransferProgress& progress) {
-    last_ = progress;
+    told_.Progress = progress;
     host_.ShowProgress(progress);
 }
 

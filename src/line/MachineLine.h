@@ -75,25 +75,31 @@ public:
     Automation& Unattended() { return automation_; }
 
 private:
-    // The transfers' status line: it keeps their progress for the snapshot
-    // and passes everything on to the host's.
+    // What the line told last, for the snapshot.
+    struct Told {
+        std::optional<LineStatus> Status;
+        std::optional<TransferProgress> Progress;
+    };
+    // A status line of the line's own: it keeps what is told for the
+    // snapshot and passes everything on to the host's.
     class Relay : public StatusLine {
     public:
-        explicit Relay(StatusLine& host) : host_(host) {}
-        void ShowStatus(const std::string& text) override { host_.ShowStatus(text); }
+        Relay(StatusLine& host, Told& told) : host_(host), told_(told) {}
+        void ShowStatus(const LineStatus& status) override;
         void ShowProgress(const TransferProgress& progress) override;
-        const std::optional<TransferProgress>& Last() const { return last_; }
 
     private:
         StatusLine& host_;
-        std::optional<TransferProgress> last_;
+        Told& told_;
     };
 
     void BindPortEvents();
     void Recorded(const TransferRecord& record);
 
     MachineLineHosts hosts_;
+    Told told_;
     Relay relay_;
+    Relay lossRelay_;
     TVaComm port_;
     SendTransfer send_;
     ReceiveTransfer receive_;

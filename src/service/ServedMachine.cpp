@@ -2,6 +2,7 @@
 
 #include "common/LocalTime.h"
 #include "line/ProgressText.h"
+#include "line/StatusText.h"
 #include "serial/EVaCommError.h"
 #include "serial/device/DevicePath.h"
 #include "transfer/PortSetup.h"
@@ -18,17 +19,6 @@ namespace feedrail {
 namespace {
 
 using namespace std::chrono_literals;
-
-// The window's status texts tell the operator of Esc; the journal has no
-// keyboard.
-std::string WithoutKeyHint(std::string text) {
-    for (const std::string_view hint : {" - press esc to cancel", "-press esc to cancel"}) {
-        if (const auto at = text.find(hint); at != std::string::npos) {
-            text.erase(at, hint.size());
-        }
-    }
-    return text;
-}
 
 std::string FileStem(const std::string& path) {
     return std::filesystem::path(path).stem().string();
@@ -144,7 +134,8 @@ void ServedMachine::BeginStop(const std::string& why) {
         stopReason_ = why;
     }
     stopping_ = true;
-    line_.Send().Abandon("Stopped: the service ends", "abandoned: " + std::string(StopReason));
+    line_.Send().Abandon({.Code = StatusCode::ServiceEnds},
+                         "abandoned: " + std::string(StopReason));
     loop_.Quit();
 }
 
@@ -218,12 +209,12 @@ void ServedMachine::Recorded(const TransferRecord& record) {
     status_.LastTransfer = std::move(text);
 }
 
-void ServedMachine::ShowStatus(const std::string& text) {
-    Log(JournalLog::Info, WithoutKeyHint(text));
+void ServedMachine::ShowStatus(const LineStatus& status) {
+    Log(JournalLog::Info, StatusText(status, StatusAudience::Service));
 }
 
-void ServedMachine::Warnings::ShowStatus(const std::string& text) {
-    machine_.LogOnce(JournalLog::Warning, text);
+void ServedMachine::Warnings::ShowStatus(const LineStatus& status) {
+    machine_.LogOnce(JournalLog::Warning, StatusText(status, StatusAudience::Service));
 }
 
 void ServedMachine::Log(JournalLog::Priority priority, const std::string& text) {

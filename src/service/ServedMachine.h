@@ -76,7 +76,7 @@ public:
 
 private:
     // StatusLine
-    void ShowStatus(const std::string& text) override;
+    void ShowStatus(const LineStatus& status) override;
     void ShowProgress(const TransferProgress&) override {}
     // UiHandOver
     void Defer(std::function<void()> work) override;
@@ -106,7 +106,7 @@ private:
     class Warnings : public StatusLine {
     public:
         explicit Warnings(ServedMachine& machine) : machine_(machine) {}
-        void ShowStatus(const std::string& text) override;
+        void ShowStatus(const LineStatus& status) override;
         void ShowProgress(const TransferProgress&) override {}
 
     private:

@@ -102,7 +102,7 @@ void Automation::Comm1RxChar(int count) {
     if (!ReadArrivedCharacters(
             port_, count, settings_.PunchType, [](int) {},
             [this](char character) { Take(character); }, [this] { return answerPending_; })) {
-        hosts_.Status.ShowStatus("Error reading incoming data...");
+        hosts_.Status.ShowStatus({.Code = StatusCode::ReadFailed});
     }
     if (collector_.Collecting() && !flushArmed_) {
         flushArmed_ = true;
@@ -134,8 +134,9 @@ void Automation::KeepLeftovers(const std::vector<std::string>& places) {
              0,
              leftover.Bytes,
              "incomplete: Feedrail ended during the punch" + (kept ? "" : ";" + notKept)});
-        hosts_.Status.ShowStatus("A punch cut short when Feedrail last ended was" +
-                                 (kept ? " kept as " + leftover.Path : notKept));
+        hosts_.Status.ShowStatus(
+            kept ? LineStatus{.Code = StatusCode::LeftoverKept, .Path = leftover.Path}
+                 : LineStatus{.Code = StatusCode::LeftoverNotKept, .Error = leftover.Error});
     }
 }
 
@@ -161,7 +162,7 @@ void Automation::Take(char character) {
     const bool started = !collector_.Collecting();
     collector_.Take(character);
     if (started && collector_.Collecting()) {
-        hosts_.Status.ShowStatus("Receiving Data");
+        hosts_.Status.ShowStatus({.Code = StatusCode::Receiving});
     }
 }
 
@@ -192,7 +193,7 @@ bool Automation::Log(TransferRecord record) {
     }
     const std::string path = state_.ProgramDir + std::string(TransferLogName);
     if (const int error = AppendTransferLog(path, TransferLogLine(record, now_()))) {
-        hosts_.Status.ShowStatus("Cannot write " + path + ": " + std::strerror(error));
+        hosts_.Status.ShowStatus({.Code = StatusCode::LogNotWritten, .Path = path, .Error = error});
         return false;
     }
     return true;
@@ -215,7 +216,7 @@ void Automation::Filed(FiledProgram program) {
         return;
     }
     if (!automation_.AutoReceive) {
-        hosts_.Status.ShowStatus("Received program not kept: Auto Receive is off");
+        hosts_.Status.ShowStatus({.Code = StatusCode::ProgramNotKept});
         return;
     }
     std::string places;
@@ -235,8 +236,6 @@ void Automation::Filed(FiledProgram program) {
         record.Result = "incomplete: longer than MaxProgramBytes (" +
                         std::to_string(automation_.MaxProgramBytes) + " bytes)";
     }
-    const std::string incomplete =
-        program.Ending == ProgramSink::Ending::Complete ? "" : " (incomplete)";
     hosts_.Status.ShowProgress({TransferProgress::Way::Receive,
                                 static_cast<int>(std::min<std::uint64_t>(program.Lines, INT_MAX)),
                                 0, program.Bytes, 0, filer_.ElapsedSoFar()});
@@ -244,7 +243,7 @@ void Automation::Filed(FiledProgram program) {
         record.Result = "not saved: " + places;
         // The log's own trouble never hides that the program was not saved.
         Log(record);
-        hosts_.Status.ShowStatus("Cannot save the received program: " + places);
+        hosts_.Status.ShowStatus({.Code = StatusCode::ProgramNotSaved, .Reason = places});
         hosts_.ShowError("The program the machine punched could not be saved anywhere.\n"
                          "Places tried:\n" +
                          places);
@@ -254,9 +253,11 @@ void Automation::Filed(FiledProgram program) {
         record.Result += " (not in " + places + ")";
     }
     const bool logged = Log(record);
-    hosts_.Status.ShowStatus("Saved " + program.Path + incomplete +
-                             (places.empty() ? "" : " (" + places + ")") +
-                             (logged ? "" : "; the transfer log could not be written"));
+    hosts_.Status.ShowStatus({.Code = StatusCode::ProgramSaved,
+                              .Path = program.Path,
+                              .Reason = places,
+                              .Incomplete = program.Ending != ProgramSink::Ending::Complete,
+                              .LogFailed = !logged});
     hosts_.ShowFiledProgram(program.Path, program.EarlierVersion);
 }
 
@@ -269,12 +270,13 @@ void Automation::Answer(const std::string& number) {
     const ProgramLookup found = index_.Find(settings_.DefaultDir, number, settings_.DefaultExt);
     const auto& path = found.Path;
     if (!path) {
-        std::string reason;
+        std::string refusals;
         for (const std::string& refused : found.Refused) {
-            reason += "; " + refused;
+            refusals += (refusals.empty() ? "" : "; ") + refused;
         }
-        Log({{}, "request", number, 0, 0, "not found" + reason});
-        hosts_.Status.ShowStatus("Requested program " + number + " not found" + reason);
+        Log({{}, "request", number, 0, 0, "not found" + (refusals.empty() ? "" : "; " + refusals)});
+        hosts_.Status.ShowStatus(
+            {.Code = StatusCode::RequestNotFound, .Program = number, .Reason = refusals});
         return;
     }
     Log({{}, "request", number, 0, 0, "sending " + *path});
@@ -283,7 +285,7 @@ void Automation::Answer(const std::string& number) {
     if (settings_.CommHandshake == HandshakeXonXoff) {
         answerPending_ = true;
         send_.AwaitRequestXon(true);
-        hosts_.Status.ShowStatus("Waiting for Remote Start");
+        hosts_.Status.ShowStatus({.Code = StatusCode::WaitingForXon});
         const unsigned wait = ++answerWait_;
         hosts_.Ui.After(AnswerXonTimeout, [this, wait] {
             if (answerPending_ && wait == answerWait_) {
@@ -338,7 +340,8 @@ void Automation::SendAnswer() {
 void Automation::NotAnswered(const std::string& reason) {
     answerPending_ = false;
     send_.AwaitRequestXon(false);
-    hosts_.Status.ShowStatus("Request for " + answerNumber_ + " " + reason);
+    hosts_.Status.ShowStatus(
+        {.Code = StatusCode::RequestNotAnswered, .Program = answerNumber_, .Reason = reason});
     Log({{}, "request", answerNumber_, 0, 0, reason});
 }
 

@@ -31,16 +31,15 @@ std::string LineLoss::PortName() const {
     return PortTitle(port_.GetDeviceName());
 }
 
-std::string LineLoss::LostText() const {
+LineStatus LineLoss::Lost() const {
     const std::string reason = port_.GoneReason();
     if (!reason.empty()) {
-        return "The connection to " + PortName() +
-               (port_.Reached() ? " is lost: " : " cannot be made: ") + reason + ".";
+        return {.Code =
+                    port_.Reached() ? StatusCode::ConnectionLost : StatusCode::ConnectionNotMade,
+                .Port = PortName(),
+                .Reason = reason};
     }
-    if (port_.Opened().Device == PortName()) {
-        return "The port " + PortName() + " is gone: unplugged or switched off?";
-    }
-    return "The port " + lostDevice_ + " (" + PortName() + ") is gone: unplugged or switched off?";
+    return {.Code = StatusCode::PortGone, .Port = PortName(), .Device = lostDevice_};
 }
 
 bool LineLoss::RetryFailed() const {
@@ -65,16 +64,16 @@ void LineLoss::LineLost() {
     awaitingReach_ = false;
     lostPath_ = port_.Opened().Path;
     lostDevice_ = port_.Opened().Device;
-    lostText_ = LostText();
+    lost_ = Lost();
     receive_.LineLost();
-    send_.LineLost(lostText_);
+    send_.LineLost(lost_);
     automation_.LineLost(lostPath_);
     try {
         port_.Close();
     } catch (const EVaCommError&) {
         // The device is gone; its descriptor is closed either way.
     }
-    hosts_.Status.ShowStatus(lostText_);
+    hosts_.Status.ShowStatus(lost_);
     if (automation_.Settings().Listens() && !retrying_) {
         retrying_ = true;
         hosts_.Ui.After(backoff_.Failed(), [this] { Retry(); });
@@ -110,15 +109,15 @@ void LineLoss::Retry() {
 void LineLoss::Back() {
     backoff_.Up();
     automation_.LineBack(lostPath_);
-    const bool named = port_.Opened().Device == PortName();
     hosts_.Status.ShowStatus(
-        "The port " + (named ? PortName() : port_.Opened().Device + " (" + PortName() + ")") +
-        " is back");
+        {.Code = StatusCode::PortBack, .Port = PortName(), .Device = port_.Opened().Device});
 }
 
-// The same words at every try: a journal says them once.
+// The same status at every try: a journal says it once.
 void LineLoss::TryAgainLater() {
-    hosts_.Status.ShowStatus(lostText_ + " Trying again until it is back.");
+    LineStatus retrying = lost_;
+    retrying.Retrying = true;
+    hosts_.Status.ShowStatus(retrying);
     retrying_ = true;
     hosts_.Ui.After(backoff_.Failed(), [this] { Retry(); });
 }

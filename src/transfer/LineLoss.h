@@ -49,7 +49,8 @@ private:
     // The loss is that of a retry's connection that could not be made.
     bool RetryFailed() const;
     std::string PortName() const;
-    std::string LostText() const;
+    // Why the line was lost, as the port saw it go.
+    LineStatus Lost() const;
 
     TVaCustomComm& port_;
     SendTransfer& send_;
@@ -62,7 +63,7 @@ private:
     RetryBackoff backoff_;
     std::string lostPath_;
     std::string lostDevice_;
-    std::string lostText_;
+    LineStatus lost_;
 };
 
 } // namespace feedrail

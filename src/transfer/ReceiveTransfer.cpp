@@ -52,7 +52,7 @@ void ReceiveTransfer::ReceiveStart() {
     running_ = true;
     bytesReceived_ = 0;
     linesReceived_ = 0;
-    status_.ShowStatus("Waiting For Data");
+    status_.ShowStatus({.Code = StatusCode::WaitingForData});
     SignalReceiveReady(port_, settings_.CommHandshake);
 }
 
@@ -87,7 +87,7 @@ void ReceiveTransfer::Comm1RxChar(int count) {
         },
         [this] { return session_.Sending(); });
     if (!read) {
-        status_.ShowStatus("Error reading incoming data...");
+        status_.ShowStatus({.Code = StatusCode::ReadFailed});
         return;
     }
     Progress(false);
@@ -96,7 +96,7 @@ void ReceiveTransfer::Comm1RxChar(int count) {
 void ReceiveTransfer::Comm1Error(int errors) {
     for (const auto& [flag, message] : LineErrorMessages) {
         if ((static_cast<std::uint32_t>(errors) & flag) != 0) {
-            status_.ShowStatus(message);
+            status_.ShowStatus({.Code = StatusCode::LineError, .LineErrorFlag = flag});
         }
     }
 }
@@ -107,20 +107,20 @@ void ReceiveTransfer::TakeCharacter(char character) {
         EndLine();
         return;
     case Xon:
-        status_.ShowStatus("xon");
+        status_.ShowStatus({.Code = StatusCode::MachineXon});
         return;
     case Dc2:
         if (linesReceived_ > 0 || !line_.Held().empty()) {
             PunchRestarted();
         }
-        status_.ShowStatus("Receiving Data");
+        status_.ShowStatus({.Code = StatusCode::Receiving});
         return;
     case Xoff:
         // A control stops its reader between blocks too: the program goes on
         // until DC4 or its closing "%", so the status stays on the receive.
         return;
     case Dc4:
-        status_.ShowStatus("Finished Receiving");
+        status_.ShowStatus({.Code = StatusCode::ReceiveFinished});
         AddCollectedLine();
         Ended();
         return;
@@ -146,7 +146,7 @@ void ReceiveTransfer::TakeText(char character) {
     }
     if (percentSeen_) {
         AddCollectedLine();
-        status_.ShowStatus("Finished Receiving");
+        status_.ShowStatus({.Code = StatusCode::ReceiveFinished});
         Ended();
         return;
     }
@@ -157,8 +157,7 @@ void ReceiveTransfer::TakeText(char character) {
 void ReceiveTransfer::LineTooLong() {
     const int number = linesReceived_ + 1;
     AddCollectedLine();
-    status_.ShowStatus("Receive stopped: line " + std::to_string(number) +
-                       " is longer than 1 MiB (is the tape code right?)");
+    status_.ShowStatus({.Code = StatusCode::LineTooLong, .Line = number});
     Ended("line too long");
 }
 
@@ -180,7 +179,7 @@ void ReceiveTransfer::EndLine() {
     ++linesReceived_;
     if (firstLinePending_) {
         firstLinePending_ = false;
-        status_.ShowStatus("Receiving Data");
+        status_.ShowStatus({.Code = StatusCode::Receiving});
     }
 }
 

@@ -5,7 +5,6 @@
 #include "profiles/ProfileValues.h"
 #include "serial/EVaCommError.h"
 #include "transfer/ReadySignal.h"
-#include "transfer/TapeCode.h"
 #include "transfer/TapeLine.h"
 
 #include <algorithm>
@@ -20,18 +19,10 @@ using namespace ControlChar;
 
 // Progress is shown at most this often.
 constexpr auto ProgressInterval = 250ms;
-// The port holds this much of the program ahead of the line: enough to ride
-// out a late pass of a busy event loop, little enough that Stop drops little
-// and the progress is near the truth.
-constexpr std::int64_t AheadPerSecond = 10;
-constexpr std::size_t MinAhead = 64;
 // How often a pass looks again at a line pause's end of line and at the
 // delivery of the last bytes: a control that has its program may hang up at
 // once, and the send has ended well only if this look comes first.
 constexpr auto LookInterval = 1ms;
-// A pass never waits longer than this, so that a port held by the machine
-// and then freed is fed again soon.
-constexpr auto LongestPassWait = 50ms;
 // Pauses this long are never counted out: Stop ends them.
 constexpr auto Endless = std::chrono::hours(24 * 365);
 
@@ -40,7 +31,8 @@ constexpr auto Endless = std::chrono::hours(24 * 365);
 SendTransfer::SendTransfer(RunState& state, const ActiveSettings& settings, TVaCustomComm& port,
                            const SendHosts& hosts)
     : state_(state), settings_(settings), port_(port), status_(hosts.Status), editor_(hosts.Editor),
-      ui_(hosts.Ui), session_(hosts.Session), leader_(hosts.Leader) {}
+      source_(hosts.Editor), queue_(port), ui_(hosts.Ui), session_(hosts.Session),
+      leader_(hosts.Leader) {}
 
 void SendTransfer::SendButtonClick() {
     RequestSend(editor_, {});
@@ -56,9 +48,8 @@ bool SendTransfer::RequestSend(EditorLines& program, std::string from) {
     if (!Encodable(program) || !session_.RequestSend(true)) {
         return false;
     }
-    program_ = &program;
-    from_ = std::move(from);
-    ResetCounts();
+    source_.Read(program, std::move(from));
+    queue_.Reset();
     port_.Close();
     port_.SetMonitorEvents(port_.MonitorEvents().Include(ceRxFlag).Include(ceRxChar));
     ui_.ArmCommOpenTimer();
@@ -69,9 +60,8 @@ bool SendTransfer::RequestedSend() {
     if (!Encodable(editor_) || !session_.RequestSend(false)) {
         return false;
     }
-    program_ = &editor_;
-    from_.clear();
-    ResetCounts();
+    source_.Reset();
+    queue_.Reset();
     answering_ = true;
     SendStart();
     answering_ = false;
@@ -82,37 +72,19 @@ bool SendTransfer::RequestedSend() {
     return true;
 }
 
-// In EIA a character without a code would go out as a blank, changing the
-// program unseen: the send does not start, and the operator is told where.
+// A program the machine's tape code cannot carry does not start to go out.
 bool SendTransfer::Encodable(const EditorLines& program) {
-    if (settings_.PunchType != PunchEia) {
+    const std::optional<std::string> why =
+        SendSource::WhyNotEncodable(program, settings_.PunchType);
+    if (!why) {
         return true;
     }
-    const auto refuse = [this](const std::string& why) {
-        status_.ShowStatus("Cannot send in EIA: " + why);
-        ResetCounts();
-        // Where an earlier send from a block started is none of this one's.
-        from_.clear();
-        Ended("not sent: " + why);
-        return false;
-    };
-    try {
-        const int lines = program.EditorLineCount();
-        for (int line = 1; line <= lines; ++line) {
-            const std::string text = program.GetEditorLine(line);
-            for (std::size_t at = 0; at < text.size(); ++at) {
-                if (!HasTapeCode(text[at], PunchEia)) {
-                    return refuse("line " + std::to_string(line) + ", column " +
-                                  std::to_string(at + 1) + " holds \"" + text.substr(at, 1) +
-                                  "\", which has no EIA code");
-                }
-            }
-        }
-    } catch (const std::exception& error) {
-        // A program read from its file may change or fail under the look.
-        return refuse(error.what());
-    }
-    return true;
+    status_.ShowStatus({.Code = StatusCode::NotEncodable, .Reason = *why});
+    queue_.Reset();
+    // Where an earlier send from a block started is none of this one's.
+    source_.Reset();
+    Ended("not sent: " + *why);
+    return false;
 }
 
 void SendTransfer::MachineReady() {
@@ -133,15 +105,15 @@ void SendTransfer::MachineControl(char character) {
         const bool paused = !xonState_;
         xonState_ = true;
         if (session_.Phase() == TransferPhase::WaitingForRemoteStart) {
-            status_.ShowStatus("xon");
+            status_.ShowStatus({.Code = StatusCode::MachineXon});
             MachineReady();
         } else if (paused && running_) {
-            status_.ShowStatus("Sending Data - press esc to cancel");
+            status_.ShowStatus({.Code = StatusCode::Sending});
         }
     } else if (character == Xoff) {
         xonState_ = false;
         if (running_) {
-            status_.ShowStatus("Paused by the machine (XOFF)");
+            status_.ShowStatus({.Code = StatusCode::PausedByMachine});
         }
     } else if (character == Dc4 && session_.Phase() == TransferPhase::WaitingForRemoteStart) {
         MachineDeclined();
@@ -149,29 +121,21 @@ void SendTransfer::MachineControl(char character) {
 }
 
 void SendTransfer::MachineDeclined() {
-    status_.ShowStatus("Send Cancelled");
+    status_.ShowStatus({.Code = StatusCode::SendCancelled});
     Ended("cancelled: the machine sent DC4");
     session_.TransferEnded();
 }
 
-void SendTransfer::LineLost(std::string status) {
+void SendTransfer::LineLost(LineStatus status) {
     // A control that hangs up once it has its program has had it all.
-    if (running_ && stage_ == Stage::Delivering && AllOut()) {
+    if (running_ && stage_ == Stage::Delivering && queue_.AllOut()) {
         Complete(result_);
         return;
     }
     EndNow({std::move(status), "line lost", true});
 }
 
-bool SendTransfer::AllOut() {
-    try {
-        return port_.OutputQueued() == 0 && port_.OutputDelivered();
-    } catch (const EVaCommError&) {
-        return false;
-    }
-}
-
-void SendTransfer::Abandon(std::string status, std::string result) {
+void SendTransfer::Abandon(LineStatus status, std::string result) {
     EndNow({std::move(status), std::move(result), false});
 }
 
@@ -188,8 +152,8 @@ bool SendTransfer::Cancel() {
     }
     // Between lines, with the port's queue empty, the tape still gets its
     // trailer; in the middle of a line what the port holds is dropped.
-    if (running_ && stage_ != Stage::Delivering && offset_ == bytes_.size() && Queued() == 0) {
-        status_.ShowStatus("Sending Canceled");
+    if (running_ && stage_ != Stage::Delivering && offset_ == bytes_.size() && queue_.Held() == 0) {
+        status_.ShowStatus({.Code = StatusCode::SendStoppedBetweenLines});
         Finish("cancelled");
     } else {
         Cancelled();
@@ -207,16 +171,16 @@ void SendTransfer::EndNow(Ending ending) {
 
 void SendTransfer::SendStart() {
     const std::int32_t handshake = settings_.CommHandshake;
-    status_.ShowStatus(handshake == HandshakeXonXoff ? "Waiting for Remote Start"
-                                                     : "Sending Data - press esc to cancel");
-    ResetCounts();
+    status_.ShowStatus(
+        {.Code = handshake == HandshakeXonXoff ? StatusCode::WaitingForXon : StatusCode::Sending});
+    queue_.Reset();
     if (handshake == HandshakeDriverXonXoff) {
         SignalReady(port_);
     }
     switch (handshake) {
     case HandshakeRtsCts:
         xonState_ = true;
-        status_.ShowStatus("Waiting for Remote Start-press esc to cancel");
+        status_.ShowStatus({.Code = StatusCode::WaitingForCts});
         session_.SendRuns();
         SendProgram();
         break;
@@ -250,9 +214,8 @@ void SendTransfer::SendProgram() {
     running_ = true;
     stage_ = Stage::Lines;
     line_ = 0;
-    lines_ = program_->EditorLineCount();
-    totalBytes_ = TapeBytes();
-    linesSent_ = 0;
+    lines_ = source_.Program().EditorLineCount();
+    totalBytes_ = source_.TapeBytes(lines_, settings_, leader_());
     bytes_.clear();
     offset_ = 0;
     percentLineSent_ = false;
@@ -260,7 +223,7 @@ void SendTransfer::SendProgram() {
     progressHeld_ = false;
     // The machine's XOFF may have come with the XON that started the send.
     if (!xonState_) {
-        status_.ShowStatus("Paused by the machine (XOFF)");
+        status_.ShowStatus({.Code = StatusCode::PausedByMachine});
     }
     Pump();
 }
@@ -300,51 +263,21 @@ void SendTransfer::Pump() {
     }
 }
 
-std::size_t SendTransfer::Queued() {
-    try {
-        return port_.Active() ? port_.OutputQueued() : 0;
-    } catch (const EVaCommError&) {
-        // A port that fails holds nothing that will still go out.
-        return 0;
-    }
-}
-
-// What the port still holds never reaches the machine, and neither counts
-// as sent.
 void SendTransfer::DropQueued() {
-    const std::size_t held = Queued();
+    const std::size_t held = queue_.Held();
     Follow(held);
-    try {
-        if (port_.Active()) {
-            port_.PurgeWrite();
-        }
-    } catch (const EVaCommError&) {
-        // The port is failing: it holds nothing that will go out.
-    }
-    bytesSent_ -= std::min<std::uint64_t>(held, bytesSent_);
+    queue_.Drop(held);
 }
 
-// The lines whose last byte has left the port are the lines sent: the
-// highlight, the progress and the record follow the line, not the pump.
 void SendTransfer::Follow(std::size_t queued) {
-    const bool nothingOutYet = bytesOut_ == 0;
-    bytesOut_ = bytesSent_ - std::min<std::uint64_t>(queued, bytesSent_);
-    // The rate runs from the first byte, not from a wait for the machine.
-    if (nothingOutYet && bytesOut_ > 0) {
-        started_ = std::chrono::steady_clock::now();
-    }
-    const int before = linesSent_;
-    while (!lineEnds_.empty() && lineEnds_.front().first <= bytesOut_) {
-        linesSent_ = lineEnds_.front().second;
-        lineEnds_.pop_front();
-    }
-    if (linesSent_ == before) {
+    const int before = queue_.LinesSent();
+    if (!queue_.Follow(queued)) {
         return;
     }
     if (before == 0 && xonState_) {
-        status_.ShowStatus("Sending Data - press esc to cancel");
+        status_.ShowStatus({.Code = StatusCode::Sending});
     }
-    if (linesSent_ < lines_) {
+    if (queue_.LinesSent() < lines_) {
         ShowWhereItStands(false);
     }
 }
@@ -354,9 +287,9 @@ void SendTransfer::Follow(std::size_t queued) {
 // its time comes, so that a machine that holds the send (its XOFF, a tool
 // change) sees the line it holds in.
 void SendTransfer::ShowWhereItStands(bool force) {
-    const int line = std::min(linesSent_ + 1, lines_);
+    const int line = std::min(queue_.LinesSent() + 1, lines_);
     if (Progress(line, lines_, force)) {
-        program_->HighlightEditorLine(line);
+        source_.Program().HighlightEditorLine(line);
         progressHeld_ = false;
         return;
     }
@@ -375,7 +308,7 @@ void SendTransfer::ShowWhereItStands(bool force) {
 void SendTransfer::PumpLines() {
     std::size_t queued = port_.OutputQueued();
     Follow(queued);
-    const std::size_t high = HighWater();
+    const std::size_t high = queue_.HighWater();
     while (queued < high) {
         if (offset_ == bytes_.size() && !NextLine()) {
             Finish();
@@ -384,13 +317,10 @@ void SendTransfer::PumpLines() {
         // The closing "%" ends the tape at its first byte.
         const std::size_t piece =
             closingLine_ ? 1 : std::min(bytes_.size() - offset_, high - queued);
-        port_.QueueBuf(bytes_.data() + offset_, piece);
+        const bool endsLine = offset_ + piece == bytes_.size() || closingLine_;
+        queue_.Hand(bytes_.data() + offset_, piece, endsLine ? std::optional(line_) : std::nullopt);
         offset_ += piece;
-        bytesSent_ += piece;
         queued += piece;
-        if (offset_ == bytes_.size() || closingLine_) {
-            lineEnds_.emplace_back(bytesSent_, line_);
-        }
         if (closingLine_) {
             Finish();
             return;
@@ -402,7 +332,7 @@ void SendTransfer::PumpLines() {
             return;
         }
     }
-    Schedule(PassWait(queued));
+    Schedule(queue_.PassWait(queued));
 }
 
 bool SendTransfer::NextLine() {
@@ -411,10 +341,10 @@ bool SendTransfer::NextLine() {
     }
     ++line_;
     if (line_ == 1) {
-        program_->HighlightEditorLine(1);
+        source_.Program().HighlightEditorLine(1);
         Progress(1, lines_, true);
     }
-    const std::string text = program_->GetEditorLine(line_);
+    const std::string text = source_.Program().GetEditorLine(line_);
     bytes_ = TapeLineBytes(text, settings_.PunchType, settings_.EOB, leader_());
     offset_ = 0;
     closingLine_ = text == "%" && percentLineSent_ && !bytes_.empty();
@@ -429,24 +359,6 @@ void SendTransfer::Schedule(std::chrono::milliseconds wait) {
             Pump();
         }
     });
-}
-
-// The port's own rate, not the profile's: that is the one the line runs at.
-std::size_t SendTransfer::HighWater() const {
-    const std::size_t perSecond = port_.BitsPerSecond() / 10;
-    return std::max(MinAhead, perSecond / AheadPerSecond);
-}
-
-// Until about half the queue is out, at ten bits a character.
-std::chrono::milliseconds SendTransfer::PassWait(std::size_t queued) const {
-    const std::size_t half = HighWater() / 2;
-    const std::uint32_t rate = port_.BitsPerSecond();
-    if (queued <= half || rate == 0) {
-        return 1ms;
-    }
-    const auto ms = static_cast<std::int64_t>(queued - half) * 10'000 / rate;
-    return std::clamp(std::chrono::milliseconds(ms), 1ms,
-                      std::chrono::duration_cast<std::chrono::milliseconds>(LongestPassWait));
 }
 
 void SendTransfer::StartPause() {
@@ -476,7 +388,7 @@ void SendTransfer::Finish(const char* result) {
     result_ = result;
     trailerDue_ = leader_();
     // Now known to the byte: a closing "%" ends the tape at its first byte.
-    totalBytes_ = bytesSent_ + (trailerDue_ ? TapeTrailer().size() : 0);
+    totalBytes_ = queue_.BytesSent() + (trailerDue_ ? TapeTrailer().size() : 0);
     stage_ = Stage::Delivering;
     Delivered();
 }
@@ -484,15 +396,14 @@ void SendTransfer::Finish(const char* result) {
 void SendTransfer::QueueTrailer() {
     if (leader_()) {
         const std::string trailer = TapeTrailer();
-        port_.QueueBuf(trailer.data(), trailer.size());
-        bytesSent_ += trailer.size();
+        queue_.Hand(trailer.data(), trailer.size());
     }
 }
 
 // A line held by the machine shows where it stands meanwhile; once it is
 // out, its pause begins.
 void SendTransfer::LineOut() {
-    const std::size_t queued = Queued();
+    const std::size_t queued = queue_.Held();
     Follow(queued);
     if (queued == 0) {
         StartPause();
@@ -502,9 +413,9 @@ void SendTransfer::LineOut() {
 }
 
 void SendTransfer::Delivered() {
-    if (!AllOut()) {
+    if (!queue_.AllOut()) {
         // The last lines held by the machine show where it stands meanwhile.
-        Follow(Queued());
+        Follow(queue_.Held());
         Schedule(LookInterval);
         return;
     }
@@ -521,10 +432,10 @@ void SendTransfer::Delivered() {
 }
 
 void SendTransfer::Complete(const std::string& result) {
-    Follow(Queued());
-    bytesOut_ = bytesSent_;
+    Follow(queue_.Held());
+    queue_.AllGone();
     ShowWhereItStands(true);
-    status_.ShowStatus("Finished Send");
+    status_.ShowStatus({.Code = StatusCode::SendFinished});
     ending_.reset();
     Ended(result);
     session_.TransferEnded();
@@ -536,10 +447,10 @@ void SendTransfer::Cancelled() {
         DropQueued();
     }
     // A stopped send shows the line it stopped in, to start again from.
-    if (running_ && linesSent_ < lines_) {
+    if (running_ && queue_.LinesSent() < lines_) {
         ShowWhereItStands(true);
     }
-    status_.ShowStatus(ending ? ending->Status : "Send Cancelled");
+    status_.ShowStatus(ending ? ending->Status : LineStatus{.Code = StatusCode::SendCancelled});
     Ended(ending ? ending->Result : "cancelled");
     session_.TransferEnded();
 }
@@ -550,7 +461,7 @@ void SendTransfer::Ended(std::string result) {
     stage_ = Stage::Lines;
     bytes_.clear();
     offset_ = 0;
-    lineEnds_.clear();
+    queue_.ForgetLineEnds();
     trailerDue_ = false;
     try {
         port_.SetXoffHoldsOutput(false);
@@ -560,19 +471,17 @@ void SendTransfer::Ended(std::string result) {
     if (ended_) {
         // A send from a chosen block says where it started after how it ended:
         // "completed from line 57 (T3 M6)".
-        if (!from_.empty()) {
-            result += " " + from_;
+        if (!source_.From().empty()) {
+            result += " " + source_.From();
         }
-        ended_({{}, "send", state_.CurrentFile, linesSent_, bytesSent_, std::move(result)});
+        ended_({{},
+                "send",
+                state_.CurrentFile,
+                queue_.LinesSent(),
+                queue_.BytesSent(),
+                std::move(result)});
     }
-    program_ = &editor_;
-    from_.clear();
-}
-
-void SendTransfer::ResetCounts() {
-    linesSent_ = 0;
-    bytesSent_ = 0;
-    bytesOut_ = 0;
+    source_.Reset();
 }
 
 void SendTransfer::AwaitRequestXon(bool waiting) {
@@ -586,22 +495,15 @@ void SendTransfer::AwaitRequestXon(bool waiting) {
     }
 }
 
-// Each character of a line takes one byte in every tape code; a "$ ... %"
-// line's leader is left out, so the reckoning may fall a little short.
-std::uint64_t SendTransfer::TapeBytes() const {
-    const std::uint64_t lineEnd = EndOfLineBytes(settings_.EOB, settings_.PunchType).size();
-    return program_->EditorTextBytes() + static_cast<std::uint64_t>(lines_) * lineEnd +
-           (leader_() ? TapeTrailer().size() : 0);
-}
-
 bool SendTransfer::Progress(int line, int lines, bool force) {
     const auto now = std::chrono::steady_clock::now();
     if (!force && line != 1 && now - lastProgress_ < ProgressInterval) {
         return false;
     }
     lastProgress_ = now;
-    status_.ShowProgress({TransferProgress::Way::Send, line, lines, bytesOut_, totalBytes_,
-                          std::chrono::duration_cast<std::chrono::milliseconds>(now - started_)});
+    status_.ShowProgress(
+        {TransferProgress::Way::Send, line, lines, queue_.BytesOut(), totalBytes_,
+         std::chrono::duration_cast<std::chrono::milliseconds>(now - queue_.Started())});
     return true;
 }
 

@@ -7,11 +7,12 @@
 #include "session/StatusLine.h"
 #include "session/TransferSession.h"
 #include "session/UiHandOver.h"
+#include "transfer/SendQueue.h"
+#include "transfer/SendSource.h"
 #include "transfer/TransferLog.h"
 
 #include <chrono>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <optional>
 #include <string>
@@ -55,10 +56,10 @@ public:
     // pause and resume one that runs, and its DC4 ends one that waits.
     void MachineControl(char character);
     // The device went: the send ends at once, `status` saying why.
-    void LineLost(std::string status);
+    void LineLost(LineStatus status);
     // The send ends at once for another reason (the service stops): what the
     // driver still holds is dropped, `result` goes to the transfer log.
-    void Abandon(std::string status, std::string result);
+    void Abandon(LineStatus status, std::string result);
     // Stop and Esc: the send ends at once. Between lines (nothing of a line
     // waits in the port) the trailer still goes out; in the middle of one,
     // what the port holds is dropped. Whether a send was under way.
@@ -93,31 +94,24 @@ private:
     // Takes the next line into bytes_; false when the program has ended.
     bool NextLine();
     void Schedule(std::chrono::milliseconds wait);
-    std::size_t HighWater() const;
-    std::chrono::milliseconds PassWait(std::size_t queued) const;
     void StartPause();
     // Ends the send the way it ended well; `result` goes to the transfer log.
     void Finish(const char* result = "completed");
     void Delivered();
     void QueueTrailer();
-    // What the port holds; 0 when it has gone or fails.
-    std::size_t Queued();
     void DropQueued();
+    // The progress and the highlight follow the lines that have left the
+    // port while it holds `queued`.
     void Follow(std::size_t queued);
-    // Whether the port has sent all it was given.
-    bool AllOut();
     void Complete(const std::string& result);
     // A send cancelled in the middle of a line: what the driver still holds
     // never reaches the machine.
     void Cancelled();
-    // The bytes the program takes on the line, reckoned at the send's start.
-    std::uint64_t TapeBytes() const;
     // Whether the progress was shown: at most every ProgressInterval unless forced.
     bool Progress(int line, int lines, bool force);
     // The progress and the highlight at the line going out (the last once
     // all is out), now or, held back by the interval, when it ends.
     void ShowWhereItStands(bool force);
-    void ResetCounts();
     void LineOut();
     // Every end comes here: the pump stops and the outcome is recorded.
     void Ended(std::string result);
@@ -127,22 +121,17 @@ private:
     TVaCustomComm& port_;
     StatusLine& status_;
     EditorLines& editor_;
-    // What a send reads: the editor's program, or one put together from it.
-    EditorLines* program_ = &editor_;
-    std::string from_;
+    SendSource source_;
+    SendQueue queue_;
     UiHandOver& ui_;
     TransferSession& session_;
     std::function<bool()> leader_;
     std::chrono::steady_clock::time_point lastProgress_{};
-    std::chrono::steady_clock::time_point started_{};
     std::uint64_t totalBytes_ = 0;
     bool running_ = false;
     // The machine's last word on the flow: its XON (or a handshake without
     // one) rather than its XOFF.
     bool xonState_ = false;
-    // The lines, and the bytes, that have left the port.
-    int linesSent_ = 0;
-    std::uint64_t bytesOut_ = 0;
     bool progressHeld_ = false;
     // SendStart runs for an answer whose XON has come already.
     bool answering_ = false;
@@ -157,15 +146,12 @@ private:
     bool percentLineSent_ = false;
     bool closingLine_ = false;
     bool trailerDue_ = false;
-    // Where each line handed to the port ends, in bytes sent, with its number.
-    std::deque<std::pair<std::uint64_t, int>> lineEnds_;
     std::string result_;
-    std::uint64_t bytesSent_ = 0;
     std::function<void(TransferRecord)> ended_;
     // Set when the send is ended from outside: the device went, or the
     // service stops.
     struct Ending {
-        std::string Status;
+        LineStatus Status;
         std::string Result;
         bool LineGone = false;
     };

@@ -104,5 +104,24 @@ TEST_F(MachineLineTest, TheSnapshotFollowsASendThroughTheMachinesXonAndXoff) {
     EXPECT_EQ(records_[0].Bytes, tape.size());
 }
 
+// The snapshot keeps what the line told last, the loss of its device as
+// much as a transfer's status.
+TEST_F(MachineLineTest, TheSnapshotKeepsTheLastStatusTheLineTold) {
+    EXPECT_FALSE(line_.Snapshot().Status);
+    line_.OpenPort();
+    ASSERT_TRUE(host_.Session.RequestSend(false));
+    line_.Send().SendStart();
+    ASSERT_TRUE(line_.Snapshot().Status);
+    EXPECT_EQ(line_.Snapshot().Status->Code, StatusCode::WaitingForXon);
+
+    terminal_.HangUp();
+    ASSERT_TRUE(host_.RunLoop([&] { return !line_.Snapshot().Sending; }));
+    const LineSnapshot seen = line_.Snapshot();
+    ASSERT_TRUE(seen.Status);
+    EXPECT_EQ(seen.Status->Code, StatusCode::PortGone);
+    EXPECT_EQ(seen.Status->Device, terminal_.SlavePath());
+    EXPECT_EQ(host_.Statuses.back(), StatusText(*seen.Status, StatusAudience::Window));
+}
+
 } // namespace
 } // namespace feedrail

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "line/StatusText.h"
 #include "session/EditorLines.h"
 #include "session/KeyPoll.h"
 #include "session/StatusLine.h"
@@ -33,7 +34,10 @@ public:
     FakeWindowHost(QueueHandOver& handOver, RunState& state)
         : Session(state), handOver_(handOver) {}
 
-    void ShowStatus(const std::string& text) override { Statuses.push_back(text); }
+    // As the window words it.
+    void ShowStatus(const LineStatus& status) override {
+        Statuses.push_back(StatusText(status, StatusAudience::Window));
+    }
     void ShowProgress(const TransferProgress& progress) override { Progress.push_back(progress); }
     void ClearEditorAndFileName() override { Lines.clear(); }
     bool EditorModified() const override { return Modified; }

@@ -33,9 +33,10 @@ std::string StampOf(const std::string& path) {
 
 FileCommands::FileCommands(RunState& state, const ActiveSettings& settings, UserMessages& messages,
                            const MainWindowControls& controls, MemoEditor& editor,
-                           StatusLine& status, std::function<bool()> keepVersions)
+                           std::function<void(const QString&)> showStatus,
+                           std::function<bool()> keepVersions)
     : state_(state), settings_(settings), messages_(messages), controls_(controls), editor_(editor),
-      status_(status), keepVersions_(std::move(keepVersions)) {}
+      showStatus_(std::move(showStatus)), keepVersions_(std::move(keepVersions)) {}
 
 void FileCommands::Get() {
     const TLsFileListView26& files = *controls_.LsFileListView261;
@@ -155,7 +156,7 @@ void FileCommands::Save() {
                                 QStringLiteral(": ") + SystemReason(error);
         messages_.ShowError(failure);
         // The status line must not go on claiming the last save.
-        status_.ShowStatus(failure.toStdString());
+        showStatus_(failure);
         return;
     }
     controls_.Edit7->setText(FileNamePart(DisplayPath(saveTarget_)));
@@ -164,7 +165,7 @@ void FileCommands::Save() {
     ownStamp_ = StampOf(target);
     editor_.MarkSaved();
     controls_.LsFileListView261->Refresh();
-    status_.ShowStatus("File Saved");
+    showStatus_(QStringLiteral("File Saved"));
 }
 
 } // namespace feedrail

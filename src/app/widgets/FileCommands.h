@@ -4,7 +4,6 @@
 #include "app/widgets/MemoEditor.h"
 #include "profiles/ActiveSettings.h"
 #include "session/RunState.h"
-#include "session/StatusLine.h"
 #include "transfer/EarlierVersions.h"
 
 #include <QString>
@@ -22,9 +21,11 @@ class FileCommands {
 public:
     // `keepVersions`: the machine keeps earlier versions of its programs, so
     // that a file Save replaces (a program just received under that name,
-    // perhaps) moves to versions/ first.
+    // perhaps) moves to versions/ first. `showStatus` is the window's status
+    // label: what Save did is the window's own, not the line's.
     FileCommands(RunState& state, const ActiveSettings& settings, UserMessages& messages,
-                 const MainWindowControls& controls, MemoEditor& editor, StatusLine& status,
+                 const MainWindowControls& controls, MemoEditor& editor,
+                 std::function<void(const QString&)> showStatus,
                  std::function<bool()> keepVersions);
 
     void Get();
@@ -56,7 +57,7 @@ private:
     UserMessages& messages_;
     const MainWindowControls& controls_;
     MemoEditor& editor_;
-    StatusLine& status_;
+    std::function<void(const QString&)> showStatus_;
     std::function<bool()> keepVersions_;
     std::string saveTarget_;
     // The file as this window last loaded or saved it (device, inode,

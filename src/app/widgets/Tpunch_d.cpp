@@ -59,8 +59,10 @@ Tpunch_d::Tpunch_d(std::string programDir, UserMessages& messages, QWidget* pare
              .Reached = [this] { ShowPortReady(); }}),
       inputBlocker_(*this), renumbering_(runState_, editor_, *this),
       launcher_(runState_, messages_, [this] { return SelectedPaneItem(); }),
-      files_(runState_, activeSettings_, messages_, controls_, editor_, *this,
-             [this] { return line_.Unattended().Settings().KeepVersions; }),
+      files_(
+          runState_, activeSettings_, messages_, controls_, editor_,
+          [this](const QString& text) { ShowStatus(text); },
+          [this] { return line_.Unattended().Settings().KeepVersions; }),
       printing_(
           runState_, messages_, [this] { return editor_.Text(); },
           [this] { return DisplayPath(SelectedPaneItem()); }, this) {
@@ -364,7 +366,7 @@ void Tpunch_d::Perform(Command command, const std::function<void()>& work) {
     if (!session_.Allows(command)) {
         // A running send keeps its own status text.
         if (session_.Phase() != TransferPhase::Sending) {
-            ShowStatus(session_.WhyRefused(command));
+            ShowStatus(BytesText(session_.WhyRefused(command)));
         }
         return;
     }

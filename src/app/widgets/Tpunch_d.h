@@ -100,7 +100,7 @@ public:
     void ShowPortReady();
 
     // StatusLine
-    void ShowStatus(const std::string& text) override;
+    void ShowStatus(const LineStatus& status) override;
     void ShowProgress(const TransferProgress& progress) override;
     // UiHandOver
     void ArmCommOpenTimer() override;

@@ -1,5 +1,6 @@
 #include "app/widgets/Tpunch_d.h"
 #include "common/widgets/TextBridge.h"
+#include "line/StatusText.h"
 #include "profiles/ProfileValues.h"
 
 #include <QComboBox>
@@ -28,8 +29,8 @@ void Tpunch_d::ShowStatus(const QString& text) {
     controls_.Label3->repaint();
 }
 
-void Tpunch_d::ShowStatus(const std::string& text) {
-    ShowStatus(BytesText(text));
+void Tpunch_d::ShowStatus(const LineStatus& status) {
+    ShowStatus(BytesText(StatusText(status, StatusAudience::Window)));
 }
 
 void Tpunch_d::ShowProgress(const TransferProgress& progress) {
