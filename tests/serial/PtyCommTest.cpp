@@ -9,6 +9,7 @@
 #include "support/TempFolder.h"
 
 #include <algorithm>
+#include <atomic>
 #include <fcntl.h>
 #include <filesystem>
 #include <grp.h>
@@ -429,10 +430,11 @@ TEST_F(PtyCommTest, AtMostTenCharactersFollowTheMachinesXoff) {
         // were on the line before it: a slow reader thread must not count
         // them against the sender.
         std::size_t alreadySent = 0;
+        std::atomic<bool> writerGaveUp = false;
         std::thread machine([&] {
             auto nextSlot = std::chrono::steady_clock::now();
             auto releaseAt = std::chrono::steady_clock::time_point::max();
-            while (received.size() < program.size()) {
+            while (received.size() < program.size() && !writerGaveUp) {
                 std::this_thread::sleep_until(nextSlot);
                 const std::string byte = pty_.Read(1, 5ms);
                 // Each character takes its time on the line; an idle line
@@ -462,6 +464,7 @@ TEST_F(PtyCommTest, AtMostTenCharactersFollowTheMachinesXoff) {
         for (const char byte : program) {
             if (comm_.WriteBuf(&byte, 1) != 1) {
                 ADD_FAILURE() << "a write timed out";
+                writerGaveUp = true;
                 break;
             }
         }
