@@ -120,7 +120,11 @@ every(1500, async () => {
 // Every byte each way, as the window's line monitor words it; only the last
 // lines stay, so that a page left open for a shift stays light.
 const MonitorLines = 3000;
-let watch = '';
+// A reload goes on with the tab's watch rather than taking another place;
+// a tab opened as a copy takes its own.
+const kept = 'watch ' + name;
+const reloaded = performance.getEntriesByType('navigation').some(n => n.type === 'reload');
+let watch = (reloaded && sessionStorage.getItem(kept)) || '';
 async function pollLine() {
   let wait = 500;
   const said = document.getElementById('watching');
@@ -136,6 +140,7 @@ async function pollLine() {
     if (follow) box.scrollTop = box.scrollHeight;
     said.textContent = a.ended ? 'ended: ' + a.ended : 'watching';
     watch = a.ended ? '' : a.watch;
+    sessionStorage.setItem(kept, watch);
     if (a.ended) wait = 5000;
   } catch (e) {
     said.textContent = 'not watching: ' + e.message;
