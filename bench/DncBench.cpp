@@ -5,9 +5,13 @@
 // program was filed and every answer arrived byte for byte, the share of
 // the line an answer kept busy, the service's processor time per byte, its
 // peak memory, threads and descriptors.
-//   feedrail-dnc-bench [CONTROLS BAUD [PROGRAMS [BYTES]]]
-// Without arguments: 16 controls at 115200 baud, then 64 at 9600.
+//   feedrail-dnc-bench [--browsers] [CONTROLS BAUD [PROGRAMS [BYTES]]]
+// Without arguments: 16 controls at 115200 baud, then 64 at 9600. With
+// --browsers each is run twice, the service's web pages on: without
+// browsers, then with 16 watching them, and the processor times are put
+// side by side.
 
+#include "ShopFloorBrowsers.h"
 #include "service/StatusSocket.h"
 #include "support/ChildProcess.h"
 #include "support/MachineProcess.h"
@@ -19,10 +23,13 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <netinet/in.h>
+#include <optional>
 #include <regex>
 #include <sstream>
 #include <string>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -97,6 +104,19 @@ long Descriptors(pid_t pid) {
     return count;
 }
 
+// A port nobody listens on now.
+int FreePort() {
+    const int socket = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(socket, reinterpret_cast<sockaddr*>(&address), length);
+    ::getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(socket);
+    return ntohs(address.sin_port);
+}
+
 bool AllListening(const std::string& profiles, int controls) {
     try {
         const std::string status = feedrail::AskStatus(feedrail::StatusSocketPath(profiles));
@@ -110,7 +130,9 @@ bool AllListening(const std::string& profiles, int controls) {
     }
 }
 
-void Run(const Scenario& scenario) {
+// The service's processor time for the scenario; `browsers` watch its web
+// pages throughout.
+double Run(const Scenario& scenario, std::size_t browsers) {
     feedrail::test::TempFolder root;
     const std::string profiles = root.Path() + "/";
     ::setenv("XDG_RUNTIME_DIR", root.Path().c_str(), 1);
@@ -144,17 +166,27 @@ void Run(const Scenario& scenario) {
             root.File("control/" + name + ".log"), link));
     }
     WriteFile(root.File("DNC.ini"), ini);
-    feedrail::test::ChildProcess service(FEEDRAIL_DNC_TOOL, {"--profiles", profiles},
+    const int port = FreePort();
+    feedrail::test::ChildProcess service(FEEDRAIL_DNC_TOOL,
+                                         {"--profiles", profiles, "--http", std::to_string(port)},
                                          root.File("service.log"));
     for (const auto deadline = Clock::now() + 60s; !AllListening(profiles, scenario.controls);) {
         if (Clock::now() > deadline) {
             std::printf("the service did not listen on every line:\n%s\n",
                         service.Output().c_str());
-            return;
+            return 0;
         }
         std::this_thread::sleep_for(50ms);
     }
 
+    std::vector<std::string> machines;
+    for (int c = 1; c <= scenario.controls; ++c) {
+        machines.push_back("M" + std::to_string(c));
+    }
+    std::optional<feedrail::bench::ShopFloorBrowsers> watching;
+    if (browsers > 0) {
+        watching.emplace(port, browsers, machines);
+    }
     const double cpuBefore = CpuSeconds(service.Pid());
     const double childrenBefore = ChildrenCpuSeconds();
     const auto start = Clock::now();
@@ -193,6 +225,9 @@ void Run(const Scenario& scenario) {
         std::this_thread::sleep_for(50ms);
     }
     const double cpu = CpuSeconds(service.Pid()) - cpuBefore;
+    const std::size_t requests = watching ? watching->Requests() : 0;
+    const std::size_t failures = watching ? watching->Failures() : 0;
+    watching.reset();
     // The simulated controls run on the same processors: what they took is
     // what the service could not have.
     const double controlsCpu = ChildrenCpuSeconds() - childrenBefore;
@@ -222,9 +257,13 @@ void Run(const Scenario& scenario) {
     }
     const int expected = scenario.controls * scenario.programs;
     const double bytes = 2.0 * expected * static_cast<double>(scenario.bytes);
-    std::printf("%d controls at %d baud, %d punched + %d requested programs of %zu bytes each:\n",
+    std::printf("%d controls at %d baud, %d punched + %d requested programs of %zu bytes each, "
+                "%zu browsers:\n",
                 scenario.controls, scenario.baud, scenario.programs, scenario.programs,
-                scenario.bytes);
+                scenario.bytes, browsers);
+    if (browsers > 0) {
+        std::printf("  the browsers asked %zu times, %zu not answered 200\n", requests, failures);
+    }
     std::printf("  %s in %.1f s; filed byte for byte %d of %d, answered byte for byte %d of %d\n",
                 ended ? "ended" : "NOT ENDED", seconds, filedRight, expected, answeredRight,
                 expected);
@@ -245,18 +284,34 @@ void Run(const Scenario& scenario) {
                                   std::filesystem::copy_options::copy_symlinks);
         std::printf("  the folders and logs are kept in %s\n", kept.c_str());
     }
+    return cpu;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    std::vector<Scenario> scenarios{{16, 115200, 20, 4000}, {64, 9600, 20, 1000}};
-    if (argc >= 3) {
-        scenarios = {{std::atoi(argv[1]), std::atoi(argv[2]), argc > 3 ? std::atoi(argv[3]) : 20,
-                      argc > 4 ? static_cast<std::size_t>(std::atol(argv[4])) : 2000}};
+    std::vector<std::string> args(argv + 1, argv + argc);
+    const bool browsers = !args.empty() && args.front() == "--browsers";
+    if (browsers) {
+        args.erase(args.begin());
     }
+    std::vector<Scenario> scenarios{{16, 115200, 20, 4000}, {64, 9600, 20, 1000}};
+    if (args.size() >= 2) {
+        scenarios = {
+            {std::atoi(args[0].c_str()), std::atoi(args[1].c_str()),
+             args.size() > 2 ? std::atoi(args[2].c_str()) : 20,
+             args.size() > 3 ? static_cast<std::size_t>(std::atol(args[3].c_str())) : 2000}};
+    }
+    constexpr std::size_t Browsers = 16;
     for (const Scenario& scenario : scenarios) {
-        Run(scenario);
+        const double alone = Run(scenario, 0);
+        if (!browsers) {
+            continue;
+        }
+        const double watched = Run(scenario, Browsers);
+        std::printf("service processor time: %.2f s without browsers, %.2f s with %zu "
+                    "(%+.1f %%; goal within 10 %%)\n",
+                    alone, watched, Browsers, alone > 0 ? 100.0 * (watched - alone) / alone : 0.0);
     }
     return 0;
 }

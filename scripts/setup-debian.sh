@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(g++ cmake ninja-build pkg-config libcpp-httplib-dev qt6-base-dev qt6-serialport-dev
           libqscintilla2-qt6-dev
-          qt6-qpa-plugins libqt6svg6 fonts-liberation "$@")
+          qt6-qpa-plugins libqt6svg6 fonts-liberation chromium "$@")
 
 missing=()
 for package in "${packages[@]}"; do

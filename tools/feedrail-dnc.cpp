@@ -11,6 +11,7 @@
 #include "service/HttpServer.h"
 #include "service/JournalLog.h"
 #include "service/MachineConfig.h"
+#include "service/ServiceSettings.h"
 #include "service/ShopFloorPages.h"
 #include "service/StatusSocket.h"
 #include "transfer/TransferLog.h"
@@ -47,7 +48,8 @@ constexpr const char* Usage =
     "their times (--hex: as hexadecimal codes), until Ctrl+C.\n"
     "FOLDER is where DNC.ini is; without it, the folder the window uses.\n"
     "--http serves read-only web pages of the machines at PORT of 127.0.0.1,\n"
-    "or of ADDRESS (0.0.0.0: every address).\n";
+    "or of ADDRESS (0.0.0.0: every address); without it, as the line\n"
+    "Http=[ADDRESS:]PORT of feedrail-dnc.conf beside DNC.ini says (off without).\n";
 
 struct Request {
     bool status = false;
@@ -219,20 +221,28 @@ bool Reload(feedrail::DncService& service, feedrail::JournalLog& log, bool again
 
 // The web pages, on threads of their own; without them the service still
 // serves every machine.
+// An administrator who asked for them expects them: a failure is an error,
+// the address and the reason named.
 std::unique_ptr<feedrail::HttpServer> ServePages(const feedrail::HttpAddress& address,
                                                  const feedrail::DncService& service,
                                                  const std::string& profileFolder,
                                                  feedrail::JournalLog& log) {
-    const feedrail::ShopFloorPages pages([&service] { return service.Statuses(); },
-                                         profileFolder + std::string(feedrail::TransferLogName));
     std::unique_ptr<feedrail::HttpServer> server;
     try {
+        const feedrail::ShopFloorPages pages(
+            [&service] { return service.Statuses(); },
+            [&service](const std::string& machine, std::size_t limit) {
+                return service.Watch(machine, limit);
+            },
+            profileFolder + std::string(feedrail::TransferLogName));
         server = std::make_unique<feedrail::HttpServer>(
             address, [&pages](httplib::Server& routes) { pages.Route(routes); });
         log.Write(feedrail::JournalLog::Notice, "web pages at http://" + address.Host + ":" +
                                                     std::to_string(server->Port()) + "/");
     } catch (const std::system_error& error) {
-        log.Write(feedrail::JournalLog::Warning, std::string("no web pages: ") + error.what());
+        log.Write(feedrail::JournalLog::Error,
+                  "the web pages are not served at http://" + address.Host + ":" +
+                      std::to_string(address.Port) + "/: " + error.what());
     }
     return server;
 }
@@ -275,10 +285,16 @@ int Serve(const std::string& profileFolder, const std::optional<feedrail::HttpAd
                                   "answer: ") +
                           error.what());
         }
+        // The command line wins over the file.
+        const std::optional<feedrail::HttpAddress> address =
+            http ? http
+                 : feedrail::ReadServiceSettings(profileFolder +
+                                                 std::string(feedrail::ServiceSettingsName))
+                       .Http;
         service.Load();
         std::unique_ptr<feedrail::HttpServer> pages;
-        if (http) {
-            pages = ServePages(*http, service, profileFolder, log);
+        if (address) {
+            pages = ServePages(*address, service, profileFolder, log);
         }
         log.Write(feedrail::JournalLog::Notice, "serving the machines of " + profileFolder +
                                                     std::string(feedrail::ProfileFile::FileName));

@@ -182,10 +182,10 @@ std::vector<MachineStatus> DncService::Statuses() const {
     return statuses;
 }
 
-LineWatch DncService::Watch(const std::string& machine) const {
+LineWatch DncService::Watch(const std::string& machine, std::size_t limit) const {
     const std::lock_guard lock(mutex_);
     if (const auto served = served_.find(machine); served != served_.end()) {
-        return {served->second->Watch(), PortTitle(served->second->PortName()), {}};
+        return {served->second->Watch(limit), PortTitle(served->second->PortName()), {}};
     }
     const auto config = std::find_if(configs_.begin(), configs_.end(),
                                      [&](const MachineConfig& c) { return c.Machine == machine; });

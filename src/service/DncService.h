@@ -41,8 +41,9 @@ public:
     std::vector<MachineStatus> Statuses() const;
     // Any thread: a watch of the line of the machine named, which ends when
     // the machine stops being served as it is (the service stops, DNC.ini
-    // changes it).
-    LineWatch Watch(const std::string& machine) const;
+    // changes it). Its queue keeps at most `limit`.
+    LineWatch Watch(const std::string& machine,
+                    std::size_t limit = TrafficQueue::DefaultLimit) const;
 
     static constexpr std::chrono::milliseconds StatusWait{200};
 

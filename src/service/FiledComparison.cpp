@@ -78,36 +78,23 @@ FiledComparison::FiledComparison(std::function<void(const std::string&)> report)
     : report_(std::move(report)), thread_([this] { Run(); }) {}
 
 FiledComparison::~FiledComparison() {
-    {
-        const std::lock_guard lock(mutex_);
-        stopping_ = true;
-    }
-    wake_.notify_one();
+    jobs_.Close();
     thread_.join();
 }
 
 void FiledComparison::Compare(std::string filed, std::string earlier, std::string folder,
                               std::string extension) {
-    {
-        const std::lock_guard lock(mutex_);
-        jobs_.push_back(
-            {std::move(filed), std::move(earlier), std::move(folder), std::move(extension)});
+    const std::string name = NameOf(filed);
+    if (!jobs_.Push(
+            {std::move(filed), std::move(earlier), std::move(folder), std::move(extension)})) {
+        report_(name + " not compared: " + std::to_string(MaxWaiting) +
+                " programs already wait to be compared");
     }
-    wake_.notify_one();
 }
 
 void FiledComparison::Run() {
-    for (;;) {
-        Job job;
-        {
-            std::unique_lock lock(mutex_);
-            wake_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
-            if (stopping_) {
-                return;
-            }
-            job = std::move(jobs_.front());
-            jobs_.pop_front();
-        }
+    while (std::optional<Job> next = jobs_.Pop()) {
+        const Job& job = *next;
         // Whatever a comparison meets, the service and its machines go on.
         try {
             if (const auto said =

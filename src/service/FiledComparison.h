@@ -1,12 +1,11 @@
 #pragma once
 
+#include "common/BlockingQueue.h"
 #include "transfer/ProgramIndex.h"
 
-#include <condition_variable>
+#include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <functional>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -26,8 +25,8 @@ std::optional<std::string> FiledAgainstStored(const std::string& filed, const st
 
 // Compares each program filed with the stored one on a thread of its own, so
 // that a long program never holds up the machine's line, and reports the
-// outcome. Programs filed while one is compared wait their turn; a stop
-// drops those waiting.
+// outcome. Programs filed while one is compared wait their turn, up to
+// MaxWaiting of them; a stop drops those waiting.
 class FiledComparison {
 public:
     explicit FiledComparison(std::function<void(const std::string&)> report);
@@ -40,6 +39,7 @@ public:
     // Either program past this size is not compared: a comparison holds both
     // programs and its rows in memory, on every machine's thread at once.
     static constexpr std::uint64_t MostBytes = std::uint64_t{16} << 20;
+    static constexpr std::size_t MaxWaiting = 64;
 
 private:
     struct Job {
@@ -50,10 +50,7 @@ private:
 
     std::function<void(const std::string&)> report_;
     ProgramIndex index_;
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    std::deque<Job> jobs_;
-    bool stopping_ = false;
+    BlockingQueue<Job> jobs_{MaxWaiting};
     std::thread thread_;
 };
 

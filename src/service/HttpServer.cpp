@@ -67,23 +67,37 @@ HttpServer::HttpServer(const HttpAddress& address,
     }
     wake_[0].Reset(ends[0]);
     wake_[1].Reset(ends[1]);
-    gate_ = std::thread([this] { Gate(); });
-    for (std::size_t worker = 0; worker < Workers; ++worker) {
-        workers_.emplace_back([this] { Work(); });
-    }
+    StartThreads();
 }
 
 HttpServer::~HttpServer() {
-    {
-        const std::lock_guard lock(mutex_);
-        stopping_ = true;
+    StopThreads();
+}
+
+// A thread the system refuses ends those already started, rather than
+// leaving them running (and the process ended) as the object goes.
+void HttpServer::StartThreads() {
+    try {
+        gate_ = std::thread([this] { Gate(); });
+        for (std::size_t worker = 0; worker < Workers; ++worker) {
+            workers_.emplace_back([this] { Work(); });
+        }
+    } catch (const std::system_error&) {
+        StopThreads();
+        throw;
     }
-    readyChanged_.notify_all();
+}
+
+void HttpServer::StopThreads() {
+    ready_.Close();
     wake_[1].Reset();
-    gate_.join();
+    if (gate_.joinable()) {
+        gate_.join();
+    }
     for (std::thread& worker : workers_) {
         worker.join();
     }
+    workers_.clear();
 }
 
 void HttpServer::Listen(const HttpAddress& address) {
@@ -117,18 +131,25 @@ void HttpServer::Listen(const HttpAddress& address) {
 
 void HttpServer::Gate() {
     std::vector<Waiting> waiting;
+    Clock::time_point resting;
     for (;;) {
-        std::vector<pollfd> polled{{wake_[0].Get(), POLLIN, 0}, {listener_.Get(), POLLIN, 0}};
+        const auto before = Clock::now();
+        const bool rests = resting > before;
+        // A negative descriptor is left out of the poll.
+        std::vector<pollfd> polled{{wake_[0].Get(), POLLIN, 0},
+                                   {rests ? -1 : listener_.Get(), POLLIN, 0}};
         for (const Waiting& connection : waiting) {
             polled.push_back({connection.Socket.Get(), POLLIN, 0});
         }
-        if (::poll(polled.data(), polled.size(), 250) < 0 && errno != EINTR) {
+        const auto rest = std::chrono::ceil<std::chrono::milliseconds>(resting - before).count();
+        if (::poll(polled.data(), polled.size(), rests ? static_cast<int>(rest) : 250) < 0 &&
+            errno != EINTR) {
             return;
         }
         if (polled[0].revents != 0) {
             return;
         }
-        const auto now = std::chrono::steady_clock::now();
+        const auto now = Clock::now();
         std::vector<Waiting> still;
         for (std::size_t i = 0; i < waiting.size(); ++i) {
             if (polled[i + 2].revents != 0) {
@@ -139,49 +160,35 @@ void HttpServer::Gate() {
         }
         waiting = std::move(still);
         if (polled[1].revents != 0) {
-            Accept(waiting);
+            resting = Accept(waiting);
         }
     }
 }
 
-void HttpServer::Accept(std::vector<Waiting>& waiting) {
+HttpServer::Clock::time_point HttpServer::Accept(std::vector<Waiting>& waiting) {
     for (;;) {
         FileDescriptor socket(
             ::accept4(listener_.Get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
         if (!socket.Valid()) {
-            return;
+            const bool exhausted =
+                errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM;
+            return exhausted ? Clock::now() + AcceptRest : Clock::now();
         }
         if (waiting.size() >= MaxWaiting) {
             waiting.erase(waiting.begin());
         }
-        waiting.push_back({std::move(socket), std::chrono::steady_clock::now() + FirstBytesWait});
+        waiting.push_back({std::move(socket), Clock::now() + FirstBytesWait});
     }
 }
 
+// A connection beyond the ready queue's room is closed unanswered.
 void HttpServer::HandOver(FileDescriptor socket) {
-    {
-        const std::lock_guard lock(mutex_);
-        if (ready_.size() >= MaxReady) {
-            return;
-        }
-        ready_.push_back(std::move(socket));
-    }
-    readyChanged_.notify_one();
+    ready_.Push(std::move(socket));
 }
 
 void HttpServer::Work() {
-    for (;;) {
-        FileDescriptor socket;
-        {
-            std::unique_lock lock(mutex_);
-            readyChanged_.wait(lock, [this] { return stopping_ || !ready_.empty(); });
-            if (stopping_) {
-                return;
-            }
-            socket = std::move(ready_.front());
-            ready_.pop_front();
-        }
-        Answer(socket.Get());
+    while (const std::optional<FileDescriptor> socket = ready_.Pop()) {
+        Answer(socket->Get());
     }
 }
 

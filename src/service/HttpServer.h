@@ -1,14 +1,12 @@
 #pragma once
 
+#include "common/BlockingQueue.h"
 #include "common/FileDescriptor.h"
 
 #include <chrono>
-#include <condition_variable>
 #include <cstddef>
-#include <deque>
 #include <functional>
 #include <httplib.h>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -32,7 +30,7 @@ std::optional<HttpAddress> ParseHttpAddress(const std::string& text);
 class HttpServer : httplib::Server {
 public:
     // `route` adds the handlers. Raises std::system_error when it cannot
-    // listen at `address`.
+    // listen at `address` or start its threads.
     HttpServer(const HttpAddress& address, const std::function<void(httplib::Server&)>& route);
     ~HttpServer() override;
     HttpServer(const HttpServer&) = delete;
@@ -47,6 +45,9 @@ public:
     static constexpr std::size_t MaxRequest = 64 * 1024;
     static constexpr std::chrono::seconds FirstBytesWait{2};
     static constexpr std::chrono::seconds RequestTime{3};
+    // How long the listener rests when no descriptor is left for a new
+    // connection: it stays readable, and would otherwise be polled in a spin.
+    static constexpr std::chrono::milliseconds AcceptRest{100};
 
 private:
     struct Waiting {
@@ -54,9 +55,14 @@ private:
         std::chrono::steady_clock::time_point Until;
     };
 
+    using Clock = std::chrono::steady_clock;
+
     void Listen(const HttpAddress& address);
+    void StartThreads();
+    void StopThreads();
     void Gate();
-    void Accept(std::vector<Waiting>& waiting);
+    // Until when the listener rests; now when it need not.
+    Clock::time_point Accept(std::vector<Waiting>& waiting);
     void HandOver(FileDescriptor socket);
     void Work();
     void Answer(int socket);
@@ -64,10 +70,7 @@ private:
     FileDescriptor listener_;
     FileDescriptor wake_[2];
     int port_ = 0;
-    std::mutex mutex_;
-    std::condition_variable readyChanged_;
-    std::deque<FileDescriptor> ready_;
-    bool stopping_ = false;
+    BlockingQueue<FileDescriptor> ready_{MaxReady};
     std::thread gate_;
     std::vector<std::thread> workers_;
 };

@@ -4,8 +4,8 @@
 
 namespace feedrail {
 
-std::shared_ptr<TrafficQueue> LineWatchers::Add() {
-    auto queue = std::make_shared<TrafficQueue>();
+std::shared_ptr<TrafficQueue> LineWatchers::Add(std::size_t limit) {
+    auto queue = std::make_shared<TrafficQueue>(limit);
     const std::lock_guard lock(mutex_);
     if (ended_) {
         queue->End(*ended_);

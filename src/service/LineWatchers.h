@@ -2,6 +2,7 @@
 
 #include "service/TrafficQueue.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -25,9 +26,9 @@ struct LineWatch {
 // may go before or after it.
 class LineWatchers {
 public:
-    // Any thread. A new watcher's queue; one ended at once when the watchers
-    // have been ended.
-    std::shared_ptr<TrafficQueue> Add();
+    // Any thread. A new watcher's queue, keeping at most `limit`; one ended
+    // at once when the watchers have been ended.
+    std::shared_ptr<TrafficQueue> Add(std::size_t limit = TrafficQueue::DefaultLimit);
     // Hands every watcher what was taken from the line, with the bytes the
     // line's tap lost; whether any watcher is left.
     bool Hand(const std::vector<TappedBytes>& pieces, std::uint64_t lost);

@@ -156,8 +156,8 @@ void ServedMachine::Shutdown() {
     status_.State = "stopped";
 }
 
-std::shared_ptr<TrafficQueue> ServedMachine::Watch() {
-    std::shared_ptr<TrafficQueue> queue = watchers_.Add();
+std::shared_ptr<TrafficQueue> ServedMachine::Watch(std::size_t limit) {
+    std::shared_ptr<TrafficQueue> queue = watchers_.Add(limit);
     loop_.Post([this] { StartWatching(); });
     return queue;
 }

@@ -64,8 +64,9 @@ public:
     void Stop();
     // Any thread. A watch of the line: every byte each way, with its time,
     // in the queue, until the queue is let go or the machine stops; the
-    // port is watched only while someone watches.
-    std::shared_ptr<TrafficQueue> Watch();
+    // port is watched only while someone watches. The queue keeps at most
+    // `limit`.
+    std::shared_ptr<TrafficQueue> Watch(std::size_t limit = TrafficQueue::DefaultLimit);
 
     static constexpr std::string_view StopReason = "the service stopped";
     // How often the watchers are handed what crossed the line.

@@ -34,6 +34,11 @@ progress { width: 100%; height: .8em; accent-color: var(--busy); }
 .waiting-for-xon, .paused, .stopping { --c: var(--wait); } .port-gone, .not-served { --c: var(--bad); }
 table { border-collapse: collapse; width: 100%; grid-column: 1 / -1; }
 td, th { text-align: left; padding: .3em .6em; border-bottom: 1px solid var(--line); }
+section { grid-column: 1 / -1; } h2 { font-size: 1em; margin: .4em 0; }
+#line { background: var(--card); border: 1px solid var(--line); border-radius: .5em;
+  padding: .4em .6em; height: 24em; overflow: auto; white-space: pre-wrap;
+  font: .8em/1.35 ui-monospace, monospace; overflow-wrap: anywhere; }
+#line .sent { color: var(--busy); } #line .note { color: var(--dim); font-style: italic; }
 </style></head><body>
 )";
 
@@ -92,7 +97,9 @@ constexpr std::string_view Machine = R"(<header><h1><a href="/">Feedrail DNC</a>
 <span id="name"></span></h1><span id="note"></span></header>
 <main><div id="now"></div>
 <table><thead><tr><th>Time</th><th>Way</th><th>File</th><th>Lines</th><th>Bytes</th>
-<th>Result</th></tr></thead><tbody id="transfers"></tbody></table></main>
+<th>Result</th></tr></thead><tbody id="transfers"></tbody></table>
+<section><h2>Line monitor <span class="state" id="watching"></span></h2>
+<div id="line"></div></section></main>
 <script>
 const name = decodeURIComponent(location.pathname.split('/')[2]);
 document.getElementById('name').textContent = name;
@@ -110,6 +117,38 @@ every(1500, async () => {
   });
   document.getElementById('transfers').replaceChildren(...rows);
 });
+// Every byte each way, as the window's line monitor words it; only the last
+// lines stay, so that a page left open for a shift stays light.
+const MonitorLines = 3000;
+// A reload goes on with the tab's watch rather than taking another place;
+// a tab opened as a copy takes its own.
+const kept = 'watch ' + name;
+const reloaded = performance.getEntriesByType('navigation').some(n => n.type === 'reload');
+let watch = (reloaded && sessionStorage.getItem(kept)) || '';
+async function pollLine() {
+  let wait = 500;
+  const said = document.getElementById('watching');
+  try {
+    const r = await fetch('/api/machines/' + encodeURIComponent(name) + '/line' +
+      (watch ? '?watch=' + encodeURIComponent(watch) : ''), {cache: 'no-store'});
+    const a = await r.json();
+    if (!r.ok) throw new Error(a.error || r.status);
+    const box = document.getElementById('line');
+    const follow = box.scrollTop + box.clientHeight >= box.scrollHeight - 8;
+    box.append(...a.lines.map(l => el('div', l.way, l.text)));
+    while (box.childElementCount > MonitorLines) box.firstElementChild.remove();
+    if (follow) box.scrollTop = box.scrollHeight;
+    said.textContent = a.ended ? 'ended: ' + a.ended : 'watching';
+    watch = a.ended ? '' : a.watch;
+    sessionStorage.setItem(kept, watch);
+    if (a.ended) wait = 5000;
+  } catch (e) {
+    said.textContent = 'not watching: ' + e.message;
+    wait = 5000;
+  }
+  setTimeout(pollLine, wait);
+}
+pollLine();
 </script></body></html>
 )";
 

@@ -36,6 +36,8 @@ bool ShopFloorPages::Known(const std::string& machine) const {
                        [&](const MachineStatus& status) { return status.Machine == machine; });
 }
 
+// The library decodes a path before routing, "%2F" too: a machine's name
+// runs to the fixed end of its route, slashes and all.
 void ShopFloorPages::Route(httplib::Server& server) const {
     server.Get("/", [](const httplib::Request&, httplib::Response& response) {
         Reply(response, ShopFloorPage(), Html);
@@ -44,24 +46,35 @@ void ShopFloorPages::Route(httplib::Server& server) const {
                [pages = *this](const httplib::Request&, httplib::Response& response) {
                    Reply(response, MachinesJson(pages.statuses_()), Json);
                });
-    server.Get(R"(/api/machines/([^/]+)/transfers)",
-               [pages = *this](const httplib::Request& request, httplib::Response& response) {
-                   const std::string machine = request.matches[1];
-                   if (!pages.Known(machine)) {
-                       return NotFound(response, machine);
-                   }
-                   Reply(response,
-                         TodaysTransfersJson(pages.transferLog_, machine,
-                                             std::chrono::system_clock::now()),
-                         Json);
-               });
-    server.Get(R"(/machine/([^/]+))",
+    server.Get(R"(/api/machines/(.+)/transfers)", [pages = *this](const httplib::Request& request,
+                                                                  httplib::Response& response) {
+        const std::string machine = request.matches[1];
+        if (!pages.Known(machine)) {
+            return NotFound(response, machine);
+        }
+        Reply(response,
+              TodaysTransfersJson(pages.transferLog_, machine, std::chrono::system_clock::now()),
+              Json);
+    });
+    server.Get(R"(/machine/(.+))",
                [pages = *this](const httplib::Request& request, httplib::Response& response) {
                    const std::string machine = request.matches[1];
                    if (!pages.Known(machine)) {
                        return NotFound(response, machine);
                    }
                    Reply(response, MachinePage(), Html);
+               });
+    server.Get(R"(/api/machines/(.+)/line)",
+               [pages = *this](const httplib::Request& request, httplib::Response& response) {
+                   const std::string machine = request.matches[1];
+                   const std::string watch = request.get_param_value("watch");
+                   // A watch names its machine; a new one asks after it.
+                   if (watch.empty() && !pages.Known(machine)) {
+                       return NotFound(response, machine);
+                   }
+                   const WebMonitors::Answer answer = pages.monitors_->Poll(machine, watch);
+                   response.status = answer.Status;
+                   Reply(response, answer.Json, Json);
                });
 }
 

@@ -52,10 +52,9 @@ Figures FiguresOf(const MachineStatus& status) {
         return figures;
     }
     figures.Program = status.Program;
-    figures.Percent = 0;
     if (const auto& progress = line.Progress; progress && line.Phase == TransferPhase::Sending &&
                                               progress->Direction == TransferProgress::Way::Send) {
-        figures.Percent = progress->Percent().value_or(0);
+        figures.Percent = progress->Percent();
         figures.Bytes = progress->Bytes;
         figures.TotalBytes = progress->TotalBytes;
         figures.Rate = progress->BytesPerSecond();

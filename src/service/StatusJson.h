@@ -19,9 +19,10 @@ std::string JsonString(std::string_view text);
 std::string MachineStateCode(const MachineStatus& status);
 
 // The machines as a JSON array: name, port, state (the status's words), code
-// (MachineStateCode), program, percent (null without a known end), bytes,
-// totalBytes, rate (bytes a second) and last (null before the first
-// transfer, else its direction, file name, lines, bytes, result and time).
+// (MachineStateCode), program, percent (null without a known total: a
+// receive, a send before its first byte), bytes, totalBytes, rate (bytes a
+// second) and last (null before the first transfer, else its direction,
+// file name, lines, bytes, result and time).
 std::string MachinesJson(const std::vector<MachineStatus>& statuses);
 
 } // namespace feedrail

@@ -6,16 +6,19 @@
 namespace feedrail {
 
 void TrafficQueue::Push(const std::vector<TappedBytes>& pieces, std::uint64_t lost) {
-    const std::lock_guard lock(mutex_);
-    if (ended_) {
-        return;
+    {
+        const std::lock_guard lock(mutex_);
+        if (ended_) {
+            return;
+        }
+        lost_ += lost;
+        for (const TappedBytes& piece : pieces) {
+            cost_ += Cost(piece);
+            pieces_.push_back(piece);
+        }
+        Trim();
     }
-    lost_ += lost;
-    for (const TappedBytes& piece : pieces) {
-        cost_ += Cost(piece);
-        pieces_.push_back(piece);
-    }
-    Trim();
+    changed_.notify_all();
 }
 
 // A trickle of single characters costs more in pieces than in bytes: each
@@ -63,10 +66,19 @@ std::vector<TappedBytes> TrafficQueue::Take(std::size_t most, std::uint64_t& los
 }
 
 void TrafficQueue::End(const std::string& reason) {
-    const std::lock_guard lock(mutex_);
-    if (!ended_) {
-        ended_ = reason;
+    {
+        const std::lock_guard lock(mutex_);
+        if (!ended_) {
+            ended_ = reason;
+        }
     }
+    changed_.notify_all();
+}
+
+void TrafficQueue::Wait(std::chrono::steady_clock::time_point until) const {
+    std::unique_lock lock(mutex_);
+    changed_.wait_until(lock, until,
+                        [this] { return !pieces_.empty() || lost_ != 0 || ended_.has_value(); });
 }
 
 std::optional<std::string> TrafficQueue::Ended() const {

@@ -2,6 +2,8 @@
 
 #include "serial/device/LineTap.h"
 
+#include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -30,6 +32,8 @@ public:
     void End(const std::string& reason);
     // Why the watch ended, once all that was queued has been taken.
     std::optional<std::string> Ended() const;
+    // Returns once something can be taken, the watch has ended, or `until`.
+    void Wait(std::chrono::steady_clock::time_point until) const;
 
     static constexpr std::size_t DefaultLimit = 1024 * 1024;
 
@@ -38,6 +42,7 @@ private:
     void Trim();
 
     mutable std::mutex mutex_;
+    mutable std::condition_variable changed_;
     std::deque<TappedBytes> pieces_;
     std::size_t cost_ = 0;
     std::size_t limit_;

@@ -1,4 +1,4 @@
-#include "DncServiceFixture.h"
+#include "DncServiceHttpFixture.h"
 #include "common/FileDescriptor.h"
 #include "common/LocalTime.h"
 #include "service/StatusSocket.h"
@@ -6,10 +6,9 @@
 #include <arpa/inet.h>
 #include <chrono>
 #include <gtest/gtest.h>
-#include <httplib.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <sstream>
+#include <regex>
 #include <string>
 #include <sys/socket.h>
 #include <vector>
@@ -18,30 +17,9 @@ namespace feedrail {
 namespace {
 
 using namespace std::chrono_literals;
+using test::Connect;
 using test::Program;
 using test::WaitFor;
-
-// A port nobody listens on now.
-int FreePort() {
-    const FileDescriptor socket(::socket(AF_INET, SOCK_STREAM, 0));
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(socket.Get(), reinterpret_cast<sockaddr*>(&address), length);
-    ::getsockname(socket.Get(), reinterpret_cast<sockaddr*>(&address), &length);
-    return ntohs(address.sin_port);
-}
-
-FileDescriptor Connect(int port) {
-    FileDescriptor socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    EXPECT_EQ(::connect(socket.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    return socket;
-}
 
 // What the server says to `request` (sent as far as it takes it within 5 s),
 // until it closes; empty when it closes without a word.
@@ -81,47 +59,20 @@ std::string Exchange(int port, const std::string& request) {
 // HTTP port when told "https".
 constexpr char TlsLikeGarbage[] = "\x16\x03\x01\x02\x00\x01\x00\x01\xfc\x03\x03 garbage\r\n\r\n";
 
-class DncServiceHttpTest : public test::DncServiceFixture {
-protected:
-    void StartServing() {
-        port_ = FreePort();
-        StartService({"--http", std::to_string(port_)});
-        ASSERT_TRUE(WaitFor([&] { return Get("/api/machines").first == 200; }, 10s)) << Journal();
-    }
-
-    std::pair<int, std::string> Get(const std::string& path) const {
-        httplib::Client client("127.0.0.1", port_);
-        client.set_connection_timeout(2);
-        client.set_read_timeout(2);
-        const auto result = client.Get(path.c_str());
-        return result ? std::pair{result->status, result->body} : std::pair{0, std::string()};
-    }
-
-    // The machine's object of /api/machines: one a line.
-    std::string MachineJson(const std::string& machine) const {
-        std::istringstream lines(Get("/api/machines").second);
-        for (std::string line; std::getline(lines, line);) {
-            if (line.find("{\"name\":\"" + machine + "\"") != std::string::npos) {
-                return line;
-            }
-        }
-        return {};
-    }
-
-    int port_ = 0;
-};
+using DncServiceHttpTest = test::DncServiceHttpFixture;
 
 TEST_F(DncServiceHttpTest, SaysWhatEachMachineDoes) {
-    WriteProfiles(3, "[Mill \"<b>\"]\nCommPort=9\n");
+    WriteProfiles(3, "[Mill \"<b>\"]\nCommPort=9\n[Lathe 2/B]\nCommPort=8\n");
     const std::string today = LocalTimeText(std::chrono::system_clock::now(), "%Y-%m-%d");
     test::WriteFile(
         Profile("feedrail-transfers.log"),
         "2000-01-01 07:00:00\tM1\tsend\t/nc/O0001.nc\t3 lines\t30 bytes\tcompleted\n" + today +
             " 07:00:00\tM1\tsend\t/nc/O1111.nc\t12 lines\t345 bytes\tcompleted\n" + today +
-            " 07:01:00\tM3\treceive\t/r/O3333.nc\t2 lines\t20 bytes\tcancelled\n");
+            " 07:01:00\tM3\treceive\t/r/O3333.nc\t2 lines\t20 bytes\tcancelled\n" + today +
+            " 07:02:00\tLathe 2/B\tsend\t/nc/O2.nc\t1 lines\t9 bytes\tcompleted\n");
     const auto listener = StartMachine(1, {});
     const auto puncher = StartPuncher(2, Program("O4321", 400));
-    StartServing();
+    StartServing(true);
     ASSERT_TRUE(WaitFor([&] { return Listening(2); }, 10s)) << Journal();
     puncher->Type("\n");
     ASSERT_TRUE(WaitFor(
@@ -133,7 +84,9 @@ TEST_F(DncServiceHttpTest, SaysWhatEachMachineDoes) {
         std::vector<std::string> fields;
     } machines[] = {
         {"M1", {"\"port\":\"COM1\"", "\"code\":\"listening\"", "\"percent\":null"}},
-        {"M2", {"\"code\":\"receiving\"", "\"program\":\"O4321\"", "\"state\":\"receiving O4321 "}},
+        {"M2",
+         {"\"code\":\"receiving\"", "\"program\":\"O4321\"", "\"state\":\"receiving O4321 ",
+          "\"percent\":null"}},
         {"M3", {"\"code\":\"port-gone\"", "\"state\":\"port gone and retrying"}},
         {"Mill \\u0022\\u003cb\\u003e\\u0022", {"\"code\":\"disabled\""}},
     };
@@ -157,12 +110,16 @@ TEST_F(DncServiceHttpTest, SaysWhatEachMachineDoes) {
         {"/api/machines/M2/transfers", 200, "[]\n"},
         {"/api/machines/M9/transfers", 404, "{\"error\":\"no machine M9\"}\n"},
         {"/machine/M9", 404, "{\"error\":\"no machine M9\"}\n"},
+        {"/api/machines/Lathe%202%2FB/transfers", 200,
+         "[{\"time\":\"07:02:00\",\"direction\":\"send\",\"file\":\"O2.nc\",\"lines\":1,"
+         "\"bytes\":9,\"result\":\"completed\"}]\n"},
+        {"/api/machines/Lathe%202/transfers", 404, "{\"error\":\"no machine Lathe 2\"}\n"},
         {"/api/nothing", 404, ""},
     };
     for (const auto& page : pages) {
         EXPECT_EQ(Get(page.path), std::pair(page.status, page.body)) << page.path;
     }
-    for (const std::string path : {"/", "/machine/M1"}) {
+    for (const std::string path : {"/", "/machine/M1", "/machine/Lathe%202%2FB"}) {
         const auto [status, html] = Get(path);
         EXPECT_EQ(status, 200) << path;
         EXPECT_NE(html.find("<script>"), std::string::npos) << path;
@@ -216,6 +173,128 @@ TEST_F(DncServiceHttpTest, NoClientHoldsTheServer) {
         EXPECT_LT(test::ResidentKib(service_->Pid()) - before, 4096);
     }
     EXPECT_EQ(Get("/api/machines").first, 200);
+}
+
+// A port taken by another listener, held while it lives.
+struct TakenPort {
+    TakenPort() {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        ::bind(Socket.Get(), reinterpret_cast<sockaddr*>(&address), length);
+        ::listen(Socket.Get(), 1);
+        ::getsockname(Socket.Get(), reinterpret_cast<sockaddr*>(&address), &length);
+        Port = ntohs(address.sin_port);
+    }
+    FileDescriptor Socket{::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)};
+    int Port = 0;
+};
+
+TEST_F(DncServiceHttpTest, ServesThePagesWhereAskedOrSaysWhyNot) {
+    WriteProfiles(1);
+    const auto listener = StartMachine(1, {});
+    const TakenPort taken;
+    const std::string takenAddress = "127.0.0.1:" + std::to_string(taken.Port);
+    const int free = test::FreePort();
+    const struct {
+        std::string name;
+        std::string settings;
+        std::vector<std::string> args;
+        std::string journal;
+        bool pages;
+        bool machines;
+    } cases[] = {
+        {"a port in use",
+         "",
+         {"--http", takenAddress},
+         "<3>the web pages are not served at http://" + takenAddress + "/: listening at " +
+             takenAddress + ": Address already in use",
+         false,
+         true},
+        {"the command line over the file",
+         "Http=" + takenAddress + "\n",
+         {"--http", std::to_string(free)},
+         "web pages at http://127.0.0.1:" + std::to_string(free),
+         true,
+         true},
+        {"off in the file", "Http=off\n", {}, "serving the machines", false, true},
+        {"a setting it cannot read",
+         "Http=eighty\n",
+         {},
+         "<3>" + Profile("feedrail-dnc.conf") + " line 1: Http is [ADDRESS:]PORT, not \"eighty\"",
+         false,
+         false},
+    };
+    port_ = free;
+    for (const auto& row : cases) {
+        test::WriteFile(Profile("feedrail-dnc.conf"), row.settings);
+        StartService(row.args);
+        EXPECT_TRUE(WaitFor([&] { return Journal().find(row.journal) != std::string::npos; }, 10s))
+            << row.name << ": " << Journal();
+        if (row.machines) {
+            EXPECT_TRUE(WaitFor([&] { return Listening(1); }, 5s)) << row.name;
+        } else {
+            EXPECT_EQ(service_->Wait(5s), 2) << row.name;
+        }
+        EXPECT_EQ(Get("/api/machines").first, row.pages ? 200 : 0) << row.name;
+        service_->Stop(10s);
+        service_.reset();
+    }
+}
+
+TEST_F(DncServiceHttpTest, WatchesALineOnlyForPagesThatLook) {
+    WriteProfiles(1, "[Mill <4>]\nCommPort=9\n");
+    const auto puncher = StartPuncher(1, Program("O1234", 400));
+    StartServing();
+    ASSERT_TRUE(WaitFor([&] { return Listening(1); }, 10s)) << Journal();
+
+    auto [status, json] = Get("/api/machines/M1/line");
+    ASSERT_EQ(status, 200) << json;
+    EXPECT_NE(json.find("\"text\":\"watching M1 on COM1\""), std::string::npos) << json;
+    const auto start = json.find("\"watch\":\"") + 9;
+    const std::string watch = json.substr(start, json.find('"', start) - start);
+    puncher->Type("\n");
+    // The received bytes in words, a piece at a time, however the pieces fell,
+    // without the XONs the simulated control sends as it punches.
+    const std::regex received("\"way\":\"received\",\"text\":\"[^\"]*\u2190 ([^\"]*)\"");
+    std::string answers;
+    std::string words;
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            const std::string answer = Get("/api/machines/M1/line?watch=" + watch).second;
+            answers += answer;
+            for (std::sregex_iterator it(answer.begin(), answer.end(), received), end; it != end;
+                 ++it) {
+                words += (*it)[1];
+            }
+            words = std::regex_replace(words, std::regex("\\\\u003cXON\\\\u003e"), "");
+            return words.find("N2 G1 X2 F200\\u003cLF\\u003eN3 ") != std::string::npos;
+        },
+        10s))
+        << answers;
+    EXPECT_NE(words.find("\\u003cDC2\\u003e%\\u003cLF\\u003eO1234"), std::string::npos) << words;
+    EXPECT_EQ(answers.find("<"), std::string::npos) << "line bytes unescaped: " << answers;
+
+    const struct {
+        std::string path;
+        int status;
+        std::string said;
+    } polls[] = {
+        {"/api/machines/M1/line", 200, "\"ended\":null"},
+        {"/api/machines/M1/line", 200, "\"ended\":null"},
+        {"/api/machines/M1/line", 200, "\"ended\":null"},
+        {"/api/machines/M1/line", 503, "4 pages already watch M1's line"},
+        {"/api/machines/M9/line", 404, "no machine M9"},
+        {"/api/machines/Mill%20%3C4%3E/line", 200,
+         "\"ended\":\"Mill \\u003c4\\u003e is not served: its Auto Receive and Remote Request "
+         "are off\""},
+    };
+    for (const auto& poll : polls) {
+        const auto [polled, answer] = Get(poll.path);
+        EXPECT_EQ(polled, poll.status) << poll.path << ": " << answer;
+        EXPECT_NE(answer.find(poll.said), std::string::npos) << poll.path << ": " << answer;
+    }
 }
 
 } // namespace
