@@ -96,8 +96,9 @@ every(1500, async () => {
 constexpr std::string_view Machine = R"(<header><h1><a href="/">Feedrail DNC</a> /
 <span id="name"></span></h1><span id="note"></span></header>
 <main><div id="now"></div>
+<section><h2>Today's transfers</h2>
 <table><thead><tr><th>Time</th><th>Way</th><th>File</th><th>Lines</th><th>Bytes</th>
-<th>Result</th></tr></thead><tbody id="transfers"></tbody></table>
+<th>Result</th></tr></thead><tbody id="transfers"></tbody></table></section>
 <section><h2>Line monitor <span class="state" id="watching"></span></h2>
 <div id="line"></div></section></main>
 <script>
@@ -115,6 +116,12 @@ every(1500, async () => {
     for (const v of [t.time, t.direction, t.file, t.lines, t.bytes, t.result]) tr.append(el('td', '', v));
     return tr;
   });
+  if (!rows.length) {
+    const td = el('td', '', 'none yet today');
+    td.colSpan = 6;
+    rows.push(el('tr'));
+    rows[0].append(td);
+  }
   document.getElementById('transfers').replaceChildren(...rows);
 });
 // Every byte each way, as the window's line monitor words it; only the last
