@@ -45,6 +45,10 @@ public:
     LineWatch Watch(const std::string& machine) const;
 
     static constexpr std::chrono::milliseconds StatusWait{200};
+    // The threads that compare the programs filed, for every machine, and
+    // the most comparisons waiting for them.
+    static constexpr std::size_t ComparisonThreads = 2;
+    static constexpr std::size_t MostComparisonsWaiting = 256;
 
 private:
     std::string RefusedBefore(const std::string& machine) const;
@@ -54,6 +58,8 @@ private:
 
     std::string profileFolder_;
     JournalLog& log_;
+    // Before the machines, which post to it until they stop.
+    TaskPool comparisons_{ComparisonThreads, MostComparisonsWaiting};
     mutable std::mutex mutex_;
     // The machines of DNC.ini in file order, and those served by name.
     std::vector<MachineConfig> configs_;

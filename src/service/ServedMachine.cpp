@@ -36,7 +36,8 @@ std::string FileStem(const std::string& path) {
 
 } // namespace
 
-ServedMachine::ServedMachine(std::string profileFolder, MachineConfig config, JournalLog& log)
+ServedMachine::ServedMachine(std::string profileFolder, MachineConfig config, JournalLog& log,
+                             TaskPool& comparisons)
     : config_(std::move(config)), log_(log),
       line_({.State = state_,
              .Session = session_,
@@ -60,7 +61,10 @@ ServedMachine::ServedMachine(std::string profileFolder, MachineConfig config, Jo
                      OpenPort();
                      session_.PortOpened();
                  },
-             .Reached = [this] { LogOnce(JournalLog::Info, portTitle_ + " Ready"); }}) {
+             .Reached = [this] { LogOnce(JournalLog::Info, portTitle_ + " Ready"); }}),
+      comparison_(comparisons, [this](const std::string& text) {
+          log_.Write(JournalLog::Info, config_.Machine + ": " + text);
+      }) {
     state_.ProgramDir = std::move(profileFolder);
     line_.OnRecord([this](const TransferRecord& record) { Recorded(record); });
     line_.Unattended().Configure(config_.Machine, config_.Automation);

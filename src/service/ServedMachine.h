@@ -46,7 +46,9 @@ struct MachineStatus {
 // again every 2 seconds.
 class ServedMachine : StatusLine, UiHandOver {
 public:
-    ServedMachine(std::string profileFolder, MachineConfig config, JournalLog& log);
+    // `comparisons`: the service's threads that compare each program filed.
+    ServedMachine(std::string profileFolder, MachineConfig config, JournalLog& log,
+                  TaskPool& comparisons);
     ~ServedMachine() override;
     ServedMachine(const ServedMachine&) = delete;
     ServedMachine& operator=(const ServedMachine&) = delete;
@@ -130,11 +132,9 @@ private:
     std::string lastLogged_;
     std::string openFailure_;
     RetryBackoff openBackoff_;
-    // Each program filed against the stored one of its number, on its own
-    // thread: the journal, not lastLogged_, takes what it says.
-    FiledComparison comparison_{[this](const std::string& text) {
-        log_.Write(JournalLog::Info, config_.Machine + ": " + text);
-    }};
+    // Each program filed against the stored one of its number, on the
+    // comparison threads: the journal, not lastLogged_, takes what it says.
+    FiledComparison comparison_;
     std::thread thread_;
 
     mutable std::mutex statusMutex_;
