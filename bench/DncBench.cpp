@@ -151,12 +151,13 @@ double Run(const Scenario& scenario, std::size_t browsers) {
         const std::string name = "M" + std::to_string(c);
         std::filesystem::create_directories(root.File("received/" + name));
         std::filesystem::create_directories(root.File("control/" + name));
-        ini += "[" + name + "]\nCommPort=" + std::to_string(c) +
+        const std::string link = root.File("com" + std::to_string(c));
+        // A port number is a byte: past 255 controls are named by their links.
+        ini += "[" + name + "]\nCommDevice=" + link +
                "\nCommBaudRate=" + std::to_string(scenario.baud) +
                "\nCommHandshake=0\nPunchType=1\nEOB=2\nDefaultDir=" + programs +
                "/\nAutoReceive=1\nReceiveDir=" + root.File("received/" + name) +
                "/\nRemoteRequest=1\n";
-        const std::string link = root.File("com" + std::to_string(c));
         controls.push_back(std::make_unique<feedrail::test::MachineProcess>(
             std::vector<std::string>{"--punch-on-enter", root.File("punch.nc"), "--programs",
                                      std::to_string(scenario.programs), "--code", "ascii", "--eob",
@@ -273,7 +274,8 @@ double Run(const Scenario& scenario, std::size_t browsers) {
                 cpu / bytes * 1e6);
     std::printf("  the simulated controls took %.2f s of processor time, on %ld processors\n",
                 controlsCpu, ::sysconf(_SC_NPROCESSORS_ONLN));
-    std::printf("  service peak memory: %.1f MB (goal < 50 MB); threads %ld, descriptors %ld\n",
+    std::printf("  service peak memory: %.1f MB (goal < 100 MB); threads %ld (goal <= 16), "
+                "descriptors %ld\n",
                 static_cast<double>(peakKb) / 1024.0, threads, descriptors);
     service.Stop(10s);
     if (filedRight != expected || answeredRight != expected) {

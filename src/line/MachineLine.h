@@ -46,6 +46,10 @@ struct MachineLineHosts {
     std::function<void()> ReopenPort;
     // The device of an opening was reached, at once or later.
     std::function<void()> Reached;
+    // Finds a request's program away from the line's thread; unset, the
+    // line finds it at once.
+    std::function<void(const std::string& number, std::function<void(ProgramLookup)> found)>
+        FindProgram;
 };
 
 // One machine's line: its port and everything that moves bytes over it (the

@@ -17,13 +17,17 @@ namespace feedrail {
 
 IniFile::IniFile(std::string path) : path_(std::move(path)) {}
 
+IniFile::IniFile(std::string path, std::string_view content)
+    : path_(std::move(path)),
+      held_(std::make_shared<const IniDocument>(IniDocument::Parse(content))) {}
+
 IniDocument IniFile::Load() const {
     const RegularFileRead file = ReadRegularFile(path_);
     return IniDocument::Parse(file.outcome == RegularFileRead::Read ? file.content : std::string());
 }
 
 std::vector<std::string> IniFile::ReadSections() const {
-    std::vector<std::string> names = Load().SectionNames();
+    std::vector<std::string> names = held_ ? held_->SectionNames() : Load().SectionNames();
     // Room for every name and its terminator, and the list's final terminator.
     std::size_t used = 1;
     std::size_t kept = 0;
@@ -37,7 +41,7 @@ std::vector<std::string> IniFile::ReadSections() const {
 
 std::string IniFile::ReadString(std::string_view section, std::string_view key,
                                 std::string_view defaultValue) const {
-    const auto value = Load().Value(section, key);
+    const auto value = held_ ? held_->Value(section, key) : Load().Value(section, key);
     return value ? *value : std::string(defaultValue.substr(0, IniDocument::MaxValueLength));
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -9,9 +10,9 @@ namespace feedrail {
 
 class IniDocument;
 
-// One INI file on disk. Nothing is cached: every read opens and parses the
-// file as it is at that moment, and every write reads it again, changes one
-// key and replaces the file in one step, so that other programs (or another
+// One INI file on disk. Nothing is cached (but what the second constructor
+// is given): every read opens and parses the file as it is at that moment, and every write reads it
+// again, changes one key and replaces the file in one step, so that other programs (or another
 // Feedrail) see either the old or the new file, never a half-written one.
 class IniFile {
 public:
@@ -20,6 +21,10 @@ public:
     static constexpr std::size_t SectionListBytes = 16384;
 
     explicit IniFile(std::string path);
+    // The file at `path` as `content`, read from it once: every read answers
+    // from it, parsed once, whatever the file holds by then. For reading a
+    // large file through many keys.
+    IniFile(std::string path, std::string_view content);
 
     const std::string& Path() const noexcept { return path_; }
 
@@ -40,6 +45,7 @@ private:
     IniDocument Load() const;
 
     std::string path_;
+    std::shared_ptr<const IniDocument> held_;
 };
 
 } // namespace feedrail

@@ -26,6 +26,8 @@ std::string UpperCase(std::string text) {
 
 ProfileFile::ProfileFile(std::string path) : ini_(std::move(path)) {}
 
+ProfileFile::ProfileFile(IniFile ini) : ini_(std::move(ini)) {}
+
 // A section named again is never read: the file's first one of the name is.
 std::vector<std::string> ProfileFile::MachineNames() const {
     std::vector<std::string> names;

@@ -20,6 +20,7 @@ public:
     static constexpr int DirSlots = 10;
 
     explicit ProfileFile(std::string path);
+    explicit ProfileFile(IniFile ini);
 
     const IniFile& Ini() const noexcept { return ini_; }
 

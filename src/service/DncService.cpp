@@ -61,7 +61,8 @@ void DncService::Load() {
             if (!config.Automation.Listens() || kept.contains(config.Machine)) {
                 continue;
             }
-            auto machine = std::make_shared<ServedMachine>(profileFolder_, config, log_);
+            auto machine = std::make_shared<ServedMachine>(profileFolder_, config, log_,
+                                                           SharedThreads{comparisons_, files_});
             const auto [other, added] = ports.emplace(machine->PortName(), config.Machine);
             if (!added) {
                 refused[config.Machine] =

@@ -4,6 +4,7 @@
 #include "service/ServedMachine.h"
 
 #include <chrono>
+#include <limits>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -46,6 +47,12 @@ public:
                     std::size_t limit = TrafficQueue::DefaultLimit) const;
 
     static constexpr std::chrono::milliseconds StatusWait{200};
+    // The threads that compare the programs filed, for every machine, and
+    // the most comparisons waiting for them.
+    static constexpr std::size_t ComparisonThreads = 2;
+    static constexpr std::size_t MostComparisonsWaiting = 256;
+    // The threads that do each machine's work that may wait on a folder.
+    static constexpr std::size_t FileThreads = 4;
 
 private:
     std::string RefusedBefore(const std::string& machine) const;
@@ -55,6 +62,11 @@ private:
 
     std::string profileFolder_;
     JournalLog& log_;
+    // Before the machines, which post to it until they stop.
+    TaskPool comparisons_{ComparisonThreads, MostComparisonsWaiting};
+    // A machine's file work is never dropped: what bounds it is the
+    // machine's own.
+    TaskPool files_{FileThreads, std::numeric_limits<std::size_t>::max()};
     mutable std::mutex mutex_;
     // The machines of DNC.ini in file order, and those served by name.
     std::vector<MachineConfig> configs_;

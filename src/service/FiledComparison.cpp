@@ -74,36 +74,34 @@ std::optional<std::string> FiledAgainstStored(const std::string& filed, const st
     return *number + " filed as " + NameOf(filed) + ": " + Outcome(filed, *found.Path);
 }
 
-FiledComparison::FiledComparison(std::function<void(const std::string&)> report)
-    : report_(std::move(report)), thread_([this] { Run(); }) {}
+FiledComparison::FiledComparison(TaskPool& pool, std::function<void(const std::string&)> report)
+    : report_(std::move(report)), lane_(pool) {}
 
+// The lane closes before the index and the report its tasks use go.
 FiledComparison::~FiledComparison() {
-    jobs_.Close();
-    thread_.join();
+    lane_.Close();
 }
 
 void FiledComparison::Compare(std::string filed, std::string earlier, std::string folder,
                               std::string extension) {
     const std::string name = NameOf(filed);
-    if (!jobs_.Push(
-            {std::move(filed), std::move(earlier), std::move(folder), std::move(extension)})) {
-        report_(name + " not compared: " + std::to_string(MaxWaiting) +
-                " programs already wait to be compared");
+    if (!lane_.Post([this, filed = std::move(filed), earlier = std::move(earlier),
+                     folder = std::move(folder), extension = std::move(extension)] {
+            Run(filed, earlier, folder, extension);
+        })) {
+        report_(name + " not compared: the service has too many comparisons waiting");
     }
 }
 
-void FiledComparison::Run() {
-    while (std::optional<Job> next = jobs_.Pop()) {
-        const Job& job = *next;
-        // Whatever a comparison meets, the service and its machines go on.
-        try {
-            if (const auto said =
-                    FiledAgainstStored(job.Filed, job.Earlier, job.Folder, job.Extension, index_)) {
-                report_(*said);
-            }
-        } catch (const std::exception& error) {
-            report_(NameOf(job.Filed) + " not compared: " + error.what());
+// Whatever a comparison meets, the service and its machines go on.
+void FiledComparison::Run(const std::string& filed, const std::string& earlier,
+                          const std::string& folder, const std::string& extension) {
+    try {
+        if (const auto said = FiledAgainstStored(filed, earlier, folder, extension, index_)) {
+            report_(*said);
         }
+    } catch (const std::exception& error) {
+        report_(NameOf(filed) + " not compared: " + error.what());
     }
 }
 

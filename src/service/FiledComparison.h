@@ -1,14 +1,12 @@
 #pragma once
 
-#include "common/BlockingQueue.h"
+#include "service/TaskLane.h"
 #include "transfer/ProgramIndex.h"
 
-#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
-#include <thread>
 
 namespace feedrail {
 
@@ -23,13 +21,15 @@ std::optional<std::string> FiledAgainstStored(const std::string& filed, const st
                                               const std::string& folder,
                                               const std::string& extension, ProgramIndex& index);
 
-// Compares each program filed with the stored one on a thread of its own, so
-// that a long program never holds up the machine's line, and reports the
-// outcome. Programs filed while one is compared wait their turn, up to
-// MaxWaiting of them; a stop drops those waiting.
+// Compares each program one machine files with the stored one on the
+// service's comparison threads, so that a long program never holds up the
+// machine's line, and reports the outcome. The machine's programs are
+// compared in the order filed; a stop drops those waiting. When the service
+// already has its most comparisons waiting, a program is not compared, and
+// that is reported at once: filing never waits for a comparison.
 class FiledComparison {
 public:
-    explicit FiledComparison(std::function<void(const std::string&)> report);
+    FiledComparison(TaskPool& pool, std::function<void(const std::string&)> report);
     ~FiledComparison();
     FiledComparison(const FiledComparison&) = delete;
     FiledComparison& operator=(const FiledComparison&) = delete;
@@ -37,21 +37,17 @@ public:
     void Compare(std::string filed, std::string earlier, std::string folder, std::string extension);
 
     // Either program past this size is not compared: a comparison holds both
-    // programs and its rows in memory, on every machine's thread at once.
+    // programs and its rows in memory, on each comparison thread at once.
     static constexpr std::uint64_t MostBytes = std::uint64_t{16} << 20;
-    static constexpr std::size_t MaxWaiting = 64;
 
 private:
-    struct Job {
-        std::string Filed, Earlier, Folder, Extension;
-    };
-
-    void Run();
+    void Run(const std::string& filed, const std::string& earlier, const std::string& folder,
+             const std::string& extension);
 
     std::function<void(const std::string&)> report_;
+    // Only the lane's tasks use it, one at a time.
     ProgramIndex index_;
-    BlockingQueue<Job> jobs_{MaxWaiting};
-    std::thread thread_;
+    TaskLane lane_;
 };
 
 } // namespace feedrail

@@ -74,7 +74,7 @@ void ProgramFileLines::Splitter::Emit(int lines) {
     }
 }
 
-int ProgramFileLines::Open(const std::string& path) {
+int ProgramFileLines::Open(const std::string& path, const std::stop_token& stop) {
     Close();
     fd_.Reset(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     struct stat file {};
@@ -92,6 +92,10 @@ int ProgramFileLines::Open(const std::string& path) {
     int error = 0;
     std::uint64_t read = 0;
     for (std::string piece; !(piece = ReadPiece(fd_.Get(), error)).empty();) {
+        if (stop.stop_requested()) {
+            error = ECANCELED;
+            break;
+        }
         counter.Take(piece);
         read += piece.size();
     }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <ctime>
 #include <deque>
+#include <stop_token>
 #include <string>
 #include <string_view>
 
@@ -16,8 +17,9 @@ namespace feedrail {
 // is one line end. A line end at the end of the file starts no line.
 class ProgramFileLines {
 public:
-    // Counts the file's lines; 0, or the errno of the failure.
-    int Open(const std::string& path);
+    // Counts the file's lines; 0, or the errno of the failure (ECANCELED
+    // once `stop` is asked).
+    int Open(const std::string& path, const std::stop_token& stop = {});
     void Close();
     const std::string& Path() const { return path_; }
     // The real path of the file as opened, whatever links its name went

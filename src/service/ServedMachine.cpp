@@ -7,10 +7,6 @@
 #include "serial/device/DevicePath.h"
 #include "transfer/PortSetup.h"
 
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <future>
 #include <stdexcept>
@@ -26,8 +22,9 @@ std::string FileStem(const std::string& path) {
 
 } // namespace
 
-ServedMachine::ServedMachine(std::string profileFolder, MachineConfig config, JournalLog& log)
-    : config_(std::move(config)), log_(log),
+ServedMachine::ServedMachine(std::string profileFolder, MachineConfig config, JournalLog& log,
+                             SharedThreads threads)
+    : config_(std::move(config)), log_(log), files_(threads.Files),
       line_({.State = state_,
              .Session = session_,
              .Settings = config_.Settings,
@@ -50,7 +47,14 @@ ServedMachine::ServedMachine(std::string profileFolder, MachineConfig config, Jo
                      OpenPort();
                      session_.PortOpened();
                  },
-             .Reached = [this] { LogOnce(JournalLog::Info, portTitle_ + " Ready"); }}) {
+             .Reached = [this] { LogOnce(JournalLog::Info, portTitle_ + " Ready"); },
+             .FindProgram =
+                 [this](const std::string& number, std::function<void(ProgramLookup)> found) {
+                     FindProgram(number, std::move(found));
+                 }}),
+      comparison_(threads.Comparisons, [this](const std::string& text) {
+          log_.Write(JournalLog::Info, config_.Machine + ": " + text);
+      }) {
     state_.ProgramDir = std::move(profileFolder);
     line_.OnRecord([this](const TransferRecord& record) { Recorded(record); });
     line_.Unattended().Configure(config_.Machine, config_.Automation);
@@ -71,8 +75,11 @@ ServedMachine::ServedMachine(std::string profileFolder, MachineConfig config, Jo
     status_.State = "starting";
 }
 
+// The file lane's tasks use the machine: none runs once it has closed.
 ServedMachine::~ServedMachine() {
     Stop();
+    stopFiles_.request_stop();
+    files_.Close();
 }
 
 void ServedMachine::Start() {
@@ -183,19 +190,41 @@ void ServedMachine::PassTraffic() {
     watching_ = false;
 }
 
+// The program was opened when it was found: nothing here waits on the
+// folder.
 bool ServedMachine::Answer(const std::string& path) {
-    char realFolder[PATH_MAX];
-    if (::realpath(config_.Settings.DefaultDir.c_str(), realFolder) == nullptr) {
-        Log(JournalLog::Error,
-            "Cannot read " + config_.Settings.DefaultDir + ": " + std::strerror(errno));
-        return false;
-    }
-    if (const std::string error = program_.Load(path, realFolder); !error.empty()) {
+    if (const std::string error = program_.Load(path); !error.empty()) {
         Log(JournalLog::Error, error);
         return false;
     }
     state_.CurrentFile = path;
     return true;
+}
+
+// The folder is searched and the program opened and read into on the file
+// lane, so that a folder that makes them wait holds no loop.
+void ServedMachine::FindProgram(const std::string& number,
+                                std::function<void(ProgramLookup)> found) {
+    finding_ = number;
+    files_.Post([this, number, found = std::move(found), stop = stopFiles_.get_token()]() mutable {
+        const std::string& folder = config_.Settings.DefaultDir;
+        ProgramLookup lookup;
+        ServedProgram::Opened opened;
+        try {
+            lookup = index_.Find(folder, number, config_.Settings.DefaultExt);
+            if (lookup.Path) {
+                opened = ServedProgram::Open(*lookup.Path, folder, stop);
+            }
+        } catch (const std::exception& error) {
+            lookup = {std::nullopt, {std::string("cannot search ") + folder + ": " + error.what()}};
+        }
+        loop_.Post([this, lookup = std::move(lookup), opened = std::move(opened),
+                    found = std::move(found)]() mutable {
+            finding_.clear();
+            program_.Prepare(std::move(opened));
+            found(lookup);
+        });
+    });
 }
 
 void ServedMachine::Recorded(const TransferRecord& record) {
@@ -261,7 +290,8 @@ MachineStatus ServedMachine::Snapshot() const {
     const LineSnapshot line = line_.Snapshot();
     const std::lock_guard lock(statusMutex_);
     status_.State = State(line);
-    status_.Busy = !stopping_ && (line.Sending || line.Collecting.has_value() || line.AwaitingXon);
+    status_.Busy = !stopping_ && (line.Sending || line.Collecting.has_value() || line.AwaitingXon ||
+                                  !finding_.empty());
     status_.Line = line;
     status_.Program = FileStem(program_.Path());
     status_.Stopping = stopping_;
@@ -284,6 +314,9 @@ std::string ServedMachine::State(const LineSnapshot& line) const {
     }
     if (!line.PortOpen) {
         return "port gone and retrying" + (openFailure_.empty() ? "" : ": " + openFailure_);
+    }
+    if (!finding_.empty()) {
+        return "finding " + finding_ + " to send";
     }
     if (line.Sending) {
         return "sending " + FileStem(program_.Path()) + " " + SendFigures(line) +

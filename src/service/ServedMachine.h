@@ -6,6 +6,7 @@
 #include "service/LineWatchers.h"
 #include "service/MachineConfig.h"
 #include "service/ServedProgram.h"
+#include "service/TaskLane.h"
 #include "service/WorkLoop.h"
 #include "session/RunState.h"
 #include "session/StatusLine.h"
@@ -17,6 +18,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <thread>
 
@@ -40,13 +42,22 @@ struct MachineStatus {
     bool Stopping = false;
 };
 
+// The service's threads a machine shares with the others.
+struct SharedThreads {
+    // Compare each program filed with the stored one.
+    TaskPool& Comparisons;
+    // Do what may wait on a folder: each machine's tasks in order.
+    TaskPool& Files;
+};
+
 // One machine served without a window, on a thread of its own: its port
 // opened and listened to, punched programs filed and requests answered from
 // their files by the same MachineLine the window builds. A port that cannot be opened is tried
 // again every 2 seconds.
 class ServedMachine : StatusLine, UiHandOver {
 public:
-    ServedMachine(std::string profileFolder, MachineConfig config, JournalLog& log);
+    ServedMachine(std::string profileFolder, MachineConfig config, JournalLog& log,
+                  SharedThreads threads);
     ~ServedMachine() override;
     ServedMachine(const ServedMachine&) = delete;
     ServedMachine& operator=(const ServedMachine&) = delete;
@@ -94,6 +105,8 @@ private:
     void StartWatching();
     void PassTraffic();
     bool Answer(const std::string& path);
+    // A request's program found and opened on the file lane.
+    void FindProgram(const std::string& number, std::function<void(ProgramLookup)> found);
     void Recorded(const TransferRecord& record);
     void Log(JournalLog::Priority priority, const std::string& text);
     // A message that repeats (a port tried again and again) is written once.
@@ -117,25 +130,30 @@ private:
     MachineConfig config_;
     JournalLog& log_;
     mutable WorkLoop loop_;
+    // Ends a long read on the file lane when the machine stops.
+    std::stop_source stopFiles_;
+    TaskLane files_;
+    // Only the file lane's tasks use it.
+    ProgramIndex index_;
     RunState state_;
     TransferSession session_{state_};
-    ServedProgram program_;
+    ServedProgram program_{files_, loop_};
     Warnings warnings_{*this};
     MachineLine line_;
     std::string portName_;
     std::string portTitle_;
     bool stopping_ = false;
     std::string stopReason_;
+    // The number of the request whose program is being found.
+    std::string finding_;
     LineWatchers watchers_;
     bool watching_ = false;
     std::string lastLogged_;
     std::string openFailure_;
     RetryBackoff openBackoff_;
-    // Each program filed against the stored one of its number, on its own
-    // thread: the journal, not lastLogged_, takes what it says.
-    FiledComparison comparison_{[this](const std::string& text) {
-        log_.Write(JournalLog::Info, config_.Machine + ": " + text);
-    }};
+    // Each program filed against the stored one of its number, on the
+    // comparison threads: the journal, not lastLogged_, takes what it says.
+    FiledComparison comparison_;
     std::thread thread_;
 
     mutable std::mutex statusMutex_;

@@ -19,6 +19,9 @@ public:
     virtual void BeginUndoStep() = 0;
     virtual void EndUndoStep() = 0;
     virtual int EditorLineCount() const = 0;
+    // A line still being read from elsewhere: the send comes back for it
+    // rather than wait.
+    virtual bool EditorLineReady(int) const { return true; }
     // The bytes of the lines' text, their line ends not counted.
     virtual std::uint64_t EditorTextBytes() const = 0;
     virtual void HighlightEditorLine(int line) = 0;

@@ -36,6 +36,7 @@ bool Automation::Configure(std::string machine, AutomationSettings settings) {
 void Automation::Pause() {
     paused_ = true;
     answerPending_ = false;
+    finding_ = false;
     answerHeld_ = false;
     // A program cut short here is kept as incomplete.
     collector_.Interrupt();
@@ -63,7 +64,7 @@ void Automation::Resume() {
 void Automation::SessionChanged() {
     const TransferSession& session = hosts_.Session;
     if (session.Phase() != TransferPhase::Idle) {
-        if (!paused_ || answerPending_ || answerHeld_) {
+        if (!paused_ || answerPending_ || answerHeld_ || finding_) {
             Pause();
         }
         return;
@@ -71,12 +72,12 @@ void Automation::SessionChanged() {
     if (answerHeld_ && session.Idle()) {
         answerHeld_ = false;
         QueueAnswer();
-    } else if (paused_ && !answerPending_ && !answerHeld_ && !resumeDeferred_) {
+    } else if (paused_ && !answerPending_ && !answerHeld_ && !finding_ && !resumeDeferred_) {
         resumeDeferred_ = true;
         hosts_.Ui.Defer([this] {
             // Bytes that came first may have taken listening up already.
             if (std::exchange(resumeDeferred_, false) && paused_ && !answerPending_ &&
-                !answerHeld_ && !answerQueued_) {
+                !answerHeld_ && !answerQueued_ && !finding_) {
                 Resume();
             }
         });
@@ -84,12 +85,13 @@ void Automation::SessionChanged() {
 }
 
 bool Automation::Reading() const {
-    return Listening() || answerPending_ || ResumeDue();
+    return Listening() || answerPending_ || finding_ || ResumeDue();
 }
 
 bool Automation::ResumeDue() const {
     return resumeDeferred_ && paused_ && !answerPending_ && !answerHeld_ && !answerQueued_ &&
-           automation_.Listens() && port_.Active() && hosts_.Session.Phase() == TransferPhase::Idle;
+           !finding_ && automation_.Listens() && port_.Active() &&
+           hosts_.Session.Phase() == TransferPhase::Idle;
 }
 
 // A control may punch the moment a transfer has ended, before listening is
@@ -101,7 +103,8 @@ void Automation::Comm1RxChar(int count) {
     }
     if (!ReadArrivedCharacters(
             port_, count, settings_.PunchType, [](int) {},
-            [this](char character) { Take(character); }, [this] { return answerPending_; })) {
+            [this](char character) { Take(character); },
+            [this] { return answerPending_ || finding_; })) {
         hosts_.Status.ShowStatus({.Code = StatusCode::ReadFailed});
     }
     if (collector_.Collecting() && !flushArmed_) {
@@ -141,6 +144,17 @@ void Automation::KeepLeftovers(const std::vector<std::string>& places) {
 }
 
 void Automation::Take(char character) {
+    // While the program is found the machine waits as it does for its answer:
+    // its XON is kept for when it is found.
+    if (finding_) {
+        xonWhileFinding_ = xonWhileFinding_ || character == ControlChar::Xon;
+        if (settings_.CommHandshake != HandshakeXonXoff ||
+            (character != ControlChar::Dc2 && character != '%')) {
+            return;
+        }
+        NotAnswered("abandoned: the machine punched again instead of sending XON");
+        paused_ = false;
+    }
     // After a request under Xon/Xoff only the machine's XON counts: the rest
     // of its tape (the DC4 that ends a punch) must not reach the send. A new
     // punch instead of the XON means the machine has given up waiting.
@@ -175,7 +189,7 @@ std::optional<Automation::Collected> Automation::Collecting() const {
 }
 
 void Automation::Abandon(const std::string& reason) {
-    if (answerPending_ || std::exchange(answerQueued_, false)) {
+    if (answerPending_ || finding_ || std::exchange(answerQueued_, false)) {
         NotAnswered("abandoned: " + reason);
     }
     abandonReason_ = reason;
@@ -267,7 +281,28 @@ void Automation::Answer(const std::string& number) {
         NotAnswered("not answered: the program in the editor is not saved");
         return;
     }
-    const ProgramLookup found = index_.Find(settings_.DefaultDir, number, settings_.DefaultExt);
+    if (!hosts_.FindProgram) {
+        Found(index_.Find(settings_.DefaultDir, number, settings_.DefaultExt));
+        return;
+    }
+    // The line waits for the program as it waits for the machine's XON.
+    Pause();
+    finding_ = true;
+    xonWhileFinding_ = false;
+    if (settings_.CommHandshake == HandshakeXonXoff) {
+        send_.AwaitRequestXon(true);
+    }
+    const unsigned finding = ++findings_;
+    hosts_.FindProgram(number, [this, finding](const ProgramLookup& found) {
+        if (finding_ && finding == findings_) {
+            finding_ = false;
+            Found(found);
+        }
+    });
+}
+
+void Automation::Found(const ProgramLookup& found) {
+    const std::string& number = answerNumber_;
     const auto& path = found.Path;
     if (!path) {
         std::string refusals;
@@ -277,12 +312,16 @@ void Automation::Answer(const std::string& number) {
         Log({{}, "request", number, 0, 0, "not found" + (refusals.empty() ? "" : "; " + refusals)});
         hosts_.Status.ShowStatus(
             {.Code = StatusCode::RequestNotFound, .Program = number, .Reason = refusals});
+        if (paused_) {
+            send_.AwaitRequestXon(false);
+            Resume();
+        }
         return;
     }
     Log({{}, "request", number, 0, 0, "sending " + *path});
     Pause();
     answerPath_ = *path;
-    if (settings_.CommHandshake == HandshakeXonXoff) {
+    if (settings_.CommHandshake == HandshakeXonXoff && !std::exchange(xonWhileFinding_, false)) {
         answerPending_ = true;
         send_.AwaitRequestXon(true);
         hosts_.Status.ShowStatus({.Code = StatusCode::WaitingForXon});
@@ -321,8 +360,11 @@ void Automation::SendAnswer() {
         return;
     }
     // The file may have been replaced by a link since it was found (an
-    // answer can wait a minute for the machine's XON).
-    const auto outside = LeadsOutOf(answerPath_, settings_.DefaultDir);
+    // answer can wait a minute for the machine's XON). A program found away
+    // from the line was opened and checked there: what is sent is what was
+    // opened.
+    const auto outside =
+        hosts_.FindProgram ? std::nullopt : LeadsOutOf(answerPath_, settings_.DefaultDir);
     if (EditorHoldsWork()) {
         NotAnswered("not answered: the program in the editor is not saved");
     } else if (outside) {
@@ -339,6 +381,7 @@ void Automation::SendAnswer() {
 
 void Automation::NotAnswered(const std::string& reason) {
     answerPending_ = false;
+    finding_ = false;
     send_.AwaitRequestXon(false);
     hosts_.Status.ShowStatus(
         {.Code = StatusCode::RequestNotAnswered, .Program = answerNumber_, .Reason = reason});

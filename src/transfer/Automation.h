@@ -37,6 +37,11 @@ struct AutomationHosts {
     std::function<bool(const std::string& path)> LoadFile;
     // An error box: a program that no place would take.
     std::function<void(const std::string& text)> ShowError;
+    // Finds the program a request names away from the line's thread, and
+    // calls `found` with it on the line's thread later; unset, the request
+    // is looked up at once.
+    std::function<void(const std::string& number, std::function<void(ProgramLookup)> found)>
+        FindProgram;
 };
 
 // Unattended DNC for the selected machine: while the session is idle it
@@ -107,6 +112,7 @@ private:
     void Take(char character);
     void Filed(FiledProgram program);
     void Answer(const std::string& number);
+    void Found(const ProgramLookup& found);
     // The answer goes out once the handler that found it has returned.
     void QueueAnswer();
     void SendAnswer();
@@ -136,6 +142,10 @@ private:
     bool answerHeld_ = false;
     // An answer waits for its handler to return.
     bool answerQueued_ = false;
+    // A request's program is being found; the machine's XON came meanwhile.
+    bool finding_ = false;
+    bool xonWhileFinding_ = false;
+    unsigned findings_ = 0;
     std::string answerNumber_;
     std::string answerPath_;
     std::string abandonReason_;

@@ -310,6 +310,10 @@ void SendTransfer::PumpLines() {
     Follow(queued);
     const std::size_t high = queue_.HighWater();
     while (queued < high) {
+        if (offset_ == bytes_.size() && !program_->EditorLineReady(line_ + 1)) {
+            Schedule(LookInterval);
+            return;
+        }
         if (offset_ == bytes_.size() && !NextLine()) {
             Finish();
             return;

@@ -59,7 +59,8 @@ protected:
                        .LoadFile = {},
                        .ShowError = {},
                        .ReopenPort = {},
-                       .Reached = {}}};
+                       .Reached = {},
+                       .FindProgram = {}}};
     std::vector<TransferRecord> records_;
     std::string wire_;
 };

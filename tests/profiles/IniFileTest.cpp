@@ -261,5 +261,18 @@ TEST(IniFileTest, ConcurrentWritersNeitherTearNorLoseTheFile) {
     EXPECT_EQ(FolderEntries(folder.Path()), std::vector<std::string>{"DNC.ini"});
 }
 
+// The service reads every machine of a file read once: a save by the window
+// between two of its reads does not mix two versions of the file.
+TEST(IniFileTest, AFileReadOnceAnswersFromWhatWasReadThen) {
+    TempFolder folder;
+    const std::string path = folder.File("DNC.ini");
+    WriteFile(path, "[M1]\nCommPort=1\n[M2]\nCommPort=2\n");
+    const IniFile held(path, ReadFile(path));
+    WriteFile(path, "[M3]\nCommPort=3\n");
+    EXPECT_EQ(held.ReadSections(), (std::vector<std::string>{"M1", "M2"}));
+    EXPECT_EQ(held.ReadInteger("M2", "CommPort", 0), 2);
+    EXPECT_EQ(IniFile(path).ReadInteger("M3", "CommPort", 0), 3);
+}
+
 } // namespace
 } // namespace feedrail

@@ -278,6 +278,39 @@ TEST_F(DncServiceEndToEndTest, SigtermKeepsWhatCameAndLogsTheTransfersAbandoned)
     EXPECT_FALSE(std::filesystem::exists(StatusSocketPath(folder_.Path() + "/")));
 }
 
+// A requested program that takes long to read (here a sparse file of 64 GiB;
+// on the shop floor, a folder on a share that stalls) holds only the
+// request: the machine's status says so at once, another machine files its
+// punch byte for byte meanwhile, and the service stops at once, the request
+// logged as abandoned.
+TEST_F(DncServiceEndToEndTest, AProgramSlowToReadHoldsNeitherTheLoopsNorTheStop) {
+    WriteProfiles(2);
+    WriteFile(programs_ + "/O5000.nc", "%\nO5000\n");
+    std::filesystem::resize_file(programs_ + "/O5000.nc", std::uintmax_t{64} << 30);
+    const auto requester = StartMachine(1, {"request", "O5000", "--start-after", "600000"});
+    const auto puncher = StartPuncher(2, Program("O2000", 200));
+    StartService();
+    ASSERT_TRUE(WaitFor([&] { return Listening(2); }, 10s)) << Journal();
+    requester->Type("\n");
+    const auto finding = [this] {
+        const auto status = Status();
+        return status.contains("M1") &&
+               status.at("M1").find("\tfinding O5000 to send") != std::string::npos;
+    };
+    ASSERT_TRUE(WaitFor(finding, 10s)) << Journal();
+
+    puncher->Type("\n");
+    const std::string path = Received(2) + "/O2000.nc";
+    EXPECT_TRUE(WaitFor([&] { return std::filesystem::exists(path); }, 20s)) << Journal();
+    EXPECT_EQ(ReadFile(path), Program("O2000", 200));
+    EXPECT_TRUE(finding()) << "still reading";
+    EXPECT_LT(test::TimeOf([this] { service_->Stop(10s); }), 5s);
+    const std::string log = Log();
+    EXPECT_NE(log.find("\tM1\trequest\tO5000\t0 lines\t0 bytes\tabandoned: the service stopped\n"),
+              std::string::npos)
+        << log;
+}
+
 // A machine whose device server's name the name server never answers for:
 // SIGTERM, while the name is still being looked up, ends the service at once.
 // Under ThreadSanitizer the same stop takes about a second (30 ms without):

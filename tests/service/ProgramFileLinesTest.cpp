@@ -116,9 +116,7 @@ TEST(ProgramFileLinesTest, AnOverlongLineIsFoundBeforeAnythingIsSent) {
         ProgramFileLines file;
         ASSERT_EQ(file.Open(path), 0);
         EXPECT_EQ(file.FirstOverlongLine(), c.overlong);
-        ServedProgram program;
-        const std::string refused =
-            program.Load(path, std::filesystem::canonical(folder.Path()).string());
+        const std::string refused = ServedProgram::Open(path, folder.Path(), {}).Error;
         EXPECT_EQ(refused.empty(), c.overlong == 0) << refused;
         if (c.overlong != 0) {
             EXPECT_EQ(refused, "Not sending " + path + ": its line " + std::to_string(c.overlong) +

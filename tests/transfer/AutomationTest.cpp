@@ -66,7 +66,8 @@ protected:
                                 host_.Lines = {"%", "O1000", "G1", "%"};
                                 return readable_;
                             },
-                        .ShowError = [this](const std::string& text) { errors_.push_back(text); }}};
+                        .ShowError = [this](const std::string& text) { errors_.push_back(text); },
+                        .FindProgram = {}}};
 };
 
 // A renumbering, a printout or a dialog holds the answer back until it ends:

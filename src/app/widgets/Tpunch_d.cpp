@@ -56,7 +56,8 @@ Tpunch_d::Tpunch_d(std::string programDir, UserMessages& messages, QWidget* pare
                      ApplyPortSettings();
                      session_.PortOpened();
                  },
-             .Reached = [this] { ShowPortReady(); }}),
+             .Reached = [this] { ShowPortReady(); },
+             .FindProgram = {}}),
       inputBlocker_(*this), renumbering_(runState_, editor_, *this),
       launcher_(runState_, messages_, [this] { return SelectedPaneItem(); }),
       files_(
