@@ -310,7 +310,7 @@ void SendTransfer::PumpLines() {
     Follow(queued);
     const std::size_t high = queue_.HighWater();
     while (queued < high) {
-        if (offset_ == bytes_.size() && !program_->EditorLineReady(line_ + 1)) {
+        if (offset_ == bytes_.size() && !source_.Program().EditorLineReady(line_ + 1)) {
             Schedule(LookInterval);
             return;
         }
