@@ -317,7 +317,7 @@ std::optional<std::string> ProgramFiler::NumberSoFar() const {
 std::string ProgramFiler::Name(const FiledProgram& filed) const {
     std::string name = ProgramNumber(TextLines(head_)).value_or(UnnumberedName(now_()));
     if (filed.Ending != Ending::Complete) {
-        name += LocalTimeText(now_(), "-incomplete-%Y%m%d-%H%M%S");
+        name += std::string(IncompleteMark) + LocalTimeText(now_(), "%Y%m%d-%H%M%S");
     }
     return name;
 }

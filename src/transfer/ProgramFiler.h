@@ -78,6 +78,8 @@ public:
     static constexpr std::size_t MemoryBytes = std::size_t{16} << 20;
     // The start of the hidden files' names.
     static constexpr std::string_view HiddenPrefix = ".feedrail-receiving-";
+    // In the name of a program cut short, after its number.
+    static constexpr std::string_view IncompleteMark = "-incomplete-";
 
 private:
     void OpenTemporary(std::size_t from);

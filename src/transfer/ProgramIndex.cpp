@@ -112,8 +112,10 @@ bool ProgramIndex::Refresh(const std::string& folder) {
     while (const dirent* item = ::readdir(dir.get())) {
         const char* name = item->d_name;
         struct stat file {};
-        // What is being received is no program yet.
+        // What is being received is no program yet, and a punch cut short
+        // is none to send a machine: run, it would stop part way through.
         if (std::string_view(name).starts_with(ProgramFiler::HiddenPrefix) ||
+            std::string_view(name).find(ProgramFiler::IncompleteMark) != std::string_view::npos ||
             ::fstatat(::dirfd(dir.get()), name, &file, 0) != 0 || !S_ISREG(file.st_mode)) {
             continue;
         }

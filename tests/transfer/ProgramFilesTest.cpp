@@ -156,6 +156,8 @@ TEST(ProgramFilesTest, ARequestFindsTheProgramByNameElseByItsFirstNumberLine) {
     EXPECT_EQ(FindProgram(base, "O7", ".nc"), base + "a.nc");
     EXPECT_EQ(FindProgram(base, "O8", ".nc"), std::nullopt) << "a comment is no number line";
     EXPECT_EQ(FindProgram(base, "O9", ".nc"), std::nullopt) << "a folder is no program";
+    WriteFile(base + "O3-incomplete-20261210-115718.nc", "%\nO3\nG0 X1\n");
+    EXPECT_EQ(FindProgram(base, "O3", ".nc"), std::nullopt) << "a punch cut short is none";
     EXPECT_EQ(FindProgram("", "O5", ".nc"), std::nullopt) << "no folder, not the working one";
 
     // Program numbers are numbers: leading zeros do not count.
