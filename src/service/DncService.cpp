@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <set>
+#include <thread>
 
 namespace feedrail {
 namespace {
@@ -21,6 +22,12 @@ DncService::DncService(std::string profileFolder, JournalLog& log)
 
 DncService::~DncService() {
     Stop();
+}
+
+// Two loops at least, so that machines share a loop with some and not all
+// others even on one processor.
+std::size_t DncService::MachineLoops() {
+    return std::clamp<std::size_t>(std::thread::hardware_concurrency(), 2, 4);
 }
 
 void DncService::Load() {
@@ -61,8 +68,8 @@ void DncService::Load() {
             if (!config.Automation.Listens() || kept.contains(config.Machine)) {
                 continue;
             }
-            auto machine = std::make_shared<ServedMachine>(profileFolder_, config, log_,
-                                                           SharedThreads{comparisons_, files_});
+            auto machine = std::make_shared<ServedMachine>(
+                profileFolder_, config, log_, SharedThreads{loops_, comparisons_, files_});
             const auto [other, added] = ports.emplace(machine->PortName(), config.Machine);
             if (!added) {
                 refused[config.Machine] =

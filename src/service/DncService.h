@@ -15,8 +15,8 @@
 namespace feedrail {
 
 // Every machine of one DNC.ini whose Auto Receive or Remote Request is on,
-// served at once, each on its own thread, so that one machine's trouble
-// never delays another.
+// served at once on a few shared loops; what may wait on a folder runs on
+// the file threads, so that one machine's trouble does not hold another.
 class DncService {
 public:
     DncService(std::string profileFolder, JournalLog& log);
@@ -53,6 +53,8 @@ public:
     static constexpr std::size_t MostComparisonsWaiting = 256;
     // The threads that do each machine's work that may wait on a folder.
     static constexpr std::size_t FileThreads = 4;
+    // The loops that serve the machines: one a processor, 2 to 4.
+    static std::size_t MachineLoops();
 
 private:
     std::string RefusedBefore(const std::string& machine) const;
@@ -67,6 +69,7 @@ private:
     // A machine's file work is never dropped: what bounds it is the
     // machine's own.
     TaskPool files_{FileThreads, std::numeric_limits<std::size_t>::max()};
+    LoopPool loops_{MachineLoops()};
     mutable std::mutex mutex_;
     // The machines of DNC.ini in file order, and those served by name.
     std::vector<MachineConfig> configs_;

@@ -75,7 +75,8 @@ std::optional<std::string> FiledAgainstStored(const std::string& filed, const st
 }
 
 FiledComparison::FiledComparison(TaskPool& pool, std::function<void(const std::string&)> report)
-    : report_(std::move(report)), lane_(pool) {}
+    : report_(std::move(report)),
+      lane_(pool, [this](const std::string& error) { report_("a comparison failed: " + error); }) {}
 
 // The lane closes before the index and the report its tasks use go.
 FiledComparison::~FiledComparison() {

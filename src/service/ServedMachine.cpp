@@ -24,7 +24,11 @@ std::string FileStem(const std::string& path) {
 
 ServedMachine::ServedMachine(std::string profileFolder, MachineConfig config, JournalLog& log,
                              SharedThreads threads)
-    : config_(std::move(config)), log_(log), files_(threads.Files),
+    : config_(std::move(config)), log_(log), loop_(threads.Loops),
+      files_(threads.Files,
+             [this](const std::string& error) {
+                 log_.Write(JournalLog::Error, config_.Machine + ": " + error);
+             }),
       line_({.State = state_,
              .Session = session_,
              .Settings = config_.Settings,
@@ -83,7 +87,8 @@ ServedMachine::~ServedMachine() {
 }
 
 void ServedMachine::Start() {
-    thread_ = std::thread([this] { Serve(); });
+    started_ = true;
+    loop_.Post([this] { OpenPortUntilOpen(); });
 }
 
 void ServedMachine::RequestStop(const std::string& why) {
@@ -91,22 +96,11 @@ void ServedMachine::RequestStop(const std::string& why) {
 }
 
 void ServedMachine::Stop() {
-    if (!thread_.joinable()) {
+    if (!started_) {
         return;
     }
     RequestStop();
-    thread_.join();
-}
-
-// What escapes here would end every machine of the service: it ends this one.
-void ServedMachine::Serve() {
-    loop_.Post([this] { OpenPortUntilOpen(); });
-    loop_.Run();
-    try {
-        Shutdown();
-    } catch (...) {
-        loop_.HandleException(std::current_exception());
-    }
+    stoppedFuture_.wait();
 }
 
 bool ServedMachine::OpenPort() {
@@ -135,15 +129,20 @@ void ServedMachine::OpenPortUntilOpen() {
     session_.PortOpened();
 }
 
-// A send in progress ends at once, what the port holds dropped.
+// A send in progress ends at once, what the port holds dropped. Nothing of
+// the machine runs on its loop afterwards: the loop serves the others.
 void ServedMachine::BeginStop(const std::string& why) {
-    if (!stopping_) {
-        stopReason_ = why;
-    }
+    stopReason_ = why;
     stopping_ = true;
     line_.Send().Abandon({.Code = StatusCode::ServiceEnds},
                          "abandoned: " + std::string(StopReason));
-    loop_.Quit();
+    try {
+        Shutdown();
+    } catch (...) {
+        loop_.HandleException(std::current_exception());
+    }
+    loop_.Close();
+    stopped_.set_value();
 }
 
 void ServedMachine::Shutdown() {
@@ -276,8 +275,12 @@ MachineStatus ServedMachine::Status(std::chrono::steady_clock::time_point until)
     auto answer = std::make_shared<std::promise<MachineStatus>>();
     std::future<MachineStatus> status = answer->get_future();
     loop_.Post([this, answer] { answer->set_value(Snapshot()); });
-    if (status.wait_until(until) == std::future_status::ready) {
-        return status.get();
+    // A machine stopped never answers: its last state is its answer.
+    try {
+        if (status.wait_until(until) == std::future_status::ready) {
+            return status.get();
+        }
+    } catch (const std::future_error&) {
     }
     const std::lock_guard lock(statusMutex_);
     MachineStatus last = status_;
@@ -295,6 +298,7 @@ MachineStatus ServedMachine::Snapshot() const {
     status_.Line = line;
     status_.Program = FileStem(program_.Path());
     status_.Stopping = stopping_;
+    status_.Finding = !finding_.empty();
     return status_;
 }
 

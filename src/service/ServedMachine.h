@@ -4,10 +4,11 @@
 #include "service/FiledComparison.h"
 #include "service/JournalLog.h"
 #include "service/LineWatchers.h"
+#include "service/LoopPool.h"
 #include "service/MachineConfig.h"
+#include "service/MachineLoop.h"
 #include "service/ServedProgram.h"
 #include "service/TaskLane.h"
-#include "service/WorkLoop.h"
 #include "session/RunState.h"
 #include "session/StatusLine.h"
 #include "session/TransferSession.h"
@@ -15,12 +16,12 @@
 #include "transfer/RetryBackoff.h"
 
 #include <chrono>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <stop_token>
 #include <string>
-#include <thread>
 
 namespace feedrail {
 
@@ -40,20 +41,24 @@ struct MachineStatus {
     std::optional<LineSnapshot> Line;
     std::string Program;
     bool Stopping = false;
+    // A requested program is being looked for in the machine's folder.
+    bool Finding = false;
 };
 
 // The service's threads a machine shares with the others.
 struct SharedThreads {
+    // Serve its port, its transfers and its watchers.
+    LoopPool& Loops;
     // Compare each program filed with the stored one.
     TaskPool& Comparisons;
     // Do what may wait on a folder: each machine's tasks in order.
     TaskPool& Files;
 };
 
-// One machine served without a window, on a thread of its own: its port
-// opened and listened to, punched programs filed and requests answered from
-// their files by the same MachineLine the window builds. A port that cannot be opened is tried
-// again every 2 seconds.
+// One machine served without a window, on one of the service's loops: its
+// port opened and listened to, punched programs filed and requests answered
+// from their files by the same MachineLine the window builds. A port that
+// cannot be opened is tried again, less often the longer it fails.
 class ServedMachine : StatusLine, UiHandOver {
 public:
     ServedMachine(std::string profileFolder, MachineConfig config, JournalLog& log,
@@ -95,7 +100,6 @@ private:
     void After(std::chrono::milliseconds time, std::function<void()> work) override;
     void ArmCommOpenTimer() override;
 
-    void Serve();
     // Opens the port as the window's port-open tick does; whether it opened.
     bool OpenPort();
     // OpenPort, and again until it opens, less often the longer it fails.
@@ -129,7 +133,7 @@ private:
 
     MachineConfig config_;
     JournalLog& log_;
-    mutable WorkLoop loop_;
+    mutable MachineLoop loop_;
     // Ends a long read on the file lane when the machine stops.
     std::stop_source stopFiles_;
     TaskLane files_;
@@ -154,7 +158,10 @@ private:
     // Each program filed against the stored one of its number, on the
     // comparison threads: the journal, not lastLogged_, takes what it says.
     FiledComparison comparison_;
-    std::thread thread_;
+    // Only the thread that starts and stops the machine reads it.
+    bool started_ = false;
+    std::promise<void> stopped_;
+    std::shared_future<void> stoppedFuture_ = stopped_.get_future().share();
 
     mutable std::mutex statusMutex_;
     mutable MachineStatus status_;

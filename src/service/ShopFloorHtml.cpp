@@ -30,7 +30,7 @@ main { padding: .8em; display: grid; gap: .6em;
 .code { float: right; color: var(--c, var(--off)); font-weight: 600; }
 .port, .last, .state { color: var(--dim); font-size: .85em; overflow-wrap: anywhere; }
 progress { width: 100%; height: .8em; accent-color: var(--busy); }
-.listening { --c: var(--ok); } .receiving, .sending, .reaching { --c: var(--busy); }
+.listening { --c: var(--ok); } .receiving, .finding, .sending, .reaching { --c: var(--busy); }
 .waiting-for-xon, .paused, .stopping { --c: var(--wait); } .port-gone, .not-served { --c: var(--bad); }
 table { border-collapse: collapse; width: 100%; grid-column: 1 / -1; }
 td, th { text-align: left; padding: .3em .6em; border-bottom: 1px solid var(--line); }

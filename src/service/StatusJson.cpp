@@ -124,6 +124,9 @@ std::string MachineStateCode(const MachineStatus& status) {
     if (!line.PortOpen) {
         return "port-gone";
     }
+    if (status.Finding) {
+        return "finding";
+    }
     if (line.AwaitingXon) {
         return "waiting-for-xon";
     }

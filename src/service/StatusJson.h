@@ -14,7 +14,8 @@ namespace feedrail {
 std::string JsonString(std::string_view text);
 
 // One word for what a machine does, for a page to colour by: "listening",
-// "receiving", "sending", "waiting-for-xon", "paused", "port-gone",
+// "receiving", "finding" (a requested program), "sending", "waiting-for-xon",
+// "paused", "port-gone",
 // "reaching", "stopping", "idle", "disabled" or "not-served".
 std::string MachineStateCode(const MachineStatus& status);
 

@@ -4,7 +4,10 @@
 
 namespace feedrail {
 
-TaskLane::TaskLane(TaskPool& pool) : pool_(pool), lane_(std::make_shared<TaskPool::Lane>()) {}
+TaskLane::TaskLane(TaskPool& pool, std::function<void(const std::string&)> failed)
+    : pool_(pool), lane_(std::make_shared<TaskPool::Lane>()) {
+    lane_->Failed = std::move(failed);
+}
 
 TaskLane::~TaskLane() {
     Close();

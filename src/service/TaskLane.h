@@ -4,15 +4,16 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 namespace feedrail {
 
 // One owner's tasks on a shared TaskPool: run one at a time, in the order
-// posted, each on whichever of the pool's threads is free. A task must not
-// throw: it reports its own failures.
+// posted, each on whichever of the pool's threads is free. What a task lets
+// escape is told to `failed`, on the pool's thread, and the lane goes on.
 class TaskLane {
 public:
-    explicit TaskLane(TaskPool& pool);
+    TaskLane(TaskPool& pool, std::function<void(const std::string&)> failed);
     ~TaskLane();
     TaskLane(const TaskLane&) = delete;
     TaskLane& operator=(const TaskLane&) = delete;

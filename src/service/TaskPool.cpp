@@ -72,7 +72,7 @@ void TaskPool::Serve() {
         --waiting_;
         lane->Running = true;
         lock.unlock();
-        task();
+        Run(*lane, task);
         lock.lock();
         lane->Running = false;
         if (!lane->Tasks.empty()) {
@@ -80,6 +80,18 @@ void TaskPool::Serve() {
             work_.notify_one();
         }
         finished_.notify_all();
+    }
+}
+
+// What escapes a task is the lane's to report: the thread goes on serving,
+// and the lane is not left running for ever, which would hold its Close.
+void TaskPool::Run(const Lane& lane, const std::function<void()>& task) {
+    try {
+        task();
+    } catch (const std::exception& error) {
+        lane.Failed(error.what());
+    } catch (...) {
+        lane.Failed("an unknown error");
     }
 }
 

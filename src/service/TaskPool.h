@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -32,6 +33,8 @@ private:
 
     // One lane's tasks, under the pool's lock.
     struct Lane {
+        // Told, on the pool's thread, what escaped one of the lane's tasks.
+        std::function<void(const std::string&)> Failed;
         std::deque<std::function<void()>> Tasks;
         // One of its tasks runs now.
         bool Running = false;
@@ -44,6 +47,7 @@ private:
     void Close(const std::shared_ptr<Lane>& lane);
     void Serve();
     void MakeReady(const std::shared_ptr<Lane>& lane);
+    static void Run(const Lane& lane, const std::function<void()>& task);
 
     std::size_t mostWaiting_;
     std::size_t waiting_ = 0;

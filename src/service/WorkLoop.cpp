@@ -4,18 +4,12 @@
 
 namespace feedrail {
 
-void WorkLoop::Post(std::function<void()> dispatch) {
+void WorkLoop::Post(std::function<void()> work) {
     {
         const std::lock_guard lock(mutex_);
-        posted_.push_back(std::move(dispatch));
+        posted_.push_back(std::move(work));
     }
     woken_.notify_one();
-}
-
-void WorkLoop::HandleException(std::exception_ptr error) {
-    if (onError_) {
-        onError_(error);
-    }
 }
 
 void WorkLoop::Quit() {
@@ -26,25 +20,14 @@ void WorkLoop::Quit() {
     woken_.notify_one();
 }
 
-bool WorkLoop::Quitting() const {
-    const std::lock_guard lock(mutex_);
-    return quitting_;
-}
-
-void WorkLoop::Defer(std::function<void()> work) {
-    Post(std::move(work));
-}
-
 void WorkLoop::After(std::chrono::milliseconds time, std::function<void()> work) {
     const std::lock_guard lock(mutex_);
     timed_.emplace(Clock::now() + time, std::move(work));
 }
 
-// Only what was due when it began, so that work that posts more work (a
-// wait that polls) does not keep a nested call from returning; taken one
-// piece at a time, so that a piece that runs long (a send) leaves the rest to
-// the nested calls it makes.
-int WorkLoop::RunPending() {
+// Only what was due when it began, so that work that posts more work does
+// not hold back the timed work.
+void WorkLoop::RunPending() {
     std::size_t posted = 0;
     std::size_t timed = 0;
     {
@@ -55,8 +38,7 @@ int WorkLoop::RunPending() {
             ++timed;
         }
     }
-    int ran = 0;
-    for (; timed > 0; --timed, ++ran) {
+    for (; timed > 0; --timed) {
         std::function<void()> work;
         {
             const std::lock_guard lock(mutex_);
@@ -66,9 +48,9 @@ int WorkLoop::RunPending() {
             work = std::move(timed_.begin()->second);
             timed_.erase(timed_.begin());
         }
-        RunOne(work);
+        work();
     }
-    for (; posted > 0; --posted, ++ran) {
+    for (; posted > 0; --posted) {
         std::function<void()> work;
         {
             const std::lock_guard lock(mutex_);
@@ -78,32 +60,19 @@ int WorkLoop::RunPending() {
             work = std::move(posted_.front());
             posted_.pop_front();
         }
-        RunOne(work);
-    }
-    return ran;
-}
-
-void WorkLoop::RunOne(const std::function<void()>& work) {
-    try {
         work();
-    } catch (...) {
-        HandleException(std::current_exception());
     }
 }
 
 void WorkLoop::Run() {
-    RunUntil(Clock::time_point::max());
-}
-
-void WorkLoop::RunUntil(Clock::time_point end) {
     for (;;) {
         RunPending();
         std::unique_lock lock(mutex_);
-        if (quitting_ || Clock::now() >= end) {
+        if (quitting_) {
             return;
         }
-        auto wake = end;
-        if (!timed_.empty() && timed_.begin()->first < wake) {
+        auto wake = Clock::time_point::max();
+        if (!timed_.empty()) {
             wake = timed_.begin()->first;
         }
         const auto woken = [this] { return quitting_ || !posted_.empty(); };

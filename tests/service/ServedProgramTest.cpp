@@ -30,7 +30,7 @@ TEST(ServedProgramTest, TheSendGetsEveryLineAndAFileRewrittenUnderItFailsIt) {
         text += lines.back() + "\n";
     }
     TaskPool pool(1, std::numeric_limits<std::size_t>::max());
-    TaskLane lane(pool);
+    TaskLane lane(pool, [](const std::string& error) { ADD_FAILURE() << error; });
     test::QueueHandOver loop;
     ServedProgram program(lane, loop);
     for (const bool rewritten : {false, true}) {
