@@ -77,6 +77,7 @@ public:
     SendTransfer& Send() { return send_; }
     ReceiveTransfer& Receive() { return receive_; }
     Automation& Unattended() { return automation_; }
+    LineLoss& Loss() { return lineLoss_; }
 
 private:
     // What the line told last, for the snapshot.

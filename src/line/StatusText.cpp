@@ -118,6 +118,8 @@ std::string StatusText(const LineStatus& status, StatusAudience audience) {
         return DeviceText(status);
     case StatusCode::PortBack:
         return "The port " + PortNamed(status) + " is back";
+    case StatusCode::PortNotOpened:
+        return status.Reason + (status.Retrying ? ". Trying again until it opens." : "");
     }
     // Only a value cast from outside the codes comes here.
     return {};

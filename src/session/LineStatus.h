@@ -40,6 +40,8 @@ enum class StatusCode {
     ConnectionLost,
     ConnectionNotMade,
     PortBack,
+    // The port did not open when the machine was chosen; Reason says why.
+    PortNotOpened,
 };
 
 // The line's status as a fact, with the values it names; the window and the

@@ -3,6 +3,8 @@
 #include "serial/EVaCommError.h"
 #include "serial/device/DevicePath.h"
 
+#include <utility>
+
 namespace feedrail {
 
 LineLoss::LineLoss(TVaCustomComm& port, SendTransfer& send, ReceiveTransfer& receive,
@@ -46,6 +48,16 @@ bool LineLoss::RetryFailed() const {
     const TransferPhase phase = hosts_.Session.Phase();
     return awaitingReach_ && !port_.Reached() &&
            (phase == TransferPhase::Idle || phase == TransferPhase::Starting);
+}
+
+void LineLoss::OpenFailed(const std::string& reason) {
+    if (!automation_.Settings().Listens()) {
+        return;
+    }
+    lost_ = {.Code = StatusCode::PortNotOpened, .Port = PortName(), .Reason = reason};
+    lostPath_.clear();
+    lostDevice_.clear();
+    TryAgainLater();
 }
 
 void LineLoss::LineLost() {
@@ -106,20 +118,26 @@ void LineLoss::Retry() {
     TryAgainLater();
 }
 
+// A port that never opened was not lost: its opening says Ready itself.
 void LineLoss::Back() {
     backoff_.Up();
+    if (lost_.Code == StatusCode::PortNotOpened) {
+        return;
+    }
     automation_.LineBack(lostPath_);
     hosts_.Status.ShowStatus(
         {.Code = StatusCode::PortBack, .Port = PortName(), .Device = port_.Opened().Device});
 }
 
-// The same status at every try: a journal says it once.
+// The same status at every try: a journal says it once. One try waits at a
+// time, however often the port fails meanwhile.
 void LineLoss::TryAgainLater() {
     LineStatus retrying = lost_;
     retrying.Retrying = true;
     hosts_.Status.ShowStatus(retrying);
-    retrying_ = true;
-    hosts_.Ui.After(backoff_.Failed(), [this] { Retry(); });
+    if (!std::exchange(retrying_, true)) {
+        hosts_.Ui.After(backoff_.Failed(), [this] { Retry(); });
+    }
 }
 
 } // namespace feedrail

@@ -39,6 +39,10 @@ public:
     // The port's device, opened while it could not be reached at once (a
     // network device), is reached.
     void Comm1Reached();
+    // The port did not open when the machine was chosen, for `reason`:
+    // tried again, as a device that went, while Auto Receive or Remote
+    // Request is on.
+    void OpenFailed(const std::string& reason);
 
 private:
     void LineLost();

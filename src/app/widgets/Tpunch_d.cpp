@@ -133,12 +133,15 @@ void Tpunch_d::CommOpenTimer1Timer() {
     if (runState_.Closing) {
         return;
     }
-    ApplyPortSettings();
+    const QString failure = ApplyPortSettings();
     const TransferSession::Pending pending = session_.PortOpened();
     // The open's error stays in the status line; nothing starts on a closed port.
     if (pending != TransferSession::Pending::None && !line_.Port().Active()) {
         session_.TransferEnded();
         return;
+    }
+    if (!failure.isEmpty()) {
+        line_.Loss().OpenFailed(TextBytes(failure));
     }
     switch (pending) {
     case TransferSession::Pending::Send:

@@ -95,7 +95,9 @@ public:
     bool RestorePlace();
 
     void ShowStatus(const QString& text);
-    void ApplyPortSettings();
+    // Opens the port with the machine's settings; what the status line says
+    // of a failure, empty when it opened.
+    QString ApplyPortSettings();
     // "<port> Ready", with what the profile asks the operator to notice.
     void ShowPortReady();
 

@@ -12,8 +12,9 @@
 
 namespace feedrail {
 
-void Tpunch_d::ApplyPortSettings() {
+QString Tpunch_d::ApplyPortSettings() {
     ShowStatus(QStringLiteral(" "));
+    QString failure;
     errorHookInstalled_ = true;
     try {
         line_.OpenPort();
@@ -25,14 +26,15 @@ void Tpunch_d::ApplyPortSettings() {
             ShowPortReady();
         }
     } catch (const EVaCommError& error) {
-        ShowStatus(QString::fromStdString(error.what()));
+        failure = QString::fromStdString(error.what());
         const std::string path = line_.Port().DevicePath();
         if (DanglingLink(path)) {
-            ShowStatus(BytesText(PortTitle(line_.Port().DeviceName())) +
-                       QStringLiteral(": the link ") + DisplayPath(path) +
-                       QStringLiteral(" points to ") + DisplayPath(LinkTarget(path)) +
-                       QStringLiteral(", which is not there"));
+            failure = BytesText(PortTitle(line_.Port().DeviceName())) +
+                      QStringLiteral(": the link ") + DisplayPath(path) +
+                      QStringLiteral(" points to ") + DisplayPath(LinkTarget(path)) +
+                      QStringLiteral(", which is not there");
         }
+        ShowStatus(failure);
         // Once a session is enough: the port opens again at every selection.
         if (!error.Advice().empty() && error.Advice() != shownAdvice_) {
             shownAdvice_ = error.Advice();
@@ -42,6 +44,7 @@ void Tpunch_d::ApplyPortSettings() {
     const QString summary = BytesText(SettingsSummary(activeSettings_, line_.Port().DeviceName()));
     controls_.StaticText1->setText(summary);
     controls_.StaticText1->setToolTip(summary);
+    return failure;
 }
 
 void Tpunch_d::ShowPortReady() {

@@ -426,6 +426,29 @@ TEST_F(TransferWindowTest, AComLinkToNothingSaysWhereItPoints) {
                   " points to /dev/pts/gone, which is not there");
 }
 
+// With Auto Receive on, a port whose device is not there when the machine
+// is chosen is tried again until it opens, as one that went is; no line was
+// lost, so none comes back in the log.
+TEST_F(TransferWindowTest, AutoReceiveOpensAPortMissingAtTheStartOnceItIsThere) {
+    std::filesystem::create_symlink("/dev/pts/gone", folder_.File("com2"));
+    Start("CommPort=2\nAutoReceive=1\nTransferLog=1\n");
+    const std::string trying = "COM2: the link " + folder_.File("com2") +
+                               " points to /dev/pts/gone, which is not there. Trying again "
+                               "until it opens.";
+    EXPECT_TRUE(
+        PumpUntil([&] { return window_->Controls().Label3->text().toStdString() == trying; }, 5s))
+        << window_->Controls().Label3->text().toStdString();
+    std::filesystem::remove(folder_.File("com2"));
+    std::filesystem::create_symlink(pty_.SlavePath(), folder_.File("com2"));
+    ASSERT_TRUE(PumpUntil([&] { return window_->Unattended().Listening(); }, 5s));
+    EXPECT_NE(window_->Controls().Label3->text().toStdString().find("Ready"), std::string::npos)
+        << window_->Controls().Label3->text().toStdString();
+    pty_.Write("\x12%\nO77\nG1\n%\n\x14");
+    EXPECT_TRUE(PumpUntil([&] { return std::filesystem::exists(folder_.File("O77.nc")); }, 3s));
+    const std::string log = test::ReadFile(folder_.File("feedrail-transfers.log"));
+    EXPECT_EQ(log.find("\tline\t"), std::string::npos) << log;
+}
+
 // A send or receive asked for while the port cannot open does not start on
 // the closed port: the open's error stays in the status line and the window
 // is idle again, with no write error.
