@@ -219,6 +219,12 @@ bool Reload(feedrail::DncService& service, feedrail::JournalLog& log, bool again
     }
 }
 
+// An IPv6 address goes in brackets, so that its colons are not the port's.
+std::string PagesUrl(const std::string& host, int port) {
+    const std::string shown = host.find(':') != std::string::npos ? "[" + host + "]" : host;
+    return "http://" + shown + ":" + std::to_string(port) + "/";
+}
+
 // The web pages, on threads of their own; without them the service still
 // serves every machine.
 // An administrator who asked for them expects them: a failure is an error,
@@ -237,12 +243,12 @@ std::unique_ptr<feedrail::HttpServer> ServePages(const feedrail::HttpAddress& ad
             profileFolder + std::string(feedrail::TransferLogName));
         server = std::make_unique<feedrail::HttpServer>(
             address, [&pages](httplib::Server& routes) { pages.Route(routes); });
-        log.Write(feedrail::JournalLog::Notice, "web pages at http://" + address.Host + ":" +
-                                                    std::to_string(server->Port()) + "/");
+        log.Write(feedrail::JournalLog::Notice,
+                  "web pages at " + PagesUrl(address.Host, server->Port()));
     } catch (const std::system_error& error) {
-        log.Write(feedrail::JournalLog::Error,
-                  "the web pages are not served at http://" + address.Host + ":" +
-                      std::to_string(address.Port) + "/: " + error.what());
+        log.Write(feedrail::JournalLog::Error, "the web pages are not served at " +
+                                                   PagesUrl(address.Host, address.Port) + ": " +
+                                                   error.what());
     }
     return server;
 }
