@@ -253,6 +253,33 @@ std::unique_ptr<feedrail::HttpServer> ServePages(const feedrail::HttpAddress& ad
     return server;
 }
 
+// The web pages as feedrail-dnc.conf asks for them now: at a new address
+// they replace those at the old one, and pages that could not be served are
+// tried again. A file that cannot be read leaves them as they are.
+void ReloadPages(const std::string& profileFolder, const feedrail::DncService& service,
+                 feedrail::JournalLog& log, std::optional<feedrail::HttpAddress>& address,
+                 std::unique_ptr<feedrail::HttpServer>& pages) {
+    const std::string path = profileFolder + std::string(feedrail::ServiceSettingsName);
+    std::optional<feedrail::HttpAddress> wanted;
+    try {
+        wanted = feedrail::ReadServiceSettings(path).Http;
+    } catch (const std::exception& error) {
+        log.Write(feedrail::JournalLog::Error,
+                  std::string(error.what()) + "; the web pages stay as they were");
+        return;
+    }
+    if (wanted == address && (pages || !wanted)) {
+        return;
+    }
+    pages.reset();
+    address = wanted;
+    if (address) {
+        pages = ServePages(*address, service, profileFolder, log);
+    } else {
+        log.Write(feedrail::JournalLog::Notice, "the web pages are no longer served");
+    }
+}
+
 // Runs until SIGTERM or SIGINT; SIGHUP reloads. The signals are taken by
 // sigwait here, blocked everywhere else (every thread inherits the mask).
 int Serve(const std::string& profileFolder, const std::optional<feedrail::HttpAddress>& http) {
@@ -292,7 +319,7 @@ int Serve(const std::string& profileFolder, const std::optional<feedrail::HttpAd
                           error.what());
         }
         // The command line wins over the file.
-        const std::optional<feedrail::HttpAddress> address =
+        std::optional<feedrail::HttpAddress> address =
             http ? http
                  : feedrail::ReadServiceSettings(profileFolder +
                                                  std::string(feedrail::ServiceSettingsName))
@@ -321,6 +348,9 @@ int Serve(const std::string& profileFolder, const std::optional<feedrail::HttpAd
             }
             if (Reload(service, log)) {
                 log.Write(feedrail::JournalLog::Notice, "DNC.ini read again");
+            }
+            if (!http) {
+                ReloadPages(profileFolder, service, log, address, pages);
             }
         }
         // The pages go first: they would show every machine as disabled

@@ -19,6 +19,8 @@ namespace feedrail {
 struct HttpAddress {
     std::string Host;
     int Port = 0;
+
+    bool operator==(const HttpAddress&) const = default;
 };
 std::optional<HttpAddress> ParseHttpAddress(const std::string& text);
 

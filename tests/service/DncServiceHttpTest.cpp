@@ -5,6 +5,7 @@
 
 #include <arpa/inet.h>
 #include <chrono>
+#include <csignal>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -241,6 +242,47 @@ TEST_F(DncServiceHttpTest, ServesThePagesWhereAskedOrSaysWhyNot) {
         service_->Stop(10s);
         service_.reset();
     }
+}
+
+// A reload reads feedrail-dnc.conf again: the pages come, move and go as it
+// says, and a line it cannot read leaves them where they are.
+TEST_F(DncServiceHttpTest, AReloadServesThePagesWhereTheSettingsNowSay) {
+    WriteProfiles(1);
+    const auto listener = StartMachine(1, {});
+    test::WriteFile(Profile("feedrail-dnc.conf"), "Http=off\n");
+    StartService();
+    ASSERT_TRUE(WaitFor([&] { return Listening(1); }, 10s)) << Journal();
+    const int first = test::FreePort();
+    const int second = test::FreePort();
+    const struct {
+        std::string settings;
+        int serving;
+        int notServing;
+    } steps[] = {
+        {"Http=127.0.0.1:" + std::to_string(first) + "\n", first, 0},
+        {"Http=" + std::to_string(second) + "\n", second, first},
+        {"Http=eighty\n", second, first},
+        {"Http=off\n", 0, second},
+    };
+    for (const auto& step : steps) {
+        test::WriteFile(Profile("feedrail-dnc.conf"), step.settings);
+        ::kill(service_->Pid(), SIGHUP);
+        if (step.serving != 0) {
+            port_ = step.serving;
+            EXPECT_TRUE(WaitFor([&] { return Get("/api/machines").first == 200; }, 10s))
+                << step.settings << Journal();
+        }
+        if (step.notServing != 0) {
+            port_ = step.notServing;
+            EXPECT_TRUE(WaitFor([&] { return Get("/api/machines").first == 0; }, 10s))
+                << step.settings << Journal();
+        }
+    }
+    EXPECT_NE(Journal().find("line 1: Http is [ADDRESS:]PORT, not \"eighty\"; the web pages stay "
+                             "as they were"),
+              std::string::npos)
+        << Journal();
+    EXPECT_TRUE(Listening(1));
 }
 
 TEST_F(DncServiceHttpTest, WatchesALineOnlyForPagesThatLook) {
