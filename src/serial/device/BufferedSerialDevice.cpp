@@ -1,5 +1,7 @@
 #include "serial/device/BufferedSerialDevice.h"
 
+#include "serial/device/LineThreads.h"
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -27,9 +29,23 @@ void BufferedSerialDevice::StartLineThread(std::function<void()> loop) {
     });
 }
 
+void BufferedSerialDevice::StartSharedLine(LineServed& served, int lineFd) {
+    LineLease lease = LineThreads::Process().Serve(served, wake_.Get(), lineFd);
+    const auto lock = Hold();
+    lease_ = std::move(lease);
+}
+
 // Whichever of the thread's start and the setting comes second applies it.
+// A shared thread takes the most favourable its devices ask for.
 void BufferedSerialDevice::SetThreadNiceness(int niceness) {
     niceness_.store(niceness);
+    {
+        const auto lock = Hold();
+        if (lease_) {
+            lease_.SetNiceness(niceness);
+            return;
+        }
+    }
     ApplyNiceness();
 }
 
@@ -45,6 +61,7 @@ void BufferedSerialDevice::ApplyNiceness() {
 bool BufferedSerialDevice::StopLineThread() {
     stopping_.store(true, std::memory_order_release);
     Wake();
+    LineLease lease;
     {
         const auto lock = Hold();
         if (closed_) {
@@ -52,12 +69,15 @@ bool BufferedSerialDevice::StopLineThread() {
         }
         closed_ = true;
         listener_ = nullptr;
+        lease = std::move(lease_);
         Wake();
     }
     changed_.notify_all();
     if (lineThread_.joinable()) {
         lineThread_.join();
     }
+    // Without the lock, which a pass under way waits for.
+    lease = LineLease();
     return true;
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "common/FileDescriptor.h"
+#include "serial/device/LineLease.h"
 #include "serial/device/LineRules.h"
+#include "serial/device/LineServed.h"
 #include "serial/device/SerialDevice.h"
 #include "serial/device/WritePacing.h"
 
@@ -16,14 +18,19 @@
 
 namespace feedrail {
 
-// What every device with a line thread of its own shares: the input and
-// output queues, the events and their wait, and the rules for a received
-// byte. The line thread drains the line into the input queue (bounded by the
-// input size) and feeds queued output to the line, paced so that a control
-// that sends XOFF sees at most a few more characters. A device supplies how
-// bytes leave and enter its line; everything here runs with mutex_ held.
+// What every device with a line thread shares: the input and output queues,
+// the events and their wait, and the rules for a received byte. The line
+// thread, a thread of the device's own or a shared one (LineThreads), drains
+// the line into the input queue (bounded by the input size) and feeds queued
+// output to the line, paced so that a control that sends XOFF sees at most a
+// few more characters. A device supplies how bytes leave and enter its line;
+// everything here runs with mutex_ held.
 class BufferedSerialDevice : public SerialDevice {
 public:
+    // Received bytes taken in while the lock is held once; a flood of input
+    // is taken a batch at a time, and others have the lock between batches.
+    static constexpr std::size_t InputBatch = 4096;
+
     int GetSettings(SerialSettings& settings) override;
     int SetTimeouts() override;
     int SetQueueSizes(std::uint32_t inputBytes, std::uint32_t outputBytes) override;
@@ -55,11 +62,24 @@ protected:
     // it is taken.
     virtual int Refusal([[maybe_unused]] std::size_t count) const { return 0; }
 
+    // The line thread's rest, without the lock, after a batch of input that
+    // left more waiting: long enough for a thread woken from a wait on
+    // changed_ to take the lock, short enough that 4 MB/s still flow, far
+    // more than any serial line carries.
+    static constexpr std::chrono::milliseconds FloodPause{1};
+    // How long the line thread lets those waiting for the lock go first, at
+    // most (a thread on a busy machine may take a while to be run).
+    static constexpr std::chrono::milliseconds WaiterLimit{50};
+
     void StartLineThread(std::function<void()> loop);
-    // Marks the device closed and waits for the line thread; false when it
-    // was closed already. The line thread is told to stop before the mutex
-    // is taken, so that one busy with a flood of input ends at its next batch
-    // rather than whenever the lock comes free.
+    // Has `served`'s passes run on a shared line thread, watching `lineFd`.
+    // Throws std::system_error when no thread or descriptor can be had.
+    void StartSharedLine(LineServed& served, int lineFd);
+    // Marks the device closed and waits for the line thread, or for its last
+    // pass on a shared one; false when it was closed already. The line thread
+    // is told to stop before the mutex is taken, so that one busy with a
+    // flood of input ends at its next batch rather than whenever the lock
+    // comes free.
     bool StopLineThread();
     // mutex_, for any thread but the line thread: it counts as waiting while
     // it waits, so that a line thread busy with a flood of input lets it have
@@ -68,6 +88,12 @@ protected:
     // For the line thread, with mutex_ released: yields until those waiting
     // in Hold have had the lock, for at most `limit`.
     void LetWaitersIn(Clock::duration limit) const;
+    // LetWaitersIn for a pass on a shared line thread, which may not wait for
+    // them: before it takes the lock, whether those waiting in Hold still go
+    // first, since a batch of input was cut at `cutAt`.
+    bool WaitersFirst(Clock::time_point cutAt, Clock::time_point now) const {
+        return waiting_.load(std::memory_order_relaxed) > 0 && now - cutAt < WaiterLimit;
+    }
     // Close has begun: the line thread ends at its next look. Read without
     // mutex_, so that it can be told while the line thread holds the lock.
     bool Stopping() const { return stopping_.load(std::memory_order_acquire); }
@@ -101,6 +127,8 @@ protected:
     WritePacing pacing_;
     std::deque<char> input_;
     std::size_t inputLimit_ = 4096;
+    // The last DrainInput stopped at InputBatch with more perhaps waiting.
+    bool inputCut_ = false;
     std::deque<char> pending_;
     std::uint64_t handed_ = 0;
     bool xoffReceived_ = false;
@@ -126,6 +154,7 @@ private:
     mutable std::atomic<int> waiting_{0};
     FileDescriptor wake_;
     std::thread lineThread_;
+    LineLease lease_;
 };
 
 } // namespace feedrail

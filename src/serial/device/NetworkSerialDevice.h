@@ -44,9 +44,6 @@ class NetworkSerialDevice : public BufferedSerialDevice {
 public:
     // The encoded bytes held for a server that has not taken them yet.
     static constexpr std::size_t MaxOutgoing = TelnetLink::MaxOutgoing;
-    // Received bytes taken in while the lock is held once; a flood of input
-    // is taken a batch at a time, with a pause between batches.
-    static constexpr std::size_t InputBatch = 4096;
     // How long an rfc2217:// server has to take COM-PORT-OPTION.
     static constexpr std::chrono::milliseconds NegotiationTimeout{1000};
 
@@ -153,8 +150,6 @@ private:
     int lostCause_ = 0;
     bool deliveredAtLoss_ = false;
     std::string lostReason_;
-    // The last DrainInput stopped at InputBatch with more perhaps waiting.
-    bool inputCut_ = false;
     // The server asked to stop (FLOWCONTROL-SUSPEND) until it resumes.
     bool serverSuspended_ = false;
     bool inputSuspended_ = false;

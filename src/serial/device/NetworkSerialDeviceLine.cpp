@@ -28,15 +28,6 @@ constexpr std::uint8_t ReportLineErrors = OverrunError | ParityError | FramingEr
 // last bytes, once they are off the paced wire.
 constexpr auto AcknowledgementPoll = std::chrono::milliseconds(10);
 
-// The line thread's rest, without the lock, after a batch of input that left
-// more waiting: long enough for a thread woken from a wait on changed_ to
-// take the lock, short enough that 4 MB/s still flow, far more than any
-// serial line carries.
-constexpr auto FloodPause = std::chrono::milliseconds(1);
-// How long the line thread yields, at most, to those waiting for the lock
-// (a thread on a busy machine may take a while to be run).
-constexpr auto WaiterLimit = std::chrono::milliseconds(50);
-
 std::uint32_t Value32(const std::string& value) {
     std::uint32_t result = 0;
     for (const char byte : value.substr(0, 4)) {

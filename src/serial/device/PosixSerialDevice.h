@@ -16,8 +16,9 @@ namespace feedrail {
 // sender. Output XON/XOFF is done by the line thread rather than by the
 // terminal, and output is paced by the baud rate and the driver's queue, so
 // that a control that sends XOFF sees at most a few more characters, whatever
-// the adapter's driver does with the bytes it holds.
-class PosixSerialDevice : public BufferedSerialDevice {
+// the adapter's driver does with the bytes it holds. Its line thread is one
+// of the process's shared ones (LineThreads).
+class PosixSerialDevice : public BufferedSerialDevice, private LineServed {
 public:
     // Opens `path` exclusively; nullptr and `error` (errno) when it cannot.
     static std::shared_ptr<PosixSerialDevice> Open(const std::string& path, int& error);
@@ -34,7 +35,7 @@ public:
 private:
     explicit PosixSerialDevice(FileDescriptor fd);
 
-    void LineLoop();
+    LineWait LinePass(bool lineGone) override;
 
     // All of these run with mutex_ held.
     void DrainInput() override;
@@ -47,7 +48,7 @@ private:
     void PollLineChanges();
     void PollErrorCounters();
     void CheckTxEmpty(Clock::time_point now);
-    Clock::duration WaitLimit(Clock::time_point now);
+    Clock::time_point NextPass(Clock::time_point now);
     int ModemLines(int& lines);
     int SetLine(int line, bool on);
     int ApplyDtrAction(LineAction action);
@@ -68,6 +69,9 @@ private:
     int lastLines_ = 0;
     bool countersKnown_ = true;
     serial_icounter_struct lastCounters_{};
+    // When a pass last cut a batch of input; the passes' own, read before
+    // the lock is taken (they never overlap).
+    Clock::time_point inputCutAt_{};
 };
 
 } // namespace feedrail

@@ -3,12 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <poll.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-// The device's line thread: what it reads from the terminal, which lines and
-// counters it watches, and how long it may sleep between looks.
+// The device's pass on its shared line thread: what it reads from the
+// terminal, which lines and counters it watches, and when it looks again.
 
 namespace feedrail {
 namespace {
@@ -20,30 +19,35 @@ constexpr auto LinePollInterval = std::chrono::milliseconds(10);
 
 } // namespace
 
-void PosixSerialDevice::LineLoop() {
-    std::unique_lock lock(mutex_);
-    while (!closed_) {
-        const Clock::time_point now = Clock::now();
-        DrainInput();
-        if (const int error = PushPending(now)) {
-            writeError_ = error;
-        }
-        PollLineChanges();
-        PollErrorCounters();
-        CheckTxEmpty(now);
-        NotifyWaiters();
-        const int input = !hungUp_ && input_.size() < inputLimit_ ? fd_.Get() : -1;
-        const Clock::duration limit = WaitLimit(now);
-        lock.unlock();
-        const short happened = WaitForActivity(input, POLLIN, limit);
-        lock.lock();
-        // A hung-up terminal reads 0 bytes rather than failing: only poll
-        // tells that the other side has gone. What came before is kept.
-        if ((happened & (POLLHUP | POLLERR | POLLNVAL)) != 0 && !closed_) {
-            DrainInput();
-            MarkHungUp();
-        }
+LineWait PosixSerialDevice::LinePass(bool lineGone) {
+    if (WaitersFirst(inputCutAt_, Clock::now())) {
+        return {.Input = false, .Due = Clock::now() + FloodPause};
     }
+    const std::lock_guard lock(mutex_);
+    if (closed_ || Stopping()) {
+        return {};
+    }
+    // A hung-up terminal reads 0 bytes rather than failing: only poll tells
+    // that the other side has gone. What came before is kept.
+    if (lineGone) {
+        DrainInput();
+        MarkHungUp();
+    }
+    const Clock::time_point now = Clock::now();
+    DrainInput();
+    if (const int error = PushPending(now)) {
+        writeError_ = error;
+    }
+    PollLineChanges();
+    PollErrorCounters();
+    CheckTxEmpty(now);
+    NotifyWaiters();
+    // The rest of a flood waits for the thread's other lines' passes.
+    if (inputCut_) {
+        inputCutAt_ = now;
+        return {.Input = false, .Due = now};
+    }
+    return {.Input = !hungUp_ && input_.size() < inputLimit_, .Due = NextPass(now)};
 }
 
 void PosixSerialDevice::MarkHungUp() {
@@ -66,7 +70,13 @@ void PosixSerialDevice::DrainInput() {
         dsrOn = ModemLines(lines) == 0 && (lines & TIOCM_DSR) != 0;
     }
     std::array<char, 512> buffer{};
+    std::size_t taken = 0;
+    inputCut_ = false;
     while (input_.size() < inputLimit_) {
+        if (taken >= InputBatch) {
+            inputCut_ = true;
+            break;
+        }
         const std::size_t room = std::min(buffer.size(), inputLimit_ - input_.size());
         const ssize_t count = ::read(fd_.Get(), buffer.data(), room);
         if (count < 0 && errno == EIO) {
@@ -76,6 +86,7 @@ void PosixSerialDevice::DrainInput() {
         if (count <= 0) {
             break;
         }
+        taken += static_cast<std::size_t>(count);
         Tapped(false, buffer.data(), static_cast<std::size_t>(count));
         for (ssize_t i = 0; i < count; ++i) {
             TakeInputByte(buffer[static_cast<std::size_t>(i)], dsrOn);
@@ -141,11 +152,11 @@ void PosixSerialDevice::CheckTxEmpty(Clock::time_point now) {
     }
 }
 
-PosixSerialDevice::Clock::duration PosixSerialDevice::WaitLimit(Clock::time_point now) {
+PosixSerialDevice::Clock::time_point PosixSerialDevice::NextPass(Clock::time_point now) {
     Clock::duration limit = Clock::duration::max();
     // Nothing of a device that has gone is worth a look until it is closed.
     if (hungUp_) {
-        return limit;
+        return Clock::time_point::max();
     }
     constexpr std::uint32_t polled = EV_CTS | EV_DSR | EV_RLSD | EV_RING | EV_ERR | EV_BREAK;
     if ((eventMask_ & polled) != 0 && (modemLinesKnown_ || countersKnown_)) {
@@ -160,7 +171,7 @@ PosixSerialDevice::Clock::duration PosixSerialDevice::WaitLimit(Clock::time_poin
             onWire > Clock::duration(0) ? onWire : pacing_.CharTime();
         limit = std::min<Clock::duration>({limit, untilEmpty, LinePollInterval});
     }
-    return limit;
+    return limit == Clock::duration::max() ? Clock::time_point::max() : now + limit;
 }
 
 } // namespace feedrail

@@ -1,0 +1,174 @@
+#include "serial/device/LineThreads.h"
+
+#include "common/FileDescriptor.h"
+#include "serial/device/LinePoller.h"
+#include "serial/device/PosixSerialDevice.h"
+#include "support/PseudoTerminal.h"
+
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <functional>
+#include <gtest/gtest.h>
+#include <memory>
+#include <string>
+#include <sys/eventfd.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace feedrail {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::ptrdiff_t ThreadCount() {
+    return std::distance(std::filesystem::directory_iterator("/proc/self/task"),
+                         std::filesystem::directory_iterator());
+}
+
+// Bytes of their own for each line and direction, so that a byte lost, doubled
+// or crossed into another line shows.
+std::string LinePattern(int line, char first) {
+    std::string bytes = std::to_string(line) + ":";
+    for (int k = 0; k < 600; ++k) {
+        bytes += static_cast<char>(first + (line * 7 + k) % 26);
+    }
+    return bytes;
+}
+
+std::shared_ptr<PosixSerialDevice> OpenLine(const test::PseudoTerminal& pty) {
+    int error = 0;
+    auto device = PosixSerialDevice::Open(pty.SlavePath(), error);
+    if (!device) {
+        ADD_FAILURE() << "open: errno " << error;
+        return nullptr;
+    }
+    SerialSettings settings;
+    settings.BaudRate = 115200;
+    settings.Flags = DcbFlag::fBinary;
+    EXPECT_EQ(device->SetSettings(settings), 0);
+    return device;
+}
+
+// A shop's lines served at once: the process gains no more threads than the
+// shared line threads, and every line's bytes cross both ways, byte for byte,
+// while all the others' do.
+TEST(LineThreadsTest, SixtyFourLinesAtOnceShareTheLineThreadsAndLoseNoByte) {
+    constexpr int Lines = 64;
+    {
+        // Counted once a device has been open: a sanitizer starts a thread of
+        // its own with the first thread.
+        const test::PseudoTerminal first;
+        ASSERT_TRUE(OpenLine(first));
+    }
+    const std::ptrdiff_t before = ThreadCount();
+    std::vector<std::unique_ptr<test::PseudoTerminal>> ptys;
+    std::vector<std::shared_ptr<PosixSerialDevice>> devices;
+    for (int line = 0; line < Lines; ++line) {
+        ptys.push_back(std::make_unique<test::PseudoTerminal>());
+        devices.push_back(OpenLine(*ptys.back()));
+        ASSERT_TRUE(devices.back());
+    }
+    for (int line = 0; line < Lines; ++line) {
+        const std::string out = LinePattern(line, 'a');
+        std::size_t written = 0;
+        ASSERT_EQ(devices[line]->Write(out.data(), out.size(), 0, written), 0);
+        ptys[line]->Write(LinePattern(line, 'A'));
+    }
+    std::vector<std::string> sent(Lines);
+    std::vector<std::string> received(Lines);
+    std::ptrdiff_t most = ThreadCount();
+    const auto complete = [&] {
+        for (int line = 0; line < Lines; ++line) {
+            if (sent[line].size() < LinePattern(line, 'a').size() ||
+                received[line].size() < LinePattern(line, 'A').size()) {
+                return false;
+            }
+        }
+        return true;
+    };
+    for (const auto end = std::chrono::steady_clock::now() + 30s;
+         !complete() && std::chrono::steady_clock::now() < end;) {
+        std::this_thread::sleep_for(1ms);
+        for (int line = 0; line < Lines; ++line) {
+            char buffer[256];
+            std::size_t got = 0;
+            ASSERT_EQ(devices[line]->Read(buffer, sizeof buffer, got), 0);
+            received[line].append(buffer, got);
+            const ssize_t count = ::read(ptys[line]->Master(), buffer, sizeof buffer);
+            sent[line].append(buffer, static_cast<std::size_t>(std::max<ssize_t>(count, 0)));
+        }
+        most = std::max(most, ThreadCount());
+    }
+    EXPECT_LE(most - before, static_cast<std::ptrdiff_t>(LineThreads::Limit()));
+    for (int line = 0; line < Lines; ++line) {
+        EXPECT_EQ(sent[line], LinePattern(line, 'a')) << "line " << line;
+        EXPECT_EQ(received[line], LinePattern(line, 'A')) << "line " << line;
+    }
+}
+
+// A line whose passes are counted: one that floods asks to come back at once
+// for ever, as a line whose input never ends; another waits for its wake-up.
+class CountedLine : public LineServed {
+public:
+    explicit CountedLine(bool floods) : floods_(floods) {}
+
+    LineWait LinePass(bool) override {
+        inPass_ = true;
+        std::this_thread::sleep_for(floods_ ? 100us : 0us);
+        ++passes_;
+        inPass_ = false;
+        return {.Input = false,
+                .Due = floods_ ? std::chrono::steady_clock::now()
+                               : std::chrono::steady_clock::time_point::max()};
+    }
+    void Wake() const {
+        const std::uint64_t one = 1;
+        ASSERT_EQ(::write(wake_.Get(), &one, sizeof one), 8);
+    }
+    int WakeFd() const { return wake_.Get(); }
+    int Passes() const { return passes_; }
+    bool InPass() const { return inPass_; }
+
+private:
+    bool floods_;
+    FileDescriptor wake_{::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)};
+    std::atomic<int> passes_ = 0;
+    std::atomic<bool> inPass_ = false;
+};
+
+bool WaitUntil(const std::function<bool()>& done) {
+    for (const auto end = std::chrono::steady_clock::now() + 10s;
+         std::chrono::steady_clock::now() < end; std::this_thread::sleep_for(1ms)) {
+        if (done()) {
+            return true;
+        }
+    }
+    return done();
+}
+
+// One thread serves both lines: the flood never starves the other's passes,
+// and its removal, in the middle of the flood, leaves no pass running or to come.
+TEST(LineThreadsTest, AFloodOnOneLineLeavesTheOtherItsPassesAndEndsWithItsRemoval) {
+    LinePoller poller;
+    CountedLine flood(true);
+    CountedLine quiet(false);
+    const std::uint64_t flooding = poller.Add(flood, flood.WakeFd(), -1);
+    const std::uint64_t waiting = poller.Add(quiet, quiet.WakeFd(), -1);
+    ASSERT_TRUE(WaitUntil([&] { return flood.Passes() > 0 && quiet.Passes() > 0; }));
+    for (int wake = 0; wake < 20; ++wake) {
+        const int before = quiet.Passes();
+        quiet.Wake();
+        ASSERT_TRUE(WaitUntil([&] { return quiet.Passes() > before; })) << "wake-up " << wake;
+    }
+    poller.Remove(flooding);
+    EXPECT_FALSE(flood.InPass());
+    const int removedAt = flood.Passes();
+    std::this_thread::sleep_for(20ms);
+    EXPECT_EQ(flood.Passes(), removedAt);
+    poller.Remove(waiting);
+}
+
+} // namespace
+} // namespace feedrail
