@@ -128,6 +128,13 @@ int TVaCustomComm::ReadBuf(char* buf, int count) {
     return static_cast<int>(read);
 }
 
+void TVaCustomComm::UnreadBuf(const char* buf, int count) {
+    const std::lock_guard guard(lock_);
+    if (device_ && count > 0) {
+        device_->Unread(buf, static_cast<std::size_t>(count));
+    }
+}
+
 void TVaCustomComm::GetComStat(ComStat& stat) {
     stat = ComStat{};
     const std::lock_guard guard(lock_);

@@ -43,6 +43,8 @@ public:
     // Bytes written and not yet sent (0 without a device).
     std::size_t OutputQueued();
     int ReadBuf(char* buf, int count);
+    // Puts bytes read back, ahead of those still waiting; nothing when closed.
+    void UnreadBuf(const char* buf, int count);
     void GetComStat(ComStat& stat);
     // Whether what was written has got past this end (SerialDevice::
     // OutputDelivered); true without a device. A device that has gone says

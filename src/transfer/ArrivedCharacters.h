@@ -13,8 +13,9 @@ namespace feedrail {
 // and in the order it arrived: each chunk's size goes to `chunk`, each
 // character its tape code decodes to `take`, the machine's DC1 and DC3 as
 // plain bytes while `fed()` says the machine is fed, asked at every byte
-// (what ends the wait for an XON changes it within a batch). False when the
-// port failed.
+// (what ends the wait for an XON changes it within a batch). When `take`
+// returns false, its byte and those after it are put back in the port,
+// unread, for the next reader. False when the port failed.
 // A template, so that the per-byte call is inlined into the receive path.
 template <typename Chunk, typename Take, typename Fed>
 bool ReadArrivedCharacters(TVaCustomComm& port, int count, std::int32_t punchType, Chunk chunk,
@@ -35,9 +36,11 @@ bool ReadArrivedCharacters(TVaCustomComm& port, int count, std::int32_t punchTyp
         chunk(read);
         for (int i = 0; i < read; ++i) {
             const auto byte = static_cast<unsigned char>(buffer[i]);
-            if (const auto character =
-                    fed() ? DecodeMachineByte(byte, punchType) : DecodeTapeByte(byte, punchType)) {
-                take(*character);
+            const auto character =
+                fed() ? DecodeMachineByte(byte, punchType) : DecodeTapeByte(byte, punchType);
+            if (character && !take(*character)) {
+                port.UnreadBuf(buffer + i, read - i);
+                return true;
             }
         }
     }

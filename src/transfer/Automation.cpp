@@ -79,8 +79,22 @@ void Automation::SessionChanged() {
             if (std::exchange(resumeDeferred_, false) && paused_ && !answerPending_ &&
                 !answerHeld_ && !answerQueued_ && !finding_) {
                 Resume();
+                ReadWaiting();
             }
         });
+    }
+}
+
+// What the machine sent as the transfer ended (its next punch or request)
+// waits in the port, and no event may come for it again.
+void Automation::ReadWaiting() {
+    if (!Listening()) {
+        return;
+    }
+    ComStat stat;
+    port_.GetComStat(stat);
+    if (stat.cbInQue > 0) {
+        Comm1RxChar(static_cast<int>(stat.cbInQue));
     }
 }
 
@@ -103,7 +117,10 @@ void Automation::Comm1RxChar(int count) {
     }
     if (!ReadArrivedCharacters(
             port_, count, settings_.PunchType, [](int) {},
-            [this](char character) { Take(character); },
+            [this](char character) {
+                Take(character);
+                return true;
+            },
             [this] { return answerPending_ || finding_; })) {
         hosts_.Status.ShowStatus({.Code = StatusCode::ReadFailed});
     }

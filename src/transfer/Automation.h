@@ -75,6 +75,7 @@ public:
     void Pause();
     // Listens as a receive does, once the session is idle with the port open.
     void Resume();
+    void ReadWaiting();
     void Comm1RxChar(int count);
 
     // How long an answer under Xon/Xoff waits for the machine's XON.

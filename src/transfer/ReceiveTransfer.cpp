@@ -78,12 +78,20 @@ void ReceiveTransfer::Comm1RxChar(int count) {
             }
         },
         [this](char character) {
-            // What follows the end of a tape in the same batch is no part of it.
             if (session_.Sending()) {
+                // With the whole tape handed over, the machine may have had
+                // it all: what it sends then besides its flow control is its
+                // next punch or request, left in the port for Auto Receive.
+                if (send_.AllHanded() && character != Xon && character != Xoff) {
+                    return false;
+                }
                 send_.MachineControl(character);
             } else if (session_.Phase() == TransferPhase::Receiving) {
+                // What follows the end of a tape in the same batch is no
+                // part of it.
                 TakeCharacter(character);
             }
+            return true;
         },
         [this] { return session_.Sending(); });
     if (!read) {

@@ -55,6 +55,8 @@ public:
     // handshake its XON starts a send that waits for it, its XOFF and XON
     // pause and resume one that runs, and its DC4 ends one that waits.
     void MachineControl(char character);
+    // The whole tape is handed to the port: what is left is its delivery.
+    bool AllHanded() const { return running_ && stage_ == Stage::Delivering; }
     // The device went: the send ends at once, `status` saying why.
     void LineLost(LineStatus status);
     // The send ends at once for another reason (the service stops): what the

@@ -278,6 +278,34 @@ TEST_F(DncServiceEndToEndTest, SigtermKeepsWhatCameAndLogsTheTransfersAbandoned)
     EXPECT_FALSE(std::filesystem::exists(StatusSocketPath(folder_.Path() + "/")));
 }
 
+// A control that punches the moment it has its answer punches while the
+// service still sends the tape's trailer and waits for its last byte to go,
+// then falls silent: the program is filed byte for byte, under either
+// handshake.
+TEST_F(DncServiceEndToEndTest, APunchRightAfterAnAnswerIsFiled) {
+    const std::string punched = Program("O5000", 3);
+    WriteFile(programs_ + "/O4001.nc", Program("O4001", 40));
+    for (const char* handshake : {"0", "2"}) {
+        SCOPED_TRACE(std::string("CommHandshake=") + handshake);
+        WriteProfiles(1, "Leader=1\n");
+        std::string profiles = ReadFile(Profile("DNC.ini"));
+        profiles.replace(profiles.find("CommHandshake=0"), 15,
+                         std::string("CommHandshake=") + handshake);
+        WriteFile(Profile("DNC.ini"), profiles);
+        std::filesystem::remove(Received(1) + "/O5000.nc");
+        const auto control = StartPuncher(1, punched, {"--programs", "2"});
+        StartService();
+        ASSERT_TRUE(WaitFor([&] { return Listening(1); }, 10s)) << Journal();
+        control->Type("request O4001\n\n");
+        const std::string path = Received(1) + "/O5000.nc";
+        EXPECT_TRUE(WaitFor([&] { return std::filesystem::exists(path); }, 10s))
+            << Journal() << control->Output();
+        EXPECT_EQ(ReadFile(path), punched);
+        service_->Stop(10s);
+        service_.reset();
+    }
+}
+
 // A requested program that takes long to read (here a sparse file of 64 GiB;
 // on the shop floor, a folder on a share that stalls) holds only the
 // request: the machine's status says so at once, another machine files its

@@ -189,6 +189,12 @@ int NullModemEnd::Write(const char* data, std::size_t count, int timeoutMs, std:
     return 0;
 }
 
+void NullModemEnd::Unread(const char* data, std::size_t count) {
+    std::lock_guard lock(link_->mutex);
+    std::deque<char>& input = Own().input;
+    input.insert(input.begin(), data, data + count);
+}
+
 int NullModemEnd::Read(char* data, std::size_t count, std::size_t& read) {
     read = 0;
     std::lock_guard lock(link_->mutex);

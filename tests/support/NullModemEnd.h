@@ -54,6 +54,7 @@ public:
     int TakeEvents(std::uint32_t& events) override;
     int Write(const char* data, std::size_t count, int timeoutMs, std::size_t& written) override;
     int Read(char* data, std::size_t count, std::size_t& read) override;
+    void Unread(const char* data, std::size_t count) override;
     int ClearError(std::uint32_t& errors, ComStat& stat) override;
     int Purge(std::uint32_t flags) override;
     int EscapeFunction(int function) override;

@@ -234,6 +234,13 @@ int BufferedSerialDevice::Read(char* data, std::size_t count, std::size_t& read)
     return 0;
 }
 
+void BufferedSerialDevice::Unread(const char* data, std::size_t count) {
+    const auto lock = Hold();
+    if (!closed_) {
+        input_.insert(input_.begin(), data, data + count);
+    }
+}
+
 void BufferedSerialDevice::TakeInputByte(char byte, bool dsrOn) {
     const ReceivedByte received = ClassifyReceivedByte(settings_, byte, dsrOn);
     switch (received.Fate) {

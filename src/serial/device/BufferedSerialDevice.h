@@ -42,6 +42,7 @@ public:
     std::vector<TappedBytes> TakeLineTraffic(std::uint64_t& dropped) override;
     int Write(const char* data, std::size_t count, int timeoutMs, std::size_t& written) override;
     int Read(char* data, std::size_t count, std::size_t& read) override;
+    void Unread(const char* data, std::size_t count) override;
 
 protected:
     using Clock = std::chrono::steady_clock;

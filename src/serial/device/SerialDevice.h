@@ -127,6 +127,8 @@ public:
     virtual int Write(const char* data, std::size_t count, int timeoutMs, std::size_t& written) = 0;
     // Takes up to `count` received bytes without waiting.
     virtual int Read(char* data, std::size_t count, std::size_t& read) = 0;
+    // Puts bytes read back before any still waiting, for the next reader.
+    virtual void Unread(const char* data, std::size_t count) = 0;
 
     // Fetches and clears the line-error flags (CommErrorBit), with the queue status.
     virtual int ClearError(std::uint32_t& errors, ComStat& stat) = 0;
