@@ -516,8 +516,9 @@ TEST_F(PtyCommTest, APortTheUserMayNotOpenSaysHowToGetAccess) {
 
 // A device that goes (the machine's end closed) is reported once as a
 // hang-up, after the bytes that came before it, and the line is then left
-// alone. Setting its lines meanwhile (a send's end signalling ready as the
-// machine closes its end) is no error of its own: the hang-up tells.
+// alone. Setting its lines or writing meanwhile (a send's end, its trailer
+// and ready signal, as the machine closes its end) is no error of its own:
+// the hang-up tells, and what was not written is not delivered.
 TEST_F(PtyCommTest, AGoneDeviceIsReportedOnceAfterWhatCame) {
     std::vector<int> errors;
     comm_.OnError = [&](TVaCustomComm&, int flags) { errors.push_back(flags); };
@@ -528,12 +529,14 @@ TEST_F(PtyCommTest, AGoneDeviceIsReportedOnceAfterWhatCame) {
         comm_.SetRTS(true);
         comm_.SetDTR(true);
         comm_.SetXon(true);
+        comm_.QueueBuf("\0\0\0", 3);
     };
     pty_.HangUp();
     EXPECT_NO_THROW(setLines());
     ASSERT_TRUE(handOver_.RunUntil([&] { return !errors.empty(); }, 3s));
     EXPECT_NO_THROW(setLines());
     EXPECT_EQ(errors, std::vector<int>{static_cast<int>(CommErrorBit::CE_HANGUP)});
+    EXPECT_FALSE(comm_.OutputDelivered()) << "what was never written counts as delivered";
     handOver_.RunUntil([] { return false; }, 300ms);
     EXPECT_EQ(errors.size(), 1U) << "the hang-up was reported again";
     comm_.Close();

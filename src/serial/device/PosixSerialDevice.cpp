@@ -284,6 +284,11 @@ std::size_t PosixSerialDevice::Backlog(Clock::time_point now) const {
 }
 
 int PosixSerialDevice::PushPending(Clock::time_point now) {
+    // The hang-up, reported once, tells the writer.
+    if (hungUp_) {
+        DropOutput();
+        return 0;
+    }
     while (!pending_.empty() && !closed_ && OutputAllowed()) {
         const std::size_t backlog = Backlog(now);
         if (backlog >= pacing_.BacklogLimit()) {
@@ -293,6 +298,12 @@ int PosixSerialDevice::PushPending(Clock::time_point now) {
         const std::size_t size = std::min(pending_.size(), pacing_.BacklogLimit() - backlog);
         std::copy_n(pending_.begin(), size, chunk.begin());
         const ssize_t count = ::write(fd_.Get(), chunk.data(), size);
+        if (count < 0 && errno == EIO) {
+            // The other side of a pseudo-terminal, or a USB adapter, has gone.
+            MarkHungUp();
+            DropOutput();
+            return 0;
+        }
         if (count < 0) {
             return (errno == EAGAIN || errno == EINTR) ? 0 : errno;
         }
@@ -303,6 +314,20 @@ int PosixSerialDevice::PushPending(Clock::time_point now) {
         txBusy_ = true;
     }
     return 0;
+}
+
+void PosixSerialDevice::DropOutput() {
+    outputDropped_ = outputDropped_ || !pending_.empty();
+    pending_.clear();
+}
+
+int PosixSerialDevice::OutputDelivered(bool& delivered) {
+    const std::lock_guard lock(mutex_);
+    if (closed_) {
+        return EBADF;
+    }
+    delivered = !outputDropped_;
+    return outputDropped_ ? EIO : 0;
 }
 
 int PosixSerialDevice::ModemLines(int& lines) {

@@ -31,6 +31,8 @@ public:
     int GetModemStatus(std::uint32_t& status) override;
     void Close() override;
     int SetLowLatency() override;
+    // Once the device has gone, no if bytes were still to be written then.
+    int OutputDelivered(bool& delivered) override;
 
 private:
     explicit PosixSerialDevice(FileDescriptor fd);
@@ -57,9 +59,12 @@ private:
     int SetLineFunction(int function);
     // The device has gone: reported once as CE_HANGUP, and no longer polled.
     void MarkHungUp();
+    // What is still to be written to a device that has gone goes nowhere.
+    void DropOutput();
 
     FileDescriptor fd_;
     bool hungUp_ = false;
+    bool outputDropped_ = false;
     bool dtrHeldLow_ = false;
     // The flag word whose line modes are in effect; none before the first
     // settings write, which sets both lines whatever the open left them at.
