@@ -29,8 +29,8 @@ void BufferedSerialDevice::StartLineThread(std::function<void()> loop) {
     });
 }
 
-void BufferedSerialDevice::StartSharedLine(LineServed& served, int lineFd) {
-    LineLease lease = LineThreads::Process().Serve(served, wake_.Get(), lineFd);
+void BufferedSerialDevice::StartSharedLine(LineServed& served) {
+    LineLease lease = LineThreads::Process().Serve(served, wake_.Get());
     const auto lock = Hold();
     lease_ = std::move(lease);
 }

@@ -73,9 +73,9 @@ protected:
     static constexpr std::chrono::milliseconds WaiterLimit{50};
 
     void StartLineThread(std::function<void()> loop);
-    // Has `served`'s passes run on a shared line thread, watching `lineFd`.
-    // Throws std::system_error when no thread or descriptor can be had.
-    void StartSharedLine(LineServed& served, int lineFd);
+    // Has `served`'s passes run on a shared line thread. Throws
+    // std::system_error when no thread or descriptor can be had.
+    void StartSharedLine(LineServed& served);
     // Marks the device closed and waits for the line thread, or for its last
     // pass on a shared one; false when it was closed already. The line thread
     // is told to stop before the mutex is taken, so that one busy with a

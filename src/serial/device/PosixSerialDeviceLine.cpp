@@ -47,7 +47,8 @@ LineWait PosixSerialDevice::LinePass(bool lineGone) {
         inputCutAt_ = now;
         return {.Input = false, .Due = now};
     }
-    return {.Input = !hungUp_ && input_.size() < inputLimit_, .Due = NextPass(now)};
+    return {
+        .Line = fd_.Get(), .Input = !hungUp_ && input_.size() < inputLimit_, .Due = NextPass(now)};
 }
 
 void PosixSerialDevice::MarkHungUp() {

@@ -154,8 +154,8 @@ TEST(LineThreadsTest, AFloodOnOneLineLeavesTheOtherItsPassesAndEndsWithItsRemova
     LinePoller poller;
     CountedLine flood(true);
     CountedLine quiet(false);
-    const std::uint64_t flooding = poller.Add(flood, flood.WakeFd(), -1);
-    const std::uint64_t waiting = poller.Add(quiet, quiet.WakeFd(), -1);
+    const std::uint64_t flooding = poller.Add(flood, flood.WakeFd());
+    const std::uint64_t waiting = poller.Add(quiet, quiet.WakeFd());
     ASSERT_TRUE(WaitUntil([&] { return flood.Passes() > 0 && quiet.Passes() > 0; }));
     for (int wake = 0; wake < 20; ++wake) {
         const int before = quiet.Passes();
