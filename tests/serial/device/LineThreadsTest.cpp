@@ -2,7 +2,9 @@
 
 #include "common/FileDescriptor.h"
 #include "serial/device/LinePoller.h"
+#include "serial/device/NetworkSerialDevice.h"
 #include "serial/device/PosixSerialDevice.h"
+#include "support/HostileServer.h"
 #include "support/PseudoTerminal.h"
 
 #include <algorithm>
@@ -11,8 +13,10 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
+#include <poll.h>
 #include <string>
 #include <sys/eventfd.h>
+#include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -105,6 +109,96 @@ TEST(LineThreadsTest, SixtyFourLinesAtOnceShareTheLineThreadsAndLoseNoByte) {
     for (int line = 0; line < Lines; ++line) {
         EXPECT_EQ(sent[line], LinePattern(line, 'a')) << "line " << line;
         EXPECT_EQ(received[line], LinePattern(line, 'A')) << "line " << line;
+    }
+}
+
+std::shared_ptr<NetworkSerialDevice> OpenNetworkLine(int port) {
+    std::string failure;
+    auto device = NetworkSerialDevice::Open(
+        *ParseDeviceAddress("tcp://127.0.0.1:" + std::to_string(port)), failure);
+    if (!device) {
+        ADD_FAILURE() << "open: " << failure;
+        return nullptr;
+    }
+    SerialSettings settings;
+    settings.BaudRate = 115200;
+    settings.Flags = DcbFlag::fBinary;
+    EXPECT_EQ(device->SetSettings(settings), 0);
+    return device;
+}
+
+// The device server's end of the connection the last device opened.
+FileDescriptor Accepted(int listener) {
+    pollfd ready{listener, POLLIN, 0};
+    if (::poll(&ready, 1, 5000) != 1) {
+        ADD_FAILURE() << "no connection came";
+        return FileDescriptor();
+    }
+    return FileDescriptor(::accept4(listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
+}
+
+// Machines on device servers are served like local ports: connecting to the
+// server and every byte after cost no thread of their own.
+TEST(LineThreadsTest, ThirtyTwoNetworkLinesAtOnceShareTheLineThreadsAndLoseNoByte) {
+    constexpr int Lines = 32;
+    int port = 0;
+    const FileDescriptor listener = test::ListenOnLoopback(port);
+    ASSERT_TRUE(listener.Valid());
+    {
+        // Counted once a device has been open: a sanitizer starts a thread of
+        // its own with the first thread.
+        const auto first = OpenNetworkLine(port);
+        ASSERT_TRUE(first);
+        ASSERT_TRUE(Accepted(listener.Get()).Valid());
+    }
+    const std::ptrdiff_t before = ThreadCount();
+    std::ptrdiff_t most = before;
+    std::vector<std::shared_ptr<NetworkSerialDevice>> devices;
+    std::vector<FileDescriptor> servers;
+    for (int line = 0; line < Lines; ++line) {
+        devices.push_back(OpenNetworkLine(port));
+        ASSERT_TRUE(devices.back());
+        servers.push_back(Accepted(listener.Get()));
+        ASSERT_TRUE(servers.back().Valid());
+        most = std::max(most, ThreadCount());
+    }
+    for (int line = 0; line < Lines; ++line) {
+        const std::string out = LinePattern(line, 'a');
+        std::size_t written = 0;
+        ASSERT_EQ(devices[line]->Write(out.data(), out.size(), 0, written), 0);
+        const std::string in = LinePattern(line, 'A');
+        ASSERT_EQ(::send(servers[line].Get(), in.data(), in.size(), MSG_NOSIGNAL),
+                  static_cast<ssize_t>(in.size()));
+    }
+    std::vector<std::string> sent(Lines);
+    std::vector<std::string> received(Lines);
+    const auto complete = [&] {
+        for (int line = 0; line < Lines; ++line) {
+            if (sent[line].size() < LinePattern(line, 'a').size() ||
+                received[line].size() < LinePattern(line, 'A').size()) {
+                return false;
+            }
+        }
+        return true;
+    };
+    for (const auto end = std::chrono::steady_clock::now() + 30s;
+         !complete() && std::chrono::steady_clock::now() < end;) {
+        std::this_thread::sleep_for(1ms);
+        for (int line = 0; line < Lines; ++line) {
+            char buffer[256];
+            std::size_t got = 0;
+            ASSERT_EQ(devices[line]->Read(buffer, sizeof buffer, got), 0);
+            received[line].append(buffer, got);
+            const ssize_t count = ::recv(servers[line].Get(), buffer, sizeof buffer, 0);
+            sent[line].append(buffer, static_cast<std::size_t>(std::max<ssize_t>(count, 0)));
+        }
+        most = std::max(most, ThreadCount());
+    }
+    EXPECT_LE(most - before, static_cast<std::ptrdiff_t>(LineThreads::Limit()));
+    for (int line = 0; line < Lines; ++line) {
+        EXPECT_EQ(sent[line], LinePattern(line, 'a')) << "line " << line;
+        EXPECT_EQ(received[line], LinePattern(line, 'A')) << "line " << line;
+        EXPECT_EQ(devices[line]->GoneReason(), "") << "line " << line;
     }
 }
 
