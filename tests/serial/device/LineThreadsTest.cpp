@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <fcntl.h>
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
@@ -262,6 +263,105 @@ TEST(LineThreadsTest, AFloodOnOneLineLeavesTheOtherItsPassesAndEndsWithItsRemova
     std::this_thread::sleep_for(20ms);
     EXPECT_EQ(flood.Passes(), removedAt);
     poller.Remove(waiting);
+}
+
+// A line whose descriptor and wants a test sets, the next pass giving them:
+// a pass reads what its descriptor holds, and once there is room for output
+// it wants no more, as a device whose bytes have gone.
+class MovingLine : public LineServed {
+public:
+    LineWait LinePass(bool) override {
+        const int fd = line_;
+        char buffer[64];
+        while (!output_ && fd >= 0 && ::read(fd, buffer, sizeof buffer) > 0) {
+        }
+        pollfd room{fd, POLLOUT, 0};
+        if (output_ && ::poll(&room, 1, 0) == 1) {
+            output_ = false;
+        }
+        ++passes_;
+        return {.Line = fd, .Input = !output_, .Output = output_};
+    }
+    void Give(int fd, bool output) {
+        line_ = fd;
+        output_ = output;
+        const std::uint64_t one = 1;
+        ASSERT_EQ(::write(wake_.Get(), &one, sizeof one), 8);
+    }
+    int WakeFd() const { return wake_.Get(); }
+    int Passes() const { return passes_; }
+
+private:
+    FileDescriptor wake_{::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)};
+    std::atomic<int> line_ = -1;
+    std::atomic<bool> output_ = false;
+    std::atomic<int> passes_ = 0;
+};
+
+struct Pipe {
+    Pipe() {
+        int ends[2];
+        EXPECT_EQ(::pipe2(ends, O_NONBLOCK | O_CLOEXEC), 0);
+        read = FileDescriptor(ends[0]);
+        write = FileDescriptor(ends[1]);
+    }
+    void Put() const { EXPECT_EQ(::write(write.Get(), "x", 1), 1); }
+    FileDescriptor read;
+    FileDescriptor write;
+};
+
+// A network device's line moves from a lookup's descriptor to a socket, and
+// wants room for output at times: the thread follows what each pass asks, and
+// neither misses the line it is given (the device would hang) nor still
+// answers for one it was given before.
+TEST(LineThreadsTest, ALineIsWatchedOnTheDescriptorAndForWhatItsLastPassAsked) {
+    const Pipe first;
+    const Pipe second;
+    int ends[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, ends), 0);
+    const FileDescriptor full(ends[0]);
+    const FileDescriptor reader(ends[1]);
+    const std::string block(4096, 'x');
+    while (::send(full.Get(), block.data(), block.size(), MSG_DONTWAIT) > 0) {
+    }
+    const auto readAll = [&] {
+        char buffer[4096];
+        while (::recv(reader.Get(), buffer, sizeof buffer, MSG_DONTWAIT) > 0) {
+        }
+    };
+    const struct {
+        const char* name;
+        int line;
+        bool output;
+        std::function<void()> then;
+        bool passes;
+    } steps[] = {
+        {"input on the line", first.read.Get(), false, [&] { first.Put(); }, true},
+        {"input elsewhere", first.read.Get(), false, [&] { second.Put(); }, false},
+        {"input on the line it moved to", second.read.Get(), false, [&] { second.Put(); }, true},
+        {"input on the line it left", second.read.Get(), false, [&] { first.Put(); }, false},
+        {"no room for output", full.Get(), true, [] {}, false},
+        {"room for output", full.Get(), true, readAll, true},
+    };
+    LinePoller poller;
+    MovingLine line;
+    const std::uint64_t id = poller.Add(line, line.WakeFd());
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.name);
+        const int given = line.Passes();
+        line.Give(step.line, step.output);
+        ASSERT_TRUE(WaitUntil([&] { return line.Passes() > given; }));
+        std::this_thread::sleep_for(20ms);
+        const int before = line.Passes();
+        step.then();
+        if (step.passes) {
+            EXPECT_TRUE(WaitUntil([&] { return line.Passes() > before; }));
+        } else {
+            std::this_thread::sleep_for(100ms);
+            EXPECT_EQ(line.Passes(), before);
+        }
+    }
+    poller.Remove(id);
 }
 
 } // namespace
