@@ -3,6 +3,7 @@
 #include "common/FileDescriptor.h"
 #include "serial/device/HostLookup.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
