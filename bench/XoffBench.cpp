@@ -229,7 +229,7 @@ RunResult RunOnce(const Scenario& scenario, bool kernelStop) {
     feedrail::test::QueueHandOver handOver;
     feedrail::TVaComm comm(handOver);
     OpenForSend(comm, device, scenario.baudrate);
-    // A network device reaches its server on its own thread.
+    // A network device reaches its server after the open, in its line passes.
     std::this_thread::sleep_for(scenario.line == Line::Pty ? 0ms : 300ms);
     if (kernelStop) {
         // After the server has been told the settings, which would clear it.

@@ -3,11 +3,8 @@
 #include "serial/device/LineThreads.h"
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
-#include <poll.h>
 #include <sys/eventfd.h>
-#include <sys/resource.h>
 #include <system_error>
 #include <unistd.h>
 
@@ -21,41 +18,16 @@ BufferedSerialDevice::BufferedSerialDevice() : wake_(::eventfd(0, EFD_NONBLOCK |
     }
 }
 
-void BufferedSerialDevice::StartLineThread(std::function<void()> loop) {
-    lineThread_ = std::thread([this, loop = std::move(loop)] {
-        lineThreadId_.store(::gettid());
-        ApplyNiceness();
-        loop();
-    });
-}
-
-void BufferedSerialDevice::StartSharedLine(LineServed& served, int lineFd) {
-    LineLease lease = LineThreads::Process().Serve(served, wake_.Get(), lineFd);
+void BufferedSerialDevice::StartSharedLine(LineServed& served) {
+    LineLease lease = LineThreads::Process().Serve(served, wake_.Get());
     const auto lock = Hold();
     lease_ = std::move(lease);
 }
 
-// Whichever of the thread's start and the setting comes second applies it.
-// A shared thread takes the most favourable its devices ask for.
+// A shared thread takes the most favourable niceness its devices ask for.
 void BufferedSerialDevice::SetThreadNiceness(int niceness) {
-    niceness_.store(niceness);
-    {
-        const auto lock = Hold();
-        if (lease_) {
-            lease_.SetNiceness(niceness);
-            return;
-        }
-    }
-    ApplyNiceness();
-}
-
-// A normal priority leaves the thread the process's own.
-void BufferedSerialDevice::ApplyNiceness() {
-    const pid_t id = lineThreadId_.load();
-    const int niceness = niceness_.load();
-    if (id != 0 && niceness != 0) {
-        ::setpriority(PRIO_PROCESS, static_cast<id_t>(id), niceness);
-    }
+    const auto lock = Hold();
+    lease_.SetNiceness(niceness);
 }
 
 bool BufferedSerialDevice::StopLineThread() {
@@ -73,9 +45,6 @@ bool BufferedSerialDevice::StopLineThread() {
         Wake();
     }
     changed_.notify_all();
-    if (lineThread_.joinable()) {
-        lineThread_.join();
-    }
     // Without the lock, which a pass under way waits for.
     lease = LineLease();
     return true;
@@ -86,13 +55,6 @@ std::unique_lock<std::mutex> BufferedSerialDevice::Hold() const {
     std::unique_lock lock(mutex_);
     waiting_.fetch_sub(1, std::memory_order_relaxed);
     return lock;
-}
-
-void BufferedSerialDevice::LetWaitersIn(Clock::duration limit) const {
-    const Clock::time_point end = Clock::now() + limit;
-    while (waiting_.load(std::memory_order_relaxed) > 0 && Clock::now() < end) {
-        std::this_thread::yield();
-    }
 }
 
 int BufferedSerialDevice::GetSettings(SerialSettings& settings) {
@@ -281,22 +243,6 @@ void BufferedSerialDevice::NotifyWaiters() {
 void BufferedSerialDevice::Wake() {
     const std::uint64_t one = 1;
     [[maybe_unused]] const ssize_t ignored = ::write(wake_.Get(), &one, sizeof one);
-}
-
-short BufferedSerialDevice::WaitForActivity(int fd, short events, Clock::duration limit) const {
-    std::array<pollfd, 2> fds{{{wake_.Get(), POLLIN, 0}, {fd, events, 0}}};
-    timespec timeout{};
-    const timespec* timeoutPointer = nullptr;
-    if (limit != Clock::duration::max()) {
-        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(limit).count();
-        timeout.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
-        timeout.tv_nsec = static_cast<long>(ns % 1'000'000'000);
-        timeoutPointer = &timeout;
-    }
-    const int ready = ::ppoll(fds.data(), fds.size(), timeoutPointer, nullptr);
-    std::uint64_t count = 0;
-    [[maybe_unused]] const ssize_t ignored = ::read(wake_.Get(), &count, sizeof count);
-    return ready > 0 && fd >= 0 ? fds[1].revents : 0;
 }
 
 } // namespace feedrail

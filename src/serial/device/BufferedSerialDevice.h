@@ -13,17 +13,15 @@
 #include <deque>
 #include <functional>
 #include <mutex>
-#include <sys/types.h>
-#include <thread>
 
 namespace feedrail {
 
 // What every device with a line thread shares: the input and output queues,
 // the events and their wait, and the rules for a received byte. The line
-// thread, a thread of the device's own or a shared one (LineThreads), drains
-// the line into the input queue (bounded by the input size) and feeds queued
-// output to the line, paced so that a control that sends XOFF sees at most a
-// few more characters. A device supplies how bytes leave and enter its line;
+// thread, one of the process's shared ones (LineThreads), drains the line
+// into the input queue (bounded by the input size) and feeds queued output to
+// the line, paced so that a control that sends XOFF sees at most a few more
+// characters. A device supplies how bytes leave and enter its line;
 // everything here runs with mutex_ held.
 class BufferedSerialDevice : public SerialDevice {
 public:
@@ -63,35 +61,30 @@ protected:
     // it is taken.
     virtual int Refusal([[maybe_unused]] std::size_t count) const { return 0; }
 
-    // The line thread's rest, without the lock, after a batch of input that
-    // left more waiting: long enough for a thread woken from a wait on
-    // changed_ to take the lock, short enough that 4 MB/s still flow, far
-    // more than any serial line carries.
+    // How long a line's passes rest after a batch of input that left more
+    // waiting, when others wait for the lock: long enough for a thread woken
+    // from a wait on changed_ to take the lock, short enough that 4 MB/s
+    // still flow, far more than any serial line carries.
     static constexpr std::chrono::milliseconds FloodPause{1};
     // How long the line thread lets those waiting for the lock go first, at
     // most (a thread on a busy machine may take a while to be run).
     static constexpr std::chrono::milliseconds WaiterLimit{50};
 
-    void StartLineThread(std::function<void()> loop);
-    // Has `served`'s passes run on a shared line thread, watching `lineFd`.
-    // Throws std::system_error when no thread or descriptor can be had.
-    void StartSharedLine(LineServed& served, int lineFd);
-    // Marks the device closed and waits for the line thread, or for its last
-    // pass on a shared one; false when it was closed already. The line thread
-    // is told to stop before the mutex is taken, so that one busy with a
-    // flood of input ends at its next batch rather than whenever the lock
-    // comes free.
+    // Has `served`'s passes run on a shared line thread. Throws
+    // std::system_error when no thread or descriptor can be had.
+    void StartSharedLine(LineServed& served);
+    // Marks the device closed and waits for its last pass on the shared line
+    // thread; false when it was closed already. The pass is told to stop
+    // before the mutex is taken, so that one busy with a flood of input ends
+    // at its next batch rather than whenever the lock comes free.
     bool StopLineThread();
     // mutex_, for any thread but the line thread: it counts as waiting while
     // it waits, so that a line thread busy with a flood of input lets it have
-    // the lock before its next batch (LetWaitersIn).
+    // the lock before its next batch (WaitersFirst).
     std::unique_lock<std::mutex> Hold() const;
-    // For the line thread, with mutex_ released: yields until those waiting
-    // in Hold have had the lock, for at most `limit`.
-    void LetWaitersIn(Clock::duration limit) const;
-    // LetWaitersIn for a pass on a shared line thread, which may not wait for
-    // them: before it takes the lock, whether those waiting in Hold still go
-    // first, since a batch of input was cut at `cutAt`.
+    // For a pass, which may not wait for those waiting in Hold: before it
+    // takes the lock, whether they still go first, since a batch of input
+    // was cut at `cutAt`.
     bool WaitersFirst(Clock::time_point cutAt, Clock::time_point now) const {
         return waiting_.load(std::memory_order_relaxed) > 0 && now - cutAt < WaiterLimit;
     }
@@ -114,10 +107,6 @@ protected:
     void NotifyWaiters();
     // Wakes the line thread.
     void Wake();
-    // Waits, with mutex_ released by the caller, until the wake descriptor or
-    // `fd` (for `events`; -1: none) is ready or `limit` has passed
-    // (Clock::duration::max(): no limit). The events `fd` has, 0 when none.
-    short WaitForActivity(int fd, short events, Clock::duration limit) const;
 
     mutable std::mutex mutex_;
     std::condition_variable changed_;
@@ -142,19 +131,14 @@ protected:
     std::uint32_t errors_ = 0;
 
 private:
-    void ApplyNiceness();
-
     std::function<void()> listener_;
     bool watching_ = false;
     LineTap tap_;
     // The listener has been told and TakeEvents has not come since.
     bool announced_ = false;
     std::atomic<bool> stopping_{false};
-    std::atomic<int> niceness_{0};
-    std::atomic<pid_t> lineThreadId_{0};
     mutable std::atomic<int> waiting_{0};
     FileDescriptor wake_;
-    std::thread lineThread_;
     LineLease lease_;
 };
 

@@ -69,11 +69,11 @@ LinePoller::~LinePoller() {
     thread_.join();
 }
 
-std::uint64_t LinePoller::Add(LineServed& served, int wakeFd, int lineFd) {
+std::uint64_t LinePoller::Add(LineServed& served, int wakeFd) {
     const std::lock_guard lock(mutex_);
     const std::uint64_t id = nextId_++;
     Watch(epoll_.Get(), wakeFd, WakeKey(id));
-    entries_.emplace(id, Entry{.Served = &served, .WakeFd = wakeFd, .LineFd = lineFd});
+    entries_.emplace(id, Entry{.Served = &served, .WakeFd = wakeFd});
     ApplyNiceness();
     Interrupt();
     return id;
@@ -86,7 +86,7 @@ void LinePoller::Remove(std::uint64_t id) {
         return;
     }
     ::epoll_ctl(epoll_.Get(), EPOLL_CTL_DEL, found->second.WakeFd, nullptr);
-    if (found->second.LineWatched) {
+    if (found->second.LineFd >= 0) {
         ::epoll_ctl(epoll_.Get(), EPOLL_CTL_DEL, found->second.LineFd, nullptr);
     }
     entries_.erase(found);
@@ -204,25 +204,36 @@ void LinePoller::RunPasses(std::unique_lock<std::mutex>& lock) {
         found = entries_.find(id);
         if (found != entries_.end()) {
             found->second.Due = wait.Due;
-            WatchLine(id, found->second, wait.Input);
+            WatchLine(id, found->second, wait);
         }
     }
 }
 
-// Watched only while its input is wanted: a line is in the set or not, as a
-// hung-up terminal reports its hang-up whatever events are asked for.
-void LinePoller::WatchLine(std::uint64_t id, Entry& entry, bool on) {
-    if (on == entry.LineWatched) {
+// Watched only while something of it is wanted: a line is in the set or not,
+// as a hung-up terminal reports its hang-up whatever events are asked for.
+void LinePoller::WatchLine(std::uint64_t id, Entry& entry, const LineWait& wait) {
+    const std::uint32_t events = (wait.Input ? EPOLLIN : 0U) | (wait.Output ? EPOLLOUT : 0U);
+    const int fd = events == 0 ? -1 : wait.Line;
+    if (fd == entry.LineFd && (fd < 0 || events == entry.LineEvents)) {
+        return;
+    }
+    if (entry.LineFd >= 0 && fd != entry.LineFd) {
+        ::epoll_ctl(epoll_.Get(), EPOLL_CTL_DEL, entry.LineFd, nullptr);
+        entry.LineFd = -1;
+    }
+    if (fd < 0) {
         return;
     }
     epoll_event event{};
-    event.events = EPOLLIN;
+    event.events = events;
     event.data.u64 = LineKey(id);
-    if (::epoll_ctl(epoll_.Get(), on ? EPOLL_CTL_ADD : EPOLL_CTL_DEL, entry.LineFd, &event) != 0) {
+    const int operation = fd == entry.LineFd ? EPOLL_CTL_MOD : EPOLL_CTL_ADD;
+    if (::epoll_ctl(epoll_.Get(), operation, fd, &event) != 0) {
         entry.Due = std::min(entry.Due, Clock::now() + UnwatchedLineInterval);
         return;
     }
-    entry.LineWatched = on;
+    entry.LineFd = fd;
+    entry.LineEvents = events;
 }
 
 // Lowering a thread's niceness needs privileges and may be refused: it is

@@ -17,9 +17,10 @@ namespace feedrail {
 
 // One shared line thread: an epoll loop over the lines and wake-up
 // descriptors of the devices given to it, which runs a device's pass when
-// either is ready or the pass is due. Each ready or due device has one pass a
-// round, so that a flood on one line delays another's XOFF by one bounded
-// pass at most.
+// either is ready or the pass is due. A line is watched as its device's last
+// pass asked (LineWait): which descriptor, and for input, output or both. Each ready or due device
+// has one pass a round, so that a flood on one line delays another's XOFF by one bounded pass at
+// most.
 class LinePoller {
 public:
     using Clock = std::chrono::steady_clock;
@@ -30,10 +31,11 @@ public:
     LinePoller(const LinePoller&) = delete;
     LinePoller& operator=(const LinePoller&) = delete;
 
-    // Serves `served`, whose line is `lineFd` and whose wake-up eventfd is
-    // `wakeFd`, from a first pass at once until Remove; both stay open until
-    // then. Throws std::system_error when they cannot be watched.
-    std::uint64_t Add(LineServed& served, int wakeFd, int lineFd);
+    // Serves `served`, whose wake-up eventfd is `wakeFd`, from a first pass
+    // at once until Remove; its line is the one each pass gives. The wake-up
+    // descriptor stays open until then. Throws std::system_error when it
+    // cannot be watched.
+    std::uint64_t Add(LineServed& served, int wakeFd);
     // Returns once no pass of the device runs and none will start, its
     // descriptors no longer watched.
     void Remove(std::uint64_t id);
@@ -47,8 +49,9 @@ private:
         // Not owned: a device is removed before it goes.
         LineServed* Served = nullptr;
         int WakeFd = -1;
+        // The line as watched: not at all (-1) or for LineEvents.
         int LineFd = -1;
-        bool LineWatched = false;
+        std::uint32_t LineEvents = 0;
         bool LineGone = false;
         bool Ready = true;
         Clock::time_point Due = Clock::time_point::max();
@@ -61,7 +64,7 @@ private:
     int ArmTimer(Clock::time_point now);
     void Take(const epoll_event& event);
     void RunPasses(std::unique_lock<std::mutex>& lock);
-    void WatchLine(std::uint64_t id, Entry& entry, bool on);
+    void WatchLine(std::uint64_t id, Entry& entry, const LineWait& wait);
     void ApplyNiceness();
     void Interrupt();
 

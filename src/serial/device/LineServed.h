@@ -6,10 +6,18 @@ namespace feedrail {
 
 // What a device's pass asks of the shared line thread before its next one.
 struct LineWait {
+    // The descriptor of the line, -1 for none. It may change from pass to
+    // pass (a network device's lookup, then its socket); one no longer given
+    // stays open until the next pass, for while the pass runs it is still
+    // watched, and a descriptor closed then may come back as another's.
+    int Line = -1;
     // The line's input is watched (and with it its hang-up): only while
     // there is room for it, and never once the line has gone, as a hung-up
     // terminal is ready for ever.
     bool Input = false;
+    // The line is watched for room for output: while bytes wait for it, or
+    // while a connection is being made on it.
+    bool Output = false;
     // The next pass comes by then at the latest.
     std::chrono::steady_clock::time_point Due = std::chrono::steady_clock::time_point::max();
 };

@@ -19,7 +19,7 @@ LineThreads& LineThreads::Process() {
 
 LineThreads::LineThreads(std::size_t limit) : limit_(limit) {}
 
-LineLease LineThreads::Serve(LineServed& served, int wakeFd, int lineFd) {
+LineLease LineThreads::Serve(LineServed& served, int wakeFd) {
     const std::lock_guard lock(mutex_);
     std::erase_if(pollers_, [](const auto& poller) { return poller.expired(); });
     std::shared_ptr<LinePoller> fewest;
@@ -33,7 +33,7 @@ LineLease LineThreads::Serve(LineServed& served, int wakeFd, int lineFd) {
         fewest = std::make_shared<LinePoller>();
         pollers_.push_back(fewest);
     }
-    return LineLease(fewest, fewest->Add(served, wakeFd, lineFd));
+    return LineLease(fewest, fewest->Add(served, wakeFd));
 }
 
 } // namespace feedrail

@@ -29,7 +29,7 @@ public:
 
     // Serves `served` (LinePoller::Add) until the lease is given up. Throws
     // std::system_error when no thread or descriptor can be had.
-    LineLease Serve(LineServed& served, int wakeFd, int lineFd);
+    LineLease Serve(LineServed& served, int wakeFd);
 
 private:
     std::mutex mutex_;

@@ -34,7 +34,7 @@ std::shared_ptr<NetworkSerialDevice> NetworkSerialDevice::Open(const DeviceAddre
     std::shared_ptr<NetworkSerialDevice> device;
     try {
         device.reset(new NetworkSerialDevice(address, limits));
-        device->StartLineThread([raw = device.get()] { raw->LineLoop(); });
+        device->StartSharedLine(*device);
     } catch (const std::system_error& error) {
         failure = error.code().message();
         return nullptr;
@@ -43,7 +43,7 @@ std::shared_ptr<NetworkSerialDevice> NetworkSerialDevice::Open(const DeviceAddre
 }
 
 NetworkSerialDevice::NetworkSerialDevice(const DeviceAddress& address, const ConnectLimits& limits)
-    : host_(address.host), port_(address.port), limits_(limits),
+    : connection_(std::make_unique<TcpConnection>(address.host, address.port, limits)),
       comPort_(address.kind == DeviceAddress::Kind::Rfc2217) {
     pacing_.Configure(settings_);
     if (comPort_) {
@@ -234,6 +234,8 @@ void NetworkSerialDevice::Close() {
     if (StopLineThread()) {
         const auto lock = Hold();
         socket_.Reset();
+        connection_.reset();
+        retiredConnection_.reset();
     }
 }
 

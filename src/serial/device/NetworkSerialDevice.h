@@ -27,12 +27,14 @@ namespace feedrail {
 // or stays silent too long (TcpConnection) is reported once as CE_HANGUP
 // with EV_ERR.
 //
-// Opening returns at once: the line thread finds the server's address (on a
-// HostLookup), connects and negotiates, each within a limit, so that no
-// opener (the window, a machine of the service, its stop) waits for a server
-// or name server that does not answer. What is written and set meanwhile is
-// kept and goes out once the connection is up; a connection that cannot be
-// made is reported as one that went, GoneReason saying why.
+// Opening returns at once: the device's passes on a shared line thread
+// (LineThreads) find the server's address, connect (TcpConnection) and
+// negotiate, each a step within a limit that never waits, so that neither an
+// opener (the window, a machine of the service, its stop) nor the thread's
+// other lines wait for a server or name server that does not answer. What is
+// written and set meanwhile is kept and goes out once the connection is up; a
+// connection that cannot be made is reported as one that went, GoneReason
+// saying why.
 //
 // A server that breaks the protocol, out of fault or malice, is given up the
 // same way rather than followed: one that keeps switching an option, sends a
@@ -40,7 +42,7 @@ namespace feedrail {
 // making this end answer. Whatever it sends, every buffer stays bounded, the
 // line thread lets go of the lock between batches of input, and Close ends
 // the device at once.
-class NetworkSerialDevice : public BufferedSerialDevice {
+class NetworkSerialDevice : public BufferedSerialDevice, private LineServed {
 public:
     // The encoded bytes held for a server that has not taken them yet.
     static constexpr std::size_t MaxOutgoing = TelnetLink::MaxOutgoing;
@@ -93,11 +95,15 @@ private:
 
     NetworkSerialDevice(const DeviceAddress& address, const ConnectLimits& limits);
 
-    void LineLoop();
-    // Resolves and connects, without mutex_; gives the server up when it cannot.
-    void Connect();
+    LineWait LinePass(bool lineGone) override;
 
     // All of these run with mutex_ held.
+    // Takes the connection's next steps; gives the server up when it cannot
+    // be reached.
+    void Reach(Clock::time_point now);
+    // The connection reported a hang-up or an error.
+    void TakeLineGone();
+    LineWait NextWait(Clock::time_point now) const;
     // An rfc2217:// server that has taken COM-PORT-OPTION is up; one that
     // has refused it, or not taken it in time, is given up.
     void CheckNegotiation(Clock::time_point now);
@@ -136,9 +142,11 @@ private:
     void Fail(std::string reason, int cause = EPROTO);
     std::string LostReason() const;
 
-    const std::string host_;
-    const std::uint16_t port_;
-    const ConnectLimits limits_;
+    // Until the connection is made or given up.
+    std::unique_ptr<TcpConnection> connection_;
+    // Made or given up in the last pass: what it watched stays open until
+    // the next, as the line thread watches it until that pass has ended.
+    std::unique_ptr<TcpConnection> retiredConnection_;
     FileDescriptor socket_;
     const bool comPort_;
     Stage stage_ = Stage::Connecting;
@@ -162,6 +170,8 @@ private:
     std::deque<std::uint32_t> ratesAsked_;
     // DTR and RTS as set before the connection was up.
     std::array<std::optional<ComPortSetting>, 2> linesHeld_;
+    // When a pass last cut a batch of input; the passes' own.
+    Clock::time_point inputCutAt_{};
     // Until the server reports them, the lines read as on.
     std::uint8_t modemState_ =
         ModemStatusBit::MS_CTS_ON | ModemStatusBit::MS_DSR_ON | ModemStatusBit::MS_RLSD_ON;

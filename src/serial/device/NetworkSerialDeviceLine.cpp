@@ -4,12 +4,12 @@
 #include <array>
 #include <cerrno>
 #include <optional>
-#include <poll.h>
 #include <sys/socket.h>
 #include <utility>
 
-// The network device's line thread: what it reads from the connection, the
-// server's answers and reports, and how output reaches the connection.
+// The network device's pass on its shared line thread: how the connection is
+// reached, what it reads from the connection, the server's answers and
+// reports, and how output reaches the connection.
 
 namespace feedrail {
 namespace {
@@ -38,70 +38,91 @@ std::uint32_t Value32(const std::string& value) {
 
 } // namespace
 
-void NetworkSerialDevice::LineLoop() {
-    Connect();
-    std::unique_lock lock(mutex_);
-    while (!closed_ && !Stopping()) {
-        const Clock::time_point now = Clock::now();
-        DrainInput();
-        CheckNegotiation(now);
-        const bool inputCut = inputCut_;
-        if (const int error = PushPending(now)) {
-            MarkLost(error);
-        }
-        CheckTxEmpty(now);
-        NotifyWaiters();
-        short wanted = 0;
-        if (!lost_ && socket_.Valid()) {
-            wanted = static_cast<short>((input_.size() < inputLimit_ ? POLLIN : 0) |
-                                        (link_.Outgoing().empty() ? 0 : POLLOUT));
-        }
-        const Clock::duration limit = inputCut ? Clock::duration(FloodPause) : WaitLimit(now);
-        const int fd = socket_.Get();
-        lock.unlock();
-        if (inputCut) {
-            LetWaitersIn(WaiterLimit);
-        }
-        // After a cut batch only Close's wake-up ends the pause: input waits anyway.
-        const short happened = inputCut ? WaitForActivity(-1, 0, limit)
-                                        : WaitForActivity(wanted != 0 ? fd : -1, wanted, limit);
-        lock.lock();
-        if ((happened & (POLLHUP | POLLERR)) != 0 && !closed_) {
-            DrainInput();
-            int error = 0;
-            socklen_t size = sizeof error;
-            ::getsockopt(socket_.Get(), SOL_SOCKET, SO_ERROR, &error, &size);
-            MarkLost(error);
-        }
+LineWait NetworkSerialDevice::LinePass(bool lineGone) {
+    if (WaitersFirst(inputCutAt_, Clock::now())) {
+        return {.Due = Clock::now() + FloodPause};
     }
+    const std::lock_guard lock(mutex_);
+    if (closed_ || Stopping()) {
+        return {};
+    }
+    const Clock::time_point now = Clock::now();
+    retiredConnection_.reset();
+    // What the connecting socket reported is the connection's to find.
+    const bool connecting = stage_ == Stage::Connecting;
+    if (connecting && !lost_) {
+        Reach(now);
+    } else if (connection_) {
+        retiredConnection_ = std::move(connection_);
+    }
+    if (lineGone && !connecting) {
+        TakeLineGone();
+    }
+    DrainInput();
+    CheckNegotiation(now);
+    if (const int error = PushPending(now)) {
+        MarkLost(error);
+    }
+    CheckTxEmpty(now);
+    NotifyWaiters();
+    // The rest of a flood waits for the thread's other lines' passes.
+    if (inputCut_) {
+        inputCutAt_ = now;
+        return {.Due = now};
+    }
+    return NextWait(now);
 }
 
-void NetworkSerialDevice::Connect() {
-    std::string failure;
-    FileDescriptor socket = ConnectTcp(
-        host_, port_, limits_,
-        [this](int fd, short events, Clock::duration limit) -> std::optional<short> {
-            if (Stopping()) {
-                return std::nullopt;
-            }
-            const short happened = WaitForActivity(fd, events, limit);
-            return Stopping() ? std::nullopt : std::optional(happened);
-        },
-        failure);
-    const std::lock_guard lock(mutex_);
-    if (!socket.Valid()) {
-        if (!Stopping()) {
-            Fail(failure, ENOTCONN);
-        }
+void NetworkSerialDevice::Reach(Clock::time_point now) {
+    connection_->Step(now);
+    switch (connection_->Current()) {
+    case TcpConnection::State::Looking:
+    case TcpConnection::State::Connecting:
         return;
+    case TcpConnection::State::Failed:
+        Fail(connection_->Failure(), ENOTCONN);
+        break;
+    case TcpConnection::State::Connected:
+        socket_ = connection_->TakeSocket();
+        if (comPort_) {
+            stage_ = Stage::Negotiating;
+            negotiationEnd_ = now + NegotiationTimeout;
+        } else {
+            ConnectionUp();
+        }
+        break;
     }
-    socket_ = std::move(socket);
-    if (comPort_) {
-        stage_ = Stage::Negotiating;
-        negotiationEnd_ = Clock::now() + NegotiationTimeout;
-    } else {
-        ConnectionUp();
+    retiredConnection_ = std::move(connection_);
+}
+
+void NetworkSerialDevice::TakeLineGone() {
+    DrainInput();
+    int error = 0;
+    socklen_t size = sizeof error;
+    ::getsockopt(socket_.Get(), SOL_SOCKET, SO_ERROR, &error, &size);
+    MarkLost(error);
+}
+
+// A connection given up is looked at once more, to close what it watched.
+LineWait NetworkSerialDevice::NextWait(Clock::time_point now) const {
+    if (connection_) {
+        const bool output = connection_->WantsOutput();
+        return {.Line = connection_->Descriptor(),
+                .Input = !output,
+                .Output = output,
+                .Due = connection_->Due()};
     }
+    const Clock::duration limit = WaitLimit(now);
+    LineWait wait{.Due = limit == Clock::duration::max() ? Clock::time_point::max() : now + limit};
+    if (retiredConnection_) {
+        wait.Due = now;
+    }
+    if (!lost_ && socket_.Valid()) {
+        wait.Line = socket_.Get();
+        wait.Input = input_.size() < inputLimit_;
+        wait.Output = !link_.Outgoing().empty();
+    }
+    return wait;
 }
 
 void NetworkSerialDevice::MarkLost(int cause) {

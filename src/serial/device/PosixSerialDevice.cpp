@@ -45,7 +45,7 @@ std::shared_ptr<PosixSerialDevice> PosixSerialDevice::Open(const std::string& pa
     std::shared_ptr<PosixSerialDevice> device;
     try {
         device.reset(new PosixSerialDevice(std::move(fd)));
-        device->StartSharedLine(*device, device->fd_.Get());
+        device->StartSharedLine(*device);
     } catch (const std::system_error& failure) {
         error = failure.code().value();
         return nullptr;

@@ -53,9 +53,10 @@ LineWait PosixSerialDevice::LinePass(bool lineGone) {
         return {.Input = false, .Due = now};
     }
     if (Gathering(input_.size() > kept)) {
-        return {.Input = false, .Due = std::min(NextPass(now), now + InputGathering)};
+        return {.Line = fd_.Get(), .Due = std::min(NextPass(now), now + InputGathering)};
     }
-    return {.Input = !hungUp_ && input_.size() < inputLimit_, .Due = NextPass(now)};
+    return {
+        .Line = fd_.Get(), .Input = !hungUp_ && input_.size() < inputLimit_, .Due = NextPass(now)};
 }
 
 // A machine that punches sends its characters one by one: while nothing goes

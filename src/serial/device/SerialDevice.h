@@ -139,8 +139,8 @@ public:
     // Closes the device and wakes any wait; a later call fails with EBADF.
     virtual void Close() = 0;
 
-    // The scheduling priority (a nice value) of the device's own thread, if
-    // it has one; best effort, as raising it needs privileges.
+    // The scheduling priority (a nice value) the device asks for its line
+    // thread, if it has one; best effort, as raising it needs privileges.
     virtual void SetThreadNiceness([[maybe_unused]] int niceness) {}
 
     // Starts or stops keeping what crosses the line each way, raw, with its

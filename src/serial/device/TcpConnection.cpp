@@ -1,7 +1,5 @@
 #include "serial/device/TcpConnection.h"
 
-#include "serial/device/HostLookup.h"
-
 #include <cerrno>
 #include <cstring>
 #include <netinet/in.h>
@@ -9,14 +7,10 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <system_error>
+#include <utility>
 
 namespace feedrail {
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-// ConnectOne's answer when the wait was abandoned.
-constexpr int Abandoned = -1;
 
 void SetOption(int fd, int level, int name, int value) {
     ::setsockopt(fd, level, name, &value, sizeof value);
@@ -37,102 +31,127 @@ void LimitSilence(int fd) {
     SetOption(fd, IPPROTO_TCP, TCP_KEEPCNT, probes);
 }
 
-// Waits through `wait` until `fd` has `events` or `end` has come: false when
-// the wait was abandoned.
-bool WaitUntil(const ConnectWait& wait, int fd, short events, Clock::time_point end) {
-    for (Clock::time_point now = Clock::now(); now < end; now = Clock::now()) {
-        const std::optional<short> happened = wait(fd, events, end - now);
-        if (!happened) {
-            return false;
-        }
-        if (*happened != 0) {
-            return true;
-        }
+} // namespace
+
+TcpConnection::TcpConnection(std::string host, std::uint16_t port, const ConnectLimits& limits)
+    : host_(std::move(host)), port_(port), limits_(limits) {}
+
+void TcpConnection::Step(Clock::time_point now) {
+    retiredLookup_.reset();
+    retiredSocket_.Reset();
+    if (state_ == State::Looking) {
+        Look(now);
     }
-    return true;
+    if (state_ == State::Connecting) {
+        Connect(now);
+    }
 }
 
-// 0 when connected, the errno of the failure, or Abandoned.
-int ConnectOne(const HostAddress& address, std::chrono::milliseconds limit, const ConnectWait& wait,
-               FileDescriptor& fd) {
-    fd = FileDescriptor(
-        ::socket(address.family, address.type | SOCK_NONBLOCK | SOCK_CLOEXEC, address.protocol));
-    if (!fd.Valid()) {
-        return errno;
+int TcpConnection::Descriptor() const {
+    if (state_ == State::Looking && lookup_) {
+        return lookup_->ReadyDescriptor();
     }
-    if (::connect(fd.Get(), reinterpret_cast<const sockaddr*>(&address.address), address.size) ==
-        0) {
-        return 0;
+    return state_ == State::Connecting ? socket_.Get() : -1;
+}
+
+TcpConnection::Clock::time_point TcpConnection::Due() const {
+    return state_ == State::Looking || state_ == State::Connecting ? end_
+                                                                   : Clock::time_point::max();
+}
+
+FileDescriptor TcpConnection::TakeSocket() {
+    return state_ == State::Connected ? std::move(socket_) : FileDescriptor();
+}
+
+void TcpConnection::Look(Clock::time_point now) {
+    const std::string cannot = "cannot resolve host " + host_ + ": ";
+    if (!lookup_) {
+        try {
+            lookup_ = HostLookup::Start(host_, port_);
+        } catch (const std::system_error& error) {
+            Fail(cannot + error.code().message());
+            return;
+        }
+        end_ = now + limits_.resolve;
     }
-    if (errno != EINPROGRESS) {
-        return errno;
+    if (!lookup_->Done()) {
+        if (now >= end_) {
+            Fail(cannot + "no answer within " + DurationText(limits_.resolve));
+        }
+        return;
     }
-    if (!WaitUntil(wait, fd.Get(), POLLOUT, Clock::now() + limit)) {
-        return Abandoned;
+    addresses_ = lookup_->Addresses();
+    if (addresses_.empty()) {
+        Fail(cannot + lookup_->Failure());
+        return;
     }
-    pollfd connected{fd.Get(), POLLOUT, 0};
+    // Its thread may still hold it: the descriptor stays open until both let go.
+    retiredLookup_ = std::move(lookup_);
+    state_ = State::Connecting;
+    StartNext(now);
+}
+
+void TcpConnection::Connect(Clock::time_point now) {
+    while (state_ == State::Connecting) {
+        const int error = Outcome(now);
+        if (error == EINPROGRESS) {
+            return;
+        }
+        if (error == 0) {
+            LimitSilence(socket_.Get());
+            state_ = State::Connected;
+            return;
+        }
+        lastError_ = error;
+        RetireSocket();
+        StartNext(now);
+    }
+}
+
+void TcpConnection::StartNext(Clock::time_point now) {
+    for (; next_ < addresses_.size(); ++next_) {
+        const HostAddress& address = addresses_[next_];
+        FileDescriptor fd(::socket(address.family, address.type | SOCK_NONBLOCK | SOCK_CLOEXEC,
+                                   address.protocol));
+        if (fd.Valid() && (::connect(fd.Get(), reinterpret_cast<const sockaddr*>(&address.address),
+                                     address.size) == 0 ||
+                           errno == EINPROGRESS)) {
+            socket_ = std::move(fd);
+            end_ = now + limits_.connect;
+            ++next_;
+            return;
+        }
+        lastError_ = errno;
+    }
+    Fail(lastError_ == ETIMEDOUT
+             ? "no answer from " + host_ + " within " + DurationText(limits_.connect)
+             : std::strerror(lastError_));
+}
+
+int TcpConnection::Outcome(Clock::time_point now) const {
+    pollfd connected{socket_.Get(), POLLOUT, 0};
     if (::poll(&connected, 1, 0) == 0) {
-        return ETIMEDOUT;
+        return now >= end_ ? ETIMEDOUT : EINPROGRESS;
     }
     int error = 0;
     socklen_t size = sizeof error;
-    if (::getsockopt(fd.Get(), SOL_SOCKET, SO_ERROR, &error, &size) != 0) {
+    if (::getsockopt(socket_.Get(), SOL_SOCKET, SO_ERROR, &error, &size) != 0) {
         return errno;
     }
     return error;
 }
 
-// The addresses of `host`, waited for at most `limit`; none, and `failure`
-// unless abandoned, when there are none.
-std::vector<HostAddress> Resolve(const std::string& host, std::uint16_t port,
-                                 std::chrono::milliseconds limit, const ConnectWait& wait,
-                                 std::string& failure) {
-    const std::string cannot = "cannot resolve host " + host + ": ";
-    std::shared_ptr<HostLookup> lookup;
-    try {
-        lookup = HostLookup::Start(host, port);
-    } catch (const std::system_error& error) {
-        failure = cannot + error.code().message();
-        return {};
+// Only the first replaced in a step was given to watch; the others were never seen.
+void TcpConnection::RetireSocket() {
+    if (!retiredSocket_.Valid()) {
+        retiredSocket_ = std::move(socket_);
     }
-    if (!WaitUntil(wait, lookup->ReadyDescriptor(), POLLIN, Clock::now() + limit)) {
-        return {};
-    }
-    if (!lookup->Done()) {
-        failure = cannot + "no answer within " + DurationText(limit);
-        return {};
-    }
-    std::vector<HostAddress> addresses = lookup->Addresses();
-    if (addresses.empty()) {
-        failure = cannot + lookup->Failure();
-    }
-    return addresses;
+    socket_.Reset();
 }
 
-} // namespace
-
-FileDescriptor ConnectTcp(const std::string& host, std::uint16_t port, const ConnectLimits& limits,
-                          const ConnectWait& wait, std::string& failure) {
-    const std::vector<HostAddress> addresses = Resolve(host, port, limits.resolve, wait, failure);
-    if (addresses.empty()) {
-        return FileDescriptor();
-    }
-    int error = EHOSTUNREACH;
-    for (const HostAddress& address : addresses) {
-        FileDescriptor fd;
-        error = ConnectOne(address, limits.connect, wait, fd);
-        if (error == 0) {
-            LimitSilence(fd.Get());
-            return fd;
-        }
-        if (error == Abandoned) {
-            return FileDescriptor();
-        }
-    }
-    failure = error == ETIMEDOUT
-                  ? "no answer from " + host + " within " + DurationText(limits.connect)
-                  : std::strerror(error);
-    return FileDescriptor();
+void TcpConnection::Fail(std::string failure) {
+    state_ = State::Failed;
+    failure_ = std::move(failure);
 }
 
 std::string DurationText(std::chrono::milliseconds duration) {

@@ -1,12 +1,15 @@
 #pragma once
 
 #include "common/FileDescriptor.h"
+#include "serial/device/HostLookup.h"
 
+#include <cerrno>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
-#include <functional>
-#include <optional>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace feedrail {
 
@@ -25,20 +28,64 @@ struct ConnectLimits {
     std::chrono::milliseconds connect{1000};
 };
 
-// Waits until `fd` (-1: none) has one of `events` or `limit` has passed,
-// and gives the events `fd` has (0 when none); nothing once the connection
-// is no longer wanted, and the attempt is then abandoned at once.
-using ConnectWait = std::function<std::optional<short>(int fd, short events,
-                                                       std::chrono::steady_clock::duration limit)>;
+// A TCP connection to `host`:`port` being made in steps that never wait, for
+// a line thread that serves many: the host is looked up (HostLookup), then
+// each address it stands for is tried in turn, each within its limit. The
+// connection made is non-blocking, sends small writes at once and ends
+// itself after SilenceLimit of silence. One that cannot be made has a
+// Failure ("cannot resolve host shop-ts1: Name or service not known", "no
+// answer from shop-ts1 within 1 s", "Connection refused").
+//
+// Whoever takes the steps watches Descriptor() for the events it asks for
+// and takes the next step once it is ready or Due() has come. A descriptor
+// the steps replace stays open until the next step, so that its watcher can
+// stop watching it first.
+class TcpConnection {
+public:
+    using Clock = std::chrono::steady_clock;
+    enum class State { Looking, Connecting, Connected, Failed };
 
-// Connects to `host`:`port`, trying each address the name resolves to, and
-// waiting only through `wait`. The connection is non-blocking, sends small
-// writes at once and ends itself after SilenceLimit of silence. An invalid
-// descriptor and `failure` when it cannot ("cannot resolve host shop-ts1:
-// Name or service not known", "no answer from shop-ts1 within 1 s",
-// "Connection refused"); `failure` stays empty when the wait was abandoned.
-FileDescriptor ConnectTcp(const std::string& host, std::uint16_t port, const ConnectLimits& limits,
-                          const ConnectWait& wait, std::string& failure);
+    TcpConnection(std::string host, std::uint16_t port, const ConnectLimits& limits);
+
+    // Takes every step that is ready at `now`: the first starts the lookup.
+    void Step(Clock::time_point now);
+    State Current() const { return state_; }
+    // What to watch: the lookup's ready descriptor (for input) while
+    // Looking, the socket (for output) while Connecting; -1 otherwise.
+    int Descriptor() const;
+    bool WantsOutput() const { return state_ == State::Connecting; }
+    // When the step under way has run out of time.
+    Clock::time_point Due() const;
+    // The connection, once Connected; taken once.
+    FileDescriptor TakeSocket();
+    const std::string& Failure() const { return failure_; }
+
+private:
+    void Look(Clock::time_point now);
+    void Connect(Clock::time_point now);
+    // Starts connecting to the next address, or fails when none is left.
+    void StartNext(Clock::time_point now);
+    // 0 once connected, EINPROGRESS while under way, or the errno of the
+    // failure (ETIMEDOUT once the limit has passed).
+    int Outcome(Clock::time_point now) const;
+    void RetireSocket();
+    void Fail(std::string failure);
+
+    const std::string host_;
+    const std::uint16_t port_;
+    const ConnectLimits limits_;
+    State state_ = State::Looking;
+    std::shared_ptr<HostLookup> lookup_;
+    std::vector<HostAddress> addresses_;
+    std::size_t next_ = 0;
+    int lastError_ = EHOSTUNREACH;
+    Clock::time_point end_{};
+    FileDescriptor socket_;
+    // What the last step gave to watch and this one replaced.
+    std::shared_ptr<HostLookup> retiredLookup_;
+    FileDescriptor retiredSocket_;
+    std::string failure_;
+};
 
 // "5 s", "300 ms".
 std::string DurationText(std::chrono::milliseconds duration);
