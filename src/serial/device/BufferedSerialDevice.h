@@ -69,6 +69,13 @@ protected:
     // How long the line thread lets those waiting for the lock go first, at
     // most (a thread on a busy machine may take a while to be run).
     static constexpr std::chrono::milliseconds WaiterLimit{50};
+    // A machine that punches sends its characters one by one: while nothing
+    // goes out, whose XOFF must be seen at once, the input of a pass that
+    // took some is next taken this much later rather than at the next
+    // character. It waits in the driver or the socket meanwhile, far more
+    // room than a line fills by then (58 characters at 115200 baud).
+    static constexpr std::chrono::milliseconds InputGathering{5};
+    bool Gathering(bool tookInput) const { return tookInput && pending_.empty() && !txBusy_; }
 
     // Has `served`'s passes run on a shared line thread. Throws
     // std::system_error when no thread or descriptor can be had.

@@ -47,6 +47,7 @@ LineWait NetworkSerialDevice::LinePass(bool lineGone) {
         return {};
     }
     const Clock::time_point now = Clock::now();
+    const std::size_t kept = input_.size();
     retiredConnection_.reset();
     // What the connecting socket reported is the connection's to find.
     const bool connecting = stage_ == Stage::Connecting;
@@ -70,7 +71,12 @@ LineWait NetworkSerialDevice::LinePass(bool lineGone) {
         inputCutAt_ = now;
         return {.Due = now};
     }
-    return NextWait(now);
+    LineWait wait = NextWait(now);
+    if (wait.Input && !wait.Output && Gathering(input_.size() > kept)) {
+        wait.Input = false;
+        wait.Due = std::min(wait.Due, now + InputGathering);
+    }
+    return wait;
 }
 
 void NetworkSerialDevice::Reach(Clock::time_point now) {

@@ -51,8 +51,6 @@ private:
     void PollErrorCounters();
     void CheckTxEmpty(Clock::time_point now);
     Clock::time_point NextPass(Clock::time_point now);
-    // Whether the next pass comes by time rather than at the next input.
-    bool Gathering(bool tookInput) const;
     int ModemLines(int& lines);
     int SetLine(int line, bool on);
     int ApplyDtrAction(LineAction action);

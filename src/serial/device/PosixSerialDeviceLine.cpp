@@ -16,10 +16,6 @@ using namespace CommEventBit;
 
 // How often modem lines and error counters are looked at while they are watched.
 constexpr auto LinePollInterval = std::chrono::milliseconds(10);
-// How long input that is coming is left to gather between passes: the
-// driver holds far more than a line brings meanwhile (58 characters at
-// 115200 baud), and an answer to what came is no later than a person notices.
-constexpr auto InputGathering = std::chrono::milliseconds(5);
 
 } // namespace
 
@@ -52,18 +48,11 @@ LineWait PosixSerialDevice::LinePass(bool lineGone) {
         inputCutAt_ = now;
         return {.Input = false, .Due = now};
     }
-    if (Gathering(input_.size() > kept)) {
+    if (!hungUp_ && Gathering(input_.size() > kept)) {
         return {.Line = fd_.Get(), .Due = std::min(NextPass(now), now + InputGathering)};
     }
     return {
         .Line = fd_.Get(), .Input = !hungUp_ && input_.size() < inputLimit_, .Due = NextPass(now)};
-}
-
-// A machine that punches sends its characters one by one: while nothing goes
-// out, whose XOFF must be seen at once, what comes is taken a few at a time
-// rather than a wake for each. It waits in the driver meanwhile.
-bool PosixSerialDevice::Gathering(bool tookInput) const {
-    return tookInput && !hungUp_ && pending_.empty() && !txBusy_;
 }
 
 void PosixSerialDevice::MarkHungUp() {
