@@ -20,6 +20,7 @@
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace feedrail {
@@ -42,11 +43,65 @@ std::string LinePattern(int line, char first) {
     return bytes;
 }
 
-std::shared_ptr<PosixSerialDevice> OpenLine(const test::PseudoTerminal& pty) {
-    int error = 0;
-    auto device = PosixSerialDevice::Open(pty.SlavePath(), error);
+// What crossed each line both ways, and the most threads the process had
+// meanwhile.
+struct Exchanged {
+    std::vector<std::string> Sent;
+    std::vector<std::string> Received;
+    std::ptrdiff_t MostThreads = 0;
+};
+
+// Each device writes its line's pattern and `farWrite` the far end's; then
+// both ends are read (`farRead` for the far end: a count, or less than 0 for
+// none yet) until every line has all of its own, or 30 s have passed.
+template <typename Device>
+Exchanged ExchangePatterns(const std::vector<std::shared_ptr<Device>>& devices,
+                           const std::function<void(int, const std::string&)>& farWrite,
+                           const std::function<ssize_t(int, char*, std::size_t)>& farRead) {
+    const int lines = static_cast<int>(devices.size());
+    Exchanged result{std::vector<std::string>(devices.size()),
+                     std::vector<std::string>(devices.size()), ThreadCount()};
+    for (int line = 0; line < lines; ++line) {
+        const std::string out = LinePattern(line, 'a');
+        std::size_t written = 0;
+        EXPECT_EQ(devices[line]->Write(out.data(), out.size(), 0, written), 0);
+        farWrite(line, LinePattern(line, 'A'));
+    }
+    const auto complete = [&] {
+        for (int line = 0; line < lines; ++line) {
+            if (result.Sent[line].size() < LinePattern(line, 'a').size() ||
+                result.Received[line].size() < LinePattern(line, 'A').size()) {
+                return false;
+            }
+        }
+        return true;
+    };
+    for (const auto end = std::chrono::steady_clock::now() + 30s;
+         !complete() && std::chrono::steady_clock::now() < end;) {
+        std::this_thread::sleep_for(1ms);
+        for (int line = 0; line < lines; ++line) {
+            char buffer[256];
+            std::size_t got = 0;
+            EXPECT_EQ(devices[line]->Read(buffer, sizeof buffer, got), 0);
+            result.Received[line].append(buffer, got);
+            const ssize_t count = farRead(line, buffer, sizeof buffer);
+            result.Sent[line].append(buffer, static_cast<std::size_t>(std::max<ssize_t>(count, 0)));
+        }
+        result.MostThreads = std::max(result.MostThreads, ThreadCount());
+    }
+    for (int line = 0; line < lines; ++line) {
+        EXPECT_EQ(result.Sent[line], LinePattern(line, 'a')) << "line " << line;
+        EXPECT_EQ(result.Received[line], LinePattern(line, 'A')) << "line " << line;
+    }
+    return result;
+}
+
+// `device` set to 115200 baud, binary; nullptr and a failure with `why`
+// when it did not open.
+template <typename Device>
+std::shared_ptr<Device> AtTestRate(std::shared_ptr<Device> device, const std::string& why) {
     if (!device) {
-        ADD_FAILURE() << "open: errno " << error;
+        ADD_FAILURE() << "open: " << why;
         return nullptr;
     }
     SerialSettings settings;
@@ -54,6 +109,12 @@ std::shared_ptr<PosixSerialDevice> OpenLine(const test::PseudoTerminal& pty) {
     settings.Flags = DcbFlag::fBinary;
     EXPECT_EQ(device->SetSettings(settings), 0);
     return device;
+}
+
+std::shared_ptr<PosixSerialDevice> OpenLine(const test::PseudoTerminal& pty) {
+    int error = 0;
+    auto device = PosixSerialDevice::Open(pty.SlavePath(), error);
+    return AtTestRate(std::move(device), "errno " + std::to_string(error));
 }
 
 // A shop's lines served at once: the process gains no more threads than the
@@ -75,57 +136,19 @@ TEST(LineThreadsTest, SixtyFourLinesAtOnceShareTheLineThreadsAndLoseNoByte) {
         devices.push_back(OpenLine(*ptys.back()));
         ASSERT_TRUE(devices.back());
     }
-    for (int line = 0; line < Lines; ++line) {
-        const std::string out = LinePattern(line, 'a');
-        std::size_t written = 0;
-        ASSERT_EQ(devices[line]->Write(out.data(), out.size(), 0, written), 0);
-        ptys[line]->Write(LinePattern(line, 'A'));
-    }
-    std::vector<std::string> sent(Lines);
-    std::vector<std::string> received(Lines);
-    std::ptrdiff_t most = ThreadCount();
-    const auto complete = [&] {
-        for (int line = 0; line < Lines; ++line) {
-            if (sent[line].size() < LinePattern(line, 'a').size() ||
-                received[line].size() < LinePattern(line, 'A').size()) {
-                return false;
-            }
-        }
-        return true;
-    };
-    for (const auto end = std::chrono::steady_clock::now() + 30s;
-         !complete() && std::chrono::steady_clock::now() < end;) {
-        std::this_thread::sleep_for(1ms);
-        for (int line = 0; line < Lines; ++line) {
-            char buffer[256];
-            std::size_t got = 0;
-            ASSERT_EQ(devices[line]->Read(buffer, sizeof buffer, got), 0);
-            received[line].append(buffer, got);
-            const ssize_t count = ::read(ptys[line]->Master(), buffer, sizeof buffer);
-            sent[line].append(buffer, static_cast<std::size_t>(std::max<ssize_t>(count, 0)));
-        }
-        most = std::max(most, ThreadCount());
-    }
-    EXPECT_LE(most - before, static_cast<std::ptrdiff_t>(LineThreads::Limit()));
-    for (int line = 0; line < Lines; ++line) {
-        EXPECT_EQ(sent[line], LinePattern(line, 'a')) << "line " << line;
-        EXPECT_EQ(received[line], LinePattern(line, 'A')) << "line " << line;
-    }
+    const Exchanged exchanged = ExchangePatterns<PosixSerialDevice>(
+        devices, [&](int line, const std::string& in) { ptys[line]->Write(in); },
+        [&](int line, char* buffer, std::size_t size) {
+            return ::read(ptys[line]->Master(), buffer, size);
+        });
+    EXPECT_LE(exchanged.MostThreads - before, static_cast<std::ptrdiff_t>(LineThreads::Limit()));
 }
 
 std::shared_ptr<NetworkSerialDevice> OpenNetworkLine(int port) {
     std::string failure;
     auto device = NetworkSerialDevice::Open(
         *ParseDeviceAddress("tcp://127.0.0.1:" + std::to_string(port)), failure);
-    if (!device) {
-        ADD_FAILURE() << "open: " << failure;
-        return nullptr;
-    }
-    SerialSettings settings;
-    settings.BaudRate = 115200;
-    settings.Flags = DcbFlag::fBinary;
-    EXPECT_EQ(device->SetSettings(settings), 0);
-    return device;
+    return AtTestRate(std::move(device), failure);
 }
 
 // The device server's end of the connection the last device opened.
@@ -163,42 +186,18 @@ TEST(LineThreadsTest, ThirtyTwoNetworkLinesAtOnceShareTheLineThreadsAndLoseNoByt
         ASSERT_TRUE(servers.back().Valid());
         most = std::max(most, ThreadCount());
     }
+    const Exchanged exchanged = ExchangePatterns<NetworkSerialDevice>(
+        devices,
+        [&](int line, const std::string& in) {
+            ASSERT_EQ(::send(servers[line].Get(), in.data(), in.size(), MSG_NOSIGNAL),
+                      static_cast<ssize_t>(in.size()));
+        },
+        [&](int line, char* buffer, std::size_t size) {
+            return ::recv(servers[line].Get(), buffer, size, 0);
+        });
+    EXPECT_LE(std::max(most, exchanged.MostThreads) - before,
+              static_cast<std::ptrdiff_t>(LineThreads::Limit()));
     for (int line = 0; line < Lines; ++line) {
-        const std::string out = LinePattern(line, 'a');
-        std::size_t written = 0;
-        ASSERT_EQ(devices[line]->Write(out.data(), out.size(), 0, written), 0);
-        const std::string in = LinePattern(line, 'A');
-        ASSERT_EQ(::send(servers[line].Get(), in.data(), in.size(), MSG_NOSIGNAL),
-                  static_cast<ssize_t>(in.size()));
-    }
-    std::vector<std::string> sent(Lines);
-    std::vector<std::string> received(Lines);
-    const auto complete = [&] {
-        for (int line = 0; line < Lines; ++line) {
-            if (sent[line].size() < LinePattern(line, 'a').size() ||
-                received[line].size() < LinePattern(line, 'A').size()) {
-                return false;
-            }
-        }
-        return true;
-    };
-    for (const auto end = std::chrono::steady_clock::now() + 30s;
-         !complete() && std::chrono::steady_clock::now() < end;) {
-        std::this_thread::sleep_for(1ms);
-        for (int line = 0; line < Lines; ++line) {
-            char buffer[256];
-            std::size_t got = 0;
-            ASSERT_EQ(devices[line]->Read(buffer, sizeof buffer, got), 0);
-            received[line].append(buffer, got);
-            const ssize_t count = ::recv(servers[line].Get(), buffer, sizeof buffer, 0);
-            sent[line].append(buffer, static_cast<std::size_t>(std::max<ssize_t>(count, 0)));
-        }
-        most = std::max(most, ThreadCount());
-    }
-    EXPECT_LE(most - before, static_cast<std::ptrdiff_t>(LineThreads::Limit()));
-    for (int line = 0; line < Lines; ++line) {
-        EXPECT_EQ(sent[line], LinePattern(line, 'a')) << "line " << line;
-        EXPECT_EQ(received[line], LinePattern(line, 'A')) << "line " << line;
         EXPECT_EQ(devices[line]->GoneReason(), "") << "line " << line;
     }
 }
