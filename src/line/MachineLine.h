@@ -3,7 +3,8 @@
 #include "line/LineSnapshot.h"
 #include "profiles/ActiveSettings.h"
 #include "serial/TVaComm.h"
-#include "session/EditorLines.h"
+#include "session/ProgramLines.h"
+#include "session/ReceivedLines.h"
 #include "session/RunState.h"
 #include "session/StatusLine.h"
 #include "session/TransferSession.h"
@@ -30,8 +31,10 @@ struct MachineLineHosts {
     StatusLine& Status;
     // Where the loss of the device and its return are told.
     StatusLine& LossStatus;
-    // The program a send reads and a receive fills.
-    EditorLines& Editor;
+    // The program a send reads.
+    ProgramLines& Program;
+    // What a receive fills: the window's editor; none in the service.
+    ReceivedLines* Received;
     UiHandOver& Ui;
     // The thread the port's events are handled on.
     EventHandOver& Events;

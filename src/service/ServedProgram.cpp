@@ -12,10 +12,6 @@
 namespace feedrail {
 namespace {
 
-[[noreturn]] void NoEditor() {
-    throw std::logic_error("the service has no editor: it only sends programs from their files");
-}
-
 // Why the program at `path`, opened in `file`, is not sent; empty when it is.
 std::string Refusal(const std::string& path, const std::string& realFolder, ProgramFileLines& file,
                     const std::stop_token& stop) {
@@ -180,26 +176,6 @@ void ServedProgram::Arrived(unsigned generation, Stretch stretch) const {
         failedAt_ = first_ + static_cast<int>(ahead_.size());
         failure_ = std::move(stretch.Failure);
     }
-}
-
-void ServedProgram::SetEditorLines(int, const std::vector<std::string>&) {
-    NoEditor();
-}
-
-void ServedProgram::BeginUndoStep() {
-    NoEditor();
-}
-
-void ServedProgram::EndUndoStep() {
-    NoEditor();
-}
-
-void ServedProgram::AppendReceivedLine(const std::string&) {
-    NoEditor();
-}
-
-void ServedProgram::ClearEditorAndFileName() {
-    NoEditor();
 }
 
 } // namespace feedrail

@@ -3,7 +3,7 @@
 #include "serial/EventHandOver.h"
 #include "service/ProgramFileLines.h"
 #include "service/TaskLane.h"
-#include "session/EditorLines.h"
+#include "session/ProgramLines.h"
 
 #include <cstdint>
 #include <deque>
@@ -22,7 +22,7 @@ namespace feedrail {
 // The file is opened and read on the machine's file lane, a bounded stretch
 // ahead of the send, so that a slow folder holds the send but never the
 // machine's loop.
-class ServedProgram : public EditorLines {
+class ServedProgram : public ProgramLines {
 public:
     // The file, read by one thread at a time.
     struct Source {
@@ -67,12 +67,6 @@ public:
     std::uint64_t EditorTextBytes() const override { return textBytes_; }
     // The send's progress says where it stands.
     void HighlightEditorLine(int) override {}
-    bool EditorModified() const override { return false; }
-    void SetEditorLines(int first, const std::vector<std::string>& lines) override;
-    void BeginUndoStep() override;
-    void EndUndoStep() override;
-    void AppendReceivedLine(const std::string& text) override;
-    void ClearEditorAndFileName() override;
 
     // What is read ahead of the line sent, about; a line longer is read
     // whole.

@@ -406,7 +406,7 @@ void Automation::NotAnswered(const std::string& reason) {
 }
 
 bool Automation::EditorHoldsWork() const {
-    return state_.ReceivedUnsaved || hosts_.Editor.EditorModified();
+    return state_.ReceivedUnsaved || (hosts_.Editor != nullptr && hosts_.Editor->EditorModified());
 }
 
 // The profile's receive folder (a relative one within the machine's folder),

@@ -3,7 +3,7 @@
 #include "profiles/ActiveSettings.h"
 #include "profiles/AutomationSettings.h"
 #include "serial/TVaCustomComm.h"
-#include "session/EditorLines.h"
+#include "session/ReceivedLines.h"
 #include "session/RunState.h"
 #include "session/StatusLine.h"
 #include "session/TransferSession.h"
@@ -29,7 +29,9 @@ struct AutomationHosts {
     StatusLine& Status;
     UiHandOver& Ui;
     TransferSession& Session;
-    EditorLines& Editor;
+    // The window's editor, whose unsaved work holds a load back; none in the
+    // service.
+    const ReceivedLines* Editor;
     // The file pane shows a program just filed, when it shows its folder;
     // `earlier` is where the program that had its name went (versions kept).
     std::function<void(const std::string& path, const std::string& earlier)> ShowFiledProgram;

@@ -8,7 +8,7 @@ namespace feedrail {
 // The lines are taken as the operator chose them: the editor may still be
 // edited while the send waits for the port or the machine's XON, and what
 // goes out must be the program the dialog showed.
-ComposedProgram::ComposedProgram(EditorLines& editor, std::vector<std::string> head, int headLines,
+ComposedProgram::ComposedProgram(ProgramLines& editor, std::vector<std::string> head, int headLines,
                                  int startLine)
     : editor_(editor), lines_(std::move(head)), headCount_(static_cast<int>(lines_.size())),
       headLines_(headLines), startLine_(startLine) {
@@ -44,30 +44,6 @@ int ComposedProgram::EditorLine(int line) const {
 
 void ComposedProgram::HighlightEditorLine(int line) {
     editor_.HighlightEditorLine(EditorLine(line));
-}
-
-void ComposedProgram::SetEditorLines(int first, const std::vector<std::string>& lines) {
-    editor_.SetEditorLines(first, lines);
-}
-
-void ComposedProgram::BeginUndoStep() {
-    editor_.BeginUndoStep();
-}
-
-void ComposedProgram::EndUndoStep() {
-    editor_.EndUndoStep();
-}
-
-void ComposedProgram::AppendReceivedLine(const std::string& text) {
-    editor_.AppendReceivedLine(text);
-}
-
-void ComposedProgram::ClearEditorAndFileName() {
-    editor_.ClearEditorAndFileName();
-}
-
-bool ComposedProgram::EditorModified() const {
-    return editor_.EditorModified();
 }
 
 } // namespace feedrail

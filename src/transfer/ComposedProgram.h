@@ -1,6 +1,6 @@
 #pragma once
 
-#include "session/EditorLines.h"
+#include "session/ProgramLines.h"
 
 #include <cstdint>
 #include <string>
@@ -13,30 +13,23 @@ namespace feedrail {
 // A send reads it in the editor's place; the editor's text stays as it is,
 // and its highlight falls on the editor's own line that each composed line
 // came from.
-class ComposedProgram : public EditorLines {
+class ComposedProgram : public ProgramLines {
 public:
     // `headLines` is how many of the editor's first lines the head stands for;
     // `startLine` the editor's line the rest begins at.
-    ComposedProgram(EditorLines& editor, std::vector<std::string> head, int headLines,
+    ComposedProgram(ProgramLines& editor, std::vector<std::string> head, int headLines,
                     int startLine);
 
     std::string GetEditorLine(int line) const override;
     int EditorLineCount() const override;
     std::uint64_t EditorTextBytes() const override;
     void HighlightEditorLine(int line) override;
-    // The editor's own: a send only reads its program.
-    void SetEditorLines(int first, const std::vector<std::string>& lines) override;
-    void BeginUndoStep() override;
-    void EndUndoStep() override;
-    void AppendReceivedLine(const std::string& text) override;
-    void ClearEditorAndFileName() override;
-    bool EditorModified() const override;
 
     // The editor's line that the composed `line` came from.
     int EditorLine(int line) const;
 
 private:
-    EditorLines& editor_;
+    ProgramLines& editor_;
     // The head, then the editor's lines from the start.
     std::vector<std::string> lines_;
     int headCount_;

@@ -28,14 +28,14 @@ ReceiveTransfer::ReceiveTransfer(RunState& state, const ActiveSettings& settings
       ui_(hosts.Ui), session_(hosts.Session), send_(send), line_(LongestLine + 1) {}
 
 void ReceiveTransfer::ReceiveButtonClick() {
-    if (!session_.RequestReceive()) {
+    if (editor_ == nullptr || !session_.RequestReceive()) {
         return;
     }
     state_.ReceivedLines = 1;
     percentSeen_ = false;
     firstLinePending_ = true;
     line_.Clear();
-    editor_.ClearEditorAndFileName();
+    editor_->ClearEditorAndFileName();
     // The editor no longer holds the file loaded before.
     state_.CurrentFile.clear();
     state_.ReceivedUnsaved = false;
@@ -172,7 +172,7 @@ void ReceiveTransfer::LineTooLong() {
 // A machine that starts its punch again (a new DC2) sends the whole program
 // again: the part before is dropped rather than joined to it.
 void ReceiveTransfer::PunchRestarted() {
-    editor_.ClearEditorAndFileName();
+    editor_->ClearEditorAndFileName();
     line_.Clear();
     state_.ReceivedLines = 1;
     firstLinePending_ = true;
@@ -181,7 +181,7 @@ void ReceiveTransfer::PunchRestarted() {
 }
 
 void ReceiveTransfer::EndLine() {
-    editor_.AppendReceivedLine(line_.TakeLine());
+    editor_->AppendReceivedLine(line_.TakeLine());
     state_.ReceivedUnsaved = true;
     ++state_.ReceivedLines;
     ++linesReceived_;
@@ -193,7 +193,7 @@ void ReceiveTransfer::EndLine() {
 
 // The line collected so far ends the program; it is added once.
 void ReceiveTransfer::AddCollectedLine() {
-    editor_.AppendReceivedLine(line_.TakeLine());
+    editor_->AppendReceivedLine(line_.TakeLine());
     state_.ReceivedUnsaved = true;
     ++linesReceived_;
     Progress(true);

@@ -2,6 +2,7 @@
 
 #include "profiles/ActiveSettings.h"
 #include "serial/TVaCustomComm.h"
+#include "session/ReceivedLines.h"
 #include "session/RunState.h"
 #include "session/TransferSession.h"
 #include "transfer/SendTransfer.h"
@@ -19,7 +20,8 @@ namespace feedrail {
 // What a receive needs of the window.
 struct ReceiveHosts {
     StatusLine& Status;
-    EditorLines& Editor;
+    // The editor a receive fills; none in the service, which has no Receive.
+    ReceivedLines* Editor;
     UiHandOver& Ui;
     TransferSession& Session;
 };
@@ -60,7 +62,7 @@ private:
     const ActiveSettings& settings_;
     TVaCustomComm& port_;
     StatusLine& status_;
-    EditorLines& editor_;
+    ReceivedLines* editor_;
     UiHandOver& ui_;
     TransferSession& session_;
     SendTransfer& send_;

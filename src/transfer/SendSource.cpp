@@ -9,7 +9,7 @@
 
 namespace feedrail {
 
-void SendSource::Read(EditorLines& program, std::string from) {
+void SendSource::Read(ProgramLines& program, std::string from) {
     program_ = &program;
     from_ = std::move(from);
 }
@@ -21,7 +21,7 @@ void SendSource::Reset() {
 
 // In EIA a character without a code would go out as a blank, changing the
 // program unseen: the operator is told where it is instead.
-std::optional<std::string> SendSource::WhyNotEncodable(const EditorLines& program,
+std::optional<std::string> SendSource::WhyNotEncodable(const ProgramLines& program,
                                                        std::int32_t punchType) {
     if (punchType != PunchEia) {
         return std::nullopt;

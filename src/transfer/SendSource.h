@@ -1,7 +1,7 @@
 #pragma once
 
 #include "profiles/ActiveSettings.h"
-#include "session/EditorLines.h"
+#include "session/ProgramLines.h"
 
 #include <cstdint>
 #include <optional>
@@ -13,25 +13,25 @@ namespace feedrail {
 // send from a chosen block, with where that starts for the transfer log.
 class SendSource {
 public:
-    explicit SendSource(EditorLines& editor) : editor_(editor), program_(&editor) {}
+    explicit SendSource(ProgramLines& editor) : editor_(editor), program_(&editor) {}
 
     // The next send reads `program`; `from` names where it starts.
-    void Read(EditorLines& program, std::string from);
+    void Read(ProgramLines& program, std::string from);
     // Back to the editor's own program, from its start.
     void Reset();
-    EditorLines& Program() const { return *program_; }
+    ProgramLines& Program() const { return *program_; }
     const std::string& From() const { return from_; }
 
     // Why `program` cannot go out in `punchType`, or nothing when it can.
-    static std::optional<std::string> WhyNotEncodable(const EditorLines& program,
+    static std::optional<std::string> WhyNotEncodable(const ProgramLines& program,
                                                       std::int32_t punchType);
     // The bytes the program's `lines` take on the line, reckoned before the
     // send.
     std::uint64_t TapeBytes(int lines, const ActiveSettings& settings, bool leader) const;
 
 private:
-    EditorLines& editor_;
-    EditorLines* program_;
+    ProgramLines& editor_;
+    ProgramLines* program_;
     std::string from_;
 };
 

@@ -30,21 +30,21 @@ constexpr auto Endless = std::chrono::hours(24 * 365);
 
 SendTransfer::SendTransfer(RunState& state, const ActiveSettings& settings, TVaCustomComm& port,
                            const SendHosts& hosts)
-    : state_(state), settings_(settings), port_(port), status_(hosts.Status), editor_(hosts.Editor),
-      source_(hosts.Editor), queue_(port), ui_(hosts.Ui), session_(hosts.Session),
-      leader_(hosts.Leader) {}
+    : state_(state), settings_(settings), port_(port), status_(hosts.Status),
+      editor_(hosts.Program), source_(hosts.Program), queue_(port), ui_(hosts.Ui),
+      session_(hosts.Session), leader_(hosts.Leader) {}
 
 void SendTransfer::SendButtonClick() {
     RequestSend(editor_, {});
 }
 
-void SendTransfer::SendProgramFrom(EditorLines& program, std::string from) {
+void SendTransfer::SendProgramFrom(ProgramLines& program, std::string from) {
     RequestSend(program, std::move(from));
 }
 
 // What a send reads changes only once the session has granted it: a send
 // under way goes on reading its own program.
-bool SendTransfer::RequestSend(EditorLines& program, std::string from) {
+bool SendTransfer::RequestSend(ProgramLines& program, std::string from) {
     if (!Encodable(program) || !session_.RequestSend(true)) {
         return false;
     }
@@ -73,7 +73,7 @@ bool SendTransfer::RequestedSend() {
 }
 
 // A program the machine's tape code cannot carry does not start to go out.
-bool SendTransfer::Encodable(const EditorLines& program) {
+bool SendTransfer::Encodable(const ProgramLines& program) {
     const std::optional<std::string> why =
         SendSource::WhyNotEncodable(program, settings_.PunchType);
     if (!why) {

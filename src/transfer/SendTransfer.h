@@ -2,7 +2,7 @@
 
 #include "profiles/ActiveSettings.h"
 #include "serial/TVaCustomComm.h"
-#include "session/EditorLines.h"
+#include "session/ProgramLines.h"
 #include "session/RunState.h"
 #include "session/StatusLine.h"
 #include "session/TransferSession.h"
@@ -22,7 +22,8 @@ namespace feedrail {
 // What a send needs of the window.
 struct SendHosts {
     StatusLine& Status;
-    EditorLines& Editor;
+    // The program a send reads unless told another.
+    ProgramLines& Program;
     UiHandOver& Ui;
     TransferSession& Session;
     // The leader switch in effect.
@@ -43,7 +44,7 @@ public:
     void SendButtonClick();
     // As Send, with `program` read in the editor's place until the send
     // ends; `from`, where it starts, goes to the transfer log.
-    void SendProgramFrom(EditorLines& program, std::string from);
+    void SendProgramFrom(ProgramLines& program, std::string from);
     // Sends the editor's program to a machine that asked for it and, under
     // Xon/Xoff, has sent its XON since: on the port as it is open, at once.
     // False when the session refuses it.
@@ -89,8 +90,8 @@ private:
     enum class Stage { Lines, LineOut, Pausing, Delivering };
 
     // The request of Send, of `program`; false when it is refused.
-    bool RequestSend(EditorLines& program, std::string from);
-    bool Encodable(const EditorLines& program);
+    bool RequestSend(ProgramLines& program, std::string from);
+    bool Encodable(const ProgramLines& program);
     void Pump();
     void PumpLines();
     // Takes the next line into bytes_; false when the program has ended.
@@ -122,7 +123,7 @@ private:
     const ActiveSettings& settings_;
     TVaCustomComm& port_;
     StatusLine& status_;
-    EditorLines& editor_;
+    ProgramLines& editor_;
     SendSource source_;
     SendQueue queue_;
     UiHandOver& ui_;

@@ -70,12 +70,12 @@ public:
     // This fake as each transfer's hosts.
     SendHosts ForSend() {
         return {
-            .Status = *this, .Editor = *this, .Ui = *this, .Session = Session, .Leader = [this] {
+            .Status = *this, .Program = *this, .Ui = *this, .Session = Session, .Leader = [this] {
                 return LeaderOn;
             }};
     }
     ReceiveHosts ForReceive() {
-        return {.Status = *this, .Editor = *this, .Ui = *this, .Session = Session};
+        return {.Status = *this, .Editor = this, .Ui = *this, .Session = Session};
     }
 
     // Runs the work deferred until after a handler, as the event loop would.

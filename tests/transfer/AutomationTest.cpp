@@ -58,7 +58,7 @@ protected:
         AutomationHosts{.Status = host_,
                         .Ui = host_,
                         .Session = host_.Session,
-                        .Editor = host_,
+                        .Editor = &host_,
                         .ShowFiledProgram = [](const std::string&, const std::string&) {},
                         .LoadFile =
                             [this](const std::string&) {
