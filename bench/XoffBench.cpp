@@ -288,9 +288,12 @@ int main(int argc, char** argv) {
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     const std::vector<Scenario> scenarios = {
         {"pty 9600", Line::Pty, feedrail::br9600, 9600, 0},
+        {"pty 19200", Line::Pty, feedrail::br19200, 19200, 0},
         {"pty 115200", Line::Pty, feedrail::br115200, 115200, 0},
         {"pty 9600, 16 sends busy", Line::Pty, feedrail::br9600, 9600, BusySends},
+        {"pty 19200, 16 sends busy", Line::Pty, feedrail::br19200, 19200, BusySends},
         {"pty 115200, 16 sends busy", Line::Pty, feedrail::br115200, 115200, BusySends},
+        {"ser2net rfc2217 9600", Line::Rfc2217, feedrail::br9600, 9600, 0},
         {"ser2net rfc2217 38400", Line::Rfc2217, feedrail::br38400, 38400, 0},
         {"ser2net rfc2217 115200", Line::Rfc2217, feedrail::br115200, 115200, 0},
         {"ser2net raw tcp 115200", Line::Tcp, feedrail::br115200, 115200, 0},

@@ -12,7 +12,8 @@ namespace feedrail {
 
 using namespace CommEventBit;
 
-BufferedSerialDevice::BufferedSerialDevice() : wake_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
+BufferedSerialDevice::BufferedSerialDevice(WritePacing::Reach reach)
+    : pacing_(reach), wake_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
     if (!wake_.Valid()) {
         throw std::system_error(errno, std::generic_category());
     }

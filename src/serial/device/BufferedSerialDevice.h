@@ -7,6 +7,7 @@
 #include "serial/device/SerialDevice.h"
 #include "serial/device/WritePacing.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -46,7 +47,7 @@ protected:
     using Clock = std::chrono::steady_clock;
 
     // Throws std::system_error when no wake-up descriptor can be made.
-    BufferedSerialDevice();
+    explicit BufferedSerialDevice(WritePacing::Reach reach);
 
     // Moves what the line has received into input_.
     virtual void DrainInput() = 0;
@@ -72,9 +73,12 @@ protected:
     // A machine that punches sends its characters one by one: while nothing
     // goes out, whose XOFF must be seen at once, the input of a pass that
     // took some is next taken this much later rather than at the next
-    // character. It waits in the driver or the socket meanwhile, far more
-    // room than a line fills by then (58 characters at 115200 baud).
-    static constexpr std::chrono::milliseconds InputGathering{5};
+    // character: 5 ms, or 16 characters' time at slow rates. It waits in
+    // the driver or the socket meanwhile, far more room than a line fills by
+    // then (58 characters at 115200 baud).
+    Clock::duration InputGathering() const {
+        return std::max<Clock::duration>(std::chrono::milliseconds(5), pacing_.CharTime() * 16);
+    }
     bool Gathering(bool tookInput) const { return tookInput && pending_.empty() && !txBusy_; }
 
     // Has `served`'s passes run on a shared line thread. Throws

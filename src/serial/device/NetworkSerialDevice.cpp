@@ -43,7 +43,8 @@ std::shared_ptr<NetworkSerialDevice> NetworkSerialDevice::Open(const DeviceAddre
 }
 
 NetworkSerialDevice::NetworkSerialDevice(const DeviceAddress& address, const ConnectLimits& limits)
-    : connection_(std::make_unique<TcpConnection>(address.host, address.port, limits)),
+    : BufferedSerialDevice(WritePacing::Reach::DeviceServer),
+      connection_(std::make_unique<TcpConnection>(address.host, address.port, limits)),
       comPort_(address.kind == DeviceAddress::Kind::Rfc2217) {
     pacing_.Configure(settings_);
     if (comPort_) {

@@ -74,7 +74,7 @@ LineWait NetworkSerialDevice::LinePass(bool lineGone) {
     LineWait wait = NextWait(now);
     if (wait.Input && !wait.Output && Gathering(input_.size() > kept)) {
         wait.Input = false;
-        wait.Due = std::min(wait.Due, now + InputGathering);
+        wait.Due = std::min(wait.Due, now + InputGathering());
     }
     return wait;
 }

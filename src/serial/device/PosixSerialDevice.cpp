@@ -53,7 +53,8 @@ std::shared_ptr<PosixSerialDevice> PosixSerialDevice::Open(const std::string& pa
     return device;
 }
 
-PosixSerialDevice::PosixSerialDevice(FileDescriptor fd) : fd_(std::move(fd)) {
+PosixSerialDevice::PosixSerialDevice(FileDescriptor fd)
+    : BufferedSerialDevice(WritePacing::Reach::Local), fd_(std::move(fd)) {
     ReadTermios(fd_.Get(), settings_);
     pacing_.Configure(settings_);
     modemLinesKnown_ = ::ioctl(fd_.Get(), TIOCMGET, &lastLines_) == 0;
@@ -289,30 +290,32 @@ int PosixSerialDevice::PushPending(Clock::time_point now) {
         DropOutput();
         return 0;
     }
-    while (!pending_.empty() && !closed_ && OutputAllowed()) {
-        const std::size_t backlog = Backlog(now);
-        if (backlog >= pacing_.BacklogLimit()) {
-            break;
-        }
-        std::array<char, WritePacing::MaxBacklog> chunk{};
-        const std::size_t size = std::min(pending_.size(), pacing_.BacklogLimit() - backlog);
-        std::copy_n(pending_.begin(), size, chunk.begin());
-        const ssize_t count = ::write(fd_.Get(), chunk.data(), size);
-        if (count < 0 && errno == EIO) {
-            // The other side of a pseudo-terminal, or a USB adapter, has gone.
-            MarkHungUp();
-            DropOutput();
-            return 0;
-        }
-        if (count < 0) {
-            return (errno == EAGAIN || errno == EINTR) ? 0 : errno;
-        }
-        Tapped(true, chunk.data(), static_cast<std::size_t>(count));
-        pending_.erase(pending_.begin(), pending_.begin() + count);
-        handed_ += static_cast<std::uint64_t>(count);
-        pacing_.Handed(now, static_cast<std::size_t>(count));
-        txBusy_ = true;
+    if (pending_.empty() || closed_ || !OutputAllowed()) {
+        return 0;
     }
+    // One write a pass tops the line up to its limit.
+    const std::size_t backlog = Backlog(now);
+    if (backlog >= pacing_.BacklogLimit()) {
+        return 0;
+    }
+    std::array<char, WritePacing::MaxBacklog> chunk{};
+    const std::size_t size = std::min(pending_.size(), pacing_.BacklogLimit() - backlog);
+    std::copy_n(pending_.begin(), size, chunk.begin());
+    const ssize_t count = ::write(fd_.Get(), chunk.data(), size);
+    if (count < 0 && errno == EIO) {
+        // The other side of a pseudo-terminal, or a USB adapter, has gone.
+        MarkHungUp();
+        DropOutput();
+        return 0;
+    }
+    if (count < 0) {
+        return (errno == EAGAIN || errno == EINTR) ? 0 : errno;
+    }
+    Tapped(true, chunk.data(), static_cast<std::size_t>(count));
+    pending_.erase(pending_.begin(), pending_.begin() + count);
+    handed_ += static_cast<std::uint64_t>(count);
+    pacing_.Handed(now, static_cast<std::size_t>(count));
+    txBusy_ = true;
     return 0;
 }
 

@@ -49,7 +49,7 @@ LineWait PosixSerialDevice::LinePass(bool lineGone) {
         return {.Input = false, .Due = now};
     }
     if (!hungUp_ && Gathering(input_.size() > kept)) {
-        return {.Line = fd_.Get(), .Due = std::min(NextPass(now), now + InputGathering)};
+        return {.Line = fd_.Get(), .Due = std::min(NextPass(now), now + InputGathering())};
     }
     return {
         .Line = fd_.Get(), .Input = !hungUp_ && input_.size() < inputLimit_, .Due = NextPass(now)};

@@ -11,7 +11,16 @@ namespace {
 // arrives and the one sent while it is noticed, fewer than the 10 that
 // controls allow follow the XOFF.
 constexpr std::size_t MinBacklog = 2;
+constexpr std::size_t MaxCoveringBacklog = 4;
 constexpr auto WakeAllowance = std::chrono::microseconds(500);
+// At slow rates an XOFF stops the writer within a character or two, and more
+// may be let ahead, so that the line thread wakes for several characters
+// rather than each: as many as stay within what controls allow after an
+// XOFF, with the one on the wire, while the XOFF reaches the writer within
+// these times, a loaded computer's wake or a busy network's round trip.
+constexpr std::size_t AllowedAfterXoff = 10;
+constexpr auto LocalReaction = std::chrono::milliseconds(2);
+constexpr auto DeviceServerReaction = std::chrono::milliseconds(5);
 
 // One and a half stop bits count as two: the pacing may run slow, never fast.
 WritePacing::Clock::duration CharacterTime(const SerialSettings& settings) {
@@ -21,21 +30,25 @@ WritePacing::Clock::duration CharacterTime(const SerialSettings& settings) {
     return std::chrono::nanoseconds(1'000'000'000ULL * bits / rate);
 }
 
-std::size_t BacklogLimitFor(WritePacing::Clock::duration charTime) {
-    const auto covering = (WakeAllowance + charTime - std::chrono::nanoseconds(1)) / charTime;
-    return std::clamp<std::size_t>(static_cast<std::size_t>(covering), MinBacklog,
-                                   WritePacing::MaxBacklog);
+std::size_t Covering(WritePacing::Clock::duration span, WritePacing::Clock::duration charTime) {
+    return static_cast<std::size_t>((span + charTime - std::chrono::nanoseconds(1)) / charTime);
 }
 
 } // namespace
 
-WritePacing::WritePacing(const SerialSettings& settings) {
+WritePacing::WritePacing(Reach reach, const SerialSettings& settings) : reach_(reach) {
     Configure(settings);
 }
 
 void WritePacing::Configure(const SerialSettings& settings) {
     charTime_ = CharacterTime(settings);
-    backlogLimit_ = BacklogLimitFor(charTime_);
+    const std::size_t wake = Covering(WakeAllowance, charTime_);
+    const auto reaction = reach_ == Reach::Local ? LocalReaction : DeviceServerReaction;
+    const std::size_t reacting = Covering(reaction, charTime_) + 1;
+    const std::size_t safe = reacting < AllowedAfterXoff ? AllowedAfterXoff - reacting : 0;
+    backlogLimit_ =
+        std::max(std::clamp(wake, MinBacklog, MaxCoveringBacklog), std::min(safe, MaxBacklog));
+    lowWater_ = std::clamp<std::size_t>(wake, 1, std::max<std::size_t>(backlogLimit_ - 2, 1));
 }
 
 std::size_t WritePacing::OnWire(Clock::time_point now) const {
@@ -48,8 +61,7 @@ WritePacing::Clock::duration WritePacing::UntilWireFree(Clock::time_point now) c
 }
 
 WritePacing::Clock::duration WritePacing::UntilRoom(Clock::time_point now) const {
-    const Clock::duration lowWater =
-        charTime_ * static_cast<long>(std::max<std::size_t>(backlogLimit_ - 2, 1));
+    const Clock::duration lowWater = charTime_ * static_cast<long>(lowWater_);
     const Clock::duration left = UntilWireFree(now);
     return left > lowWater ? left - lowWater : charTime_;
 }

@@ -14,10 +14,15 @@ class WritePacing {
 public:
     using Clock = std::chrono::steady_clock;
 
-    // The most characters ever let ahead of the line, at any rate.
-    static constexpr std::size_t MaxBacklog = 4;
+    // Where the line is, which sets how long an XOFF takes to stop the
+    // writer: a wake of the line thread for a port of this computer, the
+    // round trip to the server for a port on a device server.
+    enum class Reach { Local, DeviceServer };
 
-    explicit WritePacing(const SerialSettings& settings = {});
+    // The most characters ever let ahead of the line, at any rate.
+    static constexpr std::size_t MaxBacklog = 6;
+
+    explicit WritePacing(Reach reach, const SerialSettings& settings = {});
 
     // A new rate or framing; what is on the wire stays there.
     void Configure(const SerialSettings& settings);
@@ -28,9 +33,9 @@ public:
     // Characters handed on and not yet sent by `now`, a started one included.
     std::size_t OnWire(Clock::time_point now) const;
     Clock::duration UntilWireFree(Clock::time_point now) const;
-    // How long the writer may wait before handing on more: until one
-    // character's time is left on the wire (two at a backlog limit of four),
-    // or a character time when that moment has passed.
+    // How long the writer may wait before handing on more: until the
+    // characters that cover its own wake are left on the wire, or a
+    // character time when that moment has passed.
     Clock::duration UntilRoom(Clock::time_point now) const;
 
     // `count` bytes were handed on at `now`; they follow what is on the wire.
@@ -40,8 +45,10 @@ public:
     Clock::time_point WireFreeAt() const { return wireFreeAt_; }
 
 private:
+    Reach reach_;
     Clock::duration charTime_{};
     std::size_t backlogLimit_ = 2;
+    std::size_t lowWater_ = 1;
     Clock::time_point wireFreeAt_{};
 };
 
