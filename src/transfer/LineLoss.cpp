@@ -85,8 +85,11 @@ void LineLoss::LineLost() {
     } catch (const EVaCommError&) {
         // The device is gone; its descriptor is closed either way.
     }
-    hosts_.Status.ShowStatus(lost_);
-    if (automation_.Settings().Listens() && !retrying_) {
+    // Said as the retries will say it, so that a journal has it once.
+    LineStatus shown = lost_;
+    shown.Retrying = automation_.Settings().Listens();
+    hosts_.Status.ShowStatus(shown);
+    if (shown.Retrying && !retrying_) {
         retrying_ = true;
         hosts_.Ui.After(backoff_.Failed(), [this] { Retry(); });
     }
