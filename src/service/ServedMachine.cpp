@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <future>
 #include <stdexcept>
+#include <utility>
 
 namespace feedrail {
 namespace {
@@ -238,7 +239,14 @@ void ServedMachine::Recorded(const TransferRecord& record) {
     status_.LastTransfer = std::move(text);
 }
 
+// A control holds a send with XOFF as often as its buffer fills, every few
+// hundred characters: the journal keeps the transfer's steps, and `status`
+// and the web page show the holds.
 void ServedMachine::ShowStatus(const LineStatus& status) {
+    const bool wasHeld = std::exchange(heldByMachine_, status.Code == StatusCode::PausedByMachine);
+    if (heldByMachine_ || (wasHeld && status.Code == StatusCode::Sending)) {
+        return;
+    }
     Log(JournalLog::Info, StatusText(status, StatusAudience::Service));
 }
 

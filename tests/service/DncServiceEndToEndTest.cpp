@@ -67,6 +67,12 @@ TEST_F(DncServiceEndToEndTest, FourControlsPunchAndRequestAtOnce) {
     EXPECT_EQ(status.at("Spare"), "Spare\tCOM9\tdisabled");
     const std::string log = Log();
     EXPECT_NE(log.find("\tM4\tsend\t" + programs_ + "/O4000.nc\t"), std::string::npos) << log;
+    // The requester's buffer filled again and again: its holds are not
+    // journaled, nor the send's going on after each.
+    const std::string journal = Journal();
+    EXPECT_EQ(journal.find("M4: Paused by the machine"), std::string::npos) << journal;
+    const auto sending = journal.find("M4: Sending Data");
+    EXPECT_EQ(journal.find("M4: Sending Data", sending + 1), std::string::npos) << journal;
     for (int number = 1; number <= 3; ++number) {
         EXPECT_NE(log.find("\tM" + std::to_string(number) + "\treceive\t"), std::string::npos);
     }
