@@ -1,7 +1,8 @@
 // Measures how many characters a control receives after its XOFF while a
 // program is sent under program Xon/Xoff (the hold a send turns on), on a
-// pseudo-terminal at 9600 and 115200 baud, with 16 other sends busy beside
-// it, and through ser2net (RFC 2217 and raw TCP). The control reads at the
+// pseudo-terminal at 9600, 19200 and 115200 baud, with 16 other sends busy
+// beside it, and through ser2net (RFC 2217 and raw TCP, and RFC 2217 without
+// ser2net's wait for more of what its line receives). The control reads at the
 // line's pace, sends XOFF every few hundred characters and XON once nothing
 // has come for a while; what already waited in its input when the XOFF went
 // out was on the line before it and does not count.
@@ -45,7 +46,7 @@ constexpr std::size_t ProgramBytes = 3000;
 constexpr std::size_t XoffEvery = 300;
 constexpr int BusySends = 16;
 
-enum class Line { Pty, Rfc2217, Tcp };
+enum class Line { Pty, Rfc2217, Rfc2217AtOnce, Tcp };
 
 struct Scenario {
     const char* name;
@@ -222,7 +223,9 @@ RunResult RunOnce(const Scenario& scenario, bool kernelStop) {
     } else {
         server = std::make_unique<feedrail::test::DeviceServer>(folder.Path());
         control = ::open(server->ControlPath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        device = scenario.line == Line::Rfc2217 ? server->Rfc2217Address() : server->TcpAddress();
+        device = scenario.line == Line::Rfc2217         ? server->Rfc2217Address()
+                 : scenario.line == Line::Rfc2217AtOnce ? server->Rfc2217AtOnceAddress()
+                                                        : server->TcpAddress();
     }
     std::atomic<bool> stop{false};
     auto busy = StartBusy(scenario.busy, stop);
@@ -297,6 +300,8 @@ int main(int argc, char** argv) {
         {"ser2net rfc2217 38400", Line::Rfc2217, feedrail::br38400, 38400, 0},
         {"ser2net rfc2217 115200", Line::Rfc2217, feedrail::br115200, 115200, 0},
         {"ser2net raw tcp 115200", Line::Tcp, feedrail::br115200, 115200, 0},
+        {"ser2net rfc2217 115200, chardelay off", Line::Rfc2217AtOnce, feedrail::br115200, 115200,
+         0},
     };
     const std::string only = argc > 2 ? argv[2] : "";
     const bool kernelStop = argc > 3 && std::string(argv[3]) == "ixon";

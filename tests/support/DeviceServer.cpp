@@ -54,11 +54,11 @@ sockaddr_in Loopback(int port) {
     return address;
 }
 
-// Two ports nobody listens on just now; both are bound at once, so they
-// differ. Another program may still take one before ser2net does.
-std::array<int, 2> FreePorts() {
-    std::array<FileDescriptor, 2> sockets;
-    std::array<int, 2> ports{};
+// Ports nobody listens on just now; all are bound at once, so they differ.
+// Another program may still take one before ser2net does.
+std::array<int, 3> FreePorts() {
+    std::array<FileDescriptor, 3> sockets;
+    std::array<int, 3> ports{};
     for (std::size_t i = 0; i < sockets.size(); ++i) {
         sockets[i].Reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
         sockaddr_in address = Loopback(0);
@@ -119,11 +119,14 @@ std::string Installed(const std::string& name) {
     return path;
 }
 
+// `atOnce`: what the line receives goes on without ser2net's wait for more
+// (chardelay, at least 1 ms).
 std::string Connection(const std::string& name, const std::string& accepter,
-                       const std::string& serialPath) {
+                       const std::string& serialPath, bool atOnce = false) {
     // "local": a pseudo-terminal has no modem lines to watch.
     return "connection: &" + name + "\n    accepter: " + accepter + "\n    connector: serialdev," +
-           serialPath + ",9600n81,local\n";
+           serialPath + ",9600n81,local\n" +
+           (atOnce ? "    options:\n      chardelay: false\n" : "");
 }
 
 } // namespace
@@ -154,6 +157,10 @@ bool DeviceServer::Available() {
 
 std::string DeviceServer::Rfc2217Address() const {
     return "rfc2217://127.0.0.1:" + std::to_string(rfc2217Port_);
+}
+
+std::string DeviceServer::Rfc2217AtOnceAddress() const {
+    return "rfc2217://127.0.0.1:" + std::to_string(atOncePort_);
 }
 
 std::string DeviceServer::TcpAddress() const {
@@ -200,12 +207,14 @@ void DeviceServer::StartLine() {
 }
 
 bool DeviceServer::StartServer() {
-    const auto [rfc2217, tcp] = FreePorts();
+    const auto [rfc2217, tcp, atOnce] = FreePorts();
     WriteFile(File(Settings),
               "%YAML 1.1\n---\n" +
                   Connection("rfc2217", "telnet(rfc2217),tcp,127.0.0.1," + std::to_string(rfc2217),
                              serverEndPath_) +
-                  Connection("tcp", "tcp,127.0.0.1," + std::to_string(tcp), serverEndPath_));
+                  Connection("tcp", "tcp,127.0.0.1," + std::to_string(tcp), serverEndPath_) +
+                  Connection("atonce", "telnet(rfc2217),tcp,127.0.0.1," + std::to_string(atOnce),
+                             serverEndPath_, true));
     // In the foreground, its log on standard output, and no UUCP lock files
     // in a system folder.
     server_ = std::make_unique<ChildProcess>(
@@ -213,7 +222,7 @@ bool DeviceServer::StartServer() {
         File(ServerOutput));
     const pid_t pid = server_->Pid();
     const bool started =
-        WaitFor([&] { return Listens(pid, rfc2217) && Listens(pid, tcp); },
+        WaitFor([&] { return Listens(pid, rfc2217) && Listens(pid, tcp) && Listens(pid, atOnce); },
                 [&] {
                     return !server_->Running() ||
                            server_->Output().find("Unable to startup") != std::string::npos;
@@ -221,6 +230,7 @@ bool DeviceServer::StartServer() {
     if (started) {
         rfc2217Port_ = rfc2217;
         tcpPort_ = tcp;
+        atOncePort_ = atOnce;
         return true;
     }
     const std::string output = server_->Output();

@@ -12,8 +12,10 @@ namespace feedrail::test {
 // A real serial device server on the loopback: ser2net, its serial port one
 // end of a pair of pseudo-terminals joined by socat, the other end where a
 // simulated control opens its line. It answers RFC 2217 (Telnet COM-PORT-
-// OPTION) on one port and passes raw bytes on another; both reach the same
-// serial line, so a test uses one at a time.
+// OPTION) on one port and passes raw bytes on another, and answers RFC 2217
+// on a third as a server set up for Xon/Xoff done by its client: what the
+// line receives goes on at once. All reach the same serial line, so a test
+// uses one at a time.
 class DeviceServer {
 public:
     // Starts both in `folder` (their settings, links and output go there) and
@@ -29,6 +31,7 @@ public:
     static bool Available();
 
     std::string Rfc2217Address() const;
+    std::string Rfc2217AtOnceAddress() const;
     std::string TcpAddress() const;
     // The end of the line the control opens (feedrail-machine --device).
     std::string ControlPath() const;
@@ -54,6 +57,7 @@ private:
     std::string serverEndPath_;
     int rfc2217Port_ = 0;
     int tcpPort_ = 0;
+    int atOncePort_ = 0;
 };
 
 } // namespace feedrail::test

@@ -55,23 +55,27 @@ protected:
 };
 
 // At 9600 baud Feedrail's own Xon/Xoff keeps within the 10 characters a
-// control allows even across the network. At 115200 the round trip through
-// the server and the pseudo-terminals here alone lasts longer than 10
-// characters: the control must have room for more, and nothing may be lost.
+// control allows even across the network, and at 38400 through a server
+// that passes on what its line receives at once rather than waiting for
+// more (ser2net's default). At 115200 the way back through the server and
+// the pseudo-terminals here lasts longer than 10 characters: the control
+// must have room for more, and nothing may be lost.
 TEST_F(NetworkEndToEndTest, SendsThroughRfc2217ByteExactWithTheRateAskedForAndXoffHonoured) {
     const std::string program = ProgramOf(60);
     const struct {
         int rate;
         speed_t speed;
+        bool atOnce;
         int mostAfterXoff;
-    } cases[] = {{9600, B9600, 10}, {115200, B115200, 400}};
+    } cases[] = {
+        {9600, B9600, false, 10}, {38400, B38400, true, 10}, {115200, B115200, false, 400}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.rate);
+        SCOPED_TRACE(std::to_string(c.rate) + (c.atOnce ? ", passed on at once" : ""));
         const auto machine =
             StartControl({"--preset", "fanuc", "--code", "iso", "--buffer", "64", "--drain", "400",
                           "--xon-repeat", "200", "--programs", "1", "--overrun-limit",
                           std::to_string(c.mostAfterXoff)});
-        StartWindowOn(server_->Rfc2217Address(),
+        StartWindowOn(c.atOnce ? server_->Rfc2217AtOnceAddress() : server_->Rfc2217Address(),
                       "CommHandshake=0\nCommBaudRate=" + std::to_string(c.rate) +
                           "\nCommParity=O\nCommDataBits=7\nCommStopBits=2\nPunchType=3\nEOB=2\n");
         // The server answers before its line has changed.
