@@ -73,11 +73,13 @@ protected:
     // A machine that punches sends its characters one by one: while nothing
     // goes out, whose XOFF must be seen at once, the input of a pass that
     // took some is next taken this much later rather than at the next
-    // character: 5 ms, or 16 characters' time at slow rates. It waits in
-    // the driver or the socket meanwhile, far more room than a line fills by
-    // then (58 characters at 115200 baud).
+    // character: 5 ms, or 16 characters' time at slow rates, never more
+    // than 50 ms, which an operator would see. It waits in the driver or the
+    // socket meanwhile, far more room than a line fills by then (58
+    // characters at 115200 baud).
     Clock::duration InputGathering() const {
-        return std::max<Clock::duration>(std::chrono::milliseconds(5), pacing_.CharTime() * 16);
+        return std::clamp<Clock::duration>(pacing_.CharTime() * 16, std::chrono::milliseconds(5),
+                                           std::chrono::milliseconds(50));
     }
     bool Gathering(bool tookInput) const { return tookInput && pending_.empty() && !txBusy_; }
 
