@@ -11,14 +11,15 @@ namespace {
 // arrives and the one sent while it is noticed, fewer than the 10 that
 // controls allow follow the XOFF.
 constexpr std::size_t MinBacklog = 2;
-constexpr std::size_t MaxCoveringBacklog = 4;
 constexpr auto WakeAllowance = std::chrono::microseconds(500);
-// At slow rates an XOFF stops the writer within a character or two, and more
-// may be let ahead, so that the line thread wakes for several characters
-// rather than each: as many as stay within what controls allow after an
-// XOFF, with the one on the wire, while the XOFF reaches the writer within
-// these times, a loaded computer's wake or a busy network's round trip.
+// At slow rates more may be let ahead, so that the line thread wakes for
+// several characters rather than each: as many as keep to the 10 controls
+// allow after an XOFF, counting the XOFF's own frame, the 4 characters' time
+// for which a UART's receive FIFO (a 16550's, trigger level 8) holds a lone
+// character, and the time the XOFF then takes to reach the writer: a loaded
+// computer's wake, or a busy network's way back.
 constexpr std::size_t AllowedAfterXoff = 10;
+constexpr std::size_t XoffFrameAndReceiveTimeout = 5;
 constexpr auto LocalReaction = std::chrono::milliseconds(2);
 constexpr auto DeviceServerReaction = std::chrono::milliseconds(5);
 
@@ -44,10 +45,9 @@ void WritePacing::Configure(const SerialSettings& settings) {
     charTime_ = CharacterTime(settings);
     const std::size_t wake = Covering(WakeAllowance, charTime_);
     const auto reaction = reach_ == Reach::Local ? LocalReaction : DeviceServerReaction;
-    const std::size_t reacting = Covering(reaction, charTime_) + 1;
+    const std::size_t reacting = XoffFrameAndReceiveTimeout + Covering(reaction, charTime_);
     const std::size_t safe = reacting < AllowedAfterXoff ? AllowedAfterXoff - reacting : 0;
-    backlogLimit_ =
-        std::max(std::clamp(wake, MinBacklog, MaxCoveringBacklog), std::min(safe, MaxBacklog));
+    backlogLimit_ = std::clamp(std::max(wake, safe), MinBacklog, MaxBacklog);
     lowWater_ = std::clamp<std::size_t>(wake, 1, std::max<std::size_t>(backlogLimit_ - 2, 1));
 }
 

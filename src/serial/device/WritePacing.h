@@ -20,7 +20,7 @@ public:
     enum class Reach { Local, DeviceServer };
 
     // The most characters ever let ahead of the line, at any rate.
-    static constexpr std::size_t MaxBacklog = 6;
+    static constexpr std::size_t MaxBacklog = 4;
 
     explicit WritePacing(Reach reach, const SerialSettings& settings = {});
 
