@@ -10,7 +10,6 @@
 #include <filesystem>
 #include <future>
 #include <stdexcept>
-#include <utility>
 
 namespace feedrail {
 namespace {
@@ -241,13 +240,23 @@ void ServedMachine::Recorded(const TransferRecord& record) {
 
 // A control holds a send with XOFF as often as its buffer fills, every few
 // hundred characters: the journal keeps the transfer's steps, and `status`
-// and the web page show the holds.
+// and the web page show the holds. A line lost in a send is the loss the
+// line's retries go on to tell: a warning, told once.
 void ServedMachine::ShowStatus(const LineStatus& status) {
-    const bool wasHeld = std::exchange(heldByMachine_, status.Code == StatusCode::PausedByMachine);
-    if (heldByMachine_ || (wasHeld && status.Code == StatusCode::Sending)) {
+    const std::string text = StatusText(status, StatusAudience::Service);
+    switch (status.Code) {
+    case StatusCode::PausedByMachine:
         return;
+    case StatusCode::Sending:
+        LogOnce(JournalLog::Info, text);
+        return;
+    case StatusCode::PortGone:
+    case StatusCode::ConnectionLost:
+        LogOnce(JournalLog::Warning, text);
+        return;
+    default:
+        Log(JournalLog::Info, text);
     }
-    Log(JournalLog::Info, StatusText(status, StatusAudience::Service));
 }
 
 void ServedMachine::Warnings::ShowStatus(const LineStatus& status) {

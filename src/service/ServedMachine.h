@@ -153,9 +153,6 @@ private:
     LineWatchers watchers_;
     bool watching_ = false;
     std::string lastLogged_;
-    // The send is held by the machine's XOFF: neither the hold nor its end
-    // goes to the journal.
-    bool heldByMachine_ = false;
     std::string openFailure_;
     RetryBackoff openBackoff_;
     // Each program filed against the stored one of its number, on the

@@ -77,17 +77,18 @@ void LineLoss::LineLost() {
     lostPath_ = port_.Opened().Path;
     lostDevice_ = port_.Opened().Device;
     lost_ = Lost();
+    // Said as the retries will say it, also by a send it ends, so that a
+    // journal has it once.
+    LineStatus shown = lost_;
+    shown.Retrying = automation_.Settings().Listens();
     receive_.LineLost();
-    send_.LineLost(lost_);
+    send_.LineLost(shown);
     automation_.LineLost(lostPath_);
     try {
         port_.Close();
     } catch (const EVaCommError&) {
         // The device is gone; its descriptor is closed either way.
     }
-    // Said as the retries will say it, so that a journal has it once.
-    LineStatus shown = lost_;
-    shown.Retrying = automation_.Settings().Listens();
     hosts_.Status.ShowStatus(shown);
     if (shown.Retrying && !retrying_) {
         retrying_ = true;

@@ -72,6 +72,7 @@ TEST_F(DncServiceEndToEndTest, FourControlsPunchAndRequestAtOnce) {
     const std::string journal = Journal();
     EXPECT_EQ(journal.find("M4: Paused by the machine"), std::string::npos) << journal;
     const auto sending = journal.find("M4: Sending Data");
+    ASSERT_NE(sending, std::string::npos) << journal;
     EXPECT_EQ(journal.find("M4: Sending Data", sending + 1), std::string::npos) << journal;
     for (int number = 1; number <= 3; ++number) {
         EXPECT_NE(log.find("\tM" + std::to_string(number) + "\treceive\t"), std::string::npos);
@@ -83,12 +84,22 @@ TEST_F(DncServiceEndToEndTest, FourControlsPunchAndRequestAtOnce) {
 TEST_F(DncServiceEndToEndTest, AControlThatGoesIsServedAgainWhenItReturnsAndNoOtherWaits) {
     WriteProfiles(2);
     const std::string program = Program("O2001", 150);
+    WriteFile(programs_ + "/O4002.nc", Program("O4002", 400));
     const auto first = StartPuncher(1, program);
-    auto second = StartPuncher(2, Program("O2002", 5));
+    auto second = StartMachine(2, {"request", "O4002", "--start-after", "600000"});
     StartService();
     ASSERT_TRUE(WaitFor([&] { return Listening(2); }, 10s)) << Journal();
 
     first->Type("\n");
+    // The second goes in the middle of its answer.
+    second->Type("\n");
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            const auto status = Status();
+            return status.contains("M2") && status.at("M2").find("\tsending ") != std::string::npos;
+        },
+        10s))
+        << Journal();
     second->Signal(SIGKILL);
     second->Wait(5s);
     // Its terminal's number may be another test's at once: the link is left
@@ -116,7 +127,8 @@ TEST_F(DncServiceEndToEndTest, AControlThatGoesIsServedAgainWhenItReturnsAndNoOt
     const std::string again = Received(2) + "/O2002.nc";
     EXPECT_TRUE(WaitFor([&] { return std::filesystem::exists(again); }, 10s)) << Journal();
     EXPECT_EQ(ReadFile(again), Program("O2002", 5));
-    // Its loss is told once, not again at the first retry that fails.
+    // Its loss is told once, not again by the send it ended nor at the first
+    // retry that fails.
     const std::string journal = Journal();
     const auto lost = journal.find(") is gone: ");
     ASSERT_NE(lost, std::string::npos) << journal;
